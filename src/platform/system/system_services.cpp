@@ -1,0 +1,27 @@
+// The current system services and the guard that lets tests replace them.
+#include "platform/system/system_services.h"
+
+#include "platform/system/qt_system_services.h"
+
+#include <QDir>
+
+namespace norvexa::sys {
+namespace {
+
+SystemServices*& Current() {
+  static QtSystemServices qt_services;
+  static SystemServices* current = &qt_services;
+  return current;
+}
+
+}  // namespace
+
+SystemServices& Services() { return *Current(); }
+
+ScopedServices::ScopedServices(SystemServices& services) : previous_(Current()) { Current() = &services; }
+
+ScopedServices::~ScopedServices() { Current() = previous_; }
+
+QString PathSeparator() { return QString(QDir::separator()); }
+
+}  // namespace norvexa::sys

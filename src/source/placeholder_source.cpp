@@ -1,0 +1,2 @@
+// Placeholder so that the library builds before its code lands.
+namespace norvexa { int source_placeholder = 0; }

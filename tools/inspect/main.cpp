@@ -1,0 +1,34 @@
+// norvexa-inspect store [--items] FILE | nsf FILE
+#include "inspect.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+int Usage() {
+  std::cerr << "usage: norvexa-inspect store [--items] FILE\n"
+               "       norvexa-inspect nsf FILE\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  const std::string command = argv[1];
+  if (command == "store") {
+    bool with_items = false;
+    std::string file;
+    for (int i = 2; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--items") == 0) with_items = true;
+      else if (file.empty()) file = argv[i];
+      else return Usage();
+    }
+    if (file.empty()) return Usage();
+    return norvexa::inspect::InspectStore(file, with_items, std::cout, std::cerr);
+  }
+  if (command == "nsf" && argc == 3) return norvexa::inspect::InspectNsf(argv[2], std::cout, std::cerr);
+  return Usage();
+}
