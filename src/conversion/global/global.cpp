@@ -44,6 +44,10 @@ std::string GetFileNameFromPath(const std::string& path) {
   return path.substr(at + Separator().size());
 }
 
+std::string DateStamp(const QDateTime& when) {
+  return when.toString(QStringLiteral("dd-MM-yyyy-H-m-s")).toStdString();
+}
+
 std::string BrowseForFolder(QWidget* owner, const std::string& prompt) {
   return sys::Services().BrowseFolder(owner, QString::fromStdString(prompt)).toStdString();
 }

@@ -3,6 +3,7 @@
 // These are the program's only shared mutable state.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -43,6 +44,11 @@ bool EnsureFolderExists(const std::string& path);
 // The text after the last separator of PATH; PATH itself when it holds none;
 // "" when it ends in one.
 std::string GetFileNameFromPath(const std::string& path);
+
+// The date stamp of WHEN in the form "dd-mm-yyyy-h-m-s": day and month in two
+// digits, four-digit year, then hour (24-hour clock), minutes and seconds
+// without leading zeros. Used in the names of new databases.
+std::string DateStamp(const QDateTime& when);
 
 // The folder browser with PROMPT; the chosen folder's path, or "" when the
 // user cancels or anything fails.
