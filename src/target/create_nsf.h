@@ -18,7 +18,9 @@ class SaveProgress {
 // "names<stamp>.nsf" in the folder Global::AddressBookPath, which it extends
 // to the address book's full path. Returns normally when both exist. On any
 // failure it shows "Lotus Notes NOT INSTALLED or CONFIGURED Properly." and
-// ends the program through the system services; it does not return.
+// ends the program through the system services; it does not return. A mail
+// database it made before the failure is removed first, so no empty
+// database is left behind.
 void CreateNSF(SaveProgress& progress);
 
 }  // namespace norvexa::target

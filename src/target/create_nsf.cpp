@@ -1,0 +1,100 @@
+// CreateNSF: the new mail database from the client's mail template, and the
+// companion address book from the user's address book or "pernames.ntf".
+#include "target/create_nsf.h"
+
+#include "conversion/global/global.h"
+#include "platform/notes/notes.h"
+#include "platform/system/system_services.h"
+
+#include <QCoreApplication>
+
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace norvexa::target {
+
+namespace {
+
+// TEXT without the spaces at both ends.
+std::string TrimSpaces(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The database FILE of the local client, which must exist: a missing file
+// gives a database that is not open, and copying it would only fail later.
+std::unique_ptr<notes::Database> OpenSource(notes::Session& session, const std::string& file) {
+  std::unique_ptr<notes::Database> db = session.GetDatabase("", file);
+  if (!db || !db->IsOpen()) throw notes::NotesError("cannot open " + file);
+  return db;
+}
+
+// Removes the empty mail database at PATH that this creation made, with the
+// journal files SQLite may leave beside it. Called after every object on it
+// has been released. A file that cannot be removed is left: the program is
+// about to end and the user can delete it.
+void RemoveCreatedDatabase(const std::string& path) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    std::filesystem::remove(std::filesystem::path(path + suffix), ec);
+  }
+}
+
+// Tells the user that Notes is missing or misconfigured and ends the
+// program.
+[[noreturn]] void NotesNotInstalled() {
+  sys::Message message;
+  message.text = QStringLiteral("Lotus Notes NOT INSTALLED or CONFIGURED Properly.");
+  message.title = QStringLiteral("Notes Not Installed/Configured");
+  message.icon = sys::Icon::Information;
+  message.buttons = sys::Buttons::Ok;
+  sys::Services().ShowMessage(nullptr, message);
+  sys::Services().ExitProgram(1);
+}
+
+}  // namespace
+
+void CreateNSF(SaveProgress& progress) {
+  progress.SetSaveHeader("Creating Lotus Notes Mailbox...");
+  progress.SetProcessing("Please Wait...");
+
+  bool mail_database_made = false;
+  try {
+    auto session = std::make_unique<notes::Session>();
+
+    const std::string mail_template = session->GETENVIRONMENTSTRING("DefaultMailTemplate", true);
+    {
+      std::unique_ptr<notes::Database> template_db = OpenSource(*session, TrimSpaces(mail_template));
+      std::unique_ptr<notes::Database> mail_db = template_db->CreateCopy("", Global::NsfFilePath);
+      mail_database_made = true;
+      mail_db.reset();
+      template_db.reset();
+    }
+    QCoreApplication::processEvents();
+
+    progress.SetSaveHeader("Creating Design Elements...");
+    progress.SetSaveHeader("Creating Address Book...");
+    const std::string names = session->GETENVIRONMENTSTRING("NAMES", true);
+    const std::string source = names.empty() ? std::string("pernames.ntf") : names.substr(0, names.find(','));
+    std::unique_ptr<notes::Database> source_db = OpenSource(*session, source);
+    Global::AddressBookPath += "names" + Global::DateStamp(sys::Services().Now()) + ".nsf";
+    std::unique_ptr<notes::Database> address_book = source_db->CreateCopy("", Global::AddressBookPath);
+
+    QCoreApplication::processEvents();
+    address_book.reset();
+    source_db.reset();
+    session.reset();
+    return;
+  } catch (const std::exception&) {
+    // Every failure gets the same message below; which step failed is not
+    // told to the user. The Notes objects are released by now.
+  }
+  if (mail_database_made) RemoveCreatedDatabase(Global::NsfFilePath);
+  NotesNotInstalled();
+}
+
+}  // namespace norvexa::target

@@ -1,0 +1,56 @@
+// SendNotesCalendar: one Outlook appointment as one Notes "Appointment".
+#include "writers/writers.h"
+
+#include "conversion/global/global.h"
+#include "writers/attachment_step.h"
+#include "writers/item_values.h"
+#include "writers/notes_target.h"
+#include "writers/steps.h"
+
+namespace norvexa::writers {
+
+// Writes the appointment into Global::NsfFilePath and files it into
+// FolderName. Until the first attachment path is handled, a failing step
+// throws notes::NotesError to the caller (the run records the item as not
+// written; the unsaved document is dropped). From the first path on, every
+// failure is passed over and reported in the result. Without attachments a
+// failing Save or PutInFolder throws as well. The start and end are also
+// put split into a date at midnight and a time of day. calCreationTime is
+// not used; a missing date-time gives empty items.
+WriteResult SendNotesCalendar(std::string& calSubject, std::string& MailAttachment,
+                              std::string& calSenderEmail, DateArg& calStart, DateArg& calEnd,
+                              std::string& calBody, DateArg& /*calCreationTime*/, std::string& calLocation,
+                              std::string& calCategories, std::string& FolderName, bool& /*SaveIt*/) {
+  Steps steps(Steps::Mode::Throw);
+  NotesTarget target;
+  target.Open(steps, Global::NsfFilePath);
+  target.EnableFolder(steps, FolderName);
+  target.CreateDocument(steps);
+
+  Put(steps, target.document, "Form", std::string("Appointment"));
+  Put(steps, target.document, "AltChair", std::string());
+  Put(steps, target.document, "Chair", std::string());
+  Put(steps, target.document, "AppointmentType", std::string("0"));
+  Put(steps, target.document, "STARTDATETIME", DateValue(calStart));
+  Put(steps, target.document, "EndDateTime", DateValue(calEnd));
+  Put(steps, target.document, "StartDate", DayValue(calStart));
+  Put(steps, target.document, "StartTime", TimeOfDayValue(calStart));
+  Put(steps, target.document, "EndDate", DayValue(calEnd));
+  Put(steps, target.document, "EndTime", TimeOfDayValue(calEnd));
+  Put(steps, target.document, "From", calSenderEmail);
+  Put(steps, target.document, "Location", calLocation);
+  Put(steps, target.document, "Subject", calSubject);
+  Put(steps, target.document, "Body", calBody);
+  Put(steps, target.document, "CalendarDateTime", DateValue(calStart));
+  Put(steps, target.document, "Categories", calCategories);
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+
+  EmbedStagedAttachments(steps, target.document, MailAttachment);
+
+  const bool saved = target.Save(steps);
+  target.PutInFolder(steps, FolderName);
+  target.Release();
+  return Outcome(saved, steps);
+}
+
+}  // namespace norvexa::writers

@@ -1,0 +1,91 @@
+// SendNotesMail: one Outlook mail item as one Notes "Memo" document.
+#include "writers/writers.h"
+
+#include "conversion/global/global.h"
+#include "writers/attachment_step.h"
+#include "writers/item_values.h"
+#include "writers/notes_target.h"
+#include "writers/steps.h"
+
+#include <optional>
+
+namespace norvexa::writers {
+
+namespace {
+
+// The content type of the HTML part of the body, the charset value quoted.
+constexpr char kHtmlBodyType[] = "text/html; charset=\"iso-8859-1\"";
+
+}  // namespace
+
+// Writes the mail item into Global::NsfFilePath and files it into
+// FolderName. Every failing step is passed over and the next one runs, so
+// the staged attachment files are deleted even when no document could be
+// made. MailFrom becomes SenderName when it holds "CN=" (an X.500 address
+// is no use as a sender in Notes); MailAttachment loses its leading "|".
+// The session's MIME-conversion switch is turned off while the HTML part of
+// the body is made and set back before the document is saved. Returns
+// whether the document was saved and, if not, every failure on the way.
+WriteResult SendNotesMail(std::string& Subject, std::string& MailAttachment, std::string& MailTo,
+                          std::string& MailFrom, std::string& MailCC, std::string& MailBCC,
+                          std::string& BodyText, DateArg& MailDate, std::string& FolderName,
+                          std::string& SenderName, std::int16_t& SentFlag, bool& /*SaveIt*/) {
+  Steps steps(Steps::Mode::Skip);
+  NotesTarget target;
+  target.Open(steps, Global::NsfFilePath);
+  target.EnableFolder(steps, FolderName);
+  target.CreateDocument(steps);
+
+  const std::string body = BodyText;
+  std::optional<bool> convert_mime;
+  steps.Run("reading convertMime", [&] { convert_mime = Need(target.session, "session").ConvertMime(); });
+  steps.Run("clearing convertMime", [&] { Need(target.session, "session").SetConvertMime(false); });
+
+  std::unique_ptr<notes::Stream> stream;
+  std::unique_ptr<notes::RichTextItem> body_item;
+  std::unique_ptr<notes::MIMEEntity> html_part;
+  steps.Run("creating the stream", [&] { stream = Need(target.session, "session").CreateStream(); });
+  steps.Run("writing the stream", [&] { Need(stream, "stream").WriteText(body + "<br><br>"); });
+  steps.Run("creating the item Body",
+            [&] { body_item = Need(target.document, "document").CreateRichTextItem("Body"); });
+  steps.Run("creating the HTML part", [&] { html_part = Need(body_item, "item Body").CreateChildEntity(); });
+  steps.Run("setting the HTML part", [&] {
+    Need(html_part, "HTML part")
+        .SetContentFromText(Need(stream, "stream"), kHtmlBodyType, notes::ENC_QUOTED_PRINTABLE);
+  });
+  steps.Run("closing the stream", [&] { Need(stream, "stream").Close(); });
+
+  if (MailFrom.find("CN=") != std::string::npos) MailFrom = SenderName;
+
+  Put(steps, target.document, "Form", std::string("Memo"));
+  Put(steps, target.document, "From", MailFrom);
+  Put(steps, target.document, "CopyTo", MailCC);
+  Put(steps, target.document, "BlindCopyTo", MailBCC);
+  Put(steps, target.document, "Subject", Subject);
+  Put(steps, target.document, "Body", BodyText);
+  Put(steps, target.document, "PostedDate", DateValue(MailDate));
+  Put(steps, target.document, "Type", std::string("Memo"));
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+  Put(steps, target.document, "SendTo", MailTo);
+  Put(steps, target.document, "Principal", MailFrom);
+  if (SentFlag == 0) Put(steps, target.document, "DeliveredDate", DateValue(MailDate));
+
+  EmbedStagedAttachments(steps, target.document, MailAttachment);
+
+  // Set back only what was read: an unknown switch is left as it is.
+  if (convert_mime) {
+    steps.Run("restoring convertMime", [&] { Need(target.session, "session").SetConvertMime(*convert_mime); });
+  }
+  steps.Run("closing the MIME parts",
+            [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
+  html_part.reset();
+  body_item.reset();
+  stream.reset();
+
+  const bool saved = target.Save(steps);
+  target.PutInFolder(steps, FolderName);
+  target.Release();
+  return Outcome(saved, steps);
+}
+
+}  // namespace norvexa::writers

@@ -1,0 +1,65 @@
+// A writer's session, database and document, and the steps on them that
+// every writer takes.
+#include "writers/notes_target.h"
+
+#include "writers/session_probe.h"
+
+#include <utility>
+
+namespace norvexa::writers {
+
+namespace {
+
+SessionProbe& InstalledProbe() {
+  static SessionProbe probe;
+  return probe;
+}
+
+}  // namespace
+
+void SetSessionProbe(SessionProbe probe) { InstalledProbe() = std::move(probe); }
+
+void ProbeSession(notes::Session& session) {
+  if (InstalledProbe()) InstalledProbe()(session);
+}
+
+WriteResult Outcome(bool saved, const Steps& steps) {
+  if (saved) return {true, ""};
+  return {false, steps.Failures().empty() ? "the document was not saved" : steps.Failures()};
+}
+
+void NotesTarget::Open(Steps& steps, const std::string& path) {
+  steps.Run("creating the Notes session", [&] { session = std::make_unique<notes::Session>(); });
+  steps.Run("opening the database " + path,
+            [&] { database = Need(session, "session").GetDatabase("", path); });
+}
+
+void NotesTarget::EnableFolder(Steps& steps, const std::string& name) {
+  steps.Run("making the folder " + name, [&] { Need(database, "database").EnableFolder(name); });
+}
+
+void NotesTarget::CreateDocument(Steps& steps) {
+  steps.Run("creating the document", [&] { document = Need(database, "database").CreateDocument(); });
+}
+
+bool NotesTarget::Save(Steps& steps) {
+  bool saved = false;
+  steps.Run("saving the document", [&] {
+    saved = Need(document, "document").Save(false, false);
+    if (!saved) throw notes::NotesError("the database did not store the document");
+  });
+  return saved;
+}
+
+void NotesTarget::PutInFolder(Steps& steps, const std::string& name) {
+  steps.Run("filing the document into " + name, [&] { Need(document, "document").PutInFolder(name); });
+}
+
+void NotesTarget::Release() {
+  document.reset();
+  database.reset();
+  if (session) ProbeSession(*session);
+  session.reset();
+}
+
+}  // namespace norvexa::writers

@@ -1,0 +1,51 @@
+// SendNotesTask: one Outlook task as one Notes "Task" document.
+#include "writers/writers.h"
+
+#include "conversion/global/global.h"
+#include "writers/attachment_step.h"
+#include "writers/item_values.h"
+#include "writers/notes_target.h"
+#include "writers/steps.h"
+
+namespace norvexa::writers {
+
+// Writes the task into Global::NsfFilePath and files it into FolderName.
+// Failures are handled as in SendNotesCalendar: thrown to the caller until
+// the first attachment path, passed over and reported in the result after.
+// Dates are put whole (no split); CalendarDateTime is the creation time;
+// TaskPriority goes to Importance unchanged. TaskReminderTime is not used;
+// a missing date-time gives an empty item.
+WriteResult SendNotesTask(std::string& TaskSubject, std::string& MailAttachment, DateArg& TaskDueDate,
+                          DateArg& TaskStart, std::string& TaskBody, DateArg& TaskCreationTime,
+                          std::string& TaskPriority, DateArg& /*TaskReminderTime*/, std::string& FolderName,
+                          bool& /*SaveIt*/) {
+  Steps steps(Steps::Mode::Throw);
+  NotesTarget target;
+  target.Open(steps, Global::NsfFilePath);
+  target.EnableFolder(steps, FolderName);
+  target.CreateDocument(steps);
+
+  Put(steps, target.document, "Form", std::string("Task"));
+  Put(steps, target.document, "TaskType", std::string("1"));
+  Put(steps, target.document, "Chair", std::string());
+  Put(steps, target.document, "Repeats", std::string());
+  Put(steps, target.document, "From", std::string());
+  Put(steps, target.document, "DueDate", DateValue(TaskDueDate));
+  Put(steps, target.document, "DueDateTime", DateValue(TaskDueDate));
+  Put(steps, target.document, "StartDate", DateValue(TaskStart));
+  Put(steps, target.document, "STARTDATETIME", DateValue(TaskStart));
+  Put(steps, target.document, "Subject", TaskSubject);
+  Put(steps, target.document, "Body", TaskBody);
+  Put(steps, target.document, "CalendarDateTime", DateValue(TaskCreationTime));
+  Put(steps, target.document, "Importance", TaskPriority);
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+
+  EmbedStagedAttachments(steps, target.document, MailAttachment);
+
+  const bool saved = target.Save(steps);
+  target.PutInFolder(steps, FolderName);
+  target.Release();
+  return Outcome(saved, steps);
+}
+
+}  // namespace norvexa::writers
