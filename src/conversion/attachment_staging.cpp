@@ -1,0 +1,184 @@
+// Staging of attachments; see attachment_staging.h.
+#include "conversion/attachment_staging.h"
+
+#include "platform/outlook/outlook.h"
+#include "platform/system/system_services.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QString>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace norvexa::conversion {
+namespace {
+
+// Longest staged name in UTF-8 bytes: well below the 255 that common file
+// systems allow, leaving room for " (N)".
+constexpr qsizetype kMaxNameBytes = 200;
+
+std::filesystem::path ToPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool IsForbidden(QChar c) {
+  if (c.unicode() < 0x20 || c.unicode() == 0x7F) return true;
+  switch (c.unicode()) {
+    case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsReservedDeviceName(const QString& name) {
+  static const QRegularExpression reserved(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+  return reserved.match(name.section('.', 0, 0)).hasMatch();
+}
+
+// Splits NAME into base and extension (with its dot) at the last dot that is
+// not the first character.
+void SplitExtension(const QString& name, QString& base, QString& extension) {
+  const qsizetype dot = name.lastIndexOf('.');
+  if (dot <= 0) {
+    base = name;
+    extension.clear();
+  } else {
+    base = name.left(dot);
+    extension = name.mid(dot);
+  }
+}
+
+// Drops characters from the end of BASE until BASE + EXTENSION fits in
+// kMaxNameBytes, never leaving half a surrogate pair.
+QString Shorten(QString base, QString extension) {
+  if (extension.toUtf8().size() > kMaxNameBytes / 4) extension.clear();
+  while (!base.isEmpty() && (base + extension).toUtf8().size() > kMaxNameBytes) {
+    base.chop(1);
+    if (!base.isEmpty() && base.back().isHighSurrogate()) base.chop(1);
+  }
+  return base + extension;
+}
+
+}  // namespace
+
+std::string SafeAttachmentName(const std::string& name) {
+  QString text = QString::fromUtf8(name);
+  // Directory parts: whatever comes before the last separator of either kind.
+  const qsizetype cut = std::max(text.lastIndexOf('/'), text.lastIndexOf('\\'));
+  if (cut >= 0) text = text.mid(cut + 1);
+
+  QString clean;
+  clean.reserve(text.size());
+  for (QChar c : text) {
+    if (!IsForbidden(c)) clean += c;
+  }
+  // ".." anywhere, repeatedly, so that "...." cannot leave one behind.
+  while (clean.contains(QStringLiteral(".."))) clean.replace(QStringLiteral(".."), QStringLiteral("."));
+  // Windows drops trailing dots and blanks, which would merge two names.
+  while (!clean.isEmpty() && (clean.back() == '.' || clean.back() == ' ')) clean.chop(1);
+  while (!clean.isEmpty() && clean.front() == ' ') clean.remove(0, 1);
+  if (clean == QStringLiteral(".")) clean.clear();
+  if (clean.isEmpty()) return "attachment";
+  if (IsReservedDeviceName(clean)) clean.prepend('_');
+
+  QString base, extension;
+  SplitExtension(clean, base, extension);
+  clean = Shorten(base, extension);
+  if (clean.isEmpty()) return "attachment";
+  return clean.toStdString();
+}
+
+std::string NumberedName(const std::string& name, int n) {
+  QString base, extension;
+  SplitExtension(QString::fromUtf8(name), base, extension);
+  return (base + QStringLiteral(" (%1)").arg(n) + extension).toStdString();
+}
+
+AttachmentStaging::AttachmentStaging(const std::string& temp_folder) {
+  const QString template_path = QString::fromStdString(temp_folder) + QStringLiteral("norvexa-attachments-XXXXXX");
+  dir_ = std::make_unique<QTemporaryDir>(template_path);
+  if (!dir_->isValid()) {
+    throw std::runtime_error("cannot create a folder for attachments in " + temp_folder + ": " +
+                             dir_->errorString().toStdString());
+  }
+  // QTemporaryDir already makes the folder owner-only; say so explicitly so
+  // that no umask or platform default can widen it.
+  if (!QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+    throw std::runtime_error("cannot restrict the permissions of " + dir_->path().toStdString());
+  }
+  folder_ = QDir::toNativeSeparators(dir_->path()).toStdString() + sys::PathSeparator().toStdString();
+}
+
+AttachmentStaging::~AttachmentStaging() {
+  // QTemporaryDir removes the folder and everything in it.
+  ItemDone();
+}
+
+std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems) {
+  std::string list;
+  std::unique_ptr<outlook::Attachments> attachments;
+  std::int64_t count = 0;
+  try {
+    attachments = item.GetAttachments();
+    count = attachments->Count();
+  } catch (const std::exception& e) {
+    problems.push_back({std::string("its attachments could not be read: ") + e.what()});
+    return list;
+  }
+
+  QSet<QString> used;  // case-folded names of this item, as file systems may fold case
+  for (std::int64_t k = 1; k <= count; ++k) {
+    std::unique_ptr<outlook::Attachment> attachment;
+    std::string original;
+    try {
+      attachment = attachments->GetAttachment(k);
+      original = attachment->FileName();
+    } catch (const std::exception& e) {
+      problems.push_back({"attachment " + std::to_string(k) + " could not be read: " + e.what()});
+      continue;
+    }
+
+    const std::string safe = SafeAttachmentName(original);
+    std::string name = safe;
+    std::error_code ec;
+    for (int n = 2; used.contains(QString::fromStdString(name).toCaseFolded()) ||
+                    std::filesystem::exists(ToPath(folder_ + name), ec);
+         ++n) {
+      name = NumberedName(safe, n);
+    }
+    used.insert(QString::fromStdString(name).toCaseFolded());
+
+    const std::string path = folder_ + name;
+    staged_.push_back(path);
+    try {
+      attachment->SaveAsFile(ToPath(path));
+      QFile::setPermissions(QString::fromStdString(path), QFile::ReadOwner | QFile::WriteOwner);
+    } catch (const std::exception& e) {
+      problems.push_back({"attachment \"" + original + "\" could not be saved: " + e.what()});
+    }
+    // The entry stays even when the save failed: the writer then finds no
+    // file there and embeds nothing for it.
+    list += "|" + path;
+  }
+  return list;
+}
+
+int AttachmentStaging::ItemDone() {
+  int left = 0;
+  for (const std::string& path : staged_) {
+    std::error_code ec;
+    std::filesystem::remove(ToPath(path), ec);
+    if (ec) ++left;
+  }
+  staged_.clear();
+  return left;
+}
+
+}  // namespace norvexa::conversion

@@ -1,0 +1,72 @@
+// Staging of attachments: the files that the mail, calendar and task writers
+// embed. Each run stages into a private folder of its own inside the system
+// temporary folder (readable by the user only), under safe file names that
+// never collide, and removes what a writer did not consume once the item is
+// done and the whole folder when the run ends.
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace norvexa::outlook {
+class Item;
+}
+
+namespace norvexa::conversion {
+
+// NAME made fit to be a file name on any platform: directory parts, "..",
+// control characters and the characters no file name may hold (<>:"/\|?*)
+// are removed, as are trailing dots and blanks; a reserved device name
+// (CON, NUL, COM1...) gets a leading "_"; an over-long name is shortened
+// keeping its extension. An empty result becomes "attachment".
+std::string SafeAttachmentName(const std::string& name);
+
+// "name (N).ext" for NAME and N; "name (N)" when NAME has no extension.
+std::string NumberedName(const std::string& name, int n);
+
+// One problem met while staging: which attachment and why.
+struct StagingProblem {
+  std::string what;
+};
+
+class AttachmentStaging {
+ public:
+  // Creates the run's staging folder inside TEMP_FOLDER (ending in the
+  // platform's separator), with permissions for its owner only. Throws
+  // std::runtime_error naming the folder when it cannot be made.
+  explicit AttachmentStaging(const std::string& temp_folder);
+
+  // Removes the staging folder and everything left in it.
+  ~AttachmentStaging();
+
+  AttachmentStaging(const AttachmentStaging&) = delete;
+  AttachmentStaging& operator=(const AttachmentStaging&) = delete;
+
+  // The staging folder, ending in the platform's separator.
+  const std::string& Folder() const { return folder_; }
+
+  // Stages every attachment of ITEM, in the order of its attachment
+  // collection, and returns the attachment list: "" when there is none, else
+  // "|" followed by the staged path, once per attachment. An attachment that
+  // cannot be saved keeps its entry (the writer finds no file there) and is
+  // reported in PROBLEMS, as is an attachment table that cannot be read.
+  // Names are made safe; a name already used by this item gets " (2)", " (3)"
+  // ... before its extension.
+  std::string StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems);
+
+  // Deletes every file staged for the current item that is still there
+  // (whatever the writer did or failed to do) and forgets them. Returns the
+  // number of files that could not be deleted; the folder itself goes at the
+  // end of the run regardless.
+  int ItemDone();
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::string folder_;
+  std::vector<std::string> staged_;  // paths staged for the current item
+};
+
+}  // namespace norvexa::conversion

@@ -1,0 +1,257 @@
+// The conversion run; see conversion_run.h.
+#include "conversion/conversion_run.h"
+
+#include "conversion/attachment_staging.h"
+#include "conversion/global/global.h"
+#include "conversion/naming.h"
+#include "platform/notes/notes.h"
+#include "platform/outlook/outlook.h"
+#include "platform/system/system_services.h"
+
+#include <exception>
+#include <utility>
+#include <vector>
+
+namespace norvexa::conversion {
+namespace {
+
+std::string Join(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+  return text;
+}
+
+// FOLDER without its trailing SEPARATOR, as the folder-making call is given it.
+std::string WithoutTrailing(std::string folder, const std::string& separator) {
+  if (folder.size() >= separator.size() &&
+      folder.compare(folder.size() - separator.size(), separator.size(), separator) == 0) {
+    folder.resize(folder.size() - separator.size());
+  }
+  return folder;
+}
+
+}  // namespace
+
+ConversionRun::ConversionRun(RunView& view) : view_(view) {}
+
+ConversionRun::~ConversionRun() = default;
+
+RunEnd ConversionRun::Stop(const std::string& text) {
+  staging_.reset();
+  sys::Message message;
+  message.text = QString::fromStdString(text);
+  message.title = QStringLiteral("Norvexa");
+  message.icon = sys::Icon::Warning;
+  sys::Services().ShowMessage(view_.MessageOwner(), message);
+  return RunEnd::Stopped;
+}
+
+RunEnd ConversionRun::Run(const RunTarget& target) {
+  report_ = RunReport();
+  new_database_ = target.new_database;
+  view_.ResetProgress();
+
+  // Session and log-on: the run's own, closed when the run ends.
+  outlook::Session session;
+  try {
+    session.Logon();
+  } catch (const std::exception& e) {
+    return Stop(std::string("Could not log on to Outlook; nothing was exported.\r\n") + e.what());
+  }
+  view_.Yield();
+
+  std::unique_ptr<outlook::Store> store;
+  try {
+    store = session.GetStoreFromID(Global::SelectedStoreId);
+  } catch (const std::exception& e) {
+    return Stop(std::string("Could not open the Outlook store; nothing was exported.\r\n") + e.what());
+  }
+
+  // The private folder for this run's attachments.
+  try {
+    staging_ = std::make_unique<AttachmentStaging>(Global::GetTempFolder());
+  } catch (const std::exception& e) {
+    return Stop(std::string("Could not make a folder for the attachments; nothing was exported.\r\n") + e.what());
+  }
+
+  std::string address_book_shown;
+  if (target.new_database) {
+    if (TrimSpaces(Global::NsfFilePath).empty()) {
+      return Stop("Please select the folder in which to save the new Lotus Notes Mailbox.");
+    }
+    std::string pst_path;
+    try {
+      pst_path = store->PstPath();
+    } catch (const std::exception& e) {
+      return Stop(std::string("Could not find the file of the Outlook store; nothing was exported.\r\n") + e.what());
+    }
+    if (pst_path.empty()) {
+      return Stop("The Outlook store has no file of its own to name the new Lotus Notes Mailbox after; "
+                  "nothing was exported.");
+    }
+    const std::string separator = sys::PathSeparator().toStdString();
+    const NewDatabaseNames names =
+        ComposeNewDatabaseNames(Global::NsfFilePath, pst_path, sys::Services().Now(), separator);
+    if (!Global::EnsureFolderExists(WithoutTrailing(names.folder, separator))) {
+      return Stop("Could not create the folder " + WithoutTrailing(names.folder, separator) +
+                  "; nothing was exported. Please choose another folder.");
+    }
+    Global::NsfFilePath = names.nsf_path;
+    Global::AddressBookPath = names.folder;
+    view_.Yield();
+    target::CreateNSF(view_);
+    address_book_shown = Global::AddressBookPath;
+  } else {
+    const std::string path = TrimSpaces(target.existing_file);
+    // The writers open the database for every item; make sure it is one
+    // before any item is read, so a wrong file costs one clear message.
+    try {
+      notes::Session notes;
+      const std::unique_ptr<notes::Database> database = notes.GetDatabase("", path);
+      if (!database->IsOpen()) {
+        return Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.");
+      }
+    } catch (const std::exception& e) {
+      return Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.\r\n" +
+                  e.what());
+    }
+    Global::NsfFilePath = path;
+    view_.Yield();
+  }
+
+  // From here on a folder or item that fails is counted and reported at the
+  // end; the run goes on with the next one. The list is copied because the
+  // yields run other handlers.
+  const std::vector<std::string> folders = Global::SelectedFolders;
+  for (const std::string& reference : folders) {
+    if (TrimSpaces(reference).empty()) continue;
+    FolderStep(*store, reference);
+  }
+
+  Global::SelectedFolders.clear();
+  store.reset();
+  session.Logoff();
+  staging_.reset();  // removes the staging folder and anything left in it
+
+  sys::Services().ShowMessage(view_.MessageOwner(),
+                              report_.CompletionMessage(Global::NsfFilePath, address_book_shown));
+  return RunEnd::Completed;
+}
+
+void ConversionRun::FolderStep(const outlook::Store& store, const std::string& reference) {
+  const FolderReference pieces = SplitFolderReference(reference);
+  std::unique_ptr<outlook::Folder> folder;
+  std::string name;
+  try {
+    folder = store.GetFolderFromID(pieces.entry_id);
+    name = folder->Name();
+  } catch (const std::exception& e) {
+    report_.FolderFailed(pieces.folder_name, std::string("could not be opened: ") + e.what());
+    return;
+  }
+  view_.SetSaveHeader(name);
+
+  std::string message_class;
+  try {
+    message_class = folder->DefaultMessageClass();
+  } catch (const std::exception& e) {
+    report_.FolderFailed(pieces.folder_name, std::string("its kind could not be read: ") + e.what());
+    return;
+  }
+
+  if (message_class == "IPM.Contact") {
+    ContactLoop(*folder, pieces.folder_name);
+  } else if (message_class == "IPM.Note") {
+    ItemLoop(*folder, pieces.folder_name, Kind::Mail);
+  } else if (message_class == "IPM.Appointment") {
+    ItemLoop(*folder, pieces.folder_name, Kind::Calendar);
+  } else if (message_class == "IPM.Task") {
+    ItemLoop(*folder, pieces.folder_name, Kind::Task);
+  } else {
+    report_.FolderNotConverted(pieces.folder_name.empty() ? name : pieces.folder_name, message_class);
+  }
+}
+
+void ConversionRun::ContactLoop(const outlook::Folder& folder, const std::string& folder_name) {
+  report_.BeginFolder(folder_name);
+  std::unique_ptr<outlook::Items> items;
+  std::int64_t count = 0;
+  try {
+    items = folder.GetItems();
+    count = items->Count();
+  } catch (const std::exception& e) {
+    report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what());
+    return;
+  }
+
+  std::int64_t ordinal = 1;
+  for (std::int64_t position = 1; position <= count; ++position, ++ordinal) {
+    std::unique_ptr<outlook::Item> item;
+    try {
+      item = items->GetItem(position);
+    } catch (const std::exception& e) {
+      report_.ItemFailed("item " + std::to_string(position), std::string("could not be read: ") + e.what());
+      view_.Yield();
+      continue;
+    }
+    // Exactly "IPM.DistList" is a group; any other class, or none that can
+    // be read, is a person.
+    std::string message_class;
+    try {
+      message_class = item->MessageClass();
+    } catch (const std::exception&) {
+      message_class.clear();
+    }
+    ItemContext context{*items, ordinal, folder_name, view_, *staging_, new_database_};
+    const ItemOutcome outcome =
+        message_class == "IPM.DistList" ? PrepareGroup(*item, context) : PrepareContact(*item, context);
+    if (outcome.Copied()) {
+      report_.ItemCopied();
+    } else {
+      report_.ItemFailed(outcome.label, Join(outcome.problems));
+    }
+    item.reset();
+    view_.Yield();
+  }
+}
+
+void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind) {
+  report_.BeginFolder(folder_name);
+  std::unique_ptr<outlook::Items> items;
+  std::int64_t count = 0;
+  try {
+    items = folder.GetItems();
+    count = items->Count();
+  } catch (const std::exception& e) {
+    report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what());
+    return;
+  }
+
+  std::int64_t ordinal = 1;
+  for (std::int64_t position = 1; position <= count; ++position, ++ordinal) {
+    std::unique_ptr<outlook::Item> item;
+    try {
+      item = items->GetItem(position);
+    } catch (const std::exception& e) {
+      report_.ItemFailed("item " + std::to_string(position), std::string("could not be read: ") + e.what());
+      view_.Yield();
+      continue;
+    }
+    ItemContext context{*items, ordinal, folder_name, view_, *staging_, new_database_};
+    ItemOutcome outcome;
+    switch (kind) {
+      case Kind::Mail: outcome = PrepareMail(*item, context); break;
+      case Kind::Calendar: outcome = PrepareCalendar(*item, context); break;
+      case Kind::Task: outcome = PrepareTask(*item, context); break;
+    }
+    if (outcome.Copied()) {
+      report_.ItemCopied();
+    } else {
+      report_.ItemFailed(outcome.label, Join(outcome.problems));
+    }
+    view_.Yield();
+    item.reset();
+  }
+}
+
+}  // namespace norvexa::conversion

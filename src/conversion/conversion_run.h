@@ -1,0 +1,87 @@
+// The conversion run: opens the chosen store, settles the target database
+// (a new one, created here, or an existing one), walks the ticked folders in
+// order, hands every item to its preparation and writer, and ends with the
+// completion message. A plain class driven by the save window; whatever it
+// shows goes through a RunView so it runs without a screen too.
+#pragma once
+
+#include "conversion/item_preparation.h"
+#include "conversion/run_report.h"
+#include "target/create_nsf.h"
+
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace norvexa::outlook {
+class Folder;
+class Store;
+}  // namespace norvexa::outlook
+
+namespace norvexa::conversion {
+
+class AttachmentStaging;
+
+// What the run shows and where it yields: the save window, or a stand-in.
+class RunView : public target::SaveProgress, public ItemProgress {
+ public:
+  // One override serves both bases: the same label.
+  void SetProcessing(const std::string& text) override = 0;
+
+  // The progress labels as a run starts: header "Checking Configuration...",
+  // processing "Processing...", found and current empty, the "Subject :"
+  // caption hidden and shown again.
+  virtual void ResetProgress() = 0;
+
+  // Lets the window's message loop process what is pending.
+  virtual void Yield() = 0;
+
+  // The window that owns the run's message boxes (may be null).
+  virtual QWidget* MessageOwner() = 0;
+};
+
+// The target the user chose.
+struct RunTarget {
+  bool new_database = true;    // "Save in New NSF file" selected
+  std::string existing_file;   // text of the existing-database box
+};
+
+// How a run ended: Completed when it reached the completion message (the
+// window then closes); Stopped when it could not start (a message said why,
+// nothing was written, the window stays open).
+enum class RunEnd { Completed, Stopped };
+
+class ConversionRun {
+ public:
+  explicit ConversionRun(RunView& view);
+  ~ConversionRun();
+  ConversionRun(const ConversionRun&) = delete;
+  ConversionRun& operator=(const ConversionRun&) = delete;
+
+  // Runs the whole conversion for TARGET from Global::SelectedStoreId and
+  // Global::SelectedFolders. For a new database, Global::NsfFilePath holds the
+  // output folder on entry; on completion it and Global::AddressBookPath name
+  // the databases written. Clears SelectedFolders when it completes. A
+  // failure of CreateNSF ends the program through the system services.
+  RunEnd Run(const RunTarget& target);
+
+  // The account of the last run.
+  const RunReport& Report() const { return report_; }
+
+ private:
+  enum class Kind { Mail, Calendar, Task };
+
+  // Shows TEXT in a warning box titled "Norvexa"; returns Stopped.
+  RunEnd Stop(const std::string& text);
+  void FolderStep(const outlook::Store& store, const std::string& reference);
+  void ContactLoop(const outlook::Folder& folder, const std::string& folder_name);
+  void ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind);
+
+  RunView& view_;
+  RunReport report_;
+  bool new_database_ = true;
+  std::unique_ptr<AttachmentStaging> staging_;
+};
+
+}  // namespace norvexa::conversion

@@ -1,0 +1,279 @@
+// Item preparation; see item_preparation.h.
+#include "conversion/item_preparation.h"
+
+#include "conversion/attachment_staging.h"
+#include "conversion/global/global.h"
+#include "platform/outlook/outlook.h"
+
+#include <QLocale>
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace norvexa::conversion {
+namespace {
+
+using outlook::ContactField;
+using outlook::Item;
+
+// Calls READ and returns its value, or an empty value when it throws; the
+// failure is named in PROBLEMS so the run can report the item as not fully
+// copied.
+template <typename Read>
+auto ReadOr(std::vector<std::string>& problems, const char* what, Read read) -> decltype(read()) {
+  try {
+    return read();
+  } catch (const std::exception& e) {
+    problems.push_back(std::string(what) + " could not be read: " + e.what());
+    return decltype(read())();
+  }
+}
+
+// The date of WHEN as text in the system's short regional date format; ""
+// when there is no date.
+std::string RegionalDate(const std::optional<QDateTime>& when) {
+  if (!when || !when->isValid()) return std::string();
+  return QLocale::system().toString(when->date(), QLocale::ShortFormat).toStdString();
+}
+
+// Deletes the staged files of the current item when it goes out of scope, so
+// leftovers go also when the writer throws.
+class ItemDoneGuard {
+ public:
+  explicit ItemDoneGuard(AttachmentStaging& staging) : staging_(staging) {}
+  ~ItemDoneGuard() { staging_.ItemDone(); }
+  ItemDoneGuard(const ItemDoneGuard&) = delete;
+  ItemDoneGuard& operator=(const ItemDoneGuard&) = delete;
+
+ private:
+  AttachmentStaging& staging_;
+};
+
+// Sets the three progress texts for the item of CONTEXT; the count is read
+// from the folder's items now.
+void ShowProgress(ItemContext& context, const std::string& processing) {
+  context.progress.SetProcessing(processing);
+  std::int64_t count = 0;
+  try {
+    count = context.items.Count();
+  } catch (const std::exception&) {
+    // The count only feeds the display; the item itself is still written.
+    count = 0;
+  }
+  const CountTexts texts = MakeCountTexts(context.ordinal, count);
+  context.progress.SetFound(texts.found);
+  context.progress.SetCurrent(texts.current);
+}
+
+// Stages the attachments of ITEM into Global::AttachmentList (reset first).
+void StageAttachments(const Item& item, ItemContext& context, ItemOutcome& outcome) {
+  Global::AttachmentList.clear();
+  std::vector<StagingProblem> problems;
+  Global::AttachmentList = context.staging.StageItem(item, problems);
+  for (StagingProblem& problem : problems) outcome.problems.push_back(std::move(problem.what));
+}
+
+// Calls WRITE and folds its result, or the exception it throws, into OUTCOME.
+template <typename Write>
+void CallWriter(ItemOutcome& outcome, Write write) {
+  try {
+    const writers::WriteResult result = write();
+    outcome.written = result.saved;
+    if (!result.saved) {
+      outcome.problems.push_back(result.reason.empty() ? std::string("the document was not saved")
+                                                       : result.reason);
+    }
+  } catch (const std::exception& e) {
+    outcome.written = false;
+    outcome.problems.push_back(e.what());
+  }
+}
+
+}  // namespace
+
+CountTexts MakeCountTexts(std::int64_t ordinal, std::int64_t count) {
+  return {std::to_string(count), std::to_string(ordinal) + "/" + std::to_string(count)};
+}
+
+MailValues ReadMailValues(const Item& item, std::vector<std::string>& problems) {
+  MailValues v;
+  {
+    // The property utility is made for this item alone.
+    const outlook::MapiUtils utils;
+    const outlook::PropValue sent = ReadOr(problems, "the sent-mail folder reference", [&] {
+      return utils.HrGetOneProp(item.MAPIOBJECT(), outlook::PR_SENTMAIL_ENTRYID);
+    });
+    v.SentFlag = sent.empty() ? 0 : 1;
+    const outlook::PropValue sender = ReadOr(problems, "the sender's name", [&] {
+      return utils.HrGetOneProp(item.MAPIOBJECT(), outlook::PR_SENDER_NAME);
+    });
+    if (sender.kind == outlook::PropValue::Kind::Text) v.SenderName = sender.text;
+  }
+  v.Subject = ReadOr(problems, "the subject", [&] { return item.Subject(); });
+  v.MailTo = ReadOr(problems, "the To recipients", [&] { return item.To(); });
+  v.MailFrom = ReadOr(problems, "the sender's address", [&] { return item.SenderEmailAddress(); });
+  v.MailCC = ReadOr(problems, "the Cc recipients", [&] { return item.CC(); });
+  v.MailBCC = ReadOr(problems, "the Bcc recipients", [&] { return item.BCC(); });
+  v.BodyText = ReadOr(problems, "the body", [&] { return item.Body(); });
+  v.MailDate = ReadOr(problems, "the date", [&] { return item.MessageDate(); });
+  return v;
+}
+
+CalendarValues ReadCalendarValues(const Item& item, std::vector<std::string>& problems) {
+  CalendarValues v;
+  v.calSubject = ReadOr(problems, "the subject", [&] { return item.Subject(); });
+  v.calSenderEmail = ReadOr(problems, "the sender's address", [&] { return item.SenderEmailAddress(); });
+  v.calStart = ReadOr(problems, "the start", [&] { return item.Start(); });
+  v.calEnd = ReadOr(problems, "the end", [&] { return item.End(); });
+  v.calBody = ReadOr(problems, "the body", [&] { return item.Body(); });
+  v.calCreationTime = ReadOr(problems, "the creation time", [&] { return item.CreationTime(); });
+  v.calLocation = ReadOr(problems, "the location", [&] { return item.Location(); });
+  v.calCategories = ReadOr(problems, "the categories", [&] { return item.Categories(); });
+  return v;
+}
+
+TaskValues ReadTaskValues(const Item& item, std::vector<std::string>& problems) {
+  TaskValues v;
+  v.TaskSubject = ReadOr(problems, "the subject", [&] { return item.Subject(); });
+  v.TaskDueDate = ReadOr(problems, "the due date", [&] { return item.DueDate(); });
+  v.TaskStart = ReadOr(problems, "the start date", [&] { return item.StartDate(); });
+  v.TaskBody = ReadOr(problems, "the body", [&] { return item.Body(); });
+  v.TaskCreationTime = ReadOr(problems, "the creation time", [&] { return item.CreationTime(); });
+  // An item without an importance is of normal importance (1) in MAPI's
+  // scale, as the store's own clients show it.
+  const std::optional<std::int64_t> importance =
+      ReadOr(problems, "the importance", [&] { return item.Importance(); });
+  v.TaskPriority = std::to_string(importance.value_or(1));
+  v.TaskReminderTime = ReadOr(problems, "the reminder time", [&] { return item.ReminderTime(); });
+  return v;
+}
+
+writers::ContactValues ReadContactValues(const Item& item, std::vector<std::string>& problems) {
+  auto field = [&](ContactField f, const char* what) {
+    return ReadOr(problems, what, [&] { return item.Contact(f); });
+  };
+  writers::ContactValues c;
+  c.elotus_FirstName = field(ContactField::FirstName, "the first name");
+  c.elotus_MiddleName = field(ContactField::MiddleName, "the middle name");
+  c.elotus_LastName = field(ContactField::LastName, "the last name");
+  c.elotus_Suffix = field(ContactField::Suffix, "the name suffix");
+  c.elotus_Title = field(ContactField::Title, "the title");
+  c.elotus_Email = field(ContactField::Email1, "the first e-mail address");
+  c.elotus_Company = field(ContactField::CompanyName, "the company");
+  c.elotus_JobTitle = field(ContactField::JobTitle, "the job title");
+  c.elotus_BusinessStreet = field(ContactField::BusinessStreet, "the business street");
+  c.elotus_BusinessCity = field(ContactField::BusinessCity, "the business city");
+  c.elotus_BusinessZip = field(ContactField::BusinessPostalCode, "the business postal code");
+  c.elotus_BusinessState = field(ContactField::BusinessState, "the business state");
+  c.elotus_BusinessCountry = field(ContactField::BusinessCountry, "the business country");
+  c.elotus_Location = field(ContactField::OfficeLocation, "the location");
+  c.elotus_WebPage = field(ContactField::WebPage, "the web page");
+  c.elotus_Department = field(ContactField::Department, "the department");
+  c.elotus_Manager = field(ContactField::ManagerName, "the manager's name");
+  c.elotus_Assistant = field(ContactField::AssistantName, "the assistant's name");
+  c.elotus_OfficePhone = field(ContactField::BusinessPhone, "the business telephone");
+  c.elotus_OfficeFax = field(ContactField::BusinessFax, "the business fax");
+  c.elotus_CellPhone = field(ContactField::MobilePhone, "the mobile telephone");
+  c.elotus_Pager = field(ContactField::Pager, "the pager");
+  c.elotus_OtherEmail1 = c.elotus_Email;
+  c.elotus_OtherEmail2 = field(ContactField::Email2, "the second e-mail address");
+  c.elotus_OtherEmail3 = field(ContactField::Email3, "the third e-mail address");
+  c.elotus_PersonalStreet = field(ContactField::HomeStreet, "the home street");
+  c.elotus_PersonalCity = field(ContactField::HomeCity, "the home city");
+  c.elotus_PersonalZip = field(ContactField::HomePostalCode, "the home postal code");
+  c.elotus_PersonalState = field(ContactField::HomeState, "the home state");
+  c.elotus_PersonalCountry = field(ContactField::HomeCountry, "the home country");
+  c.elotus_Spouse = field(ContactField::Spouse, "the spouse");
+  c.elotus_Childern = field(ContactField::Children, "the children");
+  c.elotus_HomePhone = field(ContactField::HomePhone, "the home telephone");
+  c.elotus_HomeFax = field(ContactField::HomeFax, "the home fax");
+  c.elotus_BirthDay = RegionalDate(ReadOr(problems, "the birthday", [&] { return item.Birthday(); }));
+  c.elotus_Anniversary = RegionalDate(ReadOr(problems, "the anniversary", [&] { return item.Anniversary(); }));
+  c.elotus_Comments = ReadOr(problems, "the body", [&] { return item.Body(); });
+  c.elotus_Categories = ReadOr(problems, "the categories", [&] { return item.Categories(); });
+  return c;
+}
+
+GroupValues ReadGroupValues(const Item& item, std::vector<std::string>& problems) {
+  GroupValues v;
+  v.Members = ReadOr(problems, "the members", [&] { return item.Members(); });
+  v.DLName = ReadOr(problems, "the list's name", [&] { return item.DLName(); });
+  v.Desc = ReadOr(problems, "the body", [&] { return item.Body(); });
+  return v;
+}
+
+ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
+  ItemOutcome outcome;
+  ItemDoneGuard done(context.staging);
+  StageAttachments(item, context, outcome);
+  MailValues v = ReadMailValues(item, outcome.problems);
+  outcome.label = v.Subject;
+  ShowProgress(context, v.Subject);
+  std::string attachments = Global::AttachmentList;
+  std::string folder = context.folder_name;
+  bool save_it = true;
+  CallWriter(outcome, [&] {
+    return writers::SendNotesMail(v.Subject, attachments, v.MailTo, v.MailFrom, v.MailCC, v.MailBCC, v.BodyText,
+                                  v.MailDate, folder, v.SenderName, v.SentFlag, save_it);
+  });
+  return outcome;
+}
+
+ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
+  ItemOutcome outcome;
+  ItemDoneGuard done(context.staging);
+  StageAttachments(item, context, outcome);
+  CalendarValues v = ReadCalendarValues(item, outcome.problems);
+  outcome.label = v.calSubject;
+  ShowProgress(context, v.calSubject);
+  std::string attachments = Global::AttachmentList;
+  std::string folder = context.folder_name;
+  bool save_it = true;
+  CallWriter(outcome, [&] {
+    return writers::SendNotesCalendar(v.calSubject, attachments, v.calSenderEmail, v.calStart, v.calEnd, v.calBody,
+                                      v.calCreationTime, v.calLocation, v.calCategories, folder, save_it);
+  });
+  return outcome;
+}
+
+ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
+  ItemOutcome outcome;
+  ItemDoneGuard done(context.staging);
+  StageAttachments(item, context, outcome);
+  TaskValues v = ReadTaskValues(item, outcome.problems);
+  outcome.label = v.TaskSubject;
+  ShowProgress(context, v.TaskSubject);
+  std::string attachments = Global::AttachmentList;
+  std::string folder = context.folder_name;
+  bool save_it = true;
+  CallWriter(outcome, [&] {
+    return writers::SendNotesTask(v.TaskSubject, attachments, v.TaskDueDate, v.TaskStart, v.TaskBody,
+                                  v.TaskCreationTime, v.TaskPriority, v.TaskReminderTime, folder, save_it);
+  });
+  return outcome;
+}
+
+ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
+  ItemOutcome outcome;
+  writers::ContactValues c = ReadContactValues(item, outcome.problems);
+  // A contact is named by first name, one space, last name.
+  outcome.label = c.elotus_FirstName + " " + c.elotus_LastName;
+  ShowProgress(context, outcome.label);
+  bool save_it = true;
+  CallWriter(outcome, [&] { return writers::SaveNotesContacts(c, save_it, context.new_database); });
+  return outcome;
+}
+
+ItemOutcome PrepareGroup(const Item& item, ItemContext& context) {
+  ItemOutcome outcome;
+  GroupValues v = ReadGroupValues(item, outcome.problems);
+  outcome.label = v.DLName;
+  ShowProgress(context, v.DLName);
+  bool save_it = true;
+  CallWriter(outcome, [&] { return writers::SaveNotesGroups(v.DLName, v.Members, v.Desc, save_it, context.new_database); });
+  v.Members.clear();
+  return outcome;
+}
+
+}  // namespace norvexa::conversion
