@@ -1,0 +1,128 @@
+// The attachment step shared by the mail, calendar and task writers, driven
+// through the writers against a real database: bytes kept exactly, staged
+// files consumed, unusable paths passed over.
+#include "writers/writers.h"
+
+#include "writers/writer_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace norvexa {
+namespace {
+
+using testing::ReadFile;
+
+// Every byte value, then a longer run: what a binary attachment looks like.
+std::string BinaryBytes() {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
+  for (int i = 0; i < 100000; ++i) bytes.push_back(static_cast<char>((i * 7919) & 0xFF));
+  return bytes;
+}
+
+class AttachmentStep : public testing::WriterTest {
+ protected:
+  // The bytes of attachment NAME of DOC, extracted to a scratch file.
+  std::string Extracted(const notes::Document& doc, const std::string& name) {
+    const auto path = client_.Scratch("extracted") / name;
+    doc.ExtractAttachment(name, path);
+    return ReadFile(path);
+  }
+};
+
+TEST_F(AttachmentStep, MailEmbedsEachListedFileByteForByteAndDeletesIt) {
+  const std::string a = Stage("a.txt", "first file\r\n");
+  const std::string b = Stage("b.bin", BinaryBytes());
+  const std::string missing = (staging_ / "never-staged.doc").string();
+  const std::string folder = staging_.string();  // a path naming a folder is never deleted
+
+  std::string Subject = "s", MailAttachment = "|" + a + "|" + missing + "|" + folder + "|" + b, MailTo, MailFrom,
+              MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  writers::DateArg MailDate;
+  std::int16_t SentFlag = 0;
+  bool SaveIt = true;
+  const writers::WriteResult result = writers::SendNotesMail(Subject, MailAttachment, MailTo, MailFrom, MailCC,
+                                                             MailBCC, BodyText, MailDate, FolderName, SenderName,
+                                                             SentFlag, SaveIt);
+  EXPECT_TRUE(result.saved) << result.reason;
+  EXPECT_EQ(MailAttachment, a + "|" + missing + "|" + folder + "|" + b);  // the leading "|" is dropped
+  EXPECT_FALSE(std::filesystem::exists(a));
+  EXPECT_FALSE(std::filesystem::exists(b));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+
+  testing::OpenedDatabase db(mail_path_);
+  auto doc = db.OnlyDocument();
+  ASSERT_TRUE(doc);
+  EXPECT_TRUE(doc->HasItem("Attachment"));
+  const auto attachments = doc->Attachments();
+  ASSERT_EQ(attachments.size(), 2u);
+  EXPECT_EQ(attachments[0].file_name, "a.txt");
+  EXPECT_EQ(attachments[1].file_name, "b.bin");
+  EXPECT_EQ(attachments[1].size, static_cast<std::int64_t>(BinaryBytes().size()));
+  EXPECT_EQ(Extracted(*doc, "a.txt"), "first file\r\n");
+  EXPECT_EQ(Extracted(*doc, "b.bin"), BinaryBytes());
+}
+
+TEST_F(AttachmentStep, BlankListTouchesNothingAndCalendarAndTaskEmbedToo) {
+  const std::string keep = Stage("keep.txt", "keep");
+  std::string Subject = "s", MailAttachment = "   ", MailTo, MailFrom, MailCC, MailBCC, BodyText,
+              FolderName = "Inbox", SenderName;
+  writers::DateArg MailDate;
+  std::int16_t SentFlag = 0;
+  bool SaveIt = true;
+  EXPECT_TRUE(writers::SendNotesMail(Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC, BodyText, MailDate,
+                                     FolderName, SenderName, SentFlag, SaveIt)
+                  .saved);
+  EXPECT_EQ(MailAttachment, "   ");
+  EXPECT_TRUE(std::filesystem::exists(keep));
+
+  const std::string c = Stage("agenda.pdf", "%PDF-1.4 agenda");
+  std::string calSubject = "m", calAttachment = "|" + c, calSender, calBody, calLocation, calCategories,
+              calFolder = "Calendar";
+  writers::DateArg calStart = QDateTime(QDate(2024, 1, 1), QTime(9, 0)), calEnd = calStart, calCreated;
+  EXPECT_TRUE(writers::SendNotesCalendar(calSubject, calAttachment, calSender, calStart, calEnd, calBody, calCreated,
+                                         calLocation, calCategories, calFolder, SaveIt)
+                  .saved);
+  EXPECT_FALSE(std::filesystem::exists(c));
+
+  const std::string t = Stage("list.xlsx", std::string("PK\x03\x04", 4) + "sheet");
+  std::string TaskSubject = "t", TaskAttachment = "|" + t, TaskBody, TaskPriority = "1", TaskFolder = "Tasks";
+  writers::DateArg due, start, created, reminder;
+  EXPECT_TRUE(writers::SendNotesTask(TaskSubject, TaskAttachment, due, start, TaskBody, created, TaskPriority,
+                                     reminder, TaskFolder, SaveIt)
+                  .saved);
+  EXPECT_FALSE(std::filesystem::exists(t));
+
+  testing::OpenedDatabase db(mail_path_);
+  auto docs = db.Documents();
+  ASSERT_EQ(docs.size(), 3u);
+  EXPECT_FALSE(docs[0]->HasItem("Attachment"));
+  EXPECT_TRUE(docs[0]->Attachments().empty());
+  ASSERT_EQ(docs[1]->Attachments().size(), 1u);
+  EXPECT_EQ(Extracted(*docs[1], "agenda.pdf"), "%PDF-1.4 agenda");
+  ASSERT_EQ(docs[2]->Attachments().size(), 1u);
+  EXPECT_EQ(Extracted(*docs[2], "list.xlsx"), std::string("PK\x03\x04", 4) + "sheet");
+}
+
+TEST_F(AttachmentStep, CalendarPassesOverAnUnusablePathOnceTheStepHasBegun) {
+  const std::string ok = Stage("ok.txt", "ok");
+  std::string calSubject = "m", calAttachment = "|" + (staging_ / "lost.txt").string() + "|" + ok, calSender,
+              calBody, calLocation, calCategories, calFolder = "Calendar";
+  writers::DateArg calStart, calEnd, calCreated;
+  bool SaveIt = true;
+  writers::WriteResult result;
+  EXPECT_NO_THROW(result = writers::SendNotesCalendar(calSubject, calAttachment, calSender, calStart, calEnd, calBody,
+                                                      calCreated, calLocation, calCategories, calFolder, SaveIt));
+  EXPECT_TRUE(result.saved) << result.reason;
+  EXPECT_FALSE(std::filesystem::exists(ok));
+  testing::OpenedDatabase db(mail_path_);
+  auto doc = db.OnlyDocument();
+  ASSERT_TRUE(doc);
+  ASSERT_EQ(doc->Attachments().size(), 1u);
+  EXPECT_EQ(doc->Attachments()[0].file_name, "ok.txt");
+}
+
+}  // namespace
+}  // namespace norvexa
