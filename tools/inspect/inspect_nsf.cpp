@@ -1,13 +1,89 @@
-// Placeholder until the nsf inspection lands.
+// norvexa-inspect nsf FILE: a Notes database as one JSON object (title,
+// template, design, folders with their documents' universal ids, and every
+// document with its items and attachments).
 #include "inspect.h"
 
+#include "platform/notes/item_codec.h"
+#include "platform/notes/notes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <exception>
 #include <ostream>
 
 namespace norvexa::inspect {
 
-int InspectNsf(const std::string& file, std::ostream&, std::ostream& err) {
-  err << file << ": inspection not available yet\n";
-  return 1;
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QJsonArray Strings(const std::vector<std::string>& texts) {
+  QJsonArray array;
+  for (const std::string& t : texts) array.append(Q(t));
+  return array;
+}
+
+// The values of VALUE as JSON: one element, or one per entry of a text list.
+QJsonArray Values(const notes::ItemValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) return {Q(*text)};
+  if (const auto* number = std::get_if<double>(&value)) return {*number};
+  if (const auto* when = std::get_if<QDateTime>(&value)) return {Q(notes::internal::FormatDateTime(*when))};
+  if (const auto* time = std::get_if<QTime>(&value)) return {time->toString(QStringLiteral("HH:mm:ss"))};
+  return Strings(std::get<notes::TextList>(value));
+}
+
+QJsonObject DocumentJson(notes::Document& doc) {
+  QJsonObject object;
+  object["unid"] = Q(doc.UniversalID());
+  object["note_id"] = static_cast<double>(doc.NoteID());
+  object["created"] = doc.Created().toString(Qt::ISODateWithMs);
+  object["modified"] = doc.LastModified().toString(Qt::ISODateWithMs);
+  QJsonArray items;
+  for (const std::string& name : doc.ItemNames()) {
+    QJsonObject item;
+    item["name"] = Q(name);
+    item["type"] = Q(doc.ItemType(name));
+    item["values"] = Values(*doc.GetItemValue(name));
+    if (const auto part = doc.GetMimePart(name)) {
+      item["mime"] = QJsonObject{{"content_type", Q(part->content_type)}, {"encoding", part->encoding}};
+    }
+    items.append(item);
+  }
+  object["items"] = items;
+  QJsonArray attachments;
+  for (const notes::AttachmentInfo& a : doc.Attachments()) {
+    attachments.append(QJsonObject{
+        {"file_name", Q(a.file_name)}, {"size", static_cast<double>(a.size)}, {"sha256", Q(a.sha256)}});
+  }
+  object["attachments"] = attachments;
+  return object;
+}
+
+}  // namespace
+
+int InspectNsf(const std::string& file, std::ostream& out, std::ostream& err) {
+  try {
+    std::unique_ptr<notes::Database> db = notes::OpenDatabaseFile(file);
+    QJsonObject root;
+    root["file"] = Q(file);
+    root["title"] = Q(db->Title());
+    root["template"] = Q(db->TemplateName());
+    root["design"] = Strings(db->DesignElementNames());
+    QJsonArray folders;
+    for (const std::string& name : db->FolderNames())
+      folders.append(QJsonObject{{"name", Q(name)}, {"documents", Strings(db->FolderDocumentIds(name))}});
+    root["folders"] = folders;
+    QJsonArray documents;
+    for (const std::string& unid : db->AllDocumentIds()) documents.append(DocumentJson(*db->GetDocumentByUNID(unid)));
+    root["documents"] = documents;
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    return 0;
+  } catch (const std::exception& e) {
+    err << "norvexa-inspect: " << e.what() << "\n";
+    return 1;
+  }
 }
 
 }  // namespace norvexa::inspect

@@ -45,6 +45,7 @@ using ItemValue = std::variant<std::string, double, QDateTime, QTime, TextList>;
 
 // Constants of the back-end.
 inline constexpr int EMBED_ATTACHMENT = 1454;
+inline constexpr int ENC_NONE = 1725;
 inline constexpr int ENC_QUOTED_PRINTABLE = 1726;
 
 // Where the local client lives: $NORVEXA_NOTES_DATA, else
@@ -99,6 +100,9 @@ class Database {
   virtual bool IsOpen() const = 0;
   virtual std::string FilePath() const = 0;
   virtual std::string Title() const = 0;
+  // The name of the design template this database's design comes from ("" if
+  // none).
+  virtual std::string TemplateName() const = 0;
 
   // A new database at NEW_PATH with this one's design and title and no
   // documents. Throws when a file exists at NEW_PATH or its folder is missing.
@@ -140,6 +144,9 @@ class Document {
   virtual bool HasItem(const std::string& name) const = 0;
   virtual std::optional<ItemValue> GetItemValue(const std::string& name) const = 0;
   virtual std::vector<std::string> ItemNames() const = 0;  // in the order first put
+  // The type of item NAME: "text", "number", "datetime", "time", "textlist"
+  // or "richtext"; "" when the document has no such item.
+  virtual std::string ItemType(const std::string& name) const = 0;
 
   // A rich-text item NAME (replacing an earlier item of that name).
   virtual std::unique_ptr<RichTextItem> CreateRichTextItem(const std::string& name) = 0;
@@ -207,6 +214,10 @@ class EmbeddedObject {
   virtual std::string Source() const = 0;  // the original file name
   virtual std::int64_t FileSize() const = 0;
 };
+
+// Opens the Notes database at PATH without a session (inspection tools).
+// Throws when PATH does not exist or is not a Notes database.
+std::unique_ptr<Database> OpenDatabaseFile(const std::filesystem::path& path);
 
 // ---------------------------------------------------------------------------
 // The local client

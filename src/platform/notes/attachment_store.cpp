@@ -1,0 +1,186 @@
+// Streaming attachments into and out of a Notes database.
+#include "platform/notes/attachment_store.h"
+
+#include "platform/notes/item_codec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace norvexa::notes::internal {
+
+namespace {
+
+// Bytes moved per read and blob write.
+constexpr std::size_t kChunk = 1 << 20;
+
+// An open file descriptor, closed on scope exit.
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+  // Closes the file, reporting a failure (a write-back error on the target).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Reads up to SIZE bytes into BUFFER, retrying interrupted reads. Returns the
+// count read (0 at end of file) or -1.
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+// The shared chunk buffer; allocated once, as attachments are streamed one
+// at a time on each thread.
+char* ChunkBuffer() {
+  thread_local std::unique_ptr<char[]> buffer(new char[kChunk]);
+  return buffer.get();
+}
+
+std::string Hex(const unsigned char* bytes, unsigned length) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(length * 2);
+  for (unsigned i = 0; i < length; ++i) {
+    hex += kDigits[bytes[i] >> 4];
+    hex += kDigits[bytes[i] & 15];
+  }
+  return hex;
+}
+
+using BlobHandle = std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)>;
+
+BlobHandle OpenBlob(Connection& connection, std::int64_t id, bool write, const char* operation) {
+  sqlite3_blob* blob = nullptr;
+  if (sqlite3_blob_open(connection.handle(), "main", "attachments", "data", id, write ? 1 : 0, &blob) != SQLITE_OK) {
+    BlobHandle guard(blob, sqlite3_blob_close);
+    ThrowSqlite(connection.handle(), connection.path(), operation);
+  }
+  return BlobHandle(blob, sqlite3_blob_close);
+}
+
+}  // namespace
+
+StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::path& source,
+                              const std::string& item_name) {
+  const char* operation = "embed object";
+  const std::string where = " on " + connection.path() + ": " + source.string();
+  FileHandle file(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    throw NotesError(operation + where + " is not a regular file");
+#ifdef POSIX_FADV_SEQUENTIAL
+  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint; its failure changes nothing
+#endif
+
+  StoredAttachment stored;
+  stored.info.file_name = source.filename().string();
+  stored.info.size = st.st_size;
+
+  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1)
+    throw NotesError(std::string(operation) + where + ": SHA-256 is not available");
+
+  std::lock_guard lock(connection.mutex());
+  if (stored.info.size > sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1))
+    throw NotesError(operation + where + " is larger than a database value can hold");
+  Transaction transaction(connection, operation);
+  {
+    Statement insert(connection,
+                     "INSERT INTO attachments(note_id, item_name, file_name, size, sha256, staged, data) "
+                     "VALUES (NULL, ?1, ?2, ?3, '', ?4, zeroblob(?3))",
+                     operation);
+    insert.Bind(1, item_name).Bind(2, stored.info.file_name).Bind(3, std::int64_t{stored.info.size}).Bind(4, NowUtc());
+    insert.Run();
+  }
+  stored.id = sqlite3_last_insert_rowid(connection.handle());
+
+  {
+    BlobHandle blob = OpenBlob(connection, stored.id, true, operation);
+    char* buffer = ChunkBuffer();
+    std::int64_t offset = 0;
+    for (;;) {
+      const ssize_t n = ReadSome(file.get(), buffer, kChunk);
+      if (n < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
+      if (n == 0) break;
+      if (offset + n > stored.info.size) throw NotesError(operation + where + " grew while it was being read");
+      if (sqlite3_blob_write(blob.get(), buffer, static_cast<int>(n), static_cast<int>(offset)) != SQLITE_OK)
+        ThrowSqlite(connection.handle(), connection.path(), operation);
+      EVP_DigestUpdate(hash.get(), buffer, static_cast<std::size_t>(n));
+      offset += n;
+    }
+    if (offset != stored.info.size) throw NotesError(operation + where + " shrank while it was being read");
+  }
+
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned length = 0;
+  if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1)
+    throw NotesError(std::string(operation) + where + ": SHA-256 failed");
+  stored.info.sha256 = Hex(digest, length);
+  {
+    Statement update(connection, "UPDATE attachments SET sha256 = ?2 WHERE id = ?1", operation);
+    update.Bind(1, stored.id).Bind(2, stored.info.sha256);
+    update.Run();
+  }
+  transaction.Commit();
+  return stored;
+}
+
+void StreamFileOut(Connection& connection, std::int64_t id, const std::filesystem::path& target) {
+  const char* operation = "extract attachment";
+  const std::string where = " on " + connection.path() + " to " + target.string();
+  std::lock_guard lock(connection.mutex());
+  // An open blob handle keeps its read transaction, so the bytes cannot
+  // change between chunks.
+  BlobHandle blob = OpenBlob(connection, id, false, operation);
+  const int size = sqlite3_blob_bytes(blob.get());
+  FileHandle file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (file.get() < 0) throw NotesError(operation + where + ": " + std::strerror(errno));
+  char* buffer = ChunkBuffer();
+  for (int offset = 0; offset < size;) {
+    const int n = std::min<int>(static_cast<int>(kChunk), size - offset);
+    if (sqlite3_blob_read(blob.get(), buffer, n, offset) != SQLITE_OK)
+      ThrowSqlite(connection.handle(), connection.path(), operation);
+    for (int written = 0; written < n;) {
+      const ssize_t w = ::write(file.get(), buffer + written, static_cast<std::size_t>(n - written));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) throw NotesError(operation + where + ": " + std::strerror(errno));
+      written += static_cast<int>(w);
+    }
+    offset += n;
+  }
+  if (!file.Close()) throw NotesError(operation + where + ": " + std::strerror(errno));
+}
+
+void DeleteUnclaimedAttachments(Connection& connection, const std::vector<std::int64_t>& ids) {
+  std::lock_guard lock(connection.mutex());
+  for (std::int64_t id : ids) {
+    Statement remove(connection, "DELETE FROM attachments WHERE id = ?1 AND note_id IS NULL", "discard attachment");
+    remove.Bind(1, id);
+    remove.Run();
+  }
+}
+
+}  // namespace norvexa::notes::internal

@@ -1,0 +1,34 @@
+// File attachments in the attachments table: streaming a file in through
+// SQLite's incremental blob I/O (never holding the whole file in memory),
+// computing its SHA-256 on the way, and streaming it back out.
+#pragma once
+
+#include "platform/notes/notes.h"
+#include "platform/notes/sqlite_store.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace norvexa::notes::internal {
+
+struct StoredAttachment {
+  std::int64_t id = 0;  // attachments.id
+  AttachmentInfo info;
+};
+
+// Stores the file at SOURCE, under its own file name, as an attachment of
+// rich-text item ITEM_NAME that belongs to no document yet (note_id NULL),
+// in one transaction. A missing or unreadable file, or one that changes
+// size while it is read, throws and leaves nothing behind.
+StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::path& source,
+                              const std::string& item_name);
+
+// Writes the bytes of attachment ID to TARGET (replacing it).
+void StreamFileOut(Connection& connection, std::int64_t id, const std::filesystem::path& target);
+
+// Removes attachments IDS that still belong to no document.
+void DeleteUnclaimedAttachments(Connection& connection, const std::vector<std::int64_t>& ids);
+
+}  // namespace norvexa::notes::internal

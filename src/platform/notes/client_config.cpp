@@ -1,0 +1,78 @@
+// Reading notes.ini, with a per-process cache keyed by the file's state.
+#include "platform/notes/client_config.h"
+
+#include "platform/notes/folder_path.h"
+#include "platform/notes/notes.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace norvexa::notes::internal {
+
+namespace {
+
+struct CachedConfig {
+  std::int64_t size = -1;
+  std::int64_t mtime_ns = -1;
+  std::shared_ptr<const ClientConfig> config;
+};
+
+std::string TrimBlanks(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Parses notes.ini at INI: "key=value" lines; "[section]" lines, ";"
+// comments and blank lines are skipped. Values are kept as written.
+std::shared_ptr<const ClientConfig> Parse(const std::filesystem::path& directory, const std::filesystem::path& ini) {
+  std::ifstream in(ini, std::ios::binary);
+  if (!in) throw NotesError("no usable Notes client in " + directory.string() + ": " + ini.string() + " cannot be read");
+  auto config = std::make_shared<ClientConfig>();
+  config->directory = directory;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string trimmed = TrimBlanks(line);
+    if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '[') continue;
+    const auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    config->settings.emplace_back(TrimBlanks(line.substr(0, equals)), line.substr(equals + 1));
+  }
+  if (in.bad()) throw NotesError("no usable Notes client in " + directory.string() + ": " + ini.string() + " cannot be read");
+  return config;
+}
+
+}  // namespace
+
+std::string ClientConfig::Get(const std::string& name) const {
+  const std::string key = FolderKey(name);
+  for (const auto& [k, v] : settings)
+    if (FolderKey(k) == key) return v;
+  return {};
+}
+
+std::shared_ptr<const ClientConfig> LoadClient(const std::filesystem::path& directory) {
+  const std::filesystem::path ini = directory / "notes.ini";
+  struct stat st {};
+  if (::stat(ini.c_str(), &st) != 0)
+    throw NotesError("no Notes client installed: " + ini.string() + " does not exist (run norvexa-notes-setup)");
+  if (!S_ISREG(st.st_mode))
+    throw NotesError("no usable Notes client in " + directory.string() + ": " + ini.string() + " cannot be read");
+  const std::int64_t mtime_ns = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+
+  static std::mutex mutex;
+  static std::map<std::string, CachedConfig> cache;
+  std::lock_guard lock(mutex);
+  CachedConfig& entry = cache[ini.string()];
+  if (entry.config && entry.size == st.st_size && entry.mtime_ns == mtime_ns) return entry.config;
+  entry.config = Parse(directory, ini);
+  entry.size = st.st_size;
+  entry.mtime_ns = mtime_ns;
+  return entry.config;
+}
+
+}  // namespace norvexa::notes::internal

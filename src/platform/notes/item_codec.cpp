@@ -1,0 +1,168 @@
+// Encoding of item values for the items table.
+#include "platform/notes/item_codec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace norvexa::notes::internal {
+
+namespace {
+
+struct TypeNamer {
+  std::string operator()(const std::string&) const { return "text"; }
+  std::string operator()(double) const { return "number"; }
+  std::string operator()(const QDateTime&) const { return "datetime"; }
+  std::string operator()(const QTime&) const { return "time"; }
+  std::string operator()(const TextList&) const { return "textlist"; }
+};
+
+// Appends TEXT to OUT as a JSON string literal.
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          out += escape;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+
+std::string FormatTime(const QTime& t) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+  return text;
+}
+
+}  // namespace
+
+std::string ItemTypeName(const ItemValue& value) { return std::visit(TypeNamer{}, value); }
+
+std::string FormatDateTime(const QDateTime& value) {
+  const int offset = value.offsetFromUtc();
+  // The wall-clock time at that offset, read off a UTC value shifted by it.
+  const QDateTime shifted = value.toUTC().addSecs(offset);
+  const QDate d = shifted.date();
+  const QTime t = shifted.time();
+  const int magnitude = std::abs(offset);
+  char text[48];
+  int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", d.year(), d.month(), d.day(),
+                        t.hour(), t.minute(), t.second(), offset < 0 ? '-' : '+', magnitude / 3600,
+                        (magnitude / 60) % 60);
+  if (magnitude % 60 != 0) std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ":%02d", magnitude % 60);
+  return text;
+}
+
+QDateTime ParseDateTime(const std::string& text) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, oh = 0, om = 0, os = 0, used = 0;
+  char sign = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d%n", &y, &mo, &d, &h, &mi, &s, &sign, &oh, &om,
+                  &used) < 9)
+    return {};
+  if (static_cast<std::size_t>(used) < text.size() && std::sscanf(text.c_str() + used, ":%2d", &os) != 1) return {};
+  if (sign != '+' && sign != '-') return {};
+  const int offset = (sign == '-' ? -1 : 1) * (oh * 3600 + om * 60 + os);
+  const QDate date(y, mo, d);
+  const QTime time(h, mi, s);
+  if (!date.isValid() || !time.isValid()) return {};
+  return QDateTime(date, time, Qt::OffsetFromUTC, offset);
+}
+
+std::string NowUtc() {
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(), d.day(), t.hour(),
+                t.minute(), t.second(), t.msec());
+  return text;
+}
+
+std::string TextListToJson(const TextList& texts) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i) json += ',';
+    AppendJsonString(json, texts[i]);
+  }
+  json += ']';
+  return json;
+}
+
+TextList TextListFromJson(const std::string& json, bool* ok) {
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+  *ok = error.error == QJsonParseError::NoError && doc.isArray();
+  TextList texts;
+  if (!*ok) return texts;
+  for (const QJsonValue& v : doc.array()) {
+    if (!v.isString()) {
+      *ok = false;
+      return {};
+    }
+    texts.push_back(v.toString().toStdString());
+  }
+  return texts;
+}
+
+StoredValue EncodeItemValue(const ItemValue& value) {
+  StoredValue stored;
+  stored.type = ItemTypeName(value);
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    stored.text = *text;
+  } else if (const auto* number = std::get_if<double>(&value)) {
+    if (!std::isfinite(*number)) throw NotesError("a number item must be finite");
+    stored.is_real = true;
+    stored.real = *number;
+  } else if (const auto* when = std::get_if<QDateTime>(&value)) {
+    if (!when->isValid()) throw NotesError("a date-time item must hold a valid date-time");
+    const int year = when->toUTC().addSecs(when->offsetFromUtc()).date().year();
+    if (year < 1 || year > 9999) throw NotesError("a date-time item must lie in the years 1 to 9999");
+    stored.text = FormatDateTime(*when);
+  } else if (const auto* time = std::get_if<QTime>(&value)) {
+    if (!time->isValid()) throw NotesError("a time item must hold a valid time of day");
+    stored.text = FormatTime(*time);
+  } else {
+    stored.text = TextListToJson(std::get<TextList>(value));
+  }
+  return stored;
+}
+
+ItemValue DecodeItemValue(const StoredValue& stored) {
+  if (stored.type == "text" || stored.type == "richtext") return stored.text;
+  if (stored.type == "number") return stored.real;
+  if (stored.type == "datetime") {
+    QDateTime when = ParseDateTime(stored.text);
+    if (!when.isValid()) throw NotesError("stored date-time \"" + stored.text + "\" is malformed");
+    return when;
+  }
+  if (stored.type == "time") {
+    int h = 0, m = 0, s = 0;
+    const QTime time = std::sscanf(stored.text.c_str(), "%2d:%2d:%2d", &h, &m, &s) == 3 ? QTime(h, m, s) : QTime();
+    if (!time.isValid()) throw NotesError("stored time \"" + stored.text + "\" is malformed");
+    return time;
+  }
+  if (stored.type == "textlist") {
+    bool ok = false;
+    TextList texts = TextListFromJson(stored.text, &ok);
+    if (!ok) throw NotesError("stored text list is malformed");
+    return texts;
+  }
+  throw NotesError("stored item type \"" + stored.type + "\" is unknown");
+}
+
+}  // namespace norvexa::notes::internal

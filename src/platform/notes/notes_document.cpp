@@ -1,0 +1,402 @@
+// Document: items held in memory until Save stores them in one transaction;
+// rich-text items with their MIME parts; attachments streamed in at once.
+#include "platform/notes/attachment_store.h"
+#include "platform/notes/folder_path.h"
+#include "platform/notes/item_codec.h"
+#include "platform/notes/mime_content.h"
+#include "platform/notes/notes_objects.h"
+
+#include <QUuid>
+
+#include <algorithm>
+
+namespace norvexa::notes::internal {
+
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && FolderKey(a) == FolderKey(b);
+}
+
+// A MIME part a MIMEEntity is filling; written into its item when the
+// document's MIME entities are closed with save, or the document is saved.
+struct OpenPart {
+  bool has_content = false;
+  Document::MimePart content;
+};
+
+struct ItemState {
+  std::string name;
+  StoredValue stored;  // type "richtext" for a rich-text item
+  std::uint64_t generation = 0;
+  std::vector<Document::MimePart> parts;  // written back
+  std::vector<std::shared_ptr<OpenPart>> open_parts;
+};
+
+// What a document holds in memory; shared with the rich-text items it hands
+// out so that they notice when their item is replaced.
+struct DocumentState {
+  std::shared_ptr<Connection> connection;
+  std::vector<ItemState> items;
+  std::uint64_t next_generation = 1;
+  std::int64_t note_id = 0;
+  std::string unid;
+  std::string created;
+  std::string modified;
+  std::vector<StoredAttachment> attachments;  // saved and pending, in order
+  std::vector<std::int64_t> pending;          // attachment ids not yet claimed by a save
+
+  ItemState* Find(const std::string& name) {
+    for (ItemState& item : items)
+      if (SameName(item.name, name)) return &item;
+    return nullptr;
+  }
+
+  // Puts an item NAME holding STORED, replacing an earlier item of that
+  // name in place (its MIME parts go with it).
+  ItemState& Put(const std::string& name, StoredValue stored) {
+    if (name.empty()) throw NotesError("put item on " + connection->path() + ": an item needs a name");
+    ItemState* item = Find(name);
+    if (!item) item = &items.emplace_back();
+    item->name = name;
+    item->stored = std::move(stored);
+    item->generation = next_generation++;
+    item->parts.clear();
+    item->open_parts.clear();
+    return *item;
+  }
+
+  // Moves the open parts of ITEM that have content into its written parts.
+  static void WriteBack(ItemState& item) {
+    for (const auto& part : item.open_parts)
+      if (part->has_content) item.parts.push_back(part->content);
+    item.open_parts.clear();
+  }
+};
+
+QDateTime ParseStamp(const std::string& text) { return QDateTime::fromString(QString::fromStdString(text), Qt::ISODateWithMs); }
+
+class EmbeddedObjectImpl : public EmbeddedObject {
+ public:
+  explicit EmbeddedObjectImpl(AttachmentInfo info) : info_(std::move(info)) {}
+  std::string Source() const override { return info_.file_name; }
+  std::int64_t FileSize() const override { return info_.size; }
+
+ private:
+  AttachmentInfo info_;
+};
+
+class MIMEEntityImpl : public MIMEEntity {
+ public:
+  MIMEEntityImpl(std::weak_ptr<OpenPart> part, std::string where) : part_(std::move(part)), where_(std::move(where)) {}
+
+  void SetContentFromText(Stream& stream, const std::string& content_type, int encoding) override {
+    std::shared_ptr<OpenPart> part = part_.lock();
+    if (!part) throw NotesError("set MIME content" + where_ + ": the part's item was replaced or its parts closed");
+    if (encoding != ENC_QUOTED_PRINTABLE && encoding != ENC_NONE)
+      throw NotesError("set MIME content" + where_ + ": encoding " + std::to_string(encoding) + " is not supported");
+    if (content_type.empty()) throw NotesError("set MIME content" + where_ + ": no content type given");
+    part->content = {content_type, encoding, stream.Text()};
+    part->has_content = true;
+  }
+
+ private:
+  std::weak_ptr<OpenPart> part_;
+  std::string where_;
+};
+
+class RichTextItemImpl : public RichTextItem {
+ public:
+  RichTextItemImpl(std::weak_ptr<DocumentState> state, std::string name, std::uint64_t generation)
+      : state_(std::move(state)), name_(std::move(name)), generation_(generation) {}
+
+  std::string Name() const override { return name_; }
+
+  std::unique_ptr<MIMEEntity> CreateChildEntity() override {
+    auto [state, item] = Current("create child entity");
+    auto part = std::make_shared<OpenPart>();
+    item.open_parts.push_back(part);
+    return std::make_unique<MIMEEntityImpl>(part, " on " + state->connection->path() + ", item " + name_);
+  }
+
+  std::unique_ptr<EmbeddedObject> EmbedObject(int type, const std::string&, const std::string& source,
+                                              const std::string&) override {
+    auto [state, item] = Current("embed object");
+    if (type != EMBED_ATTACHMENT)
+      throw NotesError("embed object on " + state->connection->path() + ": object type " + std::to_string(type) +
+                       " is not supported (only file attachments, " + std::to_string(EMBED_ATTACHMENT) + ")");
+    StoredAttachment stored = StreamFileIn(*state->connection, source, item.name);
+    state->attachments.push_back(stored);
+    state->pending.push_back(stored.id);
+    return std::make_unique<EmbeddedObjectImpl>(stored.info);
+  }
+
+ private:
+  // The document's state and this item, or a NotesError when the document
+  // is gone or the item was replaced.
+  std::pair<std::shared_ptr<DocumentState>, ItemState&> Current(const char* operation) {
+    std::shared_ptr<DocumentState> state = state_.lock();
+    if (!state) throw NotesError(std::string(operation) + " on item " + name_ + ": its document was released");
+    ItemState* item = state->Find(name_);
+    if (!item || item->generation != generation_)
+      throw NotesError(std::string(operation) + " on " + state->connection->path() + ": the rich-text item " + name_ +
+                       " was replaced");
+    return {state, *item};
+  }
+
+  std::weak_ptr<DocumentState> state_;
+  std::string name_;
+  std::uint64_t generation_;
+};
+
+class DocumentImpl : public Document {
+ public:
+  explicit DocumentImpl(std::shared_ptr<DocumentState> state) : state_(std::move(state)) {}
+
+  ~DocumentImpl() override {
+    if (state_->pending.empty()) return;
+    // Attachments embedded into a document that was never saved are removed;
+    // a failure leaves unclaimed rows that no document lists, and a
+    // destructor has no caller to report it to.
+    try {
+      DeleteUnclaimedAttachments(*state_->connection, state_->pending);
+    } catch (const NotesError&) {
+    }
+  }
+
+  void ReplaceItemValue(const std::string& name, const ItemValue& value) override {
+    StoredValue stored;
+    try {
+      stored = EncodeItemValue(value);
+    } catch (const NotesError& e) {
+      throw NotesError("put item " + name + " on " + state_->connection->path() + ": " + e.what());
+    }
+    state_->Put(name, std::move(stored));
+  }
+
+  bool HasItem(const std::string& name) const override { return state_->Find(name) != nullptr; }
+
+  std::optional<ItemValue> GetItemValue(const std::string& name) const override {
+    const ItemState* item = state_->Find(name);
+    if (!item) return std::nullopt;
+    if (item->stored.type == "richtext") {
+      // A rich-text item reads as the text of its first MIME part.
+      return item->parts.empty() ? std::string() : item->parts.front().text;
+    }
+    return DecodeItemValue(item->stored);
+  }
+
+  std::vector<std::string> ItemNames() const override {
+    std::vector<std::string> names;
+    for (const ItemState& item : state_->items) names.push_back(item.name);
+    return names;
+  }
+
+  std::string ItemType(const std::string& name) const override {
+    const ItemState* item = state_->Find(name);
+    return item ? item->stored.type : std::string();
+  }
+
+  std::unique_ptr<RichTextItem> CreateRichTextItem(const std::string& name) override {
+    StoredValue stored;
+    stored.type = "richtext";
+    ItemState& item = state_->Put(name, std::move(stored));
+    return std::make_unique<RichTextItemImpl>(state_, item.name, item.generation);
+  }
+
+  void CloseMIMEEntities(bool save, const std::string& name) override {
+    ItemState* item = state_->Find(name);
+    if (!item) return;  // nothing of that name is open
+    if (save) DocumentState::WriteBack(*item);
+    else item->open_parts.clear();
+  }
+
+  bool Save(bool, bool) override {
+    DocumentState& s = *state_;
+    Connection& c = *s.connection;
+    const char* operation = "save document";
+    for (ItemState& item : s.items) DocumentState::WriteBack(item);
+
+    std::lock_guard lock(c.mutex());
+    const std::string now = NowUtc();
+    const bool is_new = s.note_id == 0;
+    const std::string unid = is_new ? QUuid::createUuid().toString(QUuid::Id128).toUpper().toStdString() : s.unid;
+    Transaction transaction(c, operation);
+    std::int64_t note_id = s.note_id;
+    if (is_new) {
+      Statement insert(c, "INSERT INTO documents(unid, created, modified) VALUES (?1, ?2, ?2)", operation);
+      insert.Bind(1, unid).Bind(2, now);
+      insert.Run();
+      note_id = sqlite3_last_insert_rowid(c.handle());
+    } else {
+      {
+        Statement update(c, "UPDATE documents SET modified = ?2 WHERE note_id = ?1", operation);
+        update.Bind(1, note_id).Bind(2, now);
+        update.Run();
+      }
+      if (sqlite3_changes(c.handle()) != 1)
+        throw NotesError(std::string(operation) + " on " + c.path() + ": document " + unid + " no longer exists");
+      Statement(c, "DELETE FROM items WHERE note_id = ?1", operation).Bind(1, note_id).Run();
+      Statement(c, "DELETE FROM mime_parts WHERE note_id = ?1", operation).Bind(1, note_id).Run();
+    }
+    std::int64_t seq = 0;
+    for (const ItemState& item : s.items) {
+      Statement insert(c, "INSERT INTO items(note_id, name, seq, type, value) VALUES (?1, ?2, ?3, ?4, ?5)", operation);
+      insert.Bind(1, note_id).Bind(2, item.name).Bind(3, seq++).Bind(4, item.stored.type);
+      if (item.stored.is_real) insert.Bind(5, item.stored.real);
+      else insert.Bind(5, item.stored.text);
+      insert.Run();
+      std::int64_t part_seq = 0;
+      for (const MimePart& part : item.parts) {
+        const PartBytes bytes = ToPartCharset(part.content_type, part.text);
+        const std::string content =
+            part.encoding == ENC_QUOTED_PRINTABLE ? EncodeQuotedPrintable(bytes.bytes) : bytes.bytes;
+        Statement insert_part(c,
+                              "INSERT INTO mime_parts(note_id, item_name, seq, content_type, encoding, content) "
+                              "VALUES (?1, ?2, ?3, ?4, ?5, CAST(?6 AS BLOB))",
+                              operation);
+        insert_part.Bind(1, note_id).Bind(2, item.name).Bind(3, part_seq++).Bind(4, bytes.content_type);
+        insert_part.Bind(5, std::int64_t{part.encoding}).Bind(6, content);
+        insert_part.Run();
+      }
+    }
+    for (std::int64_t id : s.pending) {
+      Statement claim(c, "UPDATE attachments SET note_id = ?1 WHERE id = ?2 AND note_id IS NULL", operation);
+      claim.Bind(1, note_id).Bind(2, id);
+      claim.Run();
+      if (sqlite3_changes(c.handle()) != 1)
+        throw NotesError(std::string(operation) + " on " + c.path() + ": an embedded attachment has gone");
+    }
+    transaction.Commit();
+
+    s.note_id = note_id;
+    s.unid = unid;
+    if (is_new) s.created = now;
+    s.modified = now;
+    s.pending.clear();
+    return true;
+  }
+
+  void PutInFolder(const std::string& name) override {
+    DocumentState& s = *state_;
+    Connection& c = *s.connection;
+    const char* operation = "put in folder";
+    if (s.note_id == 0)
+      throw NotesError(std::string(operation) + " " + name + " on " + c.path() + ": the document has not been saved");
+    const std::vector<std::string> parts = SplitFolderPath(name);
+    const std::string key = FolderKey(JoinFolderPath(parts));
+    std::lock_guard lock(c.mutex());
+    auto cached = c.folder_ids().find(key);
+    if (cached != c.folder_ids().end()) {
+      Statement insert(c, "INSERT OR IGNORE INTO folder_entries(folder_id, note_id) VALUES (?1, ?2)", operation);
+      insert.Bind(1, cached->second).Bind(2, s.note_id);
+      insert.Run();
+      return;
+    }
+    Transaction transaction(c, operation);
+    const std::int64_t folder_id = EnsureFolderInTransaction(c, parts);
+    {
+      Statement insert(c, "INSERT OR IGNORE INTO folder_entries(folder_id, note_id) VALUES (?1, ?2)", operation);
+      insert.Bind(1, folder_id).Bind(2, s.note_id);
+      insert.Run();
+    }
+    transaction.Commit();
+    c.folder_ids().emplace(key, folder_id);
+  }
+
+  std::string UniversalID() const override { return state_->unid; }
+  std::int64_t NoteID() const override { return state_->note_id; }
+  QDateTime Created() const override { return ParseStamp(state_->created); }
+  QDateTime LastModified() const override { return ParseStamp(state_->modified); }
+
+  std::vector<AttachmentInfo> Attachments() const override {
+    std::vector<AttachmentInfo> infos;
+    for (const StoredAttachment& a : state_->attachments) infos.push_back(a.info);
+    return infos;
+  }
+
+  void ExtractAttachment(const std::string& file_name, const std::filesystem::path& path) const override {
+    for (const StoredAttachment& a : state_->attachments) {
+      if (a.info.file_name == file_name) {
+        StreamFileOut(*state_->connection, a.id, path);
+        return;
+      }
+    }
+    throw NotesError("extract attachment on " + state_->connection->path() + ": the document has no attachment " +
+                     file_name);
+  }
+
+  std::optional<MimePart> GetMimePart(const std::string& name) const override {
+    const ItemState* item = state_->Find(name);
+    if (!item || item->parts.empty()) return std::nullopt;
+    return item->parts.front();
+  }
+
+ private:
+  std::shared_ptr<DocumentState> state_;
+};
+
+}  // namespace
+
+std::unique_ptr<Document> MakeNewDocument(std::shared_ptr<Connection> connection) {
+  auto state = std::make_shared<DocumentState>();
+  state->connection = std::move(connection);
+  return std::make_unique<DocumentImpl>(std::move(state));
+}
+
+std::unique_ptr<Document> LoadDocument(std::shared_ptr<Connection> connection, const std::string& unid) {
+  const char* operation = "get document";
+  auto state = std::make_shared<DocumentState>();
+  state->connection = connection;
+  Connection& c = *connection;
+  std::lock_guard lock(c.mutex());
+  {
+    Statement doc(c, "SELECT note_id, created, modified FROM documents WHERE unid = ?1", operation);
+    doc.Bind(1, unid);
+    if (!doc.Step()) throw NotesError(std::string(operation) + " on " + c.path() + ": no document " + unid);
+    state->note_id = doc.Int(0);
+    state->created = doc.Text(1);
+    state->modified = doc.Text(2);
+    state->unid = unid;
+  }
+  {
+    Statement items(c, "SELECT name, type, value FROM items WHERE note_id = ?1 ORDER BY seq", operation);
+    items.Bind(1, state->note_id);
+    while (items.Step()) {
+      StoredValue stored;
+      stored.type = items.Text(1);
+      stored.is_real = items.Type(2) == SQLITE_FLOAT || items.Type(2) == SQLITE_INTEGER;
+      if (stored.is_real) stored.real = items.Real(2);
+      else stored.text = items.Text(2);
+      ItemState& item = state->items.emplace_back();
+      item.name = items.Text(0);
+      item.stored = std::move(stored);
+      item.generation = state->next_generation++;
+    }
+  }
+  {
+    Statement parts(c,
+                    "SELECT item_name, content_type, encoding, content FROM mime_parts WHERE note_id = ?1 "
+                    "ORDER BY item_name, seq",
+                    operation);
+    parts.Bind(1, state->note_id);
+    while (parts.Step()) {
+      ItemState* item = state->Find(parts.Text(0));
+      if (!item) continue;  // a part whose item is gone is not reachable
+      const int encoding = static_cast<int>(parts.Int(2));
+      const std::string raw = parts.Text(3);
+      const std::string bytes = encoding == ENC_QUOTED_PRINTABLE ? DecodeQuotedPrintable(raw) : raw;
+      item->parts.push_back({parts.Text(1), encoding, FromPartCharset(parts.Text(1), bytes)});
+    }
+  }
+  {
+    Statement attachments(c, "SELECT id, file_name, size, sha256 FROM attachments WHERE note_id = ?1 ORDER BY id",
+                          operation);
+    attachments.Bind(1, state->note_id);
+    while (attachments.Step())
+      state->attachments.push_back({attachments.Int(0), {attachments.Text(1), attachments.Int(2), attachments.Text(3)}});
+  }
+  return std::make_unique<DocumentImpl>(std::move(state));
+}
+
+}  // namespace norvexa::notes::internal

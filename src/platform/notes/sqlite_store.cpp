@@ -1,0 +1,260 @@
+// The process-wide cache of SQLite connections to Notes databases, and the
+// small statement and transaction wrappers the back-end uses on them.
+#include "platform/notes/sqlite_store.h"
+
+#include "platform/notes/notes_schema.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <vector>
+
+namespace norvexa::notes::internal {
+
+namespace {
+
+// Idle connections kept open for reuse; the least recently used beyond this
+// number are closed.
+constexpr std::size_t kMaxIdleConnections = 8;
+// How long a writer waits for another writer (another program) to finish.
+constexpr int kBusyTimeoutMs = 15000;
+
+// Identity of a file: its device and inode.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+struct CacheEntry {
+  FileIdentity identity;
+  std::string path;
+  std::shared_ptr<Connection> connection;
+  std::uint64_t last_use = 0;
+};
+
+struct ConnectionCache {
+  std::mutex mutex;
+  std::vector<CacheEntry> entries;
+  std::uint64_t tick = 0;
+};
+
+// The cache lives until the end of the process; its destructor closes every
+// connection, which checkpoints and removes their log files.
+ConnectionCache& Cache() {
+  static ConnectionCache cache;
+  return cache;
+}
+
+// Closes idle connections beyond the limit, least recently used first.
+// Caller holds the cache mutex.
+void EvictIdle(ConnectionCache& cache) {
+  std::size_t idle = 0;
+  for (const CacheEntry& e : cache.entries)
+    if (e.connection.use_count() == 1) ++idle;
+  while (idle > kMaxIdleConnections) {
+    auto oldest = cache.entries.end();
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it)
+      if (it->connection.use_count() == 1 && (oldest == cache.entries.end() || it->last_use < oldest->last_use))
+        oldest = it;
+    cache.entries.erase(oldest);
+    --idle;
+  }
+}
+
+}  // namespace
+
+void ThrowSqlite(sqlite3* db, const std::string& path, const std::string& operation) {
+  throw NotesError(operation + " on " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+// ---------------------------------------------------------------------------
+
+Connection::Connection(sqlite3* db, std::filesystem::path path) : db_(db), path_(path.string()) {}
+
+Connection::~Connection() {
+  for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+  // sqlite3_close fails only while statements are unfinalized; all are
+  // finalized above, so its result carries nothing to act on.
+  sqlite3_close(db_);
+}
+
+sqlite3_stmt* Connection::Prepared(const char* sql, const char* operation) {
+  auto it = statements_.find(sql);
+  if (it != statements_.end()) return it->second;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+    ThrowSqlite(db_, path_, operation);
+  statements_.emplace(sql, statement);
+  return statement;
+}
+
+void Connection::Exec(const char* sql, const char* operation) {
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqlite(db_, path_, operation);
+}
+
+// ---------------------------------------------------------------------------
+// Statement
+// ---------------------------------------------------------------------------
+
+Statement::Statement(Connection& connection, const char* sql, const char* operation)
+    : connection_(connection), statement_(connection.Prepared(sql, operation)), operation_(operation) {}
+
+Statement::~Statement() {
+  // Reset reports the error of the last step, which Step() already threw.
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+}
+
+Statement& Statement::Bind(int index, const std::string& text) {
+  if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, std::int64_t value) {
+  if (sqlite3_bind_int64(statement_, index, value) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, double value) {
+  if (sqlite3_bind_double(statement_, index, value) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+  if (sqlite3_bind_null(statement_, index) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
+Statement& Statement::BindZeroBlob(int index, std::int64_t size) {
+  if (sqlite3_bind_zeroblob64(statement_, index, static_cast<sqlite3_uint64>(size)) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
+bool Statement::Step() {
+  const int rc = sqlite3_step(statement_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+bool Statement::IsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
+std::string Statement::Text(int column) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+  if (!text) return {};
+  return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
+std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(statement_, column); }
+double Statement::Real(int column) const { return sqlite3_column_double(statement_, column); }
+int Statement::Type(int column) const { return sqlite3_column_type(statement_, column); }
+
+// ---------------------------------------------------------------------------
+// Transaction
+// ---------------------------------------------------------------------------
+
+Transaction::Transaction(Connection& connection, const char* operation)
+    : connection_(connection), operation_(operation) {
+  Statement(connection_, "BEGIN IMMEDIATE", operation_).Run();
+}
+
+void Transaction::Commit() {
+  Statement(connection_, "COMMIT", operation_).Run();
+  open_ = false;
+}
+
+Transaction::~Transaction() {
+  if (!open_) return;
+  // A failed rollback leaves SQLite to roll the transaction back itself when
+  // the next one begins; there is no caller to tell from a destructor.
+  if (!sqlite3_get_autocommit(connection_.handle())) sqlite3_exec(connection_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+// ---------------------------------------------------------------------------
+
+void CheckDatabaseHeader(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw NotesError("open database " + path.string() + ": the file cannot be read");
+  std::array<unsigned char, 100> header{};
+  in.read(reinterpret_cast<char*>(header.data()), header.size());
+  const std::streamsize got = in.gcount();
+  if (got == 0) throw NotesError("open database " + path.string() + ": not a Notes database (the file is empty)");
+  static constexpr char kMagic[] = "SQLite format 3";  // followed by a NUL
+  if (got < 100 || !std::equal(kMagic, kMagic + sizeof kMagic, header.begin()))
+    throw NotesError("open database " + path.string() + ": not a Notes database (not an SQLite file)");
+  const std::uint32_t application_id = (std::uint32_t{header[68]} << 24) | (std::uint32_t{header[69]} << 16) |
+                                       (std::uint32_t{header[70]} << 8) | std::uint32_t{header[71]};
+  if (application_id != static_cast<std::uint32_t>(kApplicationId))
+    throw NotesError("open database " + path.string() +
+                     ": not a Notes database (an SQLite database without the Notes schema)");
+}
+
+sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
+  if (rc != SQLITE_OK) ThrowSqlite(db, path.string(), "open database");
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr, nullptr, nullptr) != SQLITE_OK)
+    ThrowSqlite(db, path.string(), "open database");
+  return guard.release();
+}
+
+std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw NotesError("open database " + path.string() + ": the file does not exist");
+  if (!S_ISREG(st.st_mode)) throw NotesError("open database " + path.string() + ": not a file");
+  const FileIdentity identity{st.st_dev, st.st_ino};
+
+  ConnectionCache& cache = Cache();
+  std::lock_guard lock(cache.mutex);
+  for (CacheEntry& e : cache.entries) {
+    if (e.identity == identity) {
+      e.last_use = ++cache.tick;
+      return e.connection;
+    }
+  }
+  // A connection kept for an earlier file at this path (deleted or replaced
+  // since) is closed before the new file is opened, so that its closing
+  // cannot touch the new file's log.
+  std::erase_if(cache.entries, [&](const CacheEntry& e) {
+    return e.path == path.string() && e.connection.use_count() == 1;
+  });
+
+  CheckDatabaseHeader(path);
+  auto connection = std::make_shared<Connection>(OpenRaw(path, false), path);
+  VerifySchema(connection->handle(), connection->path());
+  // Databases are created in WAL mode; this only matters for a file that was
+  // switched back by another program, and fails harmlessly when read-only.
+  sqlite3_exec(connection->handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  cache.entries.push_back({identity, path.string(), connection, ++cache.tick});
+  EvictIdle(cache);
+  return connection;
+}
+
+void CloseIdleConnections() {
+  ConnectionCache& cache = Cache();
+  std::lock_guard lock(cache.mutex);
+  std::erase_if(cache.entries, [](const CacheEntry& e) { return e.connection.use_count() == 1; });
+}
+
+}  // namespace norvexa::notes::internal

@@ -1,0 +1,135 @@
+// SQLite access for the Notes back-end: one connection per database file,
+// shared by every Session and Database of the process that opens that file,
+// kept open between uses together with its prepared statements.
+//
+// Writers open a new session and database for every document; opening an
+// SQLite connection, setting it up and preparing statements costs far more
+// than storing a small document, so the connection outlives the Database
+// objects that use it. A connection is found by the file's identity (device
+// and inode), checked on every acquisition, so a file deleted or replaced
+// behind our back is never written through a stale connection.
+//
+// Journal: write-ahead log with synchronous=NORMAL. A transaction whose
+// COMMIT returned is in the log file before the call returns, so it survives
+// the end of the process (crash, kill); across a power loss the database
+// stays intact but the last commits may be lost (no fsync per document,
+// which would cap the rate at the disk's flush rate).
+#pragma once
+
+#include "platform/notes/notes.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace norvexa::notes::internal {
+
+// Throws NotesError "<operation> on <path>: <SQLite's message>".
+[[noreturn]] void ThrowSqlite(sqlite3* db, const std::string& path, const std::string& operation);
+
+class Connection {
+ public:
+  // Takes ownership of DB, an open connection to the file at PATH.
+  Connection(sqlite3* db, std::filesystem::path path);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
+
+  // Every operation on the connection holds this lock, so that objects of
+  // several threads sharing one cached connection take turns.
+  std::recursive_mutex& mutex() { return mutex_; }
+
+  // The prepared statement for SQL, prepared on first use. SQL must be a
+  // string literal: its address is the cache key.
+  sqlite3_stmt* Prepared(const char* sql, const char* operation);
+
+  // Runs SQL (one or more statements, no results). Throws on failure.
+  void Exec(const char* sql, const char* operation);
+
+  // Folder ids known to exist, by lower-case folder path. Only folders whose
+  // creation committed are entered; folders are never deleted.
+  std::unordered_map<std::string, std::int64_t>& folder_ids() { return folder_ids_; }
+
+ private:
+  sqlite3* db_;
+  std::string path_;
+  std::recursive_mutex mutex_;
+  std::unordered_map<const char*, sqlite3_stmt*> statements_;
+  std::unordered_map<std::string, std::int64_t> folder_ids_;
+};
+
+// One use of a cached prepared statement. Binding indexes start at 1,
+// columns at 0. The statement is reset when the object goes out of scope, so
+// no read transaction is left open between calls.
+class Statement {
+ public:
+  Statement(Connection& connection, const char* sql, const char* operation);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int index, const std::string& text);
+  Statement& Bind(int index, std::int64_t value);
+  Statement& Bind(int index, double value);
+  Statement& BindNull(int index);
+  Statement& BindZeroBlob(int index, std::int64_t size);
+
+  // Steps once: true when a row is available, false when done.
+  bool Step();
+  // Steps to the end, ignoring any rows.
+  void Run();
+
+  bool IsNull(int column) const;
+  std::string Text(int column) const;
+  std::int64_t Int(int column) const;
+  double Real(int column) const;
+  int Type(int column) const;
+
+ private:
+  Connection& connection_;
+  sqlite3_stmt* statement_;
+  const char* operation_;
+};
+
+// BEGIN IMMEDIATE on construction (waiting for other writers up to the busy
+// timeout); ROLLBACK on destruction unless Commit() was called.
+class Transaction {
+ public:
+  Transaction(Connection& connection, const char* operation);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit();
+
+ private:
+  Connection& connection_;
+  const char* operation_;
+  bool open_ = true;
+};
+
+// Checks that the file at PATH is a Notes database of ours by its header,
+// without opening it: throws NotesError saying what the file is otherwise.
+void CheckDatabaseHeader(const std::filesystem::path& path);
+
+// The shared connection to the existing Notes database at PATH, opened and
+// verified on first use. Throws NotesError when the file is missing or is
+// not a Notes database.
+std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path);
+
+// Closes every cached connection no Database is using (checkpointing its
+// log). Used by tools and tests that hand the file to another program.
+void CloseIdleConnections();
+
+// Opens a new, private connection to PATH with the pragmas every connection
+// uses. With CREATE the file may be empty (a new database).
+sqlite3* OpenRaw(const std::filesystem::path& path, bool create);
+
+}  // namespace norvexa::notes::internal
