@@ -1,0 +1,196 @@
+// Ownership of libpff objects and the opening of a store file (see
+// pff_handles.h).
+#include "platform/outlook/pff_handles.h"
+
+#include "platform/outlook/outlook.h"
+#include "platform/outlook/property_bag.h"
+#include "platform/outlook/text_codec.h"
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace norvexa::outlook::pff {
+namespace {
+
+constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
+constexpr std::uint16_t PR_IPM_SUBTREE_ENTRYID = 0x35E0;
+
+// Frees an item pointer that has not yet found its owner.
+void FreeItem(libpff_item_t* item) {
+  if (item != nullptr) libpff_item_free(&item, nullptr);
+}
+
+// The node identifier at the end of a store entry identifier (flags,
+// provider UID, then the 32-bit node identifier), or nullopt.
+std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
+  if (entry_id.size() < 24) return std::nullopt;
+  std::uint32_t nid = 0;
+  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
+  return nid;
+}
+
+}  // namespace
+
+std::string PathUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string TakeReason(libpff_error_t* error) {
+  if (error == nullptr) return std::string();
+  char buffer[4096] = {0};
+  std::string reason;
+  if (libpff_error_backtrace_sprint(error, buffer, sizeof buffer) > 0) {
+    // The backtrace lists the innermost cause first: "function: message".
+    std::string text(buffer);
+    const auto end_of_line = text.find('\n');
+    if (end_of_line != std::string::npos) text.resize(end_of_line);
+    const auto colon = text.find(": ");
+    if (colon != std::string::npos && text.find(' ') > colon) text = text.substr(colon + 2);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    reason = text;
+  }
+  libpff_error_free(&error);
+  return reason;
+}
+
+void Fail(const std::string& file, const std::string& what, libpff_error_t* error) {
+  const std::string reason = TakeReason(error);
+  throw OutlookError(file + ": " + what + (reason.empty() ? std::string() : ": " + reason));
+}
+
+std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  const std::string name = PathUtf8((ec ? path : absolute).lexically_normal());
+  const auto status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(status)) throw OutlookError(name + ": no such store file");
+  if (std::filesystem::is_directory(status)) throw OutlookError(name + ": is a folder, not a store file");
+  if (!std::filesystem::is_regular_file(status)) throw OutlookError(name + ": is not a regular file");
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) throw OutlookError(name + ": cannot read the file size: " + ec.message());
+  if (size == 0) throw OutlookError(name + ": the file is empty, not a store");
+  {
+    std::ifstream probe(path, std::ios::binary);
+    char magic[4] = {0};
+    if (!probe.read(magic, 4)) throw OutlookError(name + ": cannot read the file or it is too short to be a store");
+    if (std::memcmp(magic, "!BDN", 4) != 0) throw OutlookError(name + ": not an Outlook data file (.pst/.ost)");
+  }
+
+  std::shared_ptr<File> file(new File());
+  file->path_ = name;
+  libpff_error_t* error = nullptr;
+  if (libpff_file_initialize(&file->file_, &error) != 1) Fail(name, "cannot prepare the store reader", error);
+  if (libpff_file_open(file->file_, path.string().c_str(), LIBPFF_OPEN_READ, &error) != 1) {
+    Fail(name, "cannot open the store file", error);
+  }
+  int ascii_codepage = 0;
+  if (libpff_file_get_ascii_codepage(file->file_, &ascii_codepage, &error) == 1 && ascii_codepage > 0) {
+    file->default_codepage_ = ascii_codepage;
+  } else {
+    TakeReason(error);
+    error = nullptr;
+  }
+
+  libpff_item_t* store_item = nullptr;
+  const int found = libpff_file_get_message_store(file->file_, &store_item, &error);
+  if (found == -1) Fail(name, "cannot read the message store", error);
+  if (found == 1 && store_item != nullptr) {
+    ItemHandle store(file, nullptr, store_item);
+    PropertyBag bag(store.get(), 0, name, file->default_codepage_);
+    file->default_codepage_ = bag.codepage();
+    file->display_name_ = bag.Text(PR_DISPLAY_NAME);
+    file->ipm_subtree_ = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
+  }
+  if (file->display_name_.empty()) {
+    file->display_name_ = PathUtf8(path.stem());
+  }
+  // The top folder must be readable for the store to be of any use.
+  libpff_item_t* root = nullptr;
+  if (libpff_file_get_root_folder(file->file_, &root, &error) != 1 || root == nullptr) {
+    Fail(name, "cannot read the root folder", error);
+  }
+  FreeItem(root);
+  return file;
+}
+
+File::~File() {
+  if (file_ != nullptr) {
+    libpff_file_close(file_, nullptr);
+    libpff_file_free(&file_, nullptr);
+  }
+}
+
+const std::map<std::uint32_t, std::string>& File::FolderPaths() {
+  if (folder_paths_) return *folder_paths_;
+  std::map<std::uint32_t, std::string> paths;
+  libpff_error_t* error = nullptr;
+  libpff_item_t* top = nullptr;
+  if (ipm_subtree_) {
+    if (libpff_file_get_item_by_identifier(file_, *ipm_subtree_, &top, &error) != 1) {
+      TakeReason(error);
+      error = nullptr;
+      top = nullptr;
+    }
+  }
+  if (top == nullptr && libpff_file_get_root_folder(file_, &top, &error) != 1) {
+    Fail(path_, "cannot read the top folder", error);
+  }
+  // Depth-first walk; each level owns its items until it is done.
+  struct Level {
+    std::unique_ptr<libpff_item_t, void (*)(libpff_item_t*)> item;
+    std::string path;
+  };
+  std::vector<Level> stack;
+  stack.push_back(Level{{top, FreeItem}, std::string()});
+  while (!stack.empty()) {
+    Level level = std::move(stack.back());
+    stack.pop_back();
+    int count = 0;
+    if (libpff_folder_get_number_of_sub_folders(level.item.get(), &count, &error) != 1) {
+      Fail(path_, "cannot read the sub-folders of a folder", error);
+    }
+    for (int i = 0; i < count; ++i) {
+      libpff_item_t* sub = nullptr;
+      if (libpff_folder_get_sub_folder(level.item.get(), i, &sub, &error) != 1) {
+        Fail(path_, "cannot read a sub-folder", error);
+      }
+      Level child{{sub, FreeItem}, std::string()};
+      uint32_t id = 0;
+      if (libpff_item_get_identifier(sub, &id, &error) != 1) Fail(path_, "cannot read a folder identifier", error);
+      PropertyBag bag(sub, 0, path_, default_codepage_);
+      const std::string folder_name = bag.Text(0x3001);
+      child.path = level.path.empty() ? folder_name : level.path + "\\" + folder_name;
+      paths[id] = child.path;
+      stack.push_back(std::move(child));
+    }
+  }
+  folder_paths_ = std::move(paths);
+  return *folder_paths_;
+}
+
+ItemHandle::~ItemHandle() { FreeItem(item_); }
+
+std::uint32_t Identifier(const ItemHandle& item) {
+  uint32_t id = 0;
+  libpff_error_t* error = nullptr;
+  if (libpff_item_get_identifier(item.get(), &id, &error) != 1) {
+    Fail(item.file()->path(), "cannot read an item identifier", error);
+  }
+  return id;
+}
+
+ItemRef ItemByIdentifier(const std::shared_ptr<File>& file, std::uint32_t id) {
+  libpff_item_t* item = nullptr;
+  libpff_error_t* error = nullptr;
+  const int rc = libpff_file_get_item_by_identifier(file->get(), id, &item, &error);
+  if (rc != 1 || item == nullptr) {
+    // libpff reports a missing identifier as an error too.
+    TakeReason(error);
+    return nullptr;
+  }
+  return std::make_shared<const ItemHandle>(file, nullptr, item);
+}
+
+}  // namespace norvexa::outlook::pff

@@ -1,0 +1,301 @@
+// One-pass property index of a stored object (see property_bag.h).
+#include "platform/outlook/property_bag.h"
+
+#include "platform/outlook/pff_handles.h"
+#include "platform/outlook/text_codec.h"
+
+#include <QTimeZone>
+
+#include <cstring>
+
+namespace norvexa::outlook::pff {
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+// Reads a little-endian unsigned number of SIZE bytes at DATA.
+std::uint64_t LittleEndian(const std::string& data, std::size_t offset, std::size_t size) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    value |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[offset + i])) << (8 * i);
+  }
+  return value;
+}
+
+bool IsStringType(std::uint16_t type) { return type == PT_STRING8 || type == PT_UNICODE; }
+bool IsMultiStringType(std::uint16_t type) { return type == PT_MV_STRING8 || type == PT_MV_UNICODE; }
+
+// Splits a stored multi-valued variable-size value: a 32-bit count, then
+// COUNT 32-bit offsets from the value's start, then the values. Offsets out
+// of range end the list rather than read outside the value.
+std::vector<std::string> SplitMultiValue(const std::string& data) {
+  std::vector<std::string> values;
+  if (data.size() < 4) return values;
+  const std::uint64_t count = LittleEndian(data, 0, 4);
+  if (count > (data.size() - 4) / 4) return values;
+  std::vector<std::uint64_t> offsets;
+  for (std::uint64_t i = 0; i < count; ++i) offsets.push_back(LittleEndian(data, 4 + 4 * i, 4));
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::uint64_t begin = offsets[i];
+    const std::uint64_t end = i + 1 < count ? offsets[i + 1] : data.size();
+    if (begin > end || end > data.size()) break;
+    values.push_back(data.substr(begin, end - begin));
+  }
+  return values;
+}
+
+}  // namespace
+
+Guid GuidFromText(const char* text) {
+  // Groups: 8-4-4-4-12 hex digits; the first three are stored little-endian.
+  std::uint8_t bytes[16];
+  int n = 0;
+  for (const char* p = text; *p && n < 32; ++p) {
+    if (*p == '-') continue;
+    if (n % 2 == 0) bytes[n / 2] = 0;
+    bytes[n / 2] = static_cast<std::uint8_t>(bytes[n / 2] | (HexDigit(*p) << (n % 2 == 0 ? 4 : 0)));
+    ++n;
+  }
+  return Guid{bytes[3], bytes[2], bytes[1], bytes[0], bytes[5], bytes[4], bytes[7], bytes[6],
+              bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]};
+}
+
+const Guid PS_PUBLIC_STRINGS = GuidFromText("00020329-0000-0000-C000-000000000046");
+const Guid PSETID_Appointment = GuidFromText("00062002-0000-0000-C000-000000000046");
+const Guid PSETID_Task = GuidFromText("00062003-0000-0000-C000-000000000046");
+const Guid PSETID_Address = GuidFromText("00062004-0000-0000-C000-000000000046");
+const Guid PSETID_Common = GuidFromText("00062008-0000-0000-C000-000000000046");
+
+std::optional<QDateTime> FromFiletime(std::uint64_t filetime) {
+  // 4500-08-31 and later is how Outlook stores "none" (e.g. 4501-01-01).
+  constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;  // 1601 to 1970
+  constexpr std::uint64_t kNoDateFrom = 0x0CB3000000000000ULL;
+  if (filetime == 0 || filetime >= kNoDateFrom || filetime < kEpochDifference / 2) return std::nullopt;
+  const qint64 msecs = static_cast<qint64>(filetime / 10000) - static_cast<qint64>(kEpochDifference / 10000);
+  return QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc()).toLocalTime();
+}
+
+PropertyBag::PropertyBag(libpff_item_t* item, int set_index, std::string file, int store_codepage)
+    : file_(std::move(file)), codepage_(store_codepage) {
+  libpff_error_t* error = nullptr;
+  libpff_record_set_t* set = nullptr;
+  if (libpff_item_get_record_set_by_index(item, set_index, &set, &error) != 1) {
+    Fail(file_, "cannot read the properties of an item", error);
+  }
+  int count = 0;
+  if (libpff_record_set_get_number_of_entries(set, &count, &error) != 1) {
+    libpff_record_set_free(&set, nullptr);
+    Fail(file_, "cannot read the properties of an item", error);
+  }
+  entries_.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    Entry e;
+    uint32_t entry_type = 0;
+    uint32_t value_type = 0;
+    if (libpff_record_set_get_entry_by_index(set, i, &e.entry, &error) != 1 || e.entry == nullptr) {
+      libpff_record_set_free(&set, nullptr);
+      Fail(file_, "cannot read a property of an item", error);
+    }
+    if (libpff_record_entry_get_entry_type(e.entry, &entry_type, &error) != 1 ||
+        libpff_record_entry_get_value_type(e.entry, &value_type, &error) != 1) {
+      // Table entries without a MAPI identifier carry nothing we read.
+      TakeReason(error);
+      error = nullptr;
+      continue;
+    }
+    e.id = static_cast<std::uint16_t>(entry_type);
+    e.type = static_cast<std::uint16_t>(value_type);
+    libpff_name_to_id_map_entry_t* named = nullptr;
+    if (e.id >= 0x8000 && libpff_record_entry_get_name_to_id_map_entry(e.entry, &named, &error) == 1 &&
+        named != nullptr) {
+      uint8_t kind = 0;
+      if (libpff_name_to_id_map_entry_get_type(named, &kind, &error) == 1 &&
+          libpff_name_to_id_map_entry_get_guid(named, e.guid.data(), e.guid.size(), &error) == 1) {
+        e.named = true;
+        if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
+          if (libpff_name_to_id_map_entry_get_number(named, &e.lid, &error) != 1) e.named = false;
+        } else {
+          e.by_string = true;
+          size_t size = 0;
+          if (libpff_name_to_id_map_entry_get_utf8_string_size(named, &size, &error) == 1 && size > 0 &&
+              size < 4096) {
+            std::string name(size, '\0');
+            if (libpff_name_to_id_map_entry_get_utf8_string(
+                    named, reinterpret_cast<uint8_t*>(name.data()), size, &error) == 1) {
+              name.resize(std::strlen(name.c_str()));
+              e.name = std::move(name);
+            }
+          }
+        }
+      }
+    }
+    if (error != nullptr) {
+      // A name-to-ID entry that cannot be read leaves the property unnamed;
+      // it is then found only by its stored identifier.
+      TakeReason(error);
+      error = nullptr;
+    }
+    entries_.push_back(std::move(e));
+  }
+  libpff_record_set_free(&set, nullptr);
+
+  const Entry* cp = Find(0x3FFD);
+  if (cp == nullptr) cp = Find(0x3FDE);
+  if (const auto value = Integer(cp); value && *value > 0 && *value < 100000) codepage_ = static_cast<int>(*value);
+}
+
+const PropertyBag::Entry* PropertyBag::Find(std::uint16_t id) const {
+  for (const Entry& e : entries_) {
+    if (!e.named && e.id == id) return &e;
+  }
+  return nullptr;
+}
+
+const PropertyBag::Entry* PropertyBag::Find(std::uint16_t id, std::uint16_t type) const {
+  for (const Entry& e : entries_) {
+    if (e.named || e.id != id) continue;
+    if (e.type == type || (IsStringType(type) && IsStringType(e.type)) ||
+        (IsMultiStringType(type) && IsMultiStringType(e.type))) {
+      return &e;
+    }
+  }
+  // Named properties keep their stored identifier: a tag from this store's
+  // name-to-ID map finds them too.
+  if (id >= 0x8000) {
+    for (const Entry& e : entries_) {
+      if (e.id == id && (e.type == type || (IsStringType(type) && IsStringType(e.type)))) return &e;
+    }
+  }
+  return nullptr;
+}
+
+const PropertyBag::Entry* PropertyBag::FindNamed(const Guid& set, std::uint32_t lid) const {
+  for (const Entry& e : entries_) {
+    if (e.named && !e.by_string && e.lid == lid && e.guid == set) return &e;
+  }
+  return nullptr;
+}
+
+const PropertyBag::Entry* PropertyBag::FindNamed(const Guid& set, const std::string& name) const {
+  for (const Entry& e : entries_) {
+    if (e.named && e.by_string && e.guid == set && e.name == name) return &e;
+  }
+  return nullptr;
+}
+
+std::string PropertyBag::Bytes(const Entry* e) const {
+  if (e == nullptr) return std::string();
+  libpff_error_t* error = nullptr;
+  size_t size = 0;
+  if (libpff_record_entry_get_data_size(e->entry, &size, &error) != 1) {
+    Fail(file_, "cannot read a property value", error);
+  }
+  std::string data(size, '\0');
+  if (size > 0 && libpff_record_entry_get_data(e->entry, reinterpret_cast<uint8_t*>(data.data()), size, &error) != 1) {
+    Fail(file_, "cannot read a property value", error);
+  }
+  return data;
+}
+
+std::string PropertyBag::Text(const Entry* e) const {
+  if (e == nullptr) return std::string();
+  if (e->type == PT_UNICODE || e->type == PT_STRING8) {
+    const std::string data = Bytes(e);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
+    return e->type == PT_UNICODE ? text::FromUnicodeValue(bytes, data.size(), codepage_)
+                                 : text::FromCodepage(bytes, data.size(), codepage_);
+  }
+  if (IsMultiStringType(e->type)) {
+    std::string joined;
+    for (const std::string& value : Texts(e)) {
+      if (!joined.empty()) joined += ", ";
+      joined += value;
+    }
+    return joined;
+  }
+  return std::string();
+}
+
+std::optional<std::int64_t> PropertyBag::Integer(const Entry* e) const {
+  if (e == nullptr) return std::nullopt;
+  std::size_t width = 0;
+  switch (e->type) {
+    case PT_SHORT: width = 2; break;
+    case PT_LONG: width = 4; break;
+    case PT_BOOLEAN: width = 1; break;
+    case PT_I8: width = 8; break;
+    default: return std::nullopt;
+  }
+  const std::string data = Bytes(e);
+  if (data.size() < width) return std::nullopt;
+  const std::uint64_t raw = LittleEndian(data, 0, width);
+  switch (e->type) {
+    case PT_SHORT: return static_cast<std::int16_t>(raw);
+    case PT_LONG: return static_cast<std::int32_t>(raw);
+    case PT_BOOLEAN: return raw != 0 ? 1 : 0;
+    default: return static_cast<std::int64_t>(raw);
+  }
+}
+
+std::optional<QDateTime> PropertyBag::Date(const Entry* e) const {
+  if (e == nullptr || e->type != PT_SYSTIME) return std::nullopt;
+  const std::string data = Bytes(e);
+  if (data.size() < 8) return std::nullopt;
+  return FromFiletime(LittleEndian(data, 0, 8));
+}
+
+std::vector<std::string> PropertyBag::Texts(const Entry* e) const {
+  std::vector<std::string> values;
+  if (e == nullptr) return values;
+  if (IsStringType(e->type)) {
+    values.push_back(Text(e));
+    return values;
+  }
+  if (!IsMultiStringType(e->type)) return values;
+  for (const std::string& raw : SplitMultiValue(Bytes(e))) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(raw.data());
+    values.push_back(e->type == PT_MV_UNICODE ? text::FromUnicodeValue(bytes, raw.size(), codepage_)
+                                              : text::FromCodepage(bytes, raw.size(), codepage_));
+  }
+  return values;
+}
+
+std::vector<std::string> PropertyBag::Binaries(const Entry* e) const {
+  if (e == nullptr) return {};
+  if (e->type == PT_BINARY) return {Bytes(e)};
+  if (e->type != PT_MV_BINARY) return {};
+  return SplitMultiValue(Bytes(e));
+}
+
+PropValue PropertyBag::Value(const Entry* e) const {
+  PropValue value;
+  if (e == nullptr) return value;
+  if (IsStringType(e->type) || IsMultiStringType(e->type)) {
+    value.kind = PropValue::Kind::Text;
+    value.text = Text(e);
+  } else if (e->type == PT_BOOLEAN) {
+    value.kind = PropValue::Kind::Boolean;
+    value.boolean = Integer(e).value_or(0) != 0;
+  } else if (e->type == PT_SHORT || e->type == PT_LONG || e->type == PT_I8) {
+    if (const auto n = Integer(e)) {
+      value.kind = PropValue::Kind::Integer;
+      value.integer = *n;
+    }
+  } else if (e->type == PT_SYSTIME) {
+    if (const auto d = Date(e)) {
+      value.kind = PropValue::Kind::DateTime;
+      value.date_time = *d;
+    }
+  } else {
+    value.kind = PropValue::Kind::Binary;
+    value.text = Bytes(e);
+  }
+  return value;
+}
+
+}  // namespace norvexa::outlook::pff

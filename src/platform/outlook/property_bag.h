@@ -1,0 +1,109 @@
+// The properties of one stored object (message, folder, attachment,
+// recipient), indexed in one pass over its record set so that every later
+// lookup, ordinary or named, is a scan of a small array without libpff calls.
+#pragma once
+
+#include "platform/outlook/outlook.h"
+
+#include "platform/outlook/pff.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvexa::outlook::pff {
+
+// MAPI property types used here.
+inline constexpr std::uint16_t PT_SHORT = 0x0002;
+inline constexpr std::uint16_t PT_LONG = 0x0003;
+inline constexpr std::uint16_t PT_BOOLEAN = 0x000B;
+inline constexpr std::uint16_t PT_I8 = 0x0014;
+inline constexpr std::uint16_t PT_STRING8 = 0x001E;
+inline constexpr std::uint16_t PT_UNICODE = 0x001F;
+inline constexpr std::uint16_t PT_SYSTIME = 0x0040;
+inline constexpr std::uint16_t PT_BINARY = 0x0102;
+inline constexpr std::uint16_t PT_MV_STRING8 = 0x101E;
+inline constexpr std::uint16_t PT_MV_UNICODE = 0x101F;
+inline constexpr std::uint16_t PT_MV_BINARY = 0x1102;
+
+// A property set GUID in its stored byte order (Data1..3 little-endian).
+using Guid = std::array<std::uint8_t, 16>;
+
+// Builds a Guid from its text form "00062004-0000-0000-C000-000000000046".
+Guid GuidFromText(const char* text);
+
+// The property sets named properties are looked up in.
+extern const Guid PS_PUBLIC_STRINGS;
+extern const Guid PSETID_Appointment;
+extern const Guid PSETID_Task;
+extern const Guid PSETID_Address;
+extern const Guid PSETID_Common;
+
+class PropertyBag {
+ public:
+  struct Entry {
+    std::uint16_t id = 0;       // property id as stored (0x8000+ for named)
+    std::uint16_t type = 0;     // MAPI property type
+    bool named = false;         // resolved through the name-to-ID map
+    bool by_string = false;     // named by a string rather than a number
+    Guid guid{};                // property set of a named property
+    std::uint32_t lid = 0;      // number of a numerically named property
+    std::string name;           // name of a string-named property (UTF-8)
+    libpff_record_entry_t* entry = nullptr;  // owned by the item
+  };
+
+  // An empty bag.
+  PropertyBag() = default;
+
+  // Indexes record set SET_INDEX of ITEM. FILE names the store in errors.
+  // STORE_CODEPAGE decodes 8-bit texts when the object names no code page
+  // of its own (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID). ITEM must
+  // outlive the bag. Throws OutlookError when the record set is unreadable.
+  PropertyBag(libpff_item_t* item, int set_index, std::string file, int store_codepage);
+
+  // The entry of ordinary property ID (any type), or null.
+  const Entry* Find(std::uint16_t id) const;
+  // The entry of the property ID with type TYPE; string and multi-valued
+  // string types match both their 8-bit and Unicode forms. Null if none.
+  const Entry* Find(std::uint16_t id, std::uint16_t type) const;
+  // The entry of the named property LID in property set SET, or null.
+  const Entry* FindNamed(const Guid& set, std::uint32_t lid) const;
+  // The entry of the string-named property NAME in property set SET.
+  const Entry* FindNamed(const Guid& set, const std::string& name) const;
+
+  // The raw bytes of E ("" for null).
+  std::string Bytes(const Entry* e) const;
+  // E as text, UTF-8 ("" for null or a non-text value).
+  std::string Text(const Entry* e) const;
+  // E as a whole number (short, long, 64-bit, boolean); nullopt otherwise.
+  std::optional<std::int64_t> Integer(const Entry* e) const;
+  // E as a local date-time; nullopt when absent or not a date, and for the
+  // stored "no date" values (zero, or the year 4500 and later).
+  std::optional<QDateTime> Date(const Entry* e) const;
+  // Each value of a multi-valued text E (a single text gives one value).
+  std::vector<std::string> Texts(const Entry* e) const;
+  // Each value of a multi-valued binary E.
+  std::vector<std::string> Binaries(const Entry* e) const;
+  // E as a PropValue (Empty for null).
+  PropValue Value(const Entry* e) const;
+
+  // Shorthands for ordinary properties.
+  std::string Text(std::uint16_t id) const { return Text(Find(id)); }
+  std::optional<QDateTime> Date(std::uint16_t id) const { return Date(Find(id)); }
+
+  int codepage() const { return codepage_; }
+  const std::string& file() const { return file_; }
+
+ private:
+  std::vector<Entry> entries_;
+  std::string file_;
+  int codepage_ = 1252;
+};
+
+// FILETIME (100 ns since 1601, UTC) to a local date-time; nullopt for the
+// stored "no date" values.
+std::optional<QDateTime> FromFiletime(std::uint64_t filetime);
+
+}  // namespace norvexa::outlook::pff
