@@ -73,7 +73,7 @@ std::string PffAttachment::FileName() const {
   if (IsItem()) {
     if (name.empty()) {
       try {
-        name = SafeFileName(AttachedItem()->Subject());
+        name = SafeFileName(AttachedItem().Subject());
       } catch (const OutlookError&) {
         // An attached item that cannot be read has no subject to offer; the
         // save reports the damage.
@@ -94,13 +94,15 @@ std::string PffAttachment::Describe() const {
   return "attachment " + std::to_string(position_) + (name.empty() ? std::string() : " (" + name + ")");
 }
 
-std::unique_ptr<PffItem> PffAttachment::AttachedItem() const {
+const PffItem& PffAttachment::AttachedItem() const {
+  if (attached_item_) return *attached_item_;
   libpff_item_t* item = nullptr;
   libpff_error_t* error = nullptr;
   if (libpff_attachment_get_item(attachment_->get(), &item, &error) != 1 || item == nullptr) {
     Fail(attachment_->file()->path(), "cannot read the item attached as " + Describe(), error);
   }
-  return std::make_unique<PffItem>(std::make_shared<const ItemHandle>(attachment_->file(), attachment_, item));
+  attached_item_ = std::make_unique<PffItem>(std::make_shared<const ItemHandle>(attachment_->file(), attachment_, item));
+  return *attached_item_;
 }
 
 std::int64_t PffAttachment::Size() const {
@@ -125,7 +127,7 @@ std::int64_t PffAttachment::Size() const {
 void PffAttachment::WriteTo(std::ostream& out, int depth) const {
   const std::string& file = attachment_->file()->path();
   if (IsItem()) {
-    WriteEml(*AttachedItem(), out, depth);
+    WriteEml(AttachedItem(), out, depth);
     return;
   }
   if (type_ != LIBPFF_ATTACHMENT_TYPE_DATA) {

@@ -165,12 +165,15 @@ class PffAttachment : public Attachment {
  private:
   // What names the attachment in errors: "attachment N (name) of <file>".
   std::string Describe() const;
-  std::unique_ptr<PffItem> AttachedItem() const;
+  // The attached item, read once: libpff hands it out only once per
+  // attachment object.
+  const PffItem& AttachedItem() const;
 
   ItemRef attachment_;
   std::int64_t position_;
   PropertyBag bag_;
   int type_ = 0;
+  mutable std::unique_ptr<PffItem> attached_item_;
 };
 
 // A file name safe to place in a folder: the last component of NAME
