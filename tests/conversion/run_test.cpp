@@ -1,0 +1,307 @@
+// Whole runs against real store files and real Notes databases: a new
+// database, an existing one, failures reported instead of shown as success,
+// steps that fail cleanly, a second start ignored, "#" in a folder name.
+#include "conversion/conversion_run.h"
+#include "conversion/frm_save.h"
+#include "conversion/global/global.h"
+#include "platform/notes/notes.h"
+#include "platform/outlook/outlook.h"
+#include "run_environment.h"
+#include "support/fixtures.h"
+#include "support/scripted_services.h"
+
+#include <QCryptographicHash>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+namespace norvexa::conversion {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string S = sys::PathSeparator().toStdString();
+const QString kSuccess = "Outlook Mailbox Exported Successfully to Lotus Notes Mailbox.";
+
+// A view without a screen that records the labels and can act at a yield.
+class TestView final : public RunView {
+ public:
+  std::string header, processing, found, current;
+  int yields = 0;
+  std::function<void(int)> on_yield;
+  void SetSaveHeader(const std::string& t) override { header = t; }
+  void SetProcessing(const std::string& t) override { processing = t; }
+  void SetFound(const std::string& t) override { found = t; }
+  void SetCurrent(const std::string& t) override { current = t; }
+  void ResetProgress() override { header = "Checking Configuration..."; }
+  void Yield() override {
+    ++yields;
+    if (on_yield) on_yield(yields);
+  }
+  QWidget* MessageOwner() override { return nullptr; }
+};
+
+void PrepareForNewDatabase(frmSave& form) {
+  form.OptExistingNSF->setChecked(false);
+  form.txtExNSFFileName->setEnabled(false);
+  form.CmdExistingNSF->setEnabled(false);
+  form.OptNewNSF->setChecked(true);
+  form.txtNSFFileName->setEnabled(true);
+  form.CmdNewNSF->setEnabled(true);
+}
+
+// Items per kind of folder among REFERENCES of the store at PATH.
+struct Expected {
+  std::size_t mail_database = 0;  // mail, calendar, task items
+  std::size_t address_book = 0;   // contacts and lists
+  std::vector<std::string> not_converted;
+};
+Expected Count(const fs::path& path, const std::vector<std::string>& references) {
+  Expected expected;
+  const auto store = outlook::OpenStoreFile(path);
+  for (const std::string& reference : references) {
+    const auto folder = store->GetFolderFromID(reference.substr(0, reference.find('#')));
+    const std::string kind = folder->DefaultMessageClass();
+    const auto count = static_cast<std::size_t>(folder->GetItems()->Count());
+    if (kind == "IPM.Contact") {
+      expected.address_book += count;
+    } else if (kind == "IPM.Note" || kind == "IPM.Appointment" || kind == "IPM.Task") {
+      expected.mail_database += count;
+    } else {
+      expected.not_converted.push_back(reference.substr(reference.find('#') + 1));
+    }
+  }
+  return expected;
+}
+
+// A new, empty mail database at PATH from the client's mail template.
+void MakeMailDatabase(const std::string& path) {
+  notes::Session session;
+  const std::string name = session.GETENVIRONMENTSTRING("DefaultMailTemplate", true);
+  session.GetDatabase("", name)->CreateCopy("", path);
+}
+
+std::string Sha256(const std::string& bytes) {
+  return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+TEST(Run, NewDatabaseReceivesEveryItemAndStagedFilesAreGone) {
+  NORVEXA_REQUIRE_SHARED_PST(pst, "dist-list.pst");
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  services.now = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3));
+  Global::SelectedStoreId = testing::StoreIdOf(pst);
+  Global::SelectedFolders = testing::FolderReferences(pst);
+  const Expected expected = Count(pst, Global::SelectedFolders);
+  ASSERT_GT(expected.mail_database, 0u);
+  ASSERT_GT(expected.address_book, 0u);
+  Global::SelectedFolders.push_back("");
+  Global::SelectedFolders.push_back("   ");
+
+  frmSave form;
+  PrepareForNewDatabase(form);
+  const fs::path out = env.scratch() / "out";
+  services.folders.push_back(QString::fromStdString(out.string()));
+  form.CmdNewNSF->click();
+
+  const std::string folder = out.string() + S + "Converted Outlook PST" + S;
+  EXPECT_EQ(Global::NsfFilePath, folder + "dist-list06-12-2026-9-5-3.nsf");
+  EXPECT_EQ(Global::AddressBookPath.rfind(folder + "names", 0), 0u) << Global::AddressBookPath;
+  ASSERT_FALSE(services.messages.empty());
+  const sys::Message& done = services.messages.back();
+  EXPECT_EQ(done.title, "Export Complete");
+  EXPECT_EQ(done.icon, sys::Icon::Information) << done.text.toStdString() << "\n" << done.detail.toStdString();
+  EXPECT_EQ(done.text, kSuccess + "\r\n" + QString::fromStdString(Global::NsfFilePath) + "\r\n" +
+                           QString::fromStdString(Global::AddressBookPath));
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+  EXPECT_TRUE(Global::SelectedFolders.empty());
+
+  EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), expected.mail_database);
+  EXPECT_EQ(testing::DocumentCount(Global::AddressBookPath), expected.address_book);
+
+  // Attachments arrive byte for byte; nothing staged is left behind.
+  std::vector<std::string> source_hashes;
+  {
+    const auto store = outlook::OpenStoreFile(pst);
+    const std::string appointments = testing::FolderReferenceOfKind(pst, "IPM.Appointment");
+    ASSERT_FALSE(appointments.empty());
+    const auto items = store->GetFolderFromID(appointments.substr(0, appointments.find('#')))->GetItems();
+    for (std::int64_t i = 1; i <= items->Count(); ++i) {
+      const auto attachments = items->GetItem(i)->GetAttachments();
+      for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
+        const fs::path copy = env.scratch() / ("a" + std::to_string(k));
+        attachments->GetAttachment(k)->SaveAsFile(copy);
+        source_hashes.push_back(Sha256(testing::ReadFile(copy)));
+      }
+    }
+  }
+  ASSERT_EQ(source_hashes.size(), 2u);
+  std::vector<std::string> stored_hashes;
+  notes::Session session;
+  const auto database = session.GetDatabase("", Global::NsfFilePath);
+  for (const std::string& unid : database->AllDocumentIds()) {
+    for (const notes::AttachmentInfo& info : database->GetDocumentByUNID(unid)->Attachments()) {
+      stored_hashes.push_back(info.sha256);
+    }
+  }
+  std::sort(source_hashes.begin(), source_hashes.end());
+  std::sort(stored_hashes.begin(), stored_hashes.end());
+  EXPECT_EQ(stored_hashes, source_hashes);
+  EXPECT_TRUE(fs::is_empty(env.temp()));
+}
+
+TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
+  NORVEXA_REQUIRE_SHARED_PST(pst, "mixed-kinds.pst");
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  const std::string target = (env.scratch() / "mine.nsf").string();
+  MakeMailDatabase(target);
+  Global::SelectedStoreId = testing::StoreIdOf(pst);
+  const std::vector<std::string> references = testing::FolderReferences(pst);
+  const Expected expected = Count(pst, references);
+  ASSERT_FALSE(expected.not_converted.empty());  // the journal
+  const std::size_t items = expected.mail_database + expected.address_book;
+  ASSERT_GT(items, 1u);
+
+  // Everything written: the plain message, third line empty, the journal
+  // listed as not converted but not as a failure.
+  {
+    Global::SelectedFolders = references;
+    TestView view;
+    ConversionRun run(view);
+    ASSERT_EQ(run.Run({false, "  " + target + " "}), RunEnd::Completed);
+    const sys::Message& done = services.messages.back();
+    EXPECT_EQ(done.icon, sys::Icon::Information) << done.text.toStdString() << "\n" << done.detail.toStdString();
+    EXPECT_EQ(done.text, kSuccess + "\r\n" + QString::fromStdString(target) + "\r\n");
+    for (const std::string& name : expected.not_converted) {
+      EXPECT_TRUE(done.detail.contains(QString::fromStdString(name))) << done.detail.toStdString();
+    }
+    EXPECT_TRUE(done.detail.contains("Not converted"));
+    EXPECT_EQ(testing::DocumentCount(target), items);
+  }
+
+  // The database vanishes once the run has checked it: every item fails, and
+  // the message says so instead of claiming success.
+  {
+    Global::SelectedFolders = references;
+    TestView view;
+    view.on_yield = [&](int n) {
+      if (n == 2) fs::remove(target);
+    };
+    ConversionRun run(view);
+    ASSERT_EQ(run.Run({false, target}), RunEnd::Completed);
+    const sys::Message& done = services.messages.back();
+    EXPECT_EQ(done.title, "Export Complete");
+    EXPECT_EQ(done.icon, sys::Icon::Warning);
+    EXPECT_TRUE(done.text.contains(QString("%1 of %1 items could not be copied").arg(items))) << done.text.toStdString();
+    EXPECT_TRUE(done.text.endsWith("\r\n" + QString::fromStdString(target) + "\r\n"));
+    EXPECT_EQ(run.Report().Failed(), static_cast<std::int64_t>(items));
+    // Each failed item is named with its folder.
+    EXPECT_GE(done.detail.count("could not be copied"), 1);
+    EXPECT_GE(done.detail.split('\n').size(), static_cast<qsizetype>(items));
+  }
+}
+
+TEST(Run, StepsBeforeWritingFailCleanlyAndKeepTheWindow) {
+  NORVEXA_REQUIRE_SHARED_PST(pst, "empty-ansi.pst");
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  const std::vector<std::string> references = testing::FolderReferences(pst);
+
+  auto run_new = [&](const std::string& store_id, const std::string& output) {
+    Global::SelectedStoreId = store_id;
+    Global::SelectedFolders = references;
+    frmSave form;
+    PrepareForNewDatabase(form);
+    services.folders.push_back(QString::fromStdString(output));
+    form.CmdNewNSF->click();
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    EXPECT_EQ(Global::SelectedFolders, references);
+    return services.messages.back();
+  };
+
+  // A store that cannot be opened.
+  const fs::path out = env.scratch() / "out";
+  sys::Message shown = run_new("not-a-store", out.string());
+  EXPECT_TRUE(shown.text.startsWith("Could not open the Outlook store")) << shown.text.toStdString();
+  EXPECT_FALSE(fs::exists(out));
+
+  // An output folder that cannot be made: a message, and the program goes on.
+  testing::WriteFile(env.scratch() / "plain-file", "x");
+  shown = run_new(testing::StoreIdOf(pst), (env.scratch() / "plain-file").string());
+  EXPECT_TRUE(shown.text.startsWith("Could not create the folder")) << shown.text.toStdString();
+  EXPECT_FALSE(shown.text.contains("NOT INSTALLED"));
+
+  // An existing file that is not a Notes database, or is not there at all.
+  for (const fs::path& file : {testing::WriteFile(env.scratch() / "notes.nsf", "plain text, not a database"),
+                               env.scratch() / "missing.nsf"}) {
+    Global::SelectedStoreId = testing::StoreIdOf(pst);
+    Global::SelectedFolders = references;
+    frmSave form;
+    PrepareForNewDatabase(form);
+    form.OptExistingNSF->click();
+    services.open_file_names.push_back(QString::fromStdString(file.string()));
+    form.CmdExistingNSF->click();
+    shown = services.messages.back();
+    EXPECT_TRUE(shown.text.contains("could not be opened as a Lotus Notes database")) << shown.text.toStdString();
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    EXPECT_EQ(Global::SelectedFolders, references);
+  }
+  EXPECT_EQ(testing::ReadFile(env.scratch() / "notes.nsf"), "plain text, not a database");
+  EXPECT_FALSE(fs::exists(env.scratch() / "missing.nsf"));
+  EXPECT_TRUE(fs::is_empty(env.temp()));
+}
+
+TEST(Run, SecondStartIsIgnoredAndHashStaysInTheFolderName) {
+  NORVEXA_REQUIRE_SHARED_PST(pst, "empty-ansi.pst");
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  const std::string target = (env.scratch() / "mine.nsf").string();
+  MakeMailDatabase(target);
+  const std::string mail = testing::FolderReferenceOfKind(pst, "IPM.Note");
+  ASSERT_FALSE(mail.empty());
+  Global::SelectedStoreId = testing::StoreIdOf(pst);
+  Global::SelectedFolders = {mail.substr(0, mail.find('#')) + "#Personal Folders\\C# and #2 "};
+
+  frmSave form;
+  PrepareForNewDatabase(form);
+  form.OptExistingNSF->click();
+  bool nested_tried = false;
+  // Delivered at the run's first yield, as a click would be.
+  QTimer::singleShot(0, &form, [&] {
+    nested_tried = true;
+    form.CmdConversion_Click();
+    form.CmdNewNSF_Click();
+    form.CmdExistingNSF_Click();
+    form.reject();
+  });
+  services.open_file_names.push_back(QString::fromStdString(target));
+  form.CmdExistingNSF->click();
+
+  EXPECT_TRUE(nested_tried);
+  EXPECT_EQ(services.open_file_filters.size(), 1u);  // the nested chooser was not shown
+  EXPECT_TRUE(services.folder_prompts.empty());
+  EXPECT_EQ(std::count_if(services.messages.begin(), services.messages.end(),
+                          [](const sys::Message& m) { return m.title == "Export Complete"; }),
+            1);
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+
+  notes::Session session;
+  const auto database = session.GetDatabase("", target);
+  const std::vector<std::string> folders = database->FolderNames();
+  EXPECT_NE(std::find(folders.begin(), folders.end(), "Personal Folders\\C# and #2"), folders.end());
+  EXPECT_EQ(database->FolderDocumentIds("Personal Folders\\C# and #2").size(), 1u);
+}
+
+}  // namespace
+}  // namespace norvexa::conversion

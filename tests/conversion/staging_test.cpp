@@ -1,0 +1,124 @@
+// Staging of attachments: safe names, names that collide, leftovers removed
+// after the item, the private folder removed after the run.
+#include "conversion/attachment_staging.h"
+#include "conversion/global/global.h"
+#include "fake_item.h"
+#include "platform/system/system_services.h"
+#include "support/fixtures.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace norvexa::conversion {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeItem;
+
+const std::string S = sys::PathSeparator().toStdString();
+
+TEST(Staging, NamesLoseDirectoriesDotDotControlAndForbiddenCharacters) {
+  EXPECT_EQ(SafeAttachmentName("../../etc/passwd"), "passwd");
+  EXPECT_EQ(SafeAttachmentName("C:\\Windows\\system32\\evil.dll"), "evil.dll");
+  EXPECT_EQ(SafeAttachmentName("a<b>c:d\"e|f?g*h.txt"), "abcdefgh.txt");
+  EXPECT_EQ(SafeAttachmentName(std::string("re\x01po\x1f" "rt\x7f.doc")), "report.doc");
+  EXPECT_EQ(SafeAttachmentName("..."), "attachment");
+  EXPECT_EQ(SafeAttachmentName(".."), "attachment");
+  EXPECT_EQ(SafeAttachmentName(""), "attachment");
+  EXPECT_EQ(SafeAttachmentName("dir/"), "attachment");
+  EXPECT_EQ(SafeAttachmentName("a..b.txt"), "a.b.txt");
+  EXPECT_EQ(SafeAttachmentName("trailing. . "), "trailing");
+  EXPECT_EQ(SafeAttachmentName("con.txt"), "_con.txt");
+  EXPECT_EQ(SafeAttachmentName("Résumé – 2026.pdf"), "Résumé – 2026.pdf");
+  EXPECT_EQ(SafeAttachmentName(".profile"), ".profile");
+
+  const std::string long_name = SafeAttachmentName(std::string(300, 'x') + ".pdf");
+  EXPECT_LE(long_name.size(), 200u);
+  EXPECT_EQ(long_name.substr(long_name.size() - 4), ".pdf");
+  // Shortening never cuts a multi-byte character in half.
+  std::string wide;
+  for (int i = 0; i < 150; ++i) wide += "é";
+  const QString shortened = QString::fromStdString(SafeAttachmentName(wide + ".txt"));
+  EXPECT_FALSE(shortened.contains(QChar::ReplacementCharacter));
+  EXPECT_TRUE(shortened.endsWith(".txt"));
+
+  EXPECT_EQ(NumberedName("a.txt", 2), "a (2).txt");
+  EXPECT_EQ(NumberedName("noext", 3), "noext (3)");
+  EXPECT_EQ(NumberedName(".profile", 2), ".profile (2)");
+}
+
+TEST(Staging, PrivateFolderHoldsEveryAttachmentAndIsRemovedAtTheEnd) {
+  testing::ScratchDir scratch;
+  const std::string temp = scratch.path().string() + S;
+  std::string folder;
+  {
+    AttachmentStaging staging(temp);
+    folder = staging.Folder();
+    ASSERT_EQ(folder.rfind(temp, 0), 0u) << folder;
+    ASSERT_EQ(folder.substr(folder.size() - S.size()), S);
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(folder)) &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                   QFile::ExeOther),
+              QFile::Permissions());
+
+    FakeItem item;
+    item.attachments = {{"a.txt", "first"}, {"A.TXT", "second"}, {"a.txt", "third"}, {"../x", "fourth"},
+                        {"", "fifth"}};
+    std::vector<StagingProblem> problems;
+    const std::string list = staging.StageItem(item, problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(list, "|" + folder + "a.txt" + "|" + folder + "A (2).TXT" + "|" + folder + "a (3).txt" + "|" + folder +
+                        "x" + "|" + folder + "attachment");
+    EXPECT_EQ(testing::ReadFile(folder + "a.txt"), "first");
+    EXPECT_EQ(testing::ReadFile(folder + "A (2).TXT"), "second");
+    EXPECT_EQ(testing::ReadFile(folder + "a (3).txt"), "third");
+    EXPECT_FALSE(fs::exists(scratch.path() / "x"));
+
+    // The writer consumed one file; the rest goes when the item is done.
+    fs::remove(folder + "a.txt");
+    EXPECT_EQ(staging.ItemDone(), 0);
+    EXPECT_TRUE(fs::is_empty(folder));
+
+    // The next item starts afresh: its a.txt is a.txt again.
+    FakeItem next;
+    next.attachments = {{"a.txt", "again"}};
+    EXPECT_EQ(staging.StageItem(next, problems), "|" + folder + "a.txt");
+    EXPECT_EQ(testing::ReadFile(folder + "a.txt"), "again");
+  }
+  // The run is over: folder and leftovers are gone.
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST(Staging, FailuresKeepTheirEntryAndAreReported) {
+  testing::ScratchDir scratch;
+  AttachmentStaging staging(scratch.path().string() + S);
+  FakeItem item;
+  item.attachments = {{"good.bin", "ok"}, {"bad.bin", "", true}};
+  std::vector<StagingProblem> problems;
+  const std::string list = staging.StageItem(item, problems);
+  EXPECT_EQ(list, "|" + staging.Folder() + "good.bin" + "|" + staging.Folder() + "bad.bin");
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].what.find("bad.bin"), std::string::npos);
+
+  FakeItem none;
+  EXPECT_EQ(staging.StageItem(none, problems), "");  // no lone "|"
+
+  FakeItem broken;
+  broken.failing = {"Attachments"};
+  problems.clear();
+  EXPECT_EQ(staging.StageItem(broken, problems), "");
+  EXPECT_EQ(problems.size(), 1u);
+}
+
+TEST(Staging, UnusableTempFolderIsAnError) {
+  testing::ScratchDir scratch;
+  testing::WriteFile(scratch / "file", "x");
+  EXPECT_THROW(AttachmentStaging((scratch / "file").string() + S), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace norvexa::conversion
