@@ -1,0 +1,220 @@
+// Reads mailbox descriptions (JSON) into the writer's model.
+#include "description.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+
+namespace norvexa::pstgen {
+namespace {
+
+class Reader {
+ public:
+  explicit Reader(std::string source) : source_(std::move(source)) {}
+
+  [[noreturn]] void Fail(const std::string& where, const std::string& what) const {
+    throw DescriptionError(source_ + ": " + where + ": " + what);
+  }
+
+  std::string Text(const QJsonObject& o, const char* key, const std::string& where) const {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull()) return {};
+    if (!v.isString()) Fail(where, std::string("\"") + key + "\" must be text");
+    return v.toString().toStdString();
+  }
+
+  std::optional<std::int64_t> Date(const QJsonObject& o, const char* key, const std::string& where) const {
+    const std::string s = Text(o, key, where);
+    if (s.empty()) return std::nullopt;
+    QDateTime t = QDateTime::fromString(QString::fromStdString(s), Qt::ISODate);
+    if (!t.isValid()) Fail(where, std::string("\"") + key + "\" is not an ISO 8601 date: " + s);
+    if (t.timeSpec() == Qt::LocalTime) t.setTimeZone(QTimeZone::utc());  // no offset given: UTC
+    return t.toSecsSinceEpoch();
+  }
+
+  Address Addr(const QJsonValue& v, const std::string& where) const {
+    if (!v.isObject()) Fail(where, "an address must be an object with \"name\" and \"email\"");
+    const QJsonObject o = v.toObject();
+    Address a;
+    a.name = Text(o, "name", where);
+    a.email = Text(o, "email", where);
+    a.type = Text(o, "type", where);
+    if (a.type.empty()) a.type = a.email.rfind("/O=", 0) == 0 || a.email.rfind("/o=", 0) == 0 ? "EX" : "SMTP";
+    return a;
+  }
+
+  std::vector<std::string> Strings(const QJsonObject& o, const char* key, const std::string& where) const {
+    std::vector<std::string> out;
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) return out;
+    if (!v.isArray()) Fail(where, std::string("\"") + key + "\" must be a list of texts");
+    for (const QJsonValue& e : v.toArray()) {
+      if (!e.isString()) Fail(where, std::string("\"") + key + "\" must be a list of texts");
+      out.push_back(e.toString().toStdString());
+    }
+    return out;
+  }
+
+  Attachment ReadAttachment(const QJsonObject& o, const std::string& where) const {
+    Attachment a;
+    if (o.contains("name")) a.file_name = Text(o, "name", where);
+    if (o.contains("short_name")) a.short_name = Text(o, "short_name", where);
+    a.mime_type = Text(o, "mime", where);
+    if (o.contains("message")) {
+      if (!o.value("message").isObject()) Fail(where, "\"message\" must be an item");
+      a.message = std::make_shared<Item>(ReadItem(o.value("message").toObject(), where + " > message"));
+    } else if (o.contains("base64")) {
+      const QByteArray bytes = QByteArray::fromBase64(Text(o, "base64", where).c_str());
+      a.data.assign(bytes.begin(), bytes.end());
+    } else if (o.contains("size")) {
+      a.use_pattern = true;
+      a.pattern_size = static_cast<std::uint64_t>(o.value("size").toDouble());
+      a.pattern_seed = static_cast<std::uint64_t>(o.value("seed").toDouble(1));
+    } else {
+      const std::string text = Text(o, "text", where);
+      a.data.assign(text.begin(), text.end());
+    }
+    return a;
+  }
+
+  Item ReadItem(const QJsonObject& o, const std::string& where) const {
+    Item item;
+    const std::string kind = Text(o, "kind", where);
+    static const std::map<std::string, std::string> classes = {
+        {"", "IPM.Note"},           {"mail", "IPM.Note"},     {"appointment", "IPM.Appointment"},
+        {"task", "IPM.Task"},       {"contact", "IPM.Contact"}, {"distlist", "IPM.DistList"},
+        {"journal", "IPM.Activity"}, {"note", "IPM.StickyNote"}};
+    const auto it = classes.find(kind);
+    if (it == classes.end()) Fail(where, "unknown item kind \"" + kind + "\"");
+    item.message_class = o.contains("class") ? Text(o, "class", where) : it->second;
+    item.subject = Text(o, "subject", where);
+    item.body = Text(o, "body", where);
+    item.html = Text(o, "html", where);
+    if (o.contains("sender")) item.sender = Addr(o.value("sender"), where + " > sender");
+    int kind_index = 1;
+    for (const char* key : {"to", "cc", "bcc"}) {
+      for (const QJsonValue& v : o.value(QLatin1String(key)).toArray()) {
+        Recipient r;
+        static_cast<Address&>(r) = Addr(v, where + " > " + key);
+        r.kind = kind_index;
+        item.recipients.push_back(r);
+      }
+      ++kind_index;
+    }
+    item.delivered = Date(o, "delivered", where);
+    item.submitted = Date(o, "submitted", where);
+    item.created = Date(o, "created", where);
+    item.modified = Date(o, "modified", where);
+    if (o.contains("importance")) item.importance = o.value("importance").toInt();
+    item.categories = Strings(o, "categories", where);
+    item.sent = o.value("sent").toBool();
+    item.unread = o.value("unread").toBool();
+    if (item.message_class.rfind("IPM.Task", 0) == 0) {
+      item.task_start = Date(o, "start", where);
+    } else {
+      item.start = Date(o, "start", where);
+    }
+    item.end = Date(o, "end", where);
+    item.location = Text(o, "location", where);
+    item.due = Date(o, "due", where);
+    item.reminder = Date(o, "reminder", where);
+    const QJsonObject contact = o.value("contact").toObject();
+    for (auto c = contact.begin(); c != contact.end(); ++c) {
+      const std::string field = c.key().toStdString();
+      if (ContactFieldTag(field) == 0) Fail(where, "unknown contact field \"" + field + "\"");
+      if (field == "Children") {
+        item.children = Strings(contact, "Children", where);
+      } else {
+        item.contact[field] = Text(contact, field.c_str(), where);
+      }
+    }
+    item.birthday = Date(o, "birthday", where);
+    item.anniversary = Date(o, "anniversary", where);
+    item.display_name = Text(o, "name", where);
+    for (const QJsonValue& v : o.value("members").toArray()) item.members.push_back(Addr(v, where + " > members"));
+    int n = 0;
+    for (const QJsonValue& v : o.value("attachments").toArray()) {
+      if (!v.isObject()) Fail(where, "an attachment must be an object");
+      item.attachments.push_back(ReadAttachment(v.toObject(), where + " > attachment " + std::to_string(++n)));
+    }
+    return item;
+  }
+
+  FolderSpec ReadFolder(const QJsonObject& o, const std::string& parent) const {
+    FolderSpec f;
+    f.name = Text(o, "name", parent);
+    const std::string where = parent + "/" + f.name;
+    if (o.contains("class")) f.container_class = Text(o, "class", where);
+    f.role = Text(o, "role", where);
+    if (!f.role.empty() && f.role != "sent" && f.role != "deleted") Fail(where, "unknown role \"" + f.role + "\"");
+    // Items are parsed now (faults show before anything is written); a
+    // "repeat" count makes copies only while writing.
+    std::vector<std::pair<Item, std::int64_t>> items;
+    int n = 0;
+    for (const QJsonValue& v : o.value("items").toArray()) {
+      if (!v.isObject()) Fail(where, "an item must be an object");
+      const QJsonObject io = v.toObject();
+      const std::int64_t repeat = io.contains("repeat") ? static_cast<std::int64_t>(io.value("repeat").toDouble()) : 1;
+      if (repeat < 0) Fail(where, "\"repeat\" must not be negative");
+      items.emplace_back(ReadItem(io, where + " > item " + std::to_string(++n)), repeat);
+    }
+    f.items = [items = std::move(items)](const std::function<void(const Item&)>& sink) {
+      for (const auto& [item, repeat] : items) {
+        if (repeat == 1) {
+          sink(item);
+          continue;
+        }
+        Item copy = item;
+        const auto marker = item.subject.find("%n");
+        for (std::int64_t i = 1; i <= repeat; ++i) {
+          if (marker != std::string::npos) copy.subject = item.subject.substr(0, marker) + std::to_string(i) + item.subject.substr(marker + 2);
+          sink(copy);
+        }
+      }
+    };
+    for (const QJsonValue& v : o.value("folders").toArray()) {
+      if (!v.isObject()) Fail(where, "a folder must be an object");
+      f.children.push_back(ReadFolder(v.toObject(), where));
+    }
+    return f;
+  }
+
+ private:
+  std::string source_;
+};
+
+}  // namespace
+
+MailboxSpec ParseDescription(const QByteArray& json, const std::string& source) {
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+  if (doc.isNull()) throw DescriptionError(source + ": " + error.errorString().toStdString());
+  if (!doc.isObject()) throw DescriptionError(source + ": the description must be a JSON object");
+  const QJsonObject root = doc.object();
+  Reader reader(source);
+  MailboxSpec spec;
+  if (root.contains("store")) spec.store_name = reader.Text(root, "store", "store");
+  const std::string encoding = reader.Text(root, "encoding", "encoding");
+  if (encoding == "compressible") {
+    spec.encoding = Encoding::Permute;
+  } else if (!encoding.empty() && encoding != "none") {
+    throw DescriptionError(source + ": unknown encoding \"" + encoding + "\"");
+  }
+  for (const QJsonValue& v : root.value("folders").toArray()) {
+    if (!v.isObject()) throw DescriptionError(source + ": a folder must be an object");
+    spec.folders.push_back(reader.ReadFolder(v.toObject(), ""));
+  }
+  return spec;
+}
+
+MailboxSpec ReadDescription(const std::filesystem::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly))
+    throw DescriptionError(path.string() + ": " + file.errorString().toStdString());
+  return ParseDescription(file.readAll(), path.string());
+}
+
+}  // namespace norvexa::pstgen

@@ -1,0 +1,100 @@
+// The mailbox to write: store, folders and items with their values, in
+// plain structures that the description reader, the synthetic generator and
+// the sample mailbox fill in. Items of a folder come from a producer so that
+// folders of any size stream through the writer.
+#pragma once
+
+#include "pst_format.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvexa::pstgen {
+
+struct Address {
+  std::string name;
+  std::string email;
+  std::string type = "SMTP";  // "SMTP" or "EX"
+};
+
+struct Recipient : Address {
+  int kind = 1;  // 1 To, 2 Cc, 3 Bcc
+};
+
+struct Item;
+
+// Bytes of PatternBytes(seed, ...) stand for large attachments that a
+// description or the generator does not spell out.
+struct Attachment {
+  std::optional<std::string> file_name;   // 0x3707; absent: no name at all
+  std::optional<std::string> short_name;  // 0x3704; absent: derived from file_name
+  std::string mime_type;
+  Bytes data;                     // the content, when given literally
+  std::uint64_t pattern_size = 0; // else this many pattern bytes
+  std::uint64_t pattern_seed = 0;
+  bool use_pattern = false;
+  std::shared_ptr<Item> message;  // an attached item (method 5)
+};
+
+struct Item {
+  std::string message_class = "IPM.Note";
+  std::string subject;
+  std::string body;
+  std::string html;
+  std::optional<Address> sender;
+  std::vector<Recipient> recipients;
+  std::optional<std::int64_t> delivered, submitted, created, modified;  // Unix seconds, UTC
+  std::optional<int> importance;
+  std::vector<std::string> categories;
+  bool sent = false;
+  bool unread = false;
+  // Appointments.
+  std::optional<std::int64_t> start, end;
+  std::string location;
+  // Tasks.
+  std::optional<std::int64_t> due, task_start, reminder;
+  // Contacts: field name (see ContactFieldTag) -> text; children apart.
+  std::map<std::string, std::string> contact;
+  std::vector<std::string> children;
+  std::optional<std::int64_t> birthday, anniversary;
+  std::string display_name;  // 0x3001 of contacts and distribution lists
+  // Distribution lists.
+  std::vector<Address> members;
+  std::vector<Attachment> attachments;
+};
+
+// Calls SINK once per item, in order.
+using ItemProducer = std::function<void(const std::function<void(const Item&)>& sink)>;
+
+struct FolderSpec {
+  std::string name;
+  std::optional<std::string> container_class;  // absent: no PR_CONTAINER_CLASS
+  std::string role;  // "", "sent" (target of PR_SENTMAIL_ENTRYID) or "deleted"
+  ItemProducer items;
+  std::vector<FolderSpec> children;
+};
+
+struct MailboxSpec {
+  std::string store_name = "Personal Folders";
+  Encoding encoding = Encoding::None;
+  std::vector<FolderSpec> folders;
+};
+
+// The pattern bytes of attachments given by size: deterministic in SEED,
+// byte at OFFSET, SIZE of them into OUT.
+void PatternBytes(std::uint64_t seed, std::uint64_t offset, std::size_t size, std::uint8_t* out);
+
+// The property id of a contact field by its name ("FirstName", "Email1"...);
+// 0 for an unknown name. Named fields (Email1..3) return 0x8083/0x8093/0x80A3,
+// their ids in PSETID_Address.
+std::uint16_t ContactFieldTag(const std::string& name);
+
+// Every contact field name, in the order of the store access's table.
+const std::vector<std::string>& ContactFieldNames();
+
+}  // namespace norvexa::pstgen

@@ -1,0 +1,376 @@
+// Node database writer: space allocation with the allocation maps, blocks,
+// B-trees and the header of a Unicode PST file.
+#include "ndb_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace norvexa::pstgen {
+namespace {
+
+constexpr std::uint16_t kBlockRefCount = 2;
+
+std::uint64_t AlignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
+
+std::uint64_t RegionStart(std::uint64_t region) { return kFirstAMap + region * kAMapCoverage; }
+
+bool HasPMap(std::uint64_t r) { return r % 8 == 0; }
+bool HasFMap(std::uint64_t r) { return r >= 128 && (r - 128) % 496 == 0; }
+bool HasFPMap(std::uint64_t r) { return r >= 8192 && (r - 8192) % 31744 == 0; }
+
+// Offset, from the region start, of the first byte after its map pages.
+std::uint64_t FirstDataOffset(std::uint64_t r) {
+  if (HasFPMap(r)) return 4 * kPageSize;
+  if (HasFMap(r)) return 3 * kPageSize;
+  if (HasPMap(r)) return 2 * kPageSize;
+  return kPageSize;
+}
+
+std::FILE* OpenSpill() {
+  std::FILE* f = std::tmpfile();
+  if (!f) throw PstWriteError("cannot create a temporary file for the B-tree entries");
+  return f;
+}
+
+// Reads exactly SIZE bytes from a spill file.
+void SpillRead(std::FILE* f, void* data, std::size_t size) {
+  if (std::fread(data, 1, size, f) != size) throw PstWriteError("cannot read back a temporary B-tree file");
+}
+
+}  // namespace
+
+NdbWriter::NdbWriter(const std::filesystem::path& path, Encoding encoding)
+    : file_(QString::fromStdString(path.string())),
+      encoding_(encoding),
+      bbt_spill_(OpenSpill(), &std::fclose),
+      nbt_spill_(OpenSpill(), &std::fclose) {
+  if (!file_.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    throw PstWriteError("cannot create " + path.string() + ": " + file_.errorString().toStdString());
+  block_buffer_.reserve(8192);
+  // Space before the first AMap holds the header and the density list.
+  next_ = kFirstAMap;
+}
+
+NdbWriter::~NdbWriter() = default;
+
+void NdbWriter::SpillWrite(std::FILE* f, const void* data, std::size_t size) {
+  if (std::fwrite(data, 1, size, f) != size) throw PstWriteError("cannot write a temporary B-tree file");
+}
+
+void NdbWriter::WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size) {
+  if (!file_.seek(static_cast<qint64>(ib)) ||
+      file_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
+    throw PstWriteError("cannot write " + file_.fileName().toStdString() + ": " +
+                        file_.errorString().toStdString());
+}
+
+void NdbWriter::MarkAllocated(std::uint64_t ib, std::uint64_t size) {
+  const std::uint64_t first = (ib - RegionStart(region_)) / 64;
+  const std::uint64_t last = (ib + size - 1 - RegionStart(region_)) / 64;
+  for (std::uint64_t bit = first; bit <= last; ++bit)
+    amap_[bit / 8] |= static_cast<std::uint8_t>(0x80u >> (bit % 8));
+}
+
+void NdbWriter::WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits) {
+  std::uint8_t page[kPageSize] = {};
+  std::memcpy(page, bits, kPageDataSize);
+  page[496] = ptype;
+  page[497] = ptype;
+  Put16(page + 498, 0);
+  Put32(page + 500, Crc32(page, kPageDataSize));
+  Put64(page + 504, ib);  // map pages carry their own offset as id
+  WriteAt(ib, page, sizeof page);
+}
+
+void NdbWriter::OpenRegion(std::uint64_t region) {
+  region_ = region;
+  region_open_ = true;
+  amap_.fill(0);
+  const std::uint64_t start = RegionStart(region);
+  MarkAllocated(start, FirstDataOffset(region));
+  std::uint8_t full[kPageDataSize];
+  std::memset(full, 0xFF, sizeof full);
+  // PMaps and FPMaps are deprecated: present at their places with valid
+  // trailers, all bits set so that no reader takes space from them.
+  if (HasPMap(region)) WriteMapPage(start + kPageSize, kPtypePMap, full);
+  if (HasFPMap(region)) WriteMapPage(start + 3 * kPageSize, kPtypeFPMap, full);
+  // An FMap page is written at the end, once every region it covers is known;
+  // write a placeholder now so that the space is never left as a hole.
+  if (HasFMap(region)) WriteMapPage(start + 2 * kPageSize, kPtypeFMap, full);
+  next_ = start + FirstDataOffset(region);
+}
+
+void NdbWriter::CloseRegion() {
+  WriteMapPage(RegionStart(region_), kPtypeAMap, amap_.data());
+  std::uint64_t free_bits = 0, run = 0, longest = 0;
+  for (std::size_t bit = 0; bit < kPageDataSize * 8; ++bit) {
+    if (amap_[bit / 8] & (0x80u >> (bit % 8))) {
+      run = 0;
+    } else {
+      ++free_bits;
+      longest = std::max(longest, ++run);
+    }
+  }
+  amap_free_ += free_bits * 64;
+  free_runs_.push_back(static_cast<std::uint8_t>(std::min<std::uint64_t>(longest, 255)));
+  region_open_ = false;
+}
+
+std::uint64_t NdbWriter::Allocate(std::uint64_t size, std::uint64_t align) {
+  if (!region_open_) OpenRegion(free_runs_.size());
+  std::uint64_t ib = AlignUp(next_, align);
+  if (ib + size > RegionStart(region_ + 1)) {
+    CloseRegion();
+    OpenRegion(region_ + 1);
+    ib = AlignUp(next_, align);
+  }
+  MarkAllocated(ib, size);
+  next_ = ib + size;
+  return ib;
+}
+
+std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t size) {
+  if (size > kMaxBlockData) throw PstWriteError("data block larger than 8176 bytes");
+  const std::uint64_t total = AlignUp(size + kBlockTrailerSize, 64);
+  const std::uint64_t ib = Allocate(total, 64);
+  const std::uint64_t bid = next_bid_;
+  next_bid_ += 4;
+  block_buffer_.assign(total, 0);
+  if (size) std::memcpy(block_buffer_.data(), data, size);
+  if (encoding_ == Encoding::Permute) PermuteEncode(block_buffer_.data(), size);
+  std::uint8_t* trailer = block_buffer_.data() + total - kBlockTrailerSize;
+  Put16(trailer, static_cast<std::uint16_t>(size));
+  Put16(trailer + 2, ComputeSig(ib, bid));
+  Put32(trailer + 4, Crc32(block_buffer_.data(), size));
+  Put64(trailer + 8, bid);
+  WriteAt(ib, block_buffer_.data(), total);
+  std::uint8_t rec[18];
+  Put64(rec, bid);
+  Put64(rec + 8, ib);
+  Put16(rec + 16, static_cast<std::uint16_t>(size));
+  SpillWrite(bbt_spill_.get(), rec, sizeof rec);
+  ++block_count_;
+  return bid;
+}
+
+std::uint64_t NdbWriter::WriteInternalBlock(const Bytes& data) {
+  if (data.size() > kMaxBlockData) throw PstWriteError("internal block larger than 8176 bytes");
+  const std::uint64_t total = AlignUp(data.size() + kBlockTrailerSize, 64);
+  const std::uint64_t ib = Allocate(total, 64);
+  const std::uint64_t bid = next_bid_ | 0x2;  // fInternal
+  next_bid_ += 4;
+  block_buffer_.assign(total, 0);
+  std::memcpy(block_buffer_.data(), data.data(), data.size());
+  std::uint8_t* trailer = block_buffer_.data() + total - kBlockTrailerSize;
+  Put16(trailer, static_cast<std::uint16_t>(data.size()));
+  Put16(trailer + 2, ComputeSig(ib, bid));
+  Put32(trailer + 4, Crc32(block_buffer_.data(), data.size()));
+  Put64(trailer + 8, bid);
+  WriteAt(ib, block_buffer_.data(), total);
+  std::uint8_t rec[18];
+  Put64(rec, bid);
+  Put64(rec + 8, ib);
+  Put16(rec + 16, static_cast<std::uint16_t>(data.size()));
+  SpillWrite(bbt_spill_.get(), rec, sizeof rec);
+  ++block_count_;
+  return bid;
+}
+
+void NdbWriter::AddNode(const NodeEntry& e) {
+  if ((e.nid & 0x1F) == kNidTypeNormalMessage) {
+    if (spilled_node_count_ && e.nid <= last_spilled_nid_)
+      throw PstWriteError("message nodes out of order");
+    std::uint8_t rec[24];
+    Put32(rec, e.nid);
+    Put64(rec + 4, e.bid_data);
+    Put64(rec + 12, e.bid_sub);
+    Put32(rec + 20, e.nid_parent);
+    SpillWrite(nbt_spill_.get(), rec, sizeof rec);
+    last_spilled_nid_ = e.nid;
+    ++spilled_node_count_;
+  } else {
+    nodes_.push_back(e);
+  }
+}
+
+NdbWriter::PageRef NdbWriter::WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::uint8_t cb_entry,
+                                             std::uint8_t max_entries, const Bytes& entries, std::size_t count,
+                                             std::uint64_t first_key) {
+  std::uint8_t page[kPageSize] = {};
+  std::memcpy(page, entries.data(), count * cb_entry);
+  page[488] = static_cast<std::uint8_t>(count);
+  page[489] = max_entries;
+  page[490] = cb_entry;
+  page[491] = level;
+  const std::uint64_t ib = Allocate(kPageSize, kPageSize);
+  const std::uint64_t bid = next_page_bid_++;
+  page[496] = ptype;
+  page[497] = ptype;
+  Put16(page + 498, ComputeSig(ib, bid));
+  Put32(page + 500, Crc32(page, kPageDataSize));
+  Put64(page + 504, bid);
+  WriteAt(ib, page, sizeof page);
+  return PageRef{first_key, bid, ib};
+}
+
+NdbWriter::PageRef NdbWriter::BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> refs, std::uint8_t level) {
+  while (refs.size() > 1) {
+    std::vector<PageRef> up;
+    Bytes entries;
+    for (std::size_t i = 0; i < refs.size(); i += 20) {
+      const std::size_t n = std::min<std::size_t>(20, refs.size() - i);
+      entries.assign(n * 24, 0);
+      for (std::size_t k = 0; k < n; ++k) {
+        Put64(&entries[k * 24], refs[i + k].key);
+        Put64(&entries[k * 24 + 8], refs[i + k].bid);
+        Put64(&entries[k * 24 + 16], refs[i + k].ib);
+      }
+      up.push_back(WriteBTreePage(ptype, level, 24, 20, entries, n, refs[i].key));
+    }
+    refs = std::move(up);
+    ++level;
+  }
+  return refs.front();
+}
+
+void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
+  if (finished_) return;
+  finished_ = true;
+
+  // Block B-tree: the spilled entries are already in block-id order.
+  std::rewind(bbt_spill_.get());
+  std::vector<PageRef> leaves;
+  {
+    Bytes entries;
+    std::uint64_t left = block_count_;
+    do {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(20, left));
+      entries.assign(n * 24, 0);
+      std::uint64_t first = 0;
+      for (std::size_t k = 0; k < n; ++k) {
+        std::uint8_t rec[18];
+        SpillRead(bbt_spill_.get(), rec, sizeof rec);
+        if (k == 0) first = Get64(rec);
+        std::memcpy(&entries[k * 24], rec, 16);
+        Put16(&entries[k * 24 + 16], Get16(rec + 16));
+        Put16(&entries[k * 24 + 18], kBlockRefCount);
+      }
+      leaves.push_back(WriteBTreePage(kPtypeBBT, 0, 24, 20, entries, n, first));
+      left -= n;
+    } while (left > 0);
+  }
+  const PageRef bbt = BuildUpperLevels(kPtypeBBT, std::move(leaves), 1);
+
+  // Node B-tree: merge the in-memory nodes with the spilled message nodes.
+  std::sort(nodes_.begin(), nodes_.end(), [](const NodeEntry& a, const NodeEntry& b) { return a.nid < b.nid; });
+  std::rewind(nbt_spill_.get());
+  leaves.clear();
+  {
+    std::size_t mem = 0;
+    std::uint64_t spilled = 0;
+    bool have_spilled = false;
+    NodeEntry next_spilled;
+    auto pull = [&] {
+      have_spilled = spilled < spilled_node_count_;
+      if (!have_spilled) return;
+      std::uint8_t rec[24];
+      SpillRead(nbt_spill_.get(), rec, sizeof rec);
+      next_spilled = NodeEntry{Get32(rec), Get64(rec + 4), Get64(rec + 12), Get32(rec + 20)};
+      ++spilled;
+    };
+    pull();
+    Bytes entries;
+    std::size_t n = 0;
+    std::uint64_t first = 0;
+    auto flush = [&] {
+      leaves.push_back(WriteBTreePage(kPtypeNBT, 0, 32, 15, entries, n, first));
+      n = 0;
+    };
+    entries.assign(15 * 32, 0);
+    while (mem < nodes_.size() || have_spilled) {
+      NodeEntry e;
+      if (have_spilled && (mem >= nodes_.size() || next_spilled.nid < nodes_[mem].nid)) {
+        e = next_spilled;
+        pull();
+      } else {
+        e = nodes_[mem++];
+      }
+      if (n == 0) {
+        std::fill(entries.begin(), entries.end(), 0);
+        first = e.nid;
+      }
+      std::uint8_t* p = &entries[n * 32];
+      Put64(p, e.nid);
+      Put64(p + 8, e.bid_data);
+      Put64(p + 16, e.bid_sub);
+      Put32(p + 24, e.nid_parent);
+      if (++n == 15) flush();
+    }
+    if (n > 0 || leaves.empty()) flush();
+  }
+  const PageRef nbt = BuildUpperLevels(kPtypeNBT, std::move(leaves), 1);
+
+  // The density list: present and empty.
+  {
+    std::uint8_t page[kPageSize] = {};
+    const std::uint64_t ib = 0x4200, bid = next_page_bid_++;
+    page[496] = kPtypeDL;
+    page[497] = kPtypeDL;
+    Put16(page + 498, ComputeSig(ib, bid));
+    Put32(page + 500, Crc32(page, kPageDataSize));
+    Put64(page + 504, bid);
+    WriteAt(ib, page, sizeof page);
+  }
+
+  CloseRegion();
+  // FMap pages: one byte per region, the longest free run of its AMap.
+  for (std::uint64_t r = 128; r < free_runs_.size(); r += 496) {
+    std::uint8_t bits[kPageDataSize] = {};
+    for (std::size_t k = 0; k < kPageDataSize && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
+    WriteMapPage(RegionStart(r) + 2 * kPageSize, kPtypeFMap, bits);
+  }
+  // The file ends at the end of the last AMap's region.
+  const std::uint64_t eof = RegionStart(free_runs_.size());
+  if (!file_.resize(static_cast<qint64>(eof)))
+    throw PstWriteError("cannot extend " + file_.fileName().toStdString());
+  WriteHeader(rgnid, nbt, bbt);
+  if (!file_.flush()) throw PstWriteError("cannot write " + file_.fileName().toStdString());
+  file_.close();
+}
+
+void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const PageRef& nbt, const PageRef& bbt) {
+  std::uint8_t h[564] = {};
+  std::memcpy(h, "!BDN", 4);
+  h[8] = 'S';
+  h[9] = 'M';
+  Put16(h + 10, 23);  // Unicode
+  Put16(h + 12, 19);
+  h[14] = 0x01;
+  h[15] = 0x01;
+  Put64(h + 32, next_page_bid_);
+  Put32(h + 40, static_cast<std::uint32_t>(block_count_ + nodes_.size() + spilled_node_count_));
+  for (int i = 0; i < 32; ++i) Put32(h + 44 + 4 * i, rgnid[static_cast<std::size_t>(i)]);
+  // ROOT
+  std::uint8_t* root = h + 180;
+  const std::uint64_t regions = free_runs_.size();
+  Put64(root + 4, RegionStart(regions));
+  Put64(root + 12, RegionStart(regions - 1));
+  Put64(root + 20, amap_free_);
+  Put64(root + 28, 0);
+  Put64(root + 36, nbt.bid);
+  Put64(root + 44, nbt.ib);
+  Put64(root + 52, bbt.bid);
+  Put64(root + 60, bbt.ib);
+  root[68] = 0x02;  // VALID_AMAP2
+  // rgbFM: the first 128 regions; rgbFP: no free pages.
+  for (std::size_t i = 0; i < 128; ++i) h[256 + i] = i < free_runs_.size() ? free_runs_[i] : 0;
+  std::memset(h + 384, 0xFF, 128);
+  h[512] = 0x80;
+  h[513] = static_cast<std::uint8_t>(encoding_);
+  Put64(h + 516, next_bid_);
+  Put32(h + 4, Crc32(h + 8, 471));
+  Put32(h + 524, Crc32(h + 8, 516));
+  WriteAt(0, h, sizeof h);
+}
+
+}  // namespace norvexa::pstgen

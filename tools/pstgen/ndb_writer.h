@@ -1,0 +1,116 @@
+// The node database layer of a Unicode PST file, written front to back:
+// data blocks with their trailers, the allocation maps (AMap, PMap, FMap,
+// FPMap) at their fixed intervals, the node and block B-trees, and the
+// header with its CRCs. Memory stays flat however large the file grows:
+// block and message-node entries are spilled to temporary files as they come
+// and the B-trees are built from those at the end.
+#pragma once
+
+#include "pst_format.h"
+
+#include <QFile>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace norvexa::pstgen {
+
+// Every failure while writing a PST file.
+class PstWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One entry of the node B-tree.
+struct NodeEntry {
+  std::uint32_t nid = 0;
+  std::uint64_t bid_data = 0;
+  std::uint64_t bid_sub = 0;
+  std::uint32_t nid_parent = 0;
+};
+
+class NdbWriter {
+ public:
+  // Creates (or replaces) the file at PATH. Throws PstWriteError when the
+  // file or the temporary spill files cannot be created.
+  NdbWriter(const std::filesystem::path& path, Encoding encoding);
+  ~NdbWriter();
+  NdbWriter(const NdbWriter&) = delete;
+  NdbWriter& operator=(const NdbWriter&) = delete;
+
+  Encoding encoding() const { return encoding_; }
+
+  // Writes an external data block of SIZE bytes (at most kMaxBlockData),
+  // encoded with the file's encoding; returns its block id.
+  std::uint64_t WriteDataBlock(const std::uint8_t* data, std::size_t size);
+
+  // Writes an internal block (XBLOCK, XXBLOCK, SLBLOCK, SIBLOCK), which is
+  // never encoded; returns its block id.
+  std::uint64_t WriteInternalBlock(const Bytes& data);
+
+  // Records a top-level node. Nodes whose nid type is a normal message must
+  // come in increasing nid order (they are spilled to disk); all others are
+  // kept in memory and may come in any order. Throws on a duplicate order
+  // fault.
+  void AddNode(const NodeEntry& entry);
+
+  // Writes the B-trees, the maps and the header, and closes the file. RGNID
+  // holds the last nid index used per nid type. Throws PstWriteError on an
+  // I/O failure.
+  void Finish(const std::array<std::uint32_t, 32>& rgnid);
+
+  // Bytes of the file so far.
+  std::uint64_t Size() const { return next_; }
+
+ private:
+  struct BlockRef {
+    std::uint64_t bid;
+    std::uint64_t ib;
+    std::uint16_t cb;
+  };
+  struct PageRef {
+    std::uint64_t key;
+    std::uint64_t bid;
+    std::uint64_t ib;
+  };
+
+  std::uint64_t Allocate(std::uint64_t size, std::uint64_t align);
+  void OpenRegion(std::uint64_t region);
+  void CloseRegion();
+  void MarkAllocated(std::uint64_t ib, std::uint64_t size);
+  void WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size);
+  void WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits);
+  PageRef WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::uint8_t cb_entry,
+                         std::uint8_t max_entries, const Bytes& entries, std::size_t count,
+                         std::uint64_t first_key);
+  PageRef BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> level_refs, std::uint8_t level);
+  void WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const PageRef& nbt, const PageRef& bbt);
+  static void SpillWrite(std::FILE* f, const void* data, std::size_t size);
+
+  QFile file_;
+  Encoding encoding_;
+  std::uint64_t next_ = 0;             // first free byte
+  std::uint64_t next_bid_ = 4;         // next block id (steps of 4)
+  std::uint64_t next_page_bid_ = 1;    // next page id
+  std::uint64_t region_ = 0;           // current AMap region
+  bool region_open_ = false;
+  std::array<std::uint8_t, kPageDataSize> amap_{};  // bits of the current region
+  std::vector<std::uint8_t> free_runs_;             // longest free run per closed region
+  std::uint64_t amap_free_ = 0;                     // free bytes of closed regions
+
+  // Spill files: BBT entries (in bid order) and message nodes (in nid order).
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> bbt_spill_;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> nbt_spill_;
+  std::uint64_t block_count_ = 0;
+  std::uint64_t spilled_node_count_ = 0;
+  std::uint32_t last_spilled_nid_ = 0;
+  std::vector<NodeEntry> nodes_;  // every node that is not a normal message
+  Bytes block_buffer_;
+  bool finished_ = false;
+};
+
+}  // namespace norvexa::pstgen
