@@ -3,9 +3,11 @@
 //   pstgen [--encoding none|compressible] DESCRIPTION.json OUT.pst
 //   pstgen --sample OUT.pst
 //   pstgen --synthetic --folders F --items N --attachment-bytes B --seed S OUT.pst
+//   pstgen --check FILE.pst   (structure check; exit status 1 when faulty)
 #include "description.h"
 #include "mailbox_writer.h"
 #include "ndb_writer.h"
+#include "pst_check.h"
 #include "sample.h"
 #include "synthetic.h"
 
@@ -21,7 +23,8 @@ int Usage() {
   std::cerr << "usage: pstgen [--encoding none|compressible] DESCRIPTION.json OUT.pst\n"
                "       pstgen [--encoding ...] --sample OUT.pst\n"
                "       pstgen [--encoding ...] --synthetic [--folders F] [--items N]\n"
-               "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n";
+               "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n"
+               "       pstgen --check FILE.pst\n";
   return 2;
 }
 
@@ -38,6 +41,11 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   using namespace norvexa::pstgen;
   const QStringList args = app.arguments().mid(1);
+  if (args.size() == 2 && args[0] == "--check") {
+    const CheckReport report = CheckPstFile(args[1].toStdString());
+    std::cout << args[1].toStdString() << ": " << report.Summary() << "\n";
+    return report.ok() ? 0 : 1;
+  }
   bool sample = false, synthetic = false;
   std::optional<Encoding> encoding;
   SyntheticOptions options;

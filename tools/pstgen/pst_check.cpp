@@ -1,0 +1,308 @@
+// The PST structure checker.
+#include "pst_check.h"
+
+#include "pst_format.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <sstream>
+
+namespace norvexa::pstgen {
+namespace {
+
+constexpr std::size_t kMaxErrors = 200;
+
+std::string Hex(std::uint64_t v) {
+  std::ostringstream s;
+  s << "0x" << std::hex << v;
+  return s.str();
+}
+
+struct BlockInfo {
+  std::uint64_t ib;
+  std::uint16_t cb;
+};
+
+class Checker {
+ public:
+  explicit Checker(const std::filesystem::path& path) : file_(QString::fromStdString(path.string())) {}
+
+  CheckReport Run() {
+    if (!file_.open(QIODevice::ReadOnly)) {
+      Error("cannot open the file: " + file_.errorString().toStdString());
+      return report_;
+    }
+    size_ = static_cast<std::uint64_t>(file_.size());
+    if (!CheckHeader()) return report_;
+    used_.assign(static_cast<std::size_t>((size_ + 63) / 64), false);
+    WalkBTree(nbt_root_, kPtypeNBT, 0, std::nullopt, 0);
+    WalkBTree(bbt_root_, kPtypeBBT, 0, std::nullopt, 0);
+    for (const auto& [bid, info] : blocks_) CheckBlock(bid, info);
+    CheckNodes();
+    CheckMaps();
+    return report_;
+  }
+
+ private:
+  struct Ref {
+    std::uint64_t bid, ib;
+  };
+
+  void Error(const std::string& text) {
+    if (report_.errors.size() < kMaxErrors) report_.errors.push_back(text);
+  }
+
+  bool Read(std::uint64_t ib, std::uint8_t* out, std::size_t size) {
+    if (ib + size > size_ || !file_.seek(static_cast<qint64>(ib)) ||
+        file_.read(reinterpret_cast<char*>(out), static_cast<qint64>(size)) != static_cast<qint64>(size)) {
+      Error("cannot read " + std::to_string(size) + " bytes at " + Hex(ib));
+      return false;
+    }
+    return true;
+  }
+
+  void MarkUsed(std::uint64_t ib, std::uint64_t size, const std::string& what) {
+    for (std::uint64_t u = ib / 64; u < (ib + size + 63) / 64 && u < used_.size(); ++u) {
+      if (used_[u]) {
+        Error(what + " at " + Hex(ib) + " overlaps other data");
+        return;
+      }
+      used_[u] = true;
+    }
+  }
+
+  bool CheckHeader() {
+    std::uint8_t h[564];
+    if (!Read(0, h, sizeof h)) return false;
+    if (std::string(reinterpret_cast<char*>(h), 4) != "!BDN" || h[8] != 'S' || h[9] != 'M') {
+      Error("not a PST file (bad magic)");
+      return false;
+    }
+    if (Get16(h + 10) < 23) {
+      Error("not a Unicode PST file (version " + std::to_string(Get16(h + 10)) + ")");
+      return false;
+    }
+    if (Get32(h + 4) != Crc32(h + 8, 471)) Error("header dwCRCPartial is wrong");
+    if (Get32(h + 524) != Crc32(h + 8, 516)) Error("header dwCRCFull is wrong");
+    if (h[512] != 0x80) Error("header bSentinel is not 0x80");
+    if (h[513] > 2) Error("unknown bCryptMethod " + std::to_string(h[513]));
+    const std::uint8_t* root = h + 180;
+    eof_ = Get64(root + 4);
+    amap_last_ = Get64(root + 12);
+    amap_free_ = Get64(root + 20);
+    nbt_root_ = Ref{Get64(root + 36), Get64(root + 44)};
+    bbt_root_ = Ref{Get64(root + 52), Get64(root + 60)};
+    if (root[68] != 0x01 && root[68] != 0x02) Error("fAMapValid says the allocation maps are not valid");
+    if (eof_ != size_) Error("ibFileEof " + Hex(eof_) + " is not the file size " + Hex(size_));
+    if (size_ < kFirstAMap + kAMapCoverage || (size_ - kFirstAMap) % kAMapCoverage != 0)
+      Error("the file does not end at the end of an allocation-map region");
+    regions_ = size_ > kFirstAMap ? (size_ - kFirstAMap + kAMapCoverage - 1) / kAMapCoverage : 0;
+    if (regions_ && amap_last_ != kFirstAMap + (regions_ - 1) * kAMapCoverage) Error("ibAMapLast is not the last AMap");
+    return true;
+  }
+
+  void WalkBTree(const Ref& ref, std::uint8_t ptype, int depth, std::optional<std::uint64_t> low,
+                 std::uint64_t high_exclusive) {
+    const std::string what = std::string(ptype == kPtypeNBT ? "NBT" : "BBT") + " page " + Hex(ref.bid);
+    if (depth > 8) {
+      Error(what + ": B-tree too deep");
+      return;
+    }
+    if (ref.ib % kPageSize) Error(what + " is not on a page boundary");
+    std::uint8_t p[kPageSize];
+    if (!Read(ref.ib, p, sizeof p)) return;
+    ++report_.pages;
+    MarkUsed(ref.ib, kPageSize, what);
+    if (p[496] != ptype || p[497] != ptype) Error(what + ": wrong page type");
+    if (Get16(p + 498) != ComputeSig(ref.ib, ref.bid)) Error(what + ": wrong signature");
+    if (Get32(p + 500) != Crc32(p, kPageDataSize)) Error(what + ": wrong CRC");
+    if (Get64(p + 504) != ref.bid) Error(what + ": trailer id differs from its reference");
+    const std::uint8_t count = p[488], max = p[489], cb = p[490], level = p[491];
+    const bool leaf = level == 0;
+    const std::uint8_t want_cb = leaf && ptype == kPtypeNBT ? 32 : 24;
+    if (cb != want_cb || max != (want_cb == 32 ? 15 : 20) || count > max) {
+      Error(what + ": wrong entry layout");
+      return;
+    }
+    std::uint64_t previous = 0;
+    for (std::uint8_t i = 0; i < count; ++i) {
+      const std::uint8_t* e = p + i * cb;
+      const std::uint64_t key = ptype == kPtypeNBT && leaf ? Get32(e) : Get64(e);
+      if (i > 0 && key <= previous) Error(what + ": keys out of order");
+      if (low && key < *low) Error(what + ": key below its parent's key");
+      if (high_exclusive && key >= high_exclusive) Error(what + ": key above the next parent key");
+      previous = key;
+      if (!leaf) {
+        const std::uint64_t next = i + 1 < count ? Get64(p + (i + 1) * cb) : high_exclusive;
+        WalkBTree(Ref{Get64(e + 8), Get64(e + 16)}, ptype, depth + 1, key, next);
+      } else if (ptype == kPtypeNBT) {
+        nodes_[Get32(e)] = Ref{Get64(e + 8), Get64(e + 16)};
+        ++report_.nodes;
+      } else {
+        const std::uint64_t bid = Get64(e) & ~std::uint64_t{1};
+        if (blocks_.count(bid)) Error("block " + Hex(bid) + " listed twice in the BBT");
+        blocks_[bid] = BlockInfo{Get64(e + 8), Get16(e + 16)};
+        if (Get16(e + 18) == 0) Error("block " + Hex(bid) + " has a zero reference count");
+      }
+    }
+  }
+
+  void CheckBlock(std::uint64_t bid, const BlockInfo& info) {
+    const std::string what = "block " + Hex(bid);
+    if (info.ib % 64) Error(what + " is not on a 64-byte boundary");
+    if (info.cb > kMaxBlockData) {
+      Error(what + " is larger than a block");
+      return;
+    }
+    const std::size_t total = (info.cb + kBlockTrailerSize + 63) / 64 * 64;
+    std::vector<std::uint8_t> b(total);
+    if (!Read(info.ib, b.data(), total)) return;
+    ++report_.blocks;
+    MarkUsed(info.ib, total, what);
+    const std::uint8_t* t = b.data() + total - kBlockTrailerSize;
+    if (Get16(t) != info.cb) Error(what + ": trailer size differs from the BBT");
+    if (Get16(t + 2) != ComputeSig(info.ib, bid)) Error(what + ": wrong signature");
+    if (Get32(t + 4) != Crc32(b.data(), info.cb)) Error(what + ": wrong CRC");
+    if ((Get64(t + 8) & ~std::uint64_t{1}) != bid) Error(what + ": trailer id differs from the BBT");
+    if (bid & 0x2) internal_[bid] = std::vector<std::uint8_t>(b.begin(), b.begin() + info.cb);
+  }
+
+  // Size of the data tree under BID (checking XBLOCK/XXBLOCK totals).
+  std::uint64_t DataSize(std::uint64_t bid, int depth) {
+    const auto it = blocks_.find(bid & ~std::uint64_t{1});
+    if (it == blocks_.end()) {
+      Error("data block " + Hex(bid) + " is not in the BBT");
+      return 0;
+    }
+    if (!(bid & 0x2)) return it->second.cb;
+    const auto& b = internal_[bid & ~std::uint64_t{1}];
+    if (b.size() < 8 || b[0] != 0x01 || depth > 1) {
+      Error("internal block " + Hex(bid) + " is not an XBLOCK or XXBLOCK where data is expected");
+      return 0;
+    }
+    const std::uint16_t count = Get16(&b[2]);
+    if (8 + 8u * count > b.size()) {
+      Error("XBLOCK " + Hex(bid) + " lists more entries than it holds");
+      return 0;
+    }
+    std::uint64_t total = 0;
+    for (std::uint16_t i = 0; i < count; ++i) {
+      const std::uint64_t child = Get64(&b[8 + 8u * i]);
+      if (b[1] == 1 && (child & 0x2)) Error("XBLOCK " + Hex(bid) + " lists an internal block");
+      total += DataSize(child, depth + 1);
+    }
+    if (total != Get32(&b[4])) Error("XBLOCK " + Hex(bid) + ": lcbTotal differs from its blocks");
+    return total;
+  }
+
+  void CheckSubnodes(std::uint64_t bid, int depth) {
+    const auto it = internal_.find(bid & ~std::uint64_t{1});
+    if (!(bid & 0x2) || it == internal_.end()) {
+      Error("subnode block " + Hex(bid) + " is missing or not internal");
+      return;
+    }
+    const auto& b = it->second;
+    if (b.size() < 8 || b[0] != 0x02 || depth > 4) {
+      Error("subnode block " + Hex(bid) + " is not an SLBLOCK or SIBLOCK");
+      return;
+    }
+    const std::uint16_t count = Get16(&b[2]);
+    const std::size_t entry = b[1] == 0 ? 24 : 16;
+    if (8 + entry * count > b.size()) {
+      Error("subnode block " + Hex(bid) + " lists more entries than it holds");
+      return;
+    }
+    std::uint64_t previous = 0;
+    for (std::uint16_t i = 0; i < count; ++i) {
+      const std::uint8_t* e = &b[8 + entry * i];
+      // Only the low 32 bits of a subnode id are the id.
+      if (i > 0 && Get32(e) <= previous)
+        Error("subnode block " + Hex(bid) + ": ids out of order (" + Hex(previous) + ", " + Hex(Get32(e)) + ")");
+      previous = Get32(e);
+      if (b[1] == 0) {
+        if (Get64(e + 8)) DataSize(Get64(e + 8), 0);
+        if (Get64(e + 16)) CheckSubnodes(Get64(e + 16), depth + 1);
+      } else {
+        CheckSubnodes(Get64(e + 8), depth + 1);
+      }
+    }
+  }
+
+  void CheckNodes() {
+    for (const auto& [nid, ref] : nodes_) {
+      if (ref.bid) DataSize(ref.bid, 0);
+      if (ref.ib) CheckSubnodes(ref.ib, 0);
+    }
+    for (std::uint32_t nid : {0x21u, 0x61u, 0x122u, 0x12Du, 0x12Eu, 0x12Fu, 0x1E1u, 0x201u, 0x60Du, 0x60Eu,
+                              0x60Fu, 0x610u, 0x671u, 0x692u})
+      if (!nodes_.count(nid)) Error("mandatory node " + Hex(nid) + " is missing");
+  }
+
+  // Checks one map page at IB of type PTYPE; returns its 496 data bytes.
+  std::vector<std::uint8_t> MapPage(std::uint64_t ib, std::uint8_t ptype, const char* name) {
+    std::uint8_t p[kPageSize];
+    if (!Read(ib, p, sizeof p)) return {};
+    MarkUsed(ib, kPageSize, name);
+    if (p[496] != ptype || p[497] != ptype) Error(std::string(name) + " at " + Hex(ib) + ": wrong page type");
+    if (Get32(p + 500) != Crc32(p, kPageDataSize)) Error(std::string(name) + " at " + Hex(ib) + ": wrong CRC");
+    if (Get64(p + 504) != ib) Error(std::string(name) + " at " + Hex(ib) + ": id is not its offset");
+    return std::vector<std::uint8_t>(p, p + kPageDataSize);
+  }
+
+  void CheckMaps() {
+    // Map pages first, so that their space counts as used.
+    std::vector<std::vector<std::uint8_t>> amaps;
+    for (std::uint64_t r = 0; r < regions_; ++r) {
+      const std::uint64_t start = kFirstAMap + r * kAMapCoverage;
+      amaps.push_back(MapPage(start, kPtypeAMap, "AMap"));
+      if (r % 8 == 0) MapPage(start + kPageSize, kPtypePMap, "PMap");
+      if (r >= 128 && (r - 128) % 496 == 0) MapPage(start + 2 * kPageSize, kPtypeFMap, "FMap");
+      if (r >= 8192 && (r - 8192) % 31744 == 0) MapPage(start + 3 * kPageSize, kPtypeFPMap, "FPMap");
+    }
+    std::uint64_t free_bytes = 0;
+    for (std::uint64_t r = 0; r < regions_; ++r) {
+      if (amaps[r].empty()) continue;
+      const std::uint64_t first_unit = (kFirstAMap + r * kAMapCoverage) / 64;
+      std::uint64_t unmarked = 0;
+      for (std::size_t bit = 0; bit < kPageDataSize * 8; ++bit) {
+        const bool marked = amaps[r][bit / 8] & (0x80u >> (bit % 8));
+        const std::uint64_t unit = first_unit + bit;
+        const bool used = unit < used_.size() && used_[unit];
+        if (!marked) free_bytes += 64;
+        if (used && !marked) ++unmarked;
+        if (marked && !used) report_.leaked_bytes += 64;
+      }
+      if (unmarked)
+        Error("AMap of region " + std::to_string(r) + " leaves " + std::to_string(unmarked * 64) +
+              " bytes in use marked free");
+    }
+    if (free_bytes != amap_free_)
+      Error("cbAMapFree " + std::to_string(amap_free_) + " differs from the maps' " + std::to_string(free_bytes));
+  }
+
+  QFile file_;
+  CheckReport report_;
+  std::uint64_t size_ = 0, eof_ = 0, amap_last_ = 0, amap_free_ = 0, regions_ = 0;
+  Ref nbt_root_{}, bbt_root_{};
+  std::vector<bool> used_;
+  std::map<std::uint64_t, BlockInfo> blocks_;
+  std::map<std::uint64_t, std::vector<std::uint8_t>> internal_;
+  std::map<std::uint32_t, Ref> nodes_;
+};
+
+}  // namespace
+
+std::string CheckReport::Summary() const {
+  std::ostringstream s;
+  s << pages << " pages, " << blocks << " blocks, " << nodes << " nodes, " << leaked_bytes << " bytes leaked, "
+    << errors.size() << " errors";
+  for (const std::string& e : errors) s << "\n  " << e;
+  return s.str();
+}
+
+CheckReport CheckPstFile(const std::filesystem::path& path) { return Checker(path).Run(); }
+
+}  // namespace norvexa::pstgen
