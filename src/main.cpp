@@ -1,12 +1,26 @@
 // Norvexa: the program's entry point. Opens the splash window, which gives
 // way to the main window.
+#include "shell/frm_main.h"
+#include "shell/frm_splash.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QMessageBox>
+
+#include <exception>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Norvexa");
-  QLabel placeholder("Norvexa");
-  placeholder.show();
-  return app.exec();
+  QApplication::setApplicationVersion("6.0");
+  try {
+    norvexa::shell::frmMain main_window;
+    norvexa::shell::frmSplash splash(&main_window);
+    splash.show();
+    return QApplication::exec();
+  } catch (const std::exception& error) {
+    // Only the windows' own set-up can end up here (a broken picture
+    // resource); every later failure is handled where it happens.
+    QMessageBox::critical(nullptr, "Norvexa", QString("Norvexa cannot start:\n") + error.what());
+    return 1;
+  }
 }

@@ -1,0 +1,235 @@
+// frmMain: building the window (banner, tabs, status bar, menus), Form_Load
+// and the three menu commands.
+#include "shell/frm_main.h"
+
+#include "conversion/frm_save.h"
+#include "platform/system/system_services.h"
+#include "shell/frm_about.h"
+#include "shell/image_list.h"
+#include "shell/maker.h"
+#include "source/folders_tree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace norvexa::shell {
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), SmallIcons(std::make_unique<ImageList>()) {
+  setWindowTitle(kCaption);
+  // No maximise button: the window keeps the size it was designed for.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(SmallIcons->Image(0));
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  BuildBanner(central);
+  layout->addWidget(LblMaker->parentWidget());
+
+  NotesTab = new QTabWidget(central);
+  NotesTab->addTab(BuildSelectFileTab(), " Select File");
+  NotesTab->addTab(BuildMailboxPreviewTab(), " Mailbox Preview");
+  auto* tab_host = new QWidget(central);
+  auto* tab_layout = new QVBoxLayout(tab_host);
+  tab_layout->setContentsMargins(8, 8, 8, 8);
+  tab_layout->addWidget(NotesTab);
+  layout->addWidget(tab_host, 1);
+  setCentralWidget(central);
+
+  BuildStatusBar();
+  BuildMenus();
+
+  connect(OptConfiguredPST, &QRadioButton::clicked, this, &frmMain::OptConfiguredPST_Click);
+  connect(OptOtherPST, &QRadioButton::clicked, this, &frmMain::OptOtherPST_Click);
+  connect(CmdBrowse, &QPushButton::clicked, this, &frmMain::CmdBrowse_Click);
+  connect(txtNotesDatabaseFile, &QLineEdit::textChanged, this, &frmMain::txtNotesDatabaseFile_Change);
+  connect(CmdExportConfigured, &QPushButton::clicked, this, &frmMain::CmdExportConfigured_Click);
+  connect(CmdExportOther, &QPushButton::clicked, this, &frmMain::CmdExportOther_Click);
+  // Only a pick by the user runs the handler, not the handler's own changes.
+  connect(CmbOutlookStores, &QComboBox::activated, this, &frmMain::CmbOutlookStores_Click);
+  connect(CmdStartConversion, &QPushButton::clicked, this, &frmMain::CmdStartConversion_Click);
+
+  resize(760, 560);
+  Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildBanner(QWidget* host) {
+  auto* banner = new QWidget(host);
+  banner->setObjectName("Banner");
+  banner->setAutoFillBackground(true);
+  banner->setStyleSheet("#Banner { background: #1d3c61; } #Banner QLabel { color: white; }");
+  auto* layout = new QVBoxLayout(banner);
+  layout->setContentsMargins(14, 8, 14, 10);
+  layout->setSpacing(2);
+
+  LblMaker = new QLabel(kMakerName, banner);
+  LblProduct = new QLabel("Norvexa", banner);
+  LblTagline = new QLabel("Migrate Outlook Emails, Contacts, Calendar, Tasks to Lotus Notes", banner);
+  QFont maker_font = LblMaker->font();
+  maker_font.setPointSizeF(maker_font.pointSizeF() * 0.9);
+  LblMaker->setFont(maker_font);
+  QFont product_font = LblProduct->font();
+  product_font.setBold(true);
+  product_font.setPointSizeF(product_font.pointSizeF() * 2.0);
+  LblProduct->setFont(product_font);
+  layout->addWidget(LblMaker);
+  layout->addWidget(LblProduct);
+  layout->addWidget(LblTagline);
+}
+
+QWidget* frmMain::BuildSelectFileTab() {
+  auto* tab = new QWidget;
+  auto* layout = new QHBoxLayout(tab);
+
+  SourceFrame = new QGroupBox(" Select Outlook  (.pst) file to convert", tab);
+  auto* source = new QVBoxLayout(SourceFrame);
+  OptConfiguredPST = new QRadioButton("  Convert configured Outlook Mailboxes", SourceFrame);
+  CmdExportConfigured = new QPushButton("Export Mailbox", SourceFrame);
+  auto* configured_row = new QHBoxLayout;
+  configured_row->addSpacing(24);
+  configured_row->addWidget(CmdExportConfigured);
+  configured_row->addStretch(1);
+
+  OptOtherPST = new QRadioButton("  Convert Other PST file", SourceFrame);
+  OtherPSTFrame = new QGroupBox(" Select Outlook File (.pst) ", SourceFrame);
+  auto* other = new QGridLayout(OtherPSTFrame);
+  CmdBrowse = new QPushButton("Browse...", OtherPSTFrame);
+  txtNotesDatabaseFile = new QLineEdit(OtherPSTFrame);
+  txtNotesDatabaseFile->setReadOnly(true);
+  CmdExportOther = new QPushButton("Export Mailbox", OtherPSTFrame);
+  other->addWidget(txtNotesDatabaseFile, 0, 0);
+  other->addWidget(CmdBrowse, 0, 1);
+  other->addWidget(CmdExportOther, 1, 0, 1, 1, Qt::AlignLeft);
+
+  source->addWidget(OptConfiguredPST);
+  source->addLayout(configured_row);
+  source->addSpacing(12);
+  source->addWidget(OptOtherPST);
+  source->addWidget(OtherPSTFrame);
+  source->addStretch(1);
+
+  auto* right = new QVBoxLayout;
+  HelpFrame = new QGroupBox(" Help", tab);
+  auto* help = new QVBoxLayout(HelpFrame);
+  LblHelp = new QLabel(HelpFrame);
+  LblHelp->setWordWrap(true);
+  LblHelp->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  help->addWidget(LblHelp);
+  LblSupports = new QLabel("Supports Outlook 2000, 2002 (XP), 2003, 2007", tab);
+  right->addWidget(HelpFrame, 1);
+  right->addWidget(LblSupports);
+
+  layout->addWidget(SourceFrame, 3);
+  layout->addLayout(right, 2);
+  return tab;
+}
+
+QWidget* frmMain::BuildMailboxPreviewTab() {
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  LblStores = new QLabel("Please select a available configured Outlook mailbox", tab);
+  CmbOutlookStores = new QComboBox(tab);
+  CmbOutlookStores->setEditable(false);
+  CmbOutlookStores->setPlaceholderText("---- Select a Outlook Mailbox ----");
+  CmbOutlookStores->setCurrentIndex(-1);
+  // Entries carry 300 blanks before the identifier; show the names only.
+  CmbOutlookStores->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  CmbOutlookStores->setMinimumContentsLength(40);
+  LblFolders = new QLabel("Select folders you need to convert to Lotus Notes mailbox", tab);
+  OutlookFoldersTree = new QTreeWidget(tab);
+  source::SetUpFoldersTree(OutlookFoldersTree);
+  CmdStartConversion = new QPushButton("Start Conversion", tab);
+
+  layout->addWidget(LblStores);
+  layout->addWidget(CmbOutlookStores);
+  layout->addSpacing(6);
+  layout->addWidget(LblFolders);
+  layout->addWidget(OutlookFoldersTree, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(CmdStartConversion);
+  layout->addLayout(buttons);
+  return tab;
+}
+
+void frmMain::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setSizeGripEnabled(true);
+  auto panel = [bar](const QString& text, int width, bool bold) {
+    auto* label = new QLabel(text, bar);
+    label->setFixedWidth(width);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QFont font = label->font();
+    font.setBold(bold);
+    label->setFont(font);
+    bar->addWidget(label);
+    return label;
+  };
+  StatusPanel1 = panel(kMakerName, 150, true);
+  StatusPanel2 = panel(QString("Email: ") + kSupportAddress, 200, false);
+  StatusPanel3 = panel(kWebAddress, 400, true);
+}
+
+void frmMain::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  mnuExit = file->addAction("E&xit");
+  QMenu* help = menuBar()->addMenu("&Help");
+  mnuHelp = help->addAction("Contents");
+  mnuAbout = help->addAction("&About...");
+  connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+  connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
+  connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+void frmMain::Form_Load() {
+  NotesTab->setCurrentIndex(0);
+  OtherPSTFrame->setEnabled(false);
+  OptConfiguredPST->setChecked(true);
+  LblHelp->setText(
+      "This Option allows you to convert default Outlook mailbox or other configured Outlook PST files. Software "
+      "will list all configured Outlook mailboxes and you can choose which mailbox you need to convert to Lotus "
+      "Notes mailbox.");
+  OutlookFoldersTree->setIconSize(QSize(16, 16));
+  NotesTab->setTabEnabled(1, false);
+}
+
+void frmMain::mnuExit_Click() {
+  sys::Message question;
+  question.text = "Are you sure you want to close the software";
+  question.title = "Norvexa";
+  question.icon = sys::Icon::Information;
+  question.buttons = sys::Buttons::YesNo;
+  if (sys::Services().ShowMessage(this, question) == sys::Answer::Yes) sys::Services().ExitProgram(0);
+}
+
+void frmMain::mnuHelp_Click() {
+  const QString path = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + sys::PathSeparator() + "Help.chm";
+  sys::Services().ShowHelp(this, path);
+}
+
+void frmMain::mnuAbout_Click() {
+  frmAbout about(this);
+  about.exec();
+}
+
+void frmMain::YieldToMessageLoop() { QCoreApplication::processEvents(); }
+
+}  // namespace norvexa::shell

@@ -1,0 +1,39 @@
+// frmMain, the hand-over: the ticked folders go into SelectedFolders and the
+// save window opens, set for a new database.
+#include "shell/frm_main.h"
+
+#include "conversion/frm_save.h"
+#include "conversion/global/global.h"
+#include "platform/system/system_services.h"
+#include "source/folder_selection.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace norvexa::shell {
+
+void frmMain::CmdStartConversion_Click() {
+  Global::SelectedFolders = source::CollectSelectedFolders(source::ReadTicks(OutlookFoldersTree));
+  if (source::CountSelectedFolders(Global::SelectedFolders) < 1) {
+    sys::Message message;
+    message.text = "Please Select Folders to Export";
+    message.title = "Export Outlook Folders to Lotus Notes";
+    message.icon = sys::Icon::Information;
+    sys::Services().ShowMessage(this, message);
+    return;
+  }
+
+  // Every showing loads the window afresh; closing it unloads it.
+  if (!SaveWindow) SaveWindow = new conversion::frmSave(this);
+  SaveWindow->OptExistingNSF->setChecked(false);
+  SaveWindow->txtExNSFFileName->setEnabled(false);
+  SaveWindow->CmdExistingNSF->setEnabled(false);
+  SaveWindow->OptNewNSF->setChecked(true);
+  SaveWindow->txtNSFFileName->setEnabled(true);
+  SaveWindow->CmdNewNSF->setEnabled(true);
+  SaveWindow->exec();
+  delete SaveWindow.data();
+}
+
+}  // namespace norvexa::shell

@@ -1,0 +1,22 @@
+// The entry text of the store list: how a store is written into the
+// drop-down list of configured stores, and how its identifier is read back.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace norvexa::source {
+
+// Number of blanks between a store's display name and its "#".
+inline constexpr std::size_t kStoreEntryBlanks = 300;
+
+// The entry text of a store: DISPLAY_NAME, exactly 300 blanks, "#", then
+// STORE_ID, each as the store gives it.
+std::string StoreListEntry(const std::string& display_name, const std::string& store_id);
+
+// The store identifier held by the entry text ENTRY: everything after its
+// last "#" (identifiers never hold "#", display names may). std::nullopt when
+// ENTRY holds no "#" at all, as the list's initial text does.
+std::optional<std::string> StoreIdOfEntry(const std::string& entry);
+
+}  // namespace norvexa::source

@@ -1,0 +1,29 @@
+// The entry text of the store list and how the identifier is read back.
+#include "source/store_entry.h"
+
+#include <gtest/gtest.h>
+
+namespace norvexa::source {
+namespace {
+
+TEST(StoreEntry, NameThreeHundredBlanksHashIdentifier) {
+  const std::string entry = StoreListEntry("Mailbox - Ann", "0000ABCD");
+  EXPECT_EQ(entry, "Mailbox - Ann" + std::string(300, ' ') + "#0000ABCD");
+  EXPECT_EQ(entry.size(), std::string("Mailbox - Ann").size() + 300 + 1 + 8);
+  EXPECT_EQ(StoreIdOfEntry(entry), "0000ABCD");
+}
+
+TEST(StoreEntry, HashInsideDisplayNameStillGivesTheIdentifier) {
+  // Splitting at the first "#" would give "2 Archive" + blanks here.
+  const std::string entry = StoreListEntry("Team #2 Archive", "PST:2F746D70");
+  EXPECT_EQ(StoreIdOfEntry(entry), "PST:2F746D70");
+  EXPECT_EQ(StoreIdOfEntry(StoreListEntry("###", "")), "");
+}
+
+TEST(StoreEntry, TextWithoutHashHasNoIdentifier) {
+  EXPECT_EQ(StoreIdOfEntry("---- Select a Outlook Mailbox ----"), std::nullopt);
+  EXPECT_EQ(StoreIdOfEntry(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace norvexa::source
