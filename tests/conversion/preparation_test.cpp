@@ -158,7 +158,18 @@ TEST(Preparation, ProgressTextsNameTheItemAndCountTheFolder) {
   EXPECT_EQ(outcome.label, "Quarterly report");
   EXPECT_EQ(Global::AttachmentList,
             "|" + staging.Folder() + "report.pdf" + "|" + staging.Folder() + "report (2).pdf");
-  // The writer failed before embedding; the staged files are gone anyway.
+  EXPECT_TRUE(std::filesystem::is_empty(staging.Folder()));
+
+  // The calendar writer gives up before its attachment step when there is no
+  // database; the staged files are gone anyway.
+  FakeItem appointment;
+  appointment.subject = "Review";
+  appointment.attachments = {{"agenda.txt", "1. budget"}};
+  context.ordinal = 6;
+  outcome = PrepareCalendar(appointment, context);
+  EXPECT_EQ(progress.processing, "Review");
+  EXPECT_FALSE(outcome.Copied());
+  EXPECT_EQ(Global::AttachmentList, "|" + staging.Folder() + "agenda.txt");
   EXPECT_TRUE(std::filesystem::is_empty(staging.Folder()));
 }
 
