@@ -114,6 +114,11 @@ class Writer {
     rgnid_[kNidTypeSearchFolder] = 0x4000;
     rgnid_[kNidTypeNormalMessage] = 0x10000;
     rgnid_[0x08] = 0x8000;
+    // Readers refuse a name-to-id map without entries; Outlook's own maps
+    // always hold the common ones, so register those up front.
+    names_.Id(kPsPublicStrings, "Keywords");
+    names_.Id(kPsetidCommon, 0x8503);
+    names_.Id(kPsetidCommon, 0x8502);
   }
 
   WriteStats Run() {
