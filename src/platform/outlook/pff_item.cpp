@@ -95,6 +95,16 @@ std::optional<QDateTime> FirstDate(std::initializer_list<std::optional<QDateTime
 
 }  // namespace
 
+// "item \"subject\"" for error messages; the bare word when even the subject
+// cannot be read (the error being reported matters more).
+static std::string DescribeItem(const PffItem& item) {
+  try {
+    return "item \"" + item.Subject() + "\"";
+  } catch (const OutlookError&) {
+    return "an item";
+  }
+}
+
 PffItem::PffItem(ItemRef message)
     : message_(std::move(message)),
       bag_(message_->get(), 0, message_->file()->path(), message_->file()->default_codepage()) {}
@@ -184,7 +194,7 @@ std::unique_ptr<Attachments> PffItem::GetAttachments() const {
   int count = 0;
   libpff_error_t* error = nullptr;
   if (libpff_message_get_number_of_attachments(message_->get(), &count, &error) != 1) {
-    Fail(message_->file()->path(), "cannot read the attachment table of item \"" + Subject() + "\"", error);
+    Fail(message_->file()->path(), "cannot read the attachment table of " + DescribeItem(*this), error);
   }
   return std::make_unique<PffAttachments>(message_, count);
 }
@@ -198,12 +208,12 @@ std::vector<Recipient> PffItem::Recipients() const {
   libpff_item_t* table = nullptr;
   libpff_error_t* error = nullptr;
   const int found = libpff_message_get_recipients(message_->get(), &table, &error);
-  if (found == -1) Fail(message_->file()->path(), "cannot read the recipients of item \"" + Subject() + "\"", error);
+  if (found == -1) Fail(message_->file()->path(), "cannot read the recipients of " + DescribeItem(*this), error);
   if (found == 0 || table == nullptr) return recipients;
   const ItemHandle handle(message_->file(), message_, table);
   int count = 0;
   if (libpff_item_get_number_of_record_sets(handle.get(), &count, &error) != 1) {
-    Fail(message_->file()->path(), "cannot read the recipients of item \"" + Subject() + "\"", error);
+    Fail(message_->file()->path(), "cannot read the recipients of " + DescribeItem(*this), error);
   }
   for (int i = 0; i < count; ++i) {
     const PropertyBag row(handle.get(), i, message_->file()->path(), bag_.codepage());

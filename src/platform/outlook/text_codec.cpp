@@ -132,7 +132,8 @@ bool UnicodeValueHolds8Bit(const std::uint8_t* data, std::size_t size) {
   }
   for (std::size_t i = 0; i + 1 < trimmed; i += 2) {
     const unsigned unit = data[i] | (data[i + 1] << 8);
-    const bool cjk = (unit >= 0x3400 && unit <= 0x4DBF) || (unit >= 0x4E00 && unit <= 0x9FFF);
+    // CJK punctuation, kana, Hangul jamo and ideographs.
+    const bool cjk = unit >= 0x3000 && unit <= 0x9FFF;
     if (!cjk) all_cjk = false;
   }
   return !all_cjk;

@@ -19,7 +19,7 @@ std::string FromCodepage(const std::uint8_t* data, std::size_t size, int codepag
 
 // True when a value stored as a Unicode string holds 8-bit text instead
 // (an odd byte count, or printable ASCII bytes throughout that read as
-// UTF-16 would not be a plain run of CJK ideographs).
+// UTF-16 would not be a plain run of CJK characters: kana, ideographs).
 bool UnicodeValueHolds8Bit(const std::uint8_t* data, std::size_t size);
 
 // A Unicode-typed value to UTF-8, taking the quirk above into account.

@@ -53,6 +53,10 @@ TEST(OutlookText, UnicodeValuesHolding8BitTextAreReadAsThatText) {
   // Genuine ideographs whose bytes happen to be printable stay Unicode.
   const std::string cjk = Utf16(u"\u4E2D\u6587");
   EXPECT_EQ(text::FromUnicodeValue(Bytes(cjk), cjk.size(), 1252), "\u4E2D\u6587");
+  const std::string kana = Utf16(u"\u3042\u3044\u3046");
+  EXPECT_EQ(text::FromUnicodeValue(Bytes(kana), kana.size(), 1252), "\u3042\u3044\u3046");
+  const std::string odd = "Sync Issues";
+  EXPECT_EQ(text::FromUnicodeValue(Bytes(odd), odd.size(), 1252), "Sync Issues");
   const std::string accented = Utf16(u"Caf\u00E9 \u2013 ok");
   EXPECT_EQ(text::FromUnicodeValue(Bytes(accented), accented.size(), 1252), "Caf\u00E9 \u2013 ok");
 }
