@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <memory>
 
 namespace norvexa::notes::internal {
@@ -51,11 +52,12 @@ ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
   }
 }
 
-// The shared chunk buffer; allocated once, as attachments are streamed one
-// at a time on each thread.
-char* ChunkBuffer() {
-  thread_local std::unique_ptr<char[]> buffer(new char[kChunk]);
-  return buffer.get();
+// Chunk buffer TURN (0 or 1) of this thread; allocated once, as
+// attachments are streamed one at a time on each thread.
+char* ChunkBuffer(int turn) {
+  thread_local std::unique_ptr<char[]> buffers[2] = {std::unique_ptr<char[]>(new char[kChunk]),
+                                                     std::unique_ptr<char[]>(new char[kChunk])};
+  return buffers[turn].get();
 }
 
 std::string Hex(const unsigned char* bytes, unsigned length) {
@@ -73,7 +75,7 @@ using BlobHandle = std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)>;
 
 BlobHandle OpenBlob(Connection& connection, std::int64_t id, bool write, const char* operation) {
   sqlite3_blob* blob = nullptr;
-  if (sqlite3_blob_open(connection.handle(), "main", "attachments", "data", id, write ? 1 : 0, &blob) != SQLITE_OK) {
+  if (sqlite3_blob_open(connection.handle(), "main", "attachment_data", "data", id, write ? 1 : 0, &blob) != SQLITE_OK) {
     BlobHandle guard(blob, sqlite3_blob_close);
     ThrowSqlite(connection.handle(), connection.path(), operation);
   }
@@ -109,42 +111,51 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
   Transaction transaction(connection, operation);
   {
     Statement insert(connection,
-                     "INSERT INTO attachments(note_id, item_name, file_name, size, sha256, staged, data) "
-                     "VALUES (NULL, ?1, ?2, ?3, '', ?4, zeroblob(?3))",
+                     "INSERT INTO attachments(note_id, item_name, file_name, size, sha256, staged) "
+                     "VALUES (NULL, ?1, ?2, ?3, '', ?4)",
                      operation);
     insert.Bind(1, item_name).Bind(2, stored.info.file_name).Bind(3, std::int64_t{stored.info.size}).Bind(4, NowUtc());
     insert.Run();
   }
   stored.id = sqlite3_last_insert_rowid(connection.handle());
+  {
+    // The bytes live in a row of their own, so that recording the hash
+    // afterwards rewrites only the small metadata row, not the blob.
+    Statement insert(connection, "INSERT INTO attachment_data(id, data) VALUES (?1, zeroblob(?2))", operation);
+    insert.Bind(1, stored.id).Bind(2, std::int64_t{stored.info.size});
+    insert.Run();
+  }
 
+  // The hash of each chunk is computed on another thread while the next
+  // chunk is read and written, and the last one while the transaction
+  // commits; two buffers take turns.
+  std::future<void> hashing;
+  auto hash_chunk = [context = hash.get()](const char* data, std::size_t n) { EVP_DigestUpdate(context, data, n); };
   {
     BlobHandle blob = OpenBlob(connection, stored.id, true, operation);
-    char* buffer = ChunkBuffer();
     std::int64_t offset = 0;
-    for (;;) {
+    for (int turn = 0;; turn ^= 1) {
+      char* buffer = ChunkBuffer(turn);
       const ssize_t n = ReadSome(file.get(), buffer, kChunk);
       if (n < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
       if (n == 0) break;
       if (offset + n > stored.info.size) throw NotesError(operation + where + " grew while it was being read");
+      if (hashing.valid()) hashing.get();
+      hashing = std::async(std::launch::async, hash_chunk, buffer, static_cast<std::size_t>(n));
       if (sqlite3_blob_write(blob.get(), buffer, static_cast<int>(n), static_cast<int>(offset)) != SQLITE_OK)
         ThrowSqlite(connection.handle(), connection.path(), operation);
-      EVP_DigestUpdate(hash.get(), buffer, static_cast<std::size_t>(n));
       offset += n;
     }
     if (offset != stored.info.size) throw NotesError(operation + where + " shrank while it was being read");
   }
+  transaction.Commit();
+  if (hashing.valid()) hashing.get();
 
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned length = 0;
   if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1)
     throw NotesError(std::string(operation) + where + ": SHA-256 failed");
   stored.info.sha256 = Hex(digest, length);
-  {
-    Statement update(connection, "UPDATE attachments SET sha256 = ?2 WHERE id = ?1", operation);
-    update.Bind(1, stored.id).Bind(2, stored.info.sha256);
-    update.Run();
-  }
-  transaction.Commit();
   return stored;
 }
 
@@ -158,7 +169,7 @@ void StreamFileOut(Connection& connection, std::int64_t id, const std::filesyste
   const int size = sqlite3_blob_bytes(blob.get());
   FileHandle file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (file.get() < 0) throw NotesError(operation + where + ": " + std::strerror(errno));
-  char* buffer = ChunkBuffer();
+  char* buffer = ChunkBuffer(0);
   for (int offset = 0; offset < size;) {
     const int n = std::min<int>(static_cast<int>(kChunk), size - offset);
     if (sqlite3_blob_read(blob.get(), buffer, n, offset) != SQLITE_OK)

@@ -20,7 +20,8 @@ struct StoredAttachment {
 
 // Stores the file at SOURCE, under its own file name, as an attachment of
 // rich-text item ITEM_NAME that belongs to no document yet (note_id NULL),
-// in one transaction. A missing or unreadable file, or one that changes
+// in one transaction. The SHA-256 is returned, and recorded in the table by
+// the save that claims the attachment. A missing or unreadable file, or one that changes
 // size while it is read, throws and leaves nothing behind.
 StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::path& source,
                               const std::string& item_name);

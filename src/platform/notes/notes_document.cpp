@@ -260,9 +260,11 @@ class DocumentImpl : public Document {
         insert_part.Run();
       }
     }
-    for (std::int64_t id : s.pending) {
-      Statement claim(c, "UPDATE attachments SET note_id = ?1 WHERE id = ?2 AND note_id IS NULL", operation);
-      claim.Bind(1, note_id).Bind(2, id);
+    for (const StoredAttachment& a : s.attachments) {
+      if (std::find(s.pending.begin(), s.pending.end(), a.id) == s.pending.end()) continue;
+      Statement claim(c, "UPDATE attachments SET note_id = ?1, sha256 = ?3 WHERE id = ?2 AND note_id IS NULL",
+                      operation);
+      claim.Bind(1, note_id).Bind(2, a.id).Bind(3, a.info.sha256);
       claim.Run();
       if (sqlite3_changes(c.handle()) != 1)
         throw NotesError(std::string(operation) + " on " + c.path() + ": an embedded attachment has gone");

@@ -69,15 +69,18 @@ CREATE TABLE attachments(
   file_name TEXT NOT NULL,
   size      INTEGER NOT NULL,
   sha256    TEXT NOT NULL,
-  staged    TEXT NOT NULL,
-  data      BLOB NOT NULL
+  staged    TEXT NOT NULL
+);
+CREATE TABLE attachment_data(
+  id   INTEGER PRIMARY KEY REFERENCES attachments(id) ON DELETE CASCADE,
+  data BLOB NOT NULL
 );
 CREATE INDEX attachments_by_note ON attachments(note_id);
 CREATE INDEX folder_entries_by_note ON folder_entries(note_id);
 )sql";
 
-constexpr const char* kTables[] = {"database_info", "design",         "documents",  "items",
-                                   "mime_parts",    "folder_entries", "attachments"};
+constexpr const char* kTables[] = {"database_info",  "design",      "documents",      "items",
+                                   "mime_parts",     "folder_entries", "attachments", "attachment_data"};
 
 // Runs SQL on DB, throwing with OPERATION on failure.
 void Exec(sqlite3* db, const std::string& path, const char* sql, const char* operation) {
@@ -126,7 +129,7 @@ void CreateDatabaseFile(const std::filesystem::path& path, const NewDatabase& co
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(OpenRaw(path, true), sqlite3_close);
     // The schema is written in rollback-journal mode, so the header with the
     // application id is in the main file before anyone can open it.
-    const std::string header_sql = "PRAGMA application_id=" + std::to_string(kApplicationId) +
+    const std::string header_sql = "PRAGMA page_size=8192; PRAGMA application_id=" + std::to_string(kApplicationId) +
                                    "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
     Exec(db.get(), where, "BEGIN IMMEDIATE", "create database");
     Exec(db.get(), where, header_sql.c_str(), "create database");

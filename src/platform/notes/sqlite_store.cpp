@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <fstream>
+#include <set>
+#include <thread>
 #include <vector>
 
 namespace norvexa::notes::internal {
@@ -20,6 +23,10 @@ namespace {
 constexpr std::size_t kMaxIdleConnections = 8;
 // How long a writer waits for another writer (another program) to finish.
 constexpr int kBusyTimeoutMs = 15000;
+// Log size, in pages, at which a background checkpoint is asked for, and at
+// which the writer checkpoints itself.
+constexpr int kCheckpointFrames = 2048;
+constexpr int kCheckpointNowFrames = 32768;
 
 // Identity of a file: its device and inode.
 struct FileIdentity {
@@ -35,10 +42,73 @@ struct CacheEntry {
   std::uint64_t last_use = 0;
 };
 
+// Copies the write-ahead log of a database back into its main file on a
+// thread of its own. A checkpoint flushes both files to disk, which takes
+// milliseconds; done by the writer, every few hundred documents would wait
+// for it. Each request opens a private connection, checkpoints without
+// blocking anyone (PASSIVE) and closes it again.
+class Checkpointer {
+ public:
+  ~Checkpointer() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Asks for a checkpoint of the database at PATH; requests for a file
+  // already waiting are merged.
+  void Request(const std::string& path) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_) return;
+      pending_.insert(path);
+      if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || !pending_.empty(); });
+      if (stop_) return;
+      const std::string path = *pending_.begin();
+      pending_.erase(pending_.begin());
+      lock.unlock();
+      Checkpoint(path);
+      lock.lock();
+    }
+  }
+
+  // A failed checkpoint (the file went away, a lock was held) is left for
+  // the next request or the last connection's close, which checkpoint
+  // again; nothing is lost by it.
+  static void Checkpoint(const std::string& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr) == SQLITE_OK)
+      sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::set<std::string> pending_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
 struct ConnectionCache {
   std::mutex mutex;
   std::vector<CacheEntry> entries;
   std::uint64_t tick = 0;
+  // Declared last, so destroyed first: its thread ends before the
+  // connections close.
+  Checkpointer checkpointer;
 };
 
 // The cache lives until the end of the process; its destructor closes every
@@ -62,6 +132,19 @@ void EvictIdle(ConnectionCache& cache) {
     cache.entries.erase(oldest);
     --idle;
   }
+}
+
+// Runs after every commit of a shared connection with the number of frames
+// in the log: asks the background thread for a checkpoint once the log is
+// big, and checkpoints at once when it has grown far beyond that (the
+// background thread cannot keep up, or a reader keeps the log from being
+// reused).
+int AfterCommit(void* context, sqlite3* db, const char*, int frames) {
+  if (frames >= kCheckpointNowFrames)
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  else if (frames >= kCheckpointFrames)
+    Cache().checkpointer.Request(static_cast<Connection*>(context)->path());
+  return SQLITE_OK;
 }
 
 }  // namespace
@@ -214,7 +297,7 @@ sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
   if (rc != SQLITE_OK) ThrowSqlite(db, path.string(), "open database");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  if (sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", nullptr, nullptr, nullptr) != SQLITE_OK)
+  if (sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-8192;", nullptr, nullptr, nullptr) != SQLITE_OK)
     ThrowSqlite(db, path.string(), "open database");
   return guard.release();
 }
@@ -246,6 +329,8 @@ std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path)
   // Databases are created in WAL mode; this only matters for a file that was
   // switched back by another program, and fails harmlessly when read-only.
   sqlite3_exec(connection->handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  // Replaces SQLite's own automatic checkpoint, which runs in the writer.
+  sqlite3_wal_hook(connection->handle(), AfterCommit, connection.get());
   cache.entries.push_back({identity, path.string(), connection, ++cache.tick});
   EvictIdle(cache);
   return connection;

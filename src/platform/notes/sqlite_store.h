@@ -13,7 +13,10 @@
 // COMMIT returned is in the log file before the call returns, so it survives
 // the end of the process (crash, kill); across a power loss the database
 // stays intact but the last commits may be lost (no fsync per document,
-// which would cap the rate at the disk's flush rate).
+// which would cap the rate at the disk's flush rate). The log is copied back
+// into the database (checkpointed, with its disk flushes) by a background
+// thread once it has grown to a few megabytes, so writers do not wait for
+// the disk.
 #pragma once
 
 #include "platform/notes/notes.h"
