@@ -7,6 +7,7 @@
 #include "description.h"
 #include "mailbox_writer.h"
 #include "ndb_writer.h"
+#include "peak_memory.h"
 #include "pst_check.h"
 #include "sample.h"
 #include "synthetic.h"
@@ -24,6 +25,7 @@ int Usage() {
                "       pstgen [--encoding ...] --sample OUT.pst\n"
                "       pstgen [--encoding ...] --synthetic [--folders F] [--items N]\n"
                "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n"
+               "       (any form: --report-memory prints the peak memory at the end)\n"
                "       pstgen --check FILE.pst\n";
   return 2;
 }
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
     std::cout << args[1].toStdString() << ": " << report.Summary() << "\n";
     return report.ok() ? 0 : 1;
   }
-  bool sample = false, synthetic = false;
+  bool sample = false, synthetic = false, report_memory = false;
   std::optional<Encoding> encoding;
   SyntheticOptions options;
   QStringList positional;
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
     std::uint64_t n = 0;
     if (a == "--sample") {
       sample = true;
+    } else if (a == "--report-memory") {
+      report_memory = true;
     } else if (a == "--synthetic") {
       synthetic = true;
     } else if (a == "--encoding" && i + 1 < args.size()) {
@@ -99,6 +103,10 @@ int main(int argc, char** argv) {
     const WriteStats stats = WriteMailbox(spec, out.toStdString());
     std::cout << "pstgen: wrote " << out.toStdString() << ": " << stats.folders << " folders, " << stats.items
               << " items, " << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";
+    if (report_memory) {
+      const auto peak = PeakMemoryKb();
+      std::cout << "pstgen: peak memory " << (peak ? std::to_string(*peak) + " kB" : std::string("unknown")) << "\n";
+    }
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "pstgen: " << e.what() << "\n";

@@ -333,6 +333,7 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
   const std::uint64_t eof = RegionStart(free_runs_.size());
   if (!file_.resize(static_cast<qint64>(eof)))
     throw PstWriteError("cannot extend " + file_.fileName().toStdString());
+  file_size_ = eof;
   WriteHeader(rgnid, nbt, bbt);
   if (!file_.flush()) throw PstWriteError("cannot write " + file_.fileName().toStdString());
   file_.close();

@@ -63,8 +63,8 @@ class NdbWriter {
   // I/O failure.
   void Finish(const std::array<std::uint32_t, 32>& rgnid);
 
-  // Bytes of the file so far.
-  std::uint64_t Size() const { return next_; }
+  // Bytes of the file so far; after Finish, the size of the file.
+  std::uint64_t Size() const { return finished_ ? file_size_ : next_; }
 
  private:
   struct BlockRef {
@@ -111,6 +111,7 @@ class NdbWriter {
   std::vector<NodeEntry> nodes_;  // every node that is not a normal message
   Bytes block_buffer_;
   bool finished_ = false;
+  std::uint64_t file_size_ = 0;
 };
 
 }  // namespace norvexa::pstgen
