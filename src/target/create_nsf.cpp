@@ -45,8 +45,8 @@ void RemoveCreatedDatabase(const std::string& path) {
 }
 
 // Tells the user that Notes is missing or misconfigured and ends the
-// program.
-[[noreturn]] void NotesNotInstalled() {
+// program (ExitProgram does not return).
+void NotesNotInstalled() {
   sys::Message message;
   message.text = QStringLiteral("Lotus Notes NOT INSTALLED or CONFIGURED Properly.");
   message.title = QStringLiteral("Notes Not Installed/Configured");
