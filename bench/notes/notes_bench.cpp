@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,21 +68,49 @@ void WriteMemo(const std::string& db_path, int i, const std::string& attachment)
   doc->PutInFolder("Personal Folders\\Inbox");
 }
 
-double Best(std::vector<double> v) { return *std::min_element(v.begin(), v.end()); }
+// Wall-clock and processor time of one measured step.
+struct Timing {
+  double wall = 0;
+  double cpu = 0;
+};
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Runs COMMAND through the shell and returns its wall time in seconds.
-double TimeCommand(const std::string& command) {
+// Runs SCRIPT with bash and returns its wall time and the processor time of
+// everything it ran (bash's own `time`), read back through TIMES_FILE.
+Timing TimeShell(const std::string& script, const fs::path& times_file) {
+  const std::string command = "bash -c 'TIMEFORMAT=\"%3U %3S\"; time { " + script + "; }' 2> " + times_file.string();
   const auto start = Clock::now();
   if (std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "notes_bench: command failed: %s\n", command.c_str());
     std::exit(1);
   }
-  return Seconds(start);
+  Timing t{Seconds(start), 0};
+  double user = 0, system = 0;
+  std::ifstream in(times_file);
+  if (in >> user >> system) t.cpu = user + system;
+  return t;
+}
+
+// Runs STEP in this process and returns its wall time and the processor
+// time of the process (every thread) meanwhile.
+template <typename Step>
+Timing TimeHere(Step&& step) {
+  const std::clock_t cpu = std::clock();
+  const auto start = Clock::now();
+  step();
+  return {Seconds(start), static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC};
+}
+
+double Best(const std::vector<Timing>& v, double Timing::*field) {
+  double best = v.front().*field;
+  for (const Timing& t : v) best = std::min(best, t.*field);
+  return best;
+}
+
+double Median(const std::vector<Timing>& v, double Timing::*field) {
+  std::vector<double> values;
+  for (const Timing& t : v) values.push_back(t.*field);
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 }  // namespace
@@ -131,42 +160,52 @@ int main(int argc, char** argv) {
     const double total_mb = static_cast<double>(attachments);
 
     // Rounds interleave the layer and cp, so that both see the same load on
-    // a shared machine; the best and the median round are reported.
-    std::vector<double> small, layer, cp_once, cp_each;
+    // a shared machine; the best and the median round are reported, in
+    // wall-clock time and in processor time.
+    std::vector<Timing> small, layer, cp_once, cp_each;
+    const fs::path times = root / "times.txt";
     for (int round = 0; round < rounds; ++round) {
-      auto start = Clock::now();
-      for (int i = 0; i < docs; ++i) WriteMemo(small_db, i, "");
-      small.push_back(Seconds(start));
-
+      small.push_back(TimeHere([&] {
+        for (int i = 0; i < docs; ++i) WriteMemo(small_db, i, "");
+      }));
+      if (attachments == 0) continue;
       const fs::path cp1 = root / ("cp1-" + std::to_string(round));
-      fs::create_directories(cp1);
-      cp_once.push_back(TimeCommand("cp " + (root / "staged").string() + "/*.bin " + cp1.string()));
-
-      start = Clock::now();
-      for (int i = 0; i < attachments; ++i) WriteMemo(attach_db, i, files[static_cast<std::size_t>(i)]);
-      layer.push_back(Seconds(start));
-
       const fs::path cp2 = root / ("cp2-" + std::to_string(round));
+      fs::create_directories(cp1);
       fs::create_directories(cp2);
-      start = Clock::now();
-      for (int i = 0; i < attachments; ++i) TimeCommand("cp " + files[static_cast<std::size_t>(i)] + " " + cp2.string() + "/");
-      cp_each.push_back(Seconds(start));
+      cp_once.push_back(TimeShell("cp " + (root / "staged").string() + "/*.bin " + cp1.string(), times));
+      layer.push_back(TimeHere([&] {
+        for (int i = 0; i < attachments; ++i) WriteMemo(attach_db, i, files[static_cast<std::size_t>(i)]);
+      }));
+      cp_each.push_back(TimeShell("for f in " + (root / "staged").string() + "/*.bin; do cp \"$f\" " + cp2.string() +
+                                      "/; done",
+                                  times));
       fs::remove_all(cp1);
       fs::remove_all(cp2);
     }
 
+    const auto row = [](const char* label, double best_wall, double median_wall, double best_cpu) {
+      std::printf("%-40s %10.0f %10.0f %10.0f\n", label, best_wall, median_wall, best_cpu);
+    };
     std::printf("%d rounds; per round %d small documents, %d documents with a 1 MB attachment\n", rounds, docs,
                 attachments);
-    std::printf("%-34s %12s %12s\n", "", "best", "median");
-    std::printf("%-34s %12.0f %12.0f\n", "small documents/s", docs / Best(small), docs / Median(small));
-    std::printf("%-34s %12.0f %12.0f\n", "layer, 1 MB attachments, MB/s", total_mb / Best(layer),
-                total_mb / Median(layer));
-    std::printf("%-34s %12.0f %12.0f\n", "cp, one command for all files, MB/s", total_mb / Best(cp_once),
-                total_mb / Median(cp_once));
-    std::printf("%-34s %12.0f %12.0f\n", "cp, one command per file, MB/s", total_mb / Best(cp_each),
-                total_mb / Median(cp_each));
-    std::printf("%-34s %12.2f %12.2f\n", "layer time / cp time (one command)", Best(layer) / Best(cp_once),
-                Median(layer) / Median(cp_once));
+    std::printf("%-40s %10s %10s %10s\n", "", "best", "median", "per CPU s");
+    row("small documents/s", docs / Best(small, &Timing::wall), docs / Median(small, &Timing::wall),
+        docs / Best(small, &Timing::cpu));
+    if (attachments == 0) return 0;
+    const auto mb = [&](const std::vector<Timing>& t, double Timing::*f, bool best) {
+      return total_mb / (best ? Best(t, f) : Median(t, f));
+    };
+    row("layer, documents with 1 MB attached, MB/s", mb(layer, &Timing::wall, true), mb(layer, &Timing::wall, false),
+        mb(layer, &Timing::cpu, true));
+    row("cp, one command for all files, MB/s", mb(cp_once, &Timing::wall, true), mb(cp_once, &Timing::wall, false),
+        mb(cp_once, &Timing::cpu, true));
+    row("cp, one command per file, MB/s", mb(cp_each, &Timing::wall, true), mb(cp_each, &Timing::wall, false),
+        mb(cp_each, &Timing::cpu, true));
+    std::printf("%-40s %10.2f %10.2f %10.2f\n", "layer time / cp time (one command)",
+                Best(layer, &Timing::wall) / Best(cp_once, &Timing::wall),
+                Median(layer, &Timing::wall) / Median(cp_once, &Timing::wall),
+                Best(layer, &Timing::cpu) / Best(cp_once, &Timing::cpu));
   } catch (const norvexa::notes::NotesError& e) {
     std::fprintf(stderr, "notes_bench: %s\n", e.what());
     return 1;

@@ -82,7 +82,7 @@ void ProvisionClient(const std::filesystem::path& dir) {
   internal::CreateDatabaseFile(dir / kAddressBookTemplate, AddressBookTemplate());
   OpenDatabaseFile(dir / kAddressBookTemplate)->CreateCopy("", (dir / kAddressBook).string());
   // notes.ini comes last: a folder holding it is a complete client.
-  WriteNewFile(dir / "notes.ini", "[Notes]\nDirectory=" + dir.string() + "\nDefaultMailTemplate=" + kMailTemplate +
+  WriteNewFile(dir / "notes.ini", "[Notes]\nDirectory=" + std::filesystem::absolute(dir).string() + "\nDefaultMailTemplate=" + kMailTemplate +
                                       "\nNAMES=" + kAddressBook + "\n");
 }
 

@@ -49,7 +49,8 @@ inline constexpr int ENC_NONE = 1725;
 inline constexpr int ENC_QUOTED_PRINTABLE = 1726;
 
 // Where the local client lives: $NORVEXA_NOTES_DATA, else
-// ~/.local/share/norvexa/notes.
+// ~/.local/share/norvexa/notes ($XDG_DATA_HOME/norvexa/notes when
+// XDG_DATA_HOME is set, as the provisioning script has it).
 std::filesystem::path DefaultClientDirectory();
 
 // ---------------------------------------------------------------------------
