@@ -1,0 +1,132 @@
+// bench_conversion: runs the whole conversion of a store file into a new
+// mail database without showing the save window, and prints the number of
+// items, the time taken, items per second and the peak resident memory.
+//   bench_conversion STORE.pst OUTPUT_FOLDER
+// The Notes client is NORVEXA_NOTES_DATA when set, else one provisioned in
+// OUTPUT_FOLDER/notes-client. Message boxes are answered and printed.
+#include "conversion/conversion_run.h"
+#include "conversion/global/global.h"
+#include "platform/notes/notes.h"
+#include "platform/outlook/outlook.h"
+#include "platform/system/system_services.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace norvexa;
+
+// Answers every box with OK and prints it; the real clock and temp folder.
+class BenchServices final : public sys::SystemServices {
+ public:
+  sys::Answer ShowMessage(QWidget*, const sys::Message& message) override {
+    std::cout << "message: " << message.title.toStdString() << ": " << message.text.toStdString() << "\n";
+    if (!message.detail.isEmpty()) std::cout << message.detail.left(2000).toStdString() << "\n";
+    return sys::Answer::Ok;
+  }
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return QString(); }
+  QString BrowseFolder(QWidget*, const QString&) override { return QString(); }
+  void ShowHelp(QWidget*, const QString&) override {}
+  QString TempFolder() override {
+    QString path = QDir::toNativeSeparators(QDir::tempPath());
+    if (!path.endsWith(QDir::separator())) path += QDir::separator();
+    return path;
+  }
+  QDateTime Now() override { return QDateTime::currentDateTime(); }
+  [[noreturn]] void ExitProgram(int status) override {
+    std::cout << "the program was ended (status " << status << ")\n";
+    std::exit(status);
+  }
+};
+
+// A view without a screen; it yields as the window does.
+class HeadlessView final : public conversion::RunView {
+ public:
+  void SetSaveHeader(const std::string&) override {}
+  void SetProcessing(const std::string&) override {}
+  void SetFound(const std::string&) override {}
+  void SetCurrent(const std::string&) override {}
+  void ResetProgress() override {}
+  void Yield() override { QCoreApplication::processEvents(); }
+  QWidget* MessageOwner() override { return nullptr; }
+};
+
+// Peak resident memory in kB from the kernel's account, or -1 where there is
+// none to read.
+long PeakResidentKb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 3) {
+    std::cerr << "usage: bench_conversion STORE.pst OUTPUT_FOLDER\n";
+    return 2;
+  }
+  const fs::path pst = fs::absolute(argv[1]);
+  const fs::path out = fs::absolute(argv[2]);
+  try {
+    fs::create_directories(out);
+    if (qEnvironmentVariableIsEmpty("NORVEXA_NOTES_DATA")) {
+      const fs::path client = out / "notes-client";
+      if (!fs::exists(client / "notes.ini")) notes::ProvisionClient(client);
+      qputenv("NORVEXA_NOTES_DATA", QByteArray::fromStdString(client.string()));
+    }
+    const fs::path profile = out / "mapi-profile";
+    std::ofstream(profile) << pst.string() << "\n";
+    qputenv("NORVEXA_MAPI_PROFILE", QByteArray::fromStdString(profile.string()));
+
+    std::int64_t items = 0;
+    {
+      const auto store = outlook::OpenStoreFile(pst);
+      Global::SelectedStoreId = store->StoreID();
+      Global::SelectedFolders.clear();
+      std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
+        for (const auto& child : folder.Folders()) {
+          Global::SelectedFolders.push_back(child->EntryID() + "#" + child->FolderPath().substr(2));
+          items += child->GetItems()->Count();
+          walk(*child);
+        }
+      };
+      walk(*store->IPMRootFolder());
+    }
+    Global::NsfFilePath = out.string();
+    Global::ExcludeFromViewValues = {"D", "S"};
+
+    BenchServices services;
+    sys::ScopedServices installed(services);
+    HeadlessView view;
+    conversion::ConversionRun run(view);
+    QElapsedTimer timer;
+    timer.start();
+    const conversion::RunEnd end = run.Run({true, std::string()});
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const std::int64_t done = run.Report().Copied() + run.Report().Failed();
+    std::cout << "store: " << pst.string() << " (" << fs::file_size(pst) << " bytes, " << items << " items)\n"
+              << "run: " << (end == conversion::RunEnd::Completed ? "completed" : "stopped") << ", " << done
+              << " items handled, " << run.Report().Copied() << " copied, " << run.Report().Failed() << " failed\n"
+              << "seconds: " << seconds << "\n"
+              << "items_per_second: " << (seconds > 0 ? static_cast<double>(done) / seconds : 0) << "\n"
+              << "peak_resident_kb: " << PeakResidentKb() << "\n";
+    return end == conversion::RunEnd::Completed ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::cerr << "bench_conversion: " << e.what() << "\n";
+    return 1;
+  }
+}
