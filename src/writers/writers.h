@@ -23,7 +23,9 @@ struct WriteResult {
   std::string reason;  // why the document was not saved; "" when saved
 };
 
-// A date-time argument: std::nullopt when the item has no such date.
+// A date-time argument: std::nullopt when the item has no such date. A
+// missing (or invalid) date reaches the document as its item holding the
+// empty text, in its usual place: the item is there, and no date is made up.
 using DateArg = std::optional<QDateTime>;
 
 // Mail ("Memo") into Global::NsfFilePath, folder FolderName.
