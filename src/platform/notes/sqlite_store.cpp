@@ -24,9 +24,12 @@ constexpr std::size_t kMaxIdleConnections = 8;
 // How long a writer waits for another writer (another program) to finish.
 constexpr int kBusyTimeoutMs = 15000;
 // Log size, in pages, at which a background checkpoint is asked for, and at
-// which the writer checkpoints itself.
+// which the writer checkpoints itself. The log is reused from its start only
+// when a writer finds every page of it copied back, which a background
+// checkpoint racing a busy writer rarely achieves; the writer's own
+// checkpoint then copies the last few pages so the log can start over.
 constexpr int kCheckpointFrames = 2048;
-constexpr int kCheckpointNowFrames = 32768;
+constexpr int kCheckpointNowFrames = 8192;
 
 // Identity of a file: its device and inode.
 struct FileIdentity {
@@ -297,7 +300,7 @@ sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
   if (rc != SQLITE_OK) ThrowSqlite(db, path.string(), "open database");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  if (sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-8192;", nullptr, nullptr, nullptr) != SQLITE_OK)
+  if (sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-8192; PRAGMA journal_size_limit=67108864;", nullptr, nullptr, nullptr) != SQLITE_OK)
     ThrowSqlite(db, path.string(), "open database");
   return guard.release();
 }
