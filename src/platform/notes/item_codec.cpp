@@ -54,11 +54,14 @@ std::string FormatTime(const QTime& t) {
 std::string ItemTypeName(const ItemValue& value) { return std::visit(TypeNamer{}, value); }
 
 std::string FormatDateTime(const QDateTime& value) {
+  if (!value.isValid()) throw NotesError("a date-time item must hold a valid date-time");
+  // Two time-zone look-ups (offset and instant); a local-time value pays for
+  // each, so no more are made.
   const int offset = value.offsetFromUtc();
-  // The wall-clock time at that offset, read off a UTC value shifted by it.
-  const QDateTime shifted = value.toUTC().addSecs(offset);
+  const QDateTime shifted = QDateTime::fromSecsSinceEpoch(value.toSecsSinceEpoch() + offset, Qt::UTC);
   const QDate d = shifted.date();
   const QTime t = shifted.time();
+  if (d.year() < 1 || d.year() > 9999) throw NotesError("a date-time item must lie in the years 1 to 9999");
   const int magnitude = std::abs(offset);
   char text[48];
   int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", d.year(), d.month(), d.day(),
@@ -129,9 +132,6 @@ StoredValue EncodeItemValue(const ItemValue& value) {
     stored.is_real = true;
     stored.real = *number;
   } else if (const auto* when = std::get_if<QDateTime>(&value)) {
-    if (!when->isValid()) throw NotesError("a date-time item must hold a valid date-time");
-    const int year = when->toUTC().addSecs(when->offsetFromUtc()).date().year();
-    if (year < 1 || year > 9999) throw NotesError("a date-time item must lie in the years 1 to 9999");
     stored.text = FormatDateTime(*when);
   } else if (const auto* time = std::get_if<QTime>(&value)) {
     if (!time->isValid()) throw NotesError("a time item must hold a valid time of day");

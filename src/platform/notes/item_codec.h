@@ -28,7 +28,8 @@ ItemValue DecodeItemValue(const StoredValue& stored);
 std::string ItemTypeName(const ItemValue& value);
 
 // "yyyy-mm-ddThh:mm:ss+hh:mm" (offset seconds appended as ":ss" when not 0):
-// the wall-clock time at the value's own UTC offset, to the second.
+// the wall-clock time at the value's own UTC offset, to the second. Throws
+// NotesError for an invalid value or one outside the years 1 to 9999.
 std::string FormatDateTime(const QDateTime& value);
 // Reads FormatDateTime's text back; an invalid QDateTime when malformed.
 QDateTime ParseDateTime(const std::string& text);

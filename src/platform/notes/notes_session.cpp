@@ -48,9 +48,8 @@ std::unique_ptr<Database> Session::GetDatabase(const std::string& server, const 
   if (file.empty()) throw NotesError("open database: no file name given");
   std::filesystem::path path(file);
   if (path.is_relative()) path = impl_->client->directory / path;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return internal::MakeDatabase(path, nullptr, impl_->client->directory);
-  return internal::MakeDatabase(path, internal::AcquireConnection(path), impl_->client->directory);
+  // A missing file gives a database that is not open (connection null).
+  return internal::MakeDatabase(path, internal::AcquireConnectionIfExists(path), impl_->client->directory);
 }
 
 std::string Session::GETENVIRONMENTSTRING(const std::string& name, bool) { return impl_->client->Get(name); }

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <condition_variable>
 #include <fstream>
 #include <set>
@@ -143,10 +145,18 @@ void EvictIdle(ConnectionCache& cache) {
 // background thread cannot keep up, or a reader keeps the log from being
 // reused).
 int AfterCommit(void* context, sqlite3* db, const char*, int frames) {
-  if (frames >= kCheckpointNowFrames)
+  auto* connection = static_cast<Connection*>(context);
+  int& requested_at = connection->checkpoint_requested_at();
+  if (frames < requested_at) requested_at = 0;  // the log has started over
+  if (frames >= kCheckpointNowFrames) {
     sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-  else if (frames >= kCheckpointFrames)
-    Cache().checkpointer.Request(static_cast<Connection*>(context)->path());
+    requested_at = frames;
+  } else if (frames >= kCheckpointFrames && frames - requested_at >= kCheckpointFrames / 4) {
+    // Asked again only after the log has grown by a quarter of the
+    // threshold, so the thread does not checkpoint after every commit.
+    Cache().checkpointer.Request(connection->path());
+    requested_at = frames;
+  }
   return SQLITE_OK;
 }
 
@@ -306,8 +316,17 @@ sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
 }
 
 std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path) {
+  std::shared_ptr<Connection> connection = AcquireConnectionIfExists(path);
+  if (!connection) throw NotesError("open database " + path.string() + ": the file does not exist");
+  return connection;
+}
+
+std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) throw NotesError("open database " + path.string() + ": the file does not exist");
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return nullptr;
+    throw NotesError("open database " + path.string() + ": " + std::strerror(errno));
+  }
   if (!S_ISREG(st.st_mode)) throw NotesError("open database " + path.string() + ": not a file");
   const FileIdentity identity{st.st_dev, st.st_ino};
 

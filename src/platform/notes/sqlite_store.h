@@ -61,12 +61,16 @@ class Connection {
   // creation committed are entered; folders are never deleted.
   std::unordered_map<std::string, std::int64_t>& folder_ids() { return folder_ids_; }
 
+  // The size of the log, in pages, when a checkpoint was last asked for.
+  int& checkpoint_requested_at() { return checkpoint_requested_at_; }
+
  private:
   sqlite3* db_;
   std::string path_;
   std::recursive_mutex mutex_;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, std::int64_t> folder_ids_;
+  int checkpoint_requested_at_ = 0;
 };
 
 // One use of a cached prepared statement. Binding indexes start at 1,
@@ -126,6 +130,9 @@ void CheckDatabaseHeader(const std::filesystem::path& path);
 // verified on first use. Throws NotesError when the file is missing or is
 // not a Notes database.
 std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path);
+
+// As AcquireConnection, but gives nullptr when no file exists at PATH.
+std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path);
 
 // Closes every cached connection no Database is using (checkpointing its
 // log). Used by tools and tests that hand the file to another program.
