@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -13,6 +14,10 @@
 namespace norvexa::notes::internal {
 
 namespace {
+
+// How long notes.ini must have been left alone before its parsed settings
+// are kept by its size and time.
+constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 struct CachedConfig {
   std::int64_t size = -1;
@@ -69,10 +74,20 @@ std::shared_ptr<const ClientConfig> LoadClient(const std::filesystem::path& dire
   std::lock_guard lock(mutex);
   CachedConfig& entry = cache[ini.string()];
   if (entry.config && entry.size == st.st_size && entry.mtime_ns == mtime_ns) return entry.config;
-  entry.config = Parse(directory, ini);
-  entry.size = st.st_size;
-  entry.mtime_ns = mtime_ns;
-  return entry.config;
+  std::shared_ptr<const ClientConfig> config = Parse(directory, ini);
+  // File times advance in coarse steps, so a rewrite of the same size within
+  // one step would keep the time seen now. A file is therefore only trusted
+  // by its time once it has not changed for a while; a newer one is read
+  // again by every session.
+  const std::int64_t now_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+  if (now_ns - mtime_ns > kSettledNs) {
+    entry = {st.st_size, mtime_ns, config};
+  } else {
+    entry = {};
+  }
+  return config;
 }
 
 }  // namespace norvexa::notes::internal

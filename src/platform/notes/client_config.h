@@ -20,7 +20,8 @@ struct ClientConfig {
 };
 
 // The client in DIRECTORY. notes.ini is parsed once and kept while its size
-// and modification time stay the same, since every writer opens a session.
+// and modification time stay the same (once it has been unchanged for two
+// seconds), since every writer opens a session.
 // Throws NotesError when there is no notes.ini or it cannot be read.
 std::shared_ptr<const ClientConfig> LoadClient(const std::filesystem::path& directory);
 

@@ -37,6 +37,13 @@ TEST_F(ClientSettingsTest, EnvironmentReadsMatchKeysWithoutCaseAndGiveEmptyWhenU
             "DefaultMailTemplate=\r\nTitle= spaced value \r\nnames=second.nsf\r\nno equals sign\r\n");
   Session rewritten;
   EXPECT_EQ(rewritten.GETENVIRONMENTSTRING("NAMES", true), "names.nsf,archive.nsf");
+  // A rewrite of the same length at once after a read is seen too.
+  {
+    std::string ini = ReadFile(client_ / "notes.ini");
+    ini.replace(ini.find("archive"), 7, "history");
+    WriteFile(client_ / "notes.ini", ini);
+  }
+  EXPECT_EQ(Session().GETENVIRONMENTSTRING("NAMES", true), "names.nsf,history.nsf");
   EXPECT_EQ(rewritten.GETENVIRONMENTSTRING("keyfilename", true), " user.id");
   EXPECT_EQ(rewritten.GETENVIRONMENTSTRING("DefaultMailTemplate", true), "");
   EXPECT_EQ(rewritten.GETENVIRONMENTSTRING("TITLE", true), " spaced value ");
