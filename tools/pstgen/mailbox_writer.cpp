@@ -23,11 +23,13 @@ constexpr std::uint32_t kNidSearchContentsTemplate = 0x610;
 constexpr std::uint32_t kNidAttachmentTable = 0x671;
 constexpr std::uint32_t kNidRecipientTable = 0x692;
 
-// Folder indexes: the first three after the reserved 0x400 are the IPM
-// subtree, the search root and the deleted items.
+// Folder indexes: the first four after the reserved 0x400 are the IPM
+// subtree, the search root, the deleted items and the spam search folder
+// that a minimal PST holds.
 constexpr std::uint32_t kIndexIpmSubtree = 0x401;
 constexpr std::uint32_t kIndexSearchRoot = 0x402;
 constexpr std::uint32_t kIndexDeletedItems = 0x403;
+constexpr std::uint32_t kIndexSpamSearch = 0x404;
 
 const std::vector<std::uint32_t> kHierarchyColumns = {
     0x3001001F, 0x36020003, 0x36030003, 0x360A000B, 0x3613001F, 0x66350003, 0x66360003};
@@ -122,8 +124,8 @@ class Writer {
   }
 
   WriteStats Run() {
-    // The folder tree as stored: root -> IPM subtree (deleted items first)
-    // and search root.
+    // The folder tree as stored: root -> IPM subtree (deleted items first),
+    // search root and spam search folder.
     FolderSpec deleted{"Deleted Items", std::string("IPF.Note"), "deleted", nullptr, {}};
     std::vector<FolderSpec> user;
     for (const FolderSpec& f : spec_.folders) {
@@ -138,16 +140,19 @@ class Writer {
     ipm.children.push_back(deleted);
     for (FolderSpec& f : user) ipm.children.push_back(std::move(f));
     FolderSpec search{"Search Root", std::nullopt, "", nullptr, {}};
+    FolderSpec spam{"SPAM Search Folder 2", std::nullopt, "", nullptr, {}};
     FolderSpec root{"", std::nullopt, "", nullptr, {}};
     root.children.push_back(std::move(ipm));
     root.children.push_back(std::move(search));
+    root.children.push_back(std::move(spam));
 
     // Folder ids first: sent mail refers to the sent-items folder by id.
     folder_index_[&root] = kNidRootFolder >> 5;
     folder_index_[&root.children[0]] = kIndexIpmSubtree;
     folder_index_[&root.children[1]] = kIndexSearchRoot;
+    folder_index_[&root.children[2]] = kIndexSpamSearch;
     folder_index_[&root.children[0].children[0]] = kIndexDeletedItems;
-    rgnid_[kNidTypeNormalFolder] = kIndexDeletedItems;
+    rgnid_[kNidTypeNormalFolder] = kIndexSpamSearch;
     AssignIds(root);
 
     WriteFolder(root, kNidRootFolder);
