@@ -31,16 +31,19 @@ constexpr std::uint32_t kIndexSearchRoot = 0x402;
 constexpr std::uint32_t kIndexDeletedItems = 0x403;
 constexpr std::uint32_t kIndexSpamSearch = 0x404;
 
+// Table columns: at least those of the format's table templates.
 const std::vector<std::uint32_t> kHierarchyColumns = {
-    0x3001001F, 0x36020003, 0x36030003, 0x360A000B, 0x3613001F, 0x66350003, 0x66360003};
+    0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x3001001F, 0x36020003,
+    0x36030003, 0x360A000B, 0x3613001F, 0x66350003, 0x66360003};
 const std::vector<std::uint32_t> kContentsColumns = {
     0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x00390040, 0x0042001F, 0x0057000B,
     0x0058000B, 0x0070001F, 0x00710102, 0x0E03001F, 0x0E04001F, 0x0E060040, 0x0E070003,
-    0x0E080003, 0x0E170003, 0x10970003, 0x30080040, 0x65C60003};
+    0x0E080003, 0x0E170003, 0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
+    0x0E3D0102, 0x10970003, 0x30080040, 0x65C60003};
 const std::vector<std::uint32_t> kAssocContentsColumns = {0x001A001F, 0x0E070003, 0x0E170003, 0x3001001F,
                                                           0x30080040};
 const std::vector<std::uint32_t> kRecipientColumns = {
-    0x0C150003, 0x0E0F000B, 0x0FFE0003, 0x0FFF0102, 0x3001001F, 0x3002001F, 0x3003001F,
+    0x0C150003, 0x0E0F000B, 0x0FF90102, 0x0FFE0003, 0x0FFF0102, 0x3001001F, 0x3002001F, 0x3003001F,
     0x300B0102, 0x39000003, 0x39FF001F, 0x3A40000B, 0x5FF6001F, 0x5FFD0003};
 const std::vector<std::uint32_t> kAttachmentColumns = {0x0E200003, 0x3704001F, 0x37050003, 0x3707001F,
                                                        0x370B0003};
