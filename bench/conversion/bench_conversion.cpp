@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -121,14 +122,20 @@ int main(int argc, char** argv) {
     conversion::ConversionRun run(view);
     QElapsedTimer timer;
     timer.start();
+    const std::clock_t cpu_start = std::clock();
     const conversion::RunEnd end = run.Run({true, std::string()});
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    // Processor time of every thread of the process, the Notes back-end's
+    // background checkpoints included.
+    const double cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     const std::int64_t done = run.Report().Copied() + run.Report().Failed();
     std::cout << "store: " << pst.string() << " (" << fs::file_size(pst) << " bytes, " << items << " items)\n"
               << "run: " << (end == conversion::RunEnd::Completed ? "completed" : "stopped") << ", " << done
               << " items handled, " << run.Report().Copied() << " copied, " << run.Report().Failed() << " failed\n"
               << "seconds: " << seconds << "\n"
               << "items_per_second: " << (seconds > 0 ? static_cast<double>(done) / seconds : 0) << "\n"
+              << "cpu_seconds: " << cpu_seconds << "\n"
+              << "items_per_cpu_second: " << (cpu_seconds > 0 ? static_cast<double>(done) / cpu_seconds : 0) << "\n"
               << "peak_resident_kb: " << PeakResidentKb() << "\n";
     return end == conversion::RunEnd::Completed ? 0 : 1;
   } catch (const std::exception& e) {

@@ -18,7 +18,7 @@ for size in "$@"; do
   echo "== $name: $(stat -c %s "$pst") bytes"
   rm -rf "$work/$name.out" "$work/$name.mbox"
   mkdir -p "$work/$name.mbox"
-  /usr/bin/time -f "norvexa wall %e s, peak %M KB" "$build/bench/conversion/bench_conversion" "$pst" "$work/$name.out"
-  /usr/bin/time -f "readpst wall %e s, peak %M KB" readpst -q -o "$work/$name.mbox" "$pst"
+  /usr/bin/time -f "norvexa wall %e s, user %U s, sys %S s, peak %M KB" "$build/bench/conversion/bench_conversion" "$pst" "$work/$name.out"
+  /usr/bin/time -f "readpst wall %e s, user %U s, sys %S s, peak %M KB" readpst -q -o "$work/$name.mbox" "$pst"
   du -sb "$work/$name.out/Converted Outlook PST" "$work/$name.mbox" | sed 's/^/output /'
 done
