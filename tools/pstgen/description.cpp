@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QTimeZone>
 
+#include <map>
+
 namespace norvexa::pstgen {
 namespace {
 

@@ -4,6 +4,8 @@
 #include "ltp_writer.h"
 #include "named_props.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 
 namespace norvexa::pstgen {
@@ -464,8 +466,16 @@ class Writer {
 }  // namespace
 
 WriteStats WriteMailbox(const MailboxSpec& spec, const std::filesystem::path& path) {
-  Writer writer(spec, path);
-  return writer.Run();
+  try {
+    Writer writer(spec, path);
+    return writer.Run();
+  } catch (...) {
+    // A half-written file has no valid header yet; remove it rather than
+    // leave something that looks like a mailbox. The error goes on as is.
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    throw;
+  }
 }
 
 }  // namespace norvexa::pstgen

@@ -20,7 +20,7 @@ struct WriteStats {
 
 // Writes SPEC as a Unicode PST file at PATH (replacing it). Throws
 // PstWriteError when the file cannot be written or the mailbox does not fit
-// the format.
+// the format; the partly written file is then removed.
 WriteStats WriteMailbox(const MailboxSpec& spec, const std::filesystem::path& path);
 
 }  // namespace norvexa::pstgen
