@@ -96,6 +96,20 @@ Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_
     item.submitted = when;
     item.delivered = when + static_cast<std::int64_t>(rng.Below(600));
     item.unread = rng.Below(5) == 0;
+    // One mail in four also has an HTML body, one in twenty forwards another
+    // mail as an attached message.
+    if (rng.Below(4) == 0) item.html = "<html><body><p>" + item.body + "</p></body></html>";
+    if (rng.Below(20) == 0) {
+      auto forwarded = std::make_shared<Item>();
+      forwarded->subject = Words(rng, 3);
+      forwarded->body = Words(rng, 30) + "\r\n";
+      forwarded->sender = Person(rng, false);
+      forwarded->delivered = when - 86400;
+      Attachment a;
+      a.message = forwarded;
+      item.attachments.push_back(a);
+      item.subject = "Fw: " + forwarded->subject;
+    }
   } else if (item_class == "IPM.Appointment") {
     item.start = when;
     item.end = when + 1800 * (1 + static_cast<std::int64_t>(rng.Below(4)));

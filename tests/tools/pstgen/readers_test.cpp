@@ -108,6 +108,14 @@ TEST(PstgenReaders, CompressibleEncodingGivesBackEveryAttachmentByte) {
   const std::filesystem::path attachments = dir.path() / "pff.export/Top of Personal Folders/Inbox/Message00001/Attachments";
   EXPECT_EQ(ReadFile(attachments / "1_notes.txt"), "Plain text notes.\r\n");
   EXPECT_EQ(std::filesystem::file_size(attachments / "2_empty.dat"), 0u);
+  // libpst reads the encoded file too: every item of every folder.
+  if (Available("readpst")) {
+    const auto counts = ReadpstCounts(pst, dir / "readpst");
+    EXPECT_EQ(counts.at("Inbox"), 2);
+    EXPECT_EQ(counts.at("Contacts"), 2);
+    EXPECT_EQ(counts.at("Calendar"), 1);
+    EXPECT_EQ(counts.at("Every Kind"), 10);  // Deleted Items and nine folders
+  }
   const std::string big = ReadFile(attachments / "4_big archive.zip");
   ASSERT_EQ(big.size(), 11010048u);
   std::string expected(big.size(), '\0');
