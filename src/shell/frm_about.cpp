@@ -13,7 +13,7 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   auto* layout = new QVBoxLayout(this);
   auto* picture = new SvgPicture(":/pictures/about.svg", this);
-  picture->setMinimumSize(420, 260);
+  picture->setMinimumSize(480, 260);
   layout->addWidget(picture);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

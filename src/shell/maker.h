@@ -5,7 +5,7 @@
 namespace norvexa::shell {
 
 inline constexpr const char* kMakerName = "Ferncastle Softworks";
-inline constexpr const char* kSupportAddress = "support@norvexa.example";
+inline constexpr const char* kSupportAddress = "help@norvexa.example";
 inline constexpr const char* kWebAddress = "www.norvexa.example";
 
 }  // namespace norvexa::shell
