@@ -54,8 +54,8 @@ class NdbWriter {
 
   // Records a top-level node. Nodes whose nid type is a normal message must
   // come in increasing nid order (they are spilled to disk); all others are
-  // kept in memory and may come in any order. Throws on a duplicate order
-  // fault.
+  // kept in memory and may come in any order. Throws PstWriteError when a
+  // message node comes out of order.
   void AddNode(const NodeEntry& entry);
 
   // Writes the B-trees, the maps and the header, and closes the file. RGNID

@@ -6,8 +6,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 namespace norvexa::pstgen {
@@ -43,6 +45,9 @@ class Checker {
     for (const auto& [bid, info] : blocks_) CheckBlock(bid, info);
     CheckNodes();
     CheckMaps();
+    // Tables are read through the blocks' encoding; the cyclic one is not
+    // decoded here, so such files get the structural checks only.
+    if (report_.errors.empty() && crypt_ != 2) CheckFolderTables();
     return report_;
   }
 
@@ -89,6 +94,7 @@ class Checker {
     if (Get32(h + 524) != Crc32(h + 8, 516)) Error("header dwCRCFull is wrong");
     if (h[512] != 0x80) Error("header bSentinel is not 0x80");
     if (h[513] > 2) Error("unknown bCryptMethod " + std::to_string(h[513]));
+    crypt_ = h[513];
     const std::uint8_t* root = h + 180;
     eof_ = Get64(root + 4);
     amap_last_ = Get64(root + 12);
@@ -140,6 +146,7 @@ class Checker {
         WalkBTree(Ref{Get64(e + 8), Get64(e + 16)}, ptype, depth + 1, key, next);
       } else if (ptype == kPtypeNBT) {
         nodes_[Get32(e)] = Ref{Get64(e + 8), Get64(e + 16)};
+        parents_[Get32(e)] = Get32(e + 24);
         ++report_.nodes;
       } else {
         const std::uint64_t bid = Get64(e) & ~std::uint64_t{1};
@@ -283,6 +290,171 @@ class Checker {
       Error("cbAMapFree " + std::to_string(amap_free_) + " differs from the maps' " + std::to_string(free_bytes));
   }
 
+
+  // ---- Table contexts of folders -----------------------------------------
+  using Bytes = std::vector<std::uint8_t>;
+
+  // The decoded external blocks of the data tree under BID, in order.
+  bool NodeBlocks(std::uint64_t bid, std::vector<Bytes>& out, int depth = 0) {
+    const auto it = blocks_.find(bid & ~std::uint64_t{1});
+    if (it == blocks_.end() || depth > 2) return false;
+    if (bid & 0x2) {
+      const Bytes& b = internal_[bid & ~std::uint64_t{1}];
+      if (b.size() < 8 || b[0] != 0x01) return false;
+      for (std::uint16_t i = 0; i < Get16(&b[2]); ++i)
+        if (!NodeBlocks(Get64(&b[8 + 8u * i]), out, depth + 1)) return false;
+      return true;
+    }
+    Bytes data(it->second.cb);
+    if (!Read(it->second.ib, data.data(), data.size())) return false;
+    if (crypt_ == 1) PermuteDecode(data.data(), data.size());
+    out.push_back(std::move(data));
+    return true;
+  }
+
+  // The subnodes directly under BID: nid -> (data, subnodes).
+  void Subnodes(std::uint64_t bid, std::map<std::uint32_t, Ref>& out) {
+    const auto it = internal_.find(bid & ~std::uint64_t{1});
+    if (it == internal_.end() || it->second.size() < 8) return;
+    const Bytes& b = it->second;
+    const std::size_t entry = b[1] == 0 ? 24 : 16;
+    for (std::uint16_t i = 0; i < Get16(&b[2]) && 8 + entry * (i + 1u) <= b.size(); ++i) {
+      const std::uint8_t* e = &b[8 + entry * i];
+      if (b[1] == 0)
+        out[Get32(e)] = Ref{Get64(e + 8), Get64(e + 16)};
+      else
+        Subnodes(Get64(e + 8), out);
+    }
+  }
+
+  // The bytes of heap allocation HID, or false when it is not one.
+  bool HeapItem(const std::vector<Bytes>& heap, std::uint32_t hid, Bytes& out) {
+    const std::size_t page = hid >> 16, index = (hid >> 5) & 0x7FF;
+    if ((hid & 0x1F) != 0 || page >= heap.size() || index == 0) return false;
+    const Bytes& p = heap[page];
+    if (p.size() < 2) return false;
+    const std::size_t map = Get16(p.data());
+    if (map + 4 > p.size() || index > Get16(&p[map])) return false;
+    if (map + 4 + 2 * (index + 1) > p.size()) return false;
+    const std::size_t from = Get16(&p[map + 4 + 2 * (index - 1)]), to = Get16(&p[map + 4 + 2 * index]);
+    if (from > to || to > map) return false;
+    out.assign(p.begin() + static_cast<std::ptrdiff_t>(from), p.begin() + static_cast<std::ptrdiff_t>(to));
+    return true;
+  }
+
+  // Collects the records of the BTH whose header is at HID.
+  bool BthRecords(const std::vector<Bytes>& heap, std::uint32_t hid, std::vector<Bytes>& records,
+                  std::size_t& key_size) {
+    Bytes header;
+    if (!HeapItem(heap, hid, header) || header.size() != 8 || header[0] != 0xB5) return false;
+    key_size = header[1];
+    const std::size_t value_size = header[2];
+    std::function<bool(std::uint32_t, int)> walk = [&](std::uint32_t node, int level) {
+      Bytes b;
+      if (!HeapItem(heap, node, b)) return false;
+      const std::size_t record = level > 0 ? key_size + 4 : key_size + value_size;
+      if (record == 0 || b.size() % record) return false;
+      for (std::size_t o = 0; o < b.size(); o += record) {
+        if (level > 0) {
+          if (!walk(Get32(&b[o + key_size]), level - 1)) return false;
+        } else {
+          records.emplace_back(b.begin() + static_cast<std::ptrdiff_t>(o),
+                               b.begin() + static_cast<std::ptrdiff_t>(o + record));
+        }
+      }
+      return true;
+    };
+    return Get32(&header[4]) == 0 || walk(Get32(&header[4]), header[3]);
+  }
+
+  // Checks the table context NID: its rows are exactly the row ids WANT.
+  void CheckTable(std::uint32_t nid, const std::set<std::uint32_t>& want) {
+    const std::string what = "table " + Hex(nid);
+    const auto node = nodes_.find(nid);
+    if (node == nodes_.end()) {
+      Error(what + " is missing");
+      return;
+    }
+    std::vector<Bytes> heap;
+    if (!NodeBlocks(node->second.bid, heap) || heap.empty() || heap[0].size() < 12 || heap[0][2] != 0xEC ||
+        heap[0][3] != 0x7C) {
+      Error(what + ": not a table context heap");
+      return;
+    }
+    Bytes info;
+    if (!HeapItem(heap, Get32(&heap[0][4]), info) || info.size() < 22 || info[0] != 0x7C ||
+        info.size() != 22 + 8u * info[1]) {
+      Error(what + ": bad TCINFO");
+      return;
+    }
+    const std::size_t row_size = Get16(&info[8]);
+    std::vector<Bytes> index;
+    std::size_t key_size = 0;
+    if (!BthRecords(heap, Get32(&info[10]), index, key_size) || (!index.empty() && key_size != 4)) {
+      Error(what + ": bad row index");
+      return;
+    }
+    // Row matrix: in the heap, or in a subnode of whole-row blocks.
+    std::vector<Bytes> matrix;
+    const std::uint32_t rows_ref = Get32(&info[14]);
+    if (rows_ref != 0) {
+      if ((rows_ref & 0x1F) == 0) {
+        matrix.emplace_back();
+        if (!HeapItem(heap, rows_ref, matrix.back())) matrix.clear();
+      } else {
+        std::map<std::uint32_t, Ref> subs;
+        if (node->second.ib) Subnodes(node->second.ib, subs);
+        const auto sub = subs.find(rows_ref);
+        if (sub == subs.end() || !NodeBlocks(sub->second.bid, matrix)) matrix.clear();
+      }
+      if (matrix.empty()) {
+        Error(what + ": row matrix missing");
+        return;
+      }
+    }
+    const std::size_t per_block = row_size ? kMaxBlockData / row_size : 0;
+    std::size_t rows = 0;
+    for (const Bytes& b : matrix) rows += row_size ? b.size() / row_size : 0;
+    if (index.size() != rows || rows != want.size()) {
+      Error(what + ": " + std::to_string(rows) + " rows, " + std::to_string(index.size()) + " in the row index, " +
+            std::to_string(want.size()) + " expected");
+      return;
+    }
+    std::set<std::uint32_t> seen;
+    for (const Bytes& record : index) {
+      const std::uint32_t row_id = Get32(record.data()), row = Get32(&record[4]);
+      const std::size_t block = matrix.size() == 1 ? 0 : row / per_block;
+      const std::size_t offset = (matrix.size() == 1 ? row : row % per_block) * row_size;
+      if (block >= matrix.size() || offset + row_size > matrix[block].size() ||
+          Get32(&matrix[block][offset]) != row_id) {
+        Error(what + ": row index entry " + Hex(row_id) + " does not point at its row");
+        return;
+      }
+      seen.insert(row_id);
+    }
+    if (seen != want) Error(what + ": its rows are not the node's children");
+  }
+
+  // Every normal folder's hierarchy and contents tables list exactly its
+  // sub-folders (search folders included) and messages.
+  void CheckFolderTables() {
+    std::map<std::uint32_t, std::set<std::uint32_t>> folders, messages;
+    for (const auto& [nid, parent] : parents_) {
+      if ((nid & 0x1F) == kNidTypeNormalFolder || (nid & 0x1F) == kNidTypeSearchFolder) {
+        folders[nid];
+        messages[nid];
+        if (parent != nid) folders[parent].insert(nid);
+      } else if ((nid & 0x1F) == kNidTypeNormalMessage) {
+        messages[parent].insert(nid);
+      }
+    }
+    for (const auto& [nid, children] : folders) {
+      if ((nid & 0x1F) != kNidTypeNormalFolder) continue;
+      CheckTable((nid & ~0x1Fu) | kNidTypeHierarchyTable, children);
+      CheckTable((nid & ~0x1Fu) | kNidTypeContentsTable, messages[nid]);
+    }
+  }
+
   QFile file_;
   CheckReport report_;
   std::uint64_t size_ = 0, eof_ = 0, amap_last_ = 0, amap_free_ = 0, regions_ = 0;
@@ -291,6 +463,8 @@ class Checker {
   std::map<std::uint64_t, BlockInfo> blocks_;
   std::map<std::uint64_t, std::vector<std::uint8_t>> internal_;
   std::map<std::uint32_t, Ref> nodes_;
+  std::map<std::uint32_t, std::uint32_t> parents_;
+  std::uint8_t crypt_ = 0;
 };
 
 }  // namespace

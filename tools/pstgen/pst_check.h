@@ -1,7 +1,8 @@
 // A structural checker for Unicode PST files: the header and its CRCs, every
 // B-tree page and block (trailer, signature, CRC), data and subnode trees,
-// the allocation maps against the space really in use, and the nodes every
-// PST must hold. Used by the tests on the files pstgen writes, and on real
+// the allocation maps against the space really in use, the nodes every PST
+// must hold, and every folder's hierarchy and contents tables (heap, row
+// index and row matrix) against the folder's sub-folders and messages. Used by the tests on the files pstgen writes, and on real
 // files written by Outlook to show that the checker holds for them too.
 #pragma once
 
