@@ -45,9 +45,11 @@ class Checker {
     for (const auto& [bid, info] : blocks_) CheckBlock(bid, info);
     CheckNodes();
     CheckMaps();
-    // Tables are read through the blocks' encoding; the cyclic one is not
-    // decoded here, so such files get the structural checks only.
+    // Tables are read only from a structurally sound file, through the
+    // blocks' encoding; the cyclic one is not decoded here, so such files
+    // get the structural checks only.
     if (report_.errors.empty() && crypt_ != 2) CheckFolderTables();
+    CheckMandatoryNodes();
     return report_;
   }
 
@@ -243,6 +245,9 @@ class Checker {
       if (ref.bid) DataSize(ref.bid, 0);
       if (ref.ib) CheckSubnodes(ref.ib, 0);
     }
+  }
+
+  void CheckMandatoryNodes() {
     for (std::uint32_t nid : {0x21u, 0x61u, 0x122u, 0x12Du, 0x12Eu, 0x12Fu, 0x1E1u, 0x201u, 0x60Du, 0x60Eu,
                               0x60Fu, 0x610u, 0x671u, 0x692u})
       if (!nodes_.count(nid)) Error("mandatory node " + Hex(nid) + " is missing");

@@ -3,6 +3,7 @@
 // sample and synthetic mailboxes and in both encodings; the checker itself
 // accepts real Outlook files and catches damage.
 #include "description.h"
+#include "ltp_writer.h"
 #include "mailbox_writer.h"
 #include "ndb_writer.h"
 #include "pst_check.h"
@@ -128,6 +129,46 @@ TEST(PstgenStructure, CheckerCatchesDamage) {
   const CheckReport report = CheckPstFile(dir / "amap.pst");
   EXPECT_FALSE(report.ok());
   EXPECT_NE(report.Summary().find("marked free"), std::string::npos) << report.Summary();
+}
+
+// A folder whose contents table lists one of its two messages, built from
+// the writer's own layers: the checker must see the missing row (and the
+// missing mandatory nodes of this bare file).
+TEST(PstgenStructure, CheckerComparesFolderTablesWithTheNodeTree) {
+  ScratchDir dir;
+  const auto file = dir / "bare.pst";
+  {
+    NdbWriter ndb(file, Encoding::None);
+    const std::uint32_t folder = MakeNid(kNidTypeNormalFolder, 0x401);
+    auto pc = [&ndb](const std::string& name) {
+      PropMap props;
+      props[0x3001] = PropValue::Unicode(name);
+      Subnodes subs;
+      return WritePropertyContext(ndb, props, subs);
+    };
+    auto table = [&ndb](std::uint32_t nid, const std::vector<std::uint32_t>& rows) {
+      Subnodes subs;
+      TableWriter t(ndb, {0x0037001F}, subs);
+      for (std::uint32_t row : rows) t.AddRow(row, PropMap{});
+      ndb.AddNode(NodeEntry{nid, t.Finish(), subs.Write(ndb), 0});
+    };
+    const std::uint32_t first = MakeNid(kNidTypeNormalMessage, 0x10001);
+    const std::uint32_t second = MakeNid(kNidTypeNormalMessage, 0x10002);
+    ndb.AddNode(NodeEntry{folder, pc("Folder"), 0, folder});
+    ndb.AddNode(NodeEntry{first, pc("first"), 0, folder});
+    ndb.AddNode(NodeEntry{second, pc("second"), 0, folder});
+    table(MakeNid(kNidTypeHierarchyTable, 0x401), {});
+    table(MakeNid(kNidTypeContentsTable, 0x401), {first});
+    std::array<std::uint32_t, 32> rgnid{};
+    rgnid.fill(0x402);
+    ndb.Finish(rgnid);
+  }
+  const CheckReport report = CheckPstFile(file);
+  EXPECT_EQ(report.leaked_bytes, 0u);
+  EXPECT_NE(report.Summary().find("table 0x802e: 1 rows, 1 in the row index, 2 expected"), std::string::npos)
+      << report.Summary();
+  EXPECT_NE(report.Summary().find("mandatory node 0x21 is missing"), std::string::npos) << report.Summary();
+  EXPECT_EQ(report.Summary().find("0x802d"), std::string::npos) << report.Summary();
 }
 
 TEST(PstgenStructure, FaultyDescriptionsAreRefusedWithTheirPlace) {
