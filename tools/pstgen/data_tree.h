@@ -32,6 +32,7 @@ class DataStream {
   std::uint64_t size() const { return total_; }
 
  private:
+  // Writes the buffered bytes as one block.
   void FlushBuffer();
 
   NdbWriter& ndb_;

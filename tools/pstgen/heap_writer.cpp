@@ -16,8 +16,10 @@ std::uint8_t FillLevel(std::size_t free) {
   return 15;
 }
 
+// True for the pages that carry the fill levels of the next 128 pages.
 bool IsBitmapPage(std::size_t index) { return index % 128 == 8; }
 
+// Sets the 4-bit fill level of page K in the array LEVELS (low nibble first).
 void SetNibble(std::uint8_t* levels, std::size_t k, std::uint8_t level) {
   levels[k / 2] = static_cast<std::uint8_t>(k % 2 ? (levels[k / 2] & 0x0F) | (level << 4)
                                                   : (levels[k / 2] & 0xF0) | level);

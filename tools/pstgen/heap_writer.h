@@ -30,9 +30,14 @@ class HeapWriter {
   std::uint64_t Finish();
 
  private:
+  // Size of the header of page INDEX (HNHDR, HNBITMAPHDR or HNPAGEHDR).
   std::size_t HeaderSize(std::size_t index) const;
+  // Begins the next page with an empty header.
   void StartPage();
+  // Adds the page map to the current page and hands it to EmitPage.
   void ClosePage();
+  // Writes page INDEX, or keeps it while its header needs later figures
+  // (page 0 until the end, a fill-level page until its 128 pages are known).
   void EmitPage(std::size_t index, Bytes& page);
 
   NdbWriter& ndb_;
@@ -60,6 +65,7 @@ class BthWriter {
   std::uint32_t Finish();
 
  private:
+  // Stores the leaf being filled in the heap and notes its first key.
   void FlushLeaf();
 
   HeapWriter& heap_;

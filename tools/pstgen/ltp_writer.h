@@ -40,6 +40,7 @@ class TableWriter {
     std::uint32_t index;
     std::uint32_t count;
   };
+  // Stores a variable-size cell value; returns its HNID.
   std::uint32_t StoreVariable(const PropValue& value);
 
   NdbWriter& ndb_;

@@ -71,6 +71,7 @@ Bytes OneOffEntryId(const Address& a) {
   return b;
 }
 
+// PR_SEARCH_KEY of an address: "TYPE:ADDRESS" in capitals, NUL-terminated.
 Bytes SearchKey(const Address& a) {
   std::string key = a.type + ":" + a.email;
   for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -96,6 +97,8 @@ std::string ShortName(const std::string& name) {
   return ext.empty() ? shorter : shorter + "." + ext;
 }
 
+// The display names of the recipients of KIND (1 To, 2 Cc, 3 Bcc) joined
+// by "; ", as PR_DISPLAY_TO/CC/BCC hold them.
 std::string JoinNames(const std::vector<Recipient>& recipients, int kind) {
   std::string out;
   for (const Recipient& r : recipients)
@@ -108,6 +111,7 @@ std::string JoinNames(const std::vector<Recipient>& recipients, int kind) {
 
 class Writer {
  public:
+  // Creates the file at PATH for SPEC; throws PstWriteError when it cannot.
   Writer(const MailboxSpec& spec, const std::filesystem::path& path) : spec_(spec), ndb_(path, spec.encoding) {
     // The store's unique id: stable for a given store name, no clock.
     std::uint64_t h1 = 0xCBF29CE484222325ull, h2 = 0x84222325CBF29CE4ull;
@@ -128,6 +132,7 @@ class Writer {
     names_.Id(kPsetidCommon, 0x8502);
   }
 
+  // Writes the whole mailbox and finishes the file; returns its figures.
   WriteStats Run() {
     // The folder tree as stored: root -> IPM subtree (deleted items first),
     // search root and spam search folder.
@@ -177,6 +182,8 @@ class Writer {
   }
 
  private:
+  // Gives every folder below FOLDER its node index (depth first, in order)
+  // and notes the folder of role "sent".
   void AssignIds(const FolderSpec& folder) {
     for (const FolderSpec& child : folder.children) {
       if (!folder_index_.count(&child)) folder_index_[&child] = ++rgnid_[kNidTypeNormalFolder];
@@ -185,6 +192,7 @@ class Writer {
     }
   }
 
+  // The entry id of node NID in this store: flags, store uid, node id.
   Bytes EntryId(std::uint32_t nid) const {
     Bytes b(4, 0);
     b.insert(b.end(), uid_.begin(), uid_.end());
@@ -423,6 +431,7 @@ class Writer {
     return WritePropertyContext(ndb_, p, subs);
   }
 
+  // Writes node NID as a table of COLUMNS without rows.
   void WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& columns) {
     Subnodes subs;
     TableWriter table(ndb_, columns, subs);
@@ -430,6 +439,7 @@ class Writer {
     ndb_.AddNode(NodeEntry{nid, bid, subs.Write(ndb_), 0});
   }
 
+  // Writes the table templates every PST holds.
   void WriteTemplates() {
     WriteEmptyTable(kNidHierarchyTemplate, kHierarchyColumns);
     WriteEmptyTable(kNidContentsTemplate, kContentsColumns);
@@ -439,6 +449,7 @@ class Writer {
     WriteEmptyTable(kNidRecipientTable, kRecipientColumns);
   }
 
+  // Writes the message store node.
   void WriteStore() {
     PropMap p;
     p[0x0FF9] = PropValue::Binary(Bytes(uid_.begin(), uid_.end()));

@@ -20,6 +20,7 @@
 
 namespace {
 
+// Prints the usage; returns the exit status for a wrong command line.
 int Usage() {
   std::cerr << "usage: pstgen [--encoding none|compressible] DESCRIPTION.json OUT.pst\n"
                "       pstgen [--encoding ...] --sample OUT.pst\n"

@@ -7,6 +7,7 @@
 namespace norvexa::pstgen {
 namespace {
 
+// One step of the splitmix64 mixer: a well-spread 64-bit value of X.
 std::uint64_t SplitMix(std::uint64_t x) {
   x += 0x9E3779B97F4A7C15ull;
   x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -14,6 +15,7 @@ std::uint64_t SplitMix(std::uint64_t x) {
   return x ^ (x >> 31);
 }
 
+// Contact field names and property ids, in the store access's order.
 const std::vector<std::pair<std::string, std::uint16_t>>& ContactFields() {
   static const std::vector<std::pair<std::string, std::uint16_t>> fields = {
       {"FirstName", 0x3A06},      {"MiddleName", 0x3A44},     {"LastName", 0x3A11},

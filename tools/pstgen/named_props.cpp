@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::uint32_t kBucketCount = 251;
 
+// The GUID {DATA1-0000-0000-C000-000000000046} in its on-disk byte order.
 Guid MapiGuid(std::uint32_t data1) {
   // {XXXXXXXX-0000-0000-C000-000000000046}
   Guid g{};

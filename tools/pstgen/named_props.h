@@ -38,6 +38,8 @@ class NamedProps {
     std::uint32_t lid;
     std::string name;
   };
+  // The id of E, registering it on first use; throws PstWriteError past
+  // the 32,766 ids the format has.
   std::uint16_t Register(Entry e);
   std::vector<Entry> entries_;
   std::map<std::tuple<Guid, bool, std::uint32_t, std::string>, std::uint16_t> ids_;

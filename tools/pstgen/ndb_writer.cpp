@@ -10,10 +10,13 @@ namespace {
 
 constexpr std::uint16_t kBlockRefCount = 2;
 
+// V rounded up to a multiple of A.
 std::uint64_t AlignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
 
+// File offset of the AMap page of REGION.
 std::uint64_t RegionStart(std::uint64_t region) { return kFirstAMap + region * kAMapCoverage; }
 
+// Which map pages region R holds besides its AMap.
 bool HasPMap(std::uint64_t r) { return r % 8 == 0; }
 bool HasFMap(std::uint64_t r) { return r >= 128 && (r - 128) % 496 == 0; }
 bool HasFPMap(std::uint64_t r) { return r >= 8192 && (r - 8192) % 31744 == 0; }
@@ -26,6 +29,7 @@ std::uint64_t FirstDataOffset(std::uint64_t r) {
   return kPageSize;
 }
 
+// A new anonymous temporary file; throws PstWriteError when none can be made.
 std::FILE* OpenSpill() {
   std::FILE* f = std::tmpfile();
   if (!f) throw PstWriteError("cannot create a temporary file for the B-tree entries");

@@ -78,17 +78,29 @@ class NdbWriter {
     std::uint64_t ib;
   };
 
+  // Reserves SIZE bytes at a multiple of ALIGN, moving to the next AMap
+  // region (and writing the finished region's AMap) when they do not fit.
   std::uint64_t Allocate(std::uint64_t size, std::uint64_t align);
+  // Starts region REGION: marks and writes its PMap/FMap/FPMap pages.
   void OpenRegion(std::uint64_t region);
+  // Writes the current region's AMap and records its free space.
   void CloseRegion();
+  // Sets the AMap bits of SIZE bytes at IB in the current region.
   void MarkAllocated(std::uint64_t ib, std::uint64_t size);
+  // Writes SIZE bytes at file offset IB; throws PstWriteError on failure.
   void WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size);
+  // Writes a map page (AMap, PMap, FMap, FPMap) holding BITS at IB.
   void WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits);
+  // Allocates and writes one B-tree page of COUNT entries; returns its
+  // reference, keyed by FIRST_KEY.
   PageRef WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::uint8_t cb_entry,
                          std::uint8_t max_entries, const Bytes& entries, std::size_t count,
                          std::uint64_t first_key);
+  // Writes the intermediate levels above LEVEL_REFS; returns the root.
   PageRef BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> level_refs, std::uint8_t level);
+  // Writes the header with its CRCs at offset 0.
   void WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const PageRef& nbt, const PageRef& bbt);
+  // Appends SIZE bytes to spill file F; throws PstWriteError on failure.
   static void SpillWrite(std::FILE* f, const void* data, std::size_t size);
 
   QFile file_;
