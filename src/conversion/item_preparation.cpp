@@ -4,8 +4,7 @@
 #include "conversion/attachment_staging.h"
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
-
-#include <QLocale>
+#include "writers/date_text.h"
 
 #include <exception>
 #include <optional>
@@ -30,11 +29,12 @@ auto ReadOr(std::vector<std::string>& problems, const char* what, Read read) -> 
   }
 }
 
-// The date of WHEN as text in the system's short regional date format; ""
+// The date of WHEN as text in the system's regional date format, its year
+// in four digits so that a birthday in 1925 does not come back as 2025; ""
 // when there is no date.
 std::string RegionalDate(const std::optional<QDateTime>& when) {
   if (!when || !when->isValid()) return std::string();
-  return QLocale::system().toString(when->date(), QLocale::ShortFormat).toStdString();
+  return writers::RegionalDateText(when->date());
 }
 
 // Deletes the staged files of the current item when it goes out of scope, so
