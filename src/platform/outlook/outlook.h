@@ -9,7 +9,9 @@
 //
 // Lifetimes: every object may outlive the object it came from (the store file
 // stays open as long as any object of that store is alive), but each is meant
-// to be released as soon as its step is done.
+// to be released as soon as its step is done. The most recently opened store
+// file also stays open after its last object goes, until another file is
+// opened or ReleaseCachedStores() is called.
 #pragma once
 
 #include <QDateTime>
@@ -134,7 +136,18 @@ class Store {
 
 // Opens the store file at PATH directly. Throws OutlookError naming the file
 // and the reason when it is missing, not a store, or damaged beyond reading.
+// Every way of opening a store comes here. The open file is shared across
+// sessions: while any object uses a file, opening the same file again
+// (same path, unchanged on disk) reuses it, and the most recently opened
+// file stays open after its last object goes, so that the next session on
+// it does not read it again. A file changed or replaced on disk is opened
+// anew.
 std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path);
+
+// Closes the store file kept open for the next session (see OpenStoreFile)
+// and gives back its memory, which grows with the number of items in the
+// file. Files that objects still use stay open until those objects go.
+void ReleaseCachedStores();
 
 // ---------------------------------------------------------------------------
 // Folder

@@ -28,12 +28,15 @@ std::string PathUtf8(const std::filesystem::path& path);
 // The innermost reason libpff gives in ERROR ("" for null); frees ERROR.
 std::string TakeReason(libpff_error_t* error);
 
-// An open store file (read-only) and what is read once per file.
+// An open store file (read-only) and what is read once per file. One File
+// serves every session that opens the same file (see pff_file_cache.h);
+// like libpff itself, it is meant for one thread at a time.
 class File {
  public:
-  // Opens the store at PATH. Throws OutlookError naming the file and the
-  // reason when it is missing, a folder, empty, not a store, or damaged so
-  // that its indexes or its message store cannot be read.
+  // Opens the store at PATH, always anew (OpenSharedFile reuses open ones).
+  // Throws OutlookError naming the file and the reason when it is missing,
+  // a folder, empty, not a store, or damaged so that its indexes or its
+  // message store cannot be read.
   static std::shared_ptr<File> Open(const std::filesystem::path& path);
 
   ~File();

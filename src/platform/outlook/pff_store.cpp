@@ -2,6 +2,7 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/pff_objects.h"
 
+#include "platform/outlook/pff_file_cache.h"
 #include "platform/outlook/text_codec.h"
 
 #include <cstdio>
@@ -9,7 +10,7 @@
 namespace norvexa::outlook {
 
 std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path) {
-  return std::make_unique<pff::PffStore>(pff::File::Open(path));
+  return std::make_unique<pff::PffStore>(pff::OpenSharedFile(path));
 }
 
 namespace pff {

@@ -1,0 +1,37 @@
+// Process-wide sharing of open store files.
+//
+// Opening a store file with libpff builds libpff's tree of every item in the
+// file, which costs time quadratic in the number of items and memory linear
+// in it. The program opens the same file several times in one sitting (the
+// store list, the folder tree, then the conversion run, each through its own
+// session), so the open file is shared: every opening of an unchanged file
+// while some object still uses it gets that same file, and the most recently
+// opened file stays open after its last user lets go, for the next session.
+#pragma once
+
+#include "platform/outlook/pff_handles.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace norvexa::outlook::pff {
+
+// The open store file at PATH: the one already open when the same file,
+// unchanged, is open (in use, or kept from the last opening), else a newly
+// opened one (File::Open), which is then kept open in place of the one kept
+// before. The same file means the same absolute path as named, the same
+// canonical path, size and last-write time; a file rewritten or replaced on
+// disk is opened anew (objects of the old one keep reading the old one).
+// Throws what File::Open throws; a file that fails to open is not kept.
+std::shared_ptr<File> OpenSharedFile(const std::filesystem::path& path);
+
+// Lets go of the file kept open for reuse. Files still used by some object
+// stay open until that object goes, and are still shared meanwhile.
+void ReleaseSharedFiles();
+
+// How many times a store file was really opened through OpenSharedFile
+// since the process started (openings that reused an open file excluded).
+std::uint64_t StoreFileOpenCount();
+
+}  // namespace norvexa::outlook::pff
