@@ -73,8 +73,8 @@ bool frmMain::ShowMailboxFolders() {
 void frmMain::ShowPstFolders(const std::string& /*store_id*/) {
   YieldToMessageLoop();
   CmdStartConversion->setEnabled(false);
-  source::RemoveAllNodes(OutlookFoldersTree);
   if (!CurrentStore) throw outlook::OutlookError("no store is open to show");
+  source::RemoveAllNodes(OutlookFoldersTree);
   FillTree(OutlookFoldersTree, *SmallIcons, *CurrentStore);
   FinishTree(OutlookFoldersTree);
 }

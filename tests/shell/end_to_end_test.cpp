@@ -164,7 +164,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_TRUE(w.CmdStartConversion->isEnabled());
     ASSERT_GE(source::NodeCount(w.OutlookFoldersTree), 2);
     bool saw_save_window = false;
-    testing::OnNextModal([&](QWidget* modal) {
+    const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
       auto* save = qobject_cast<conversion::frmSave*>(modal);
       if (!save) {
         modal->close();

@@ -33,7 +33,7 @@ struct SaveWindowState {
 // comes up, lets TWEAK change it, then closes it.
 SaveWindowState PressStart(frmMain& w, std::function<void(conversion::frmSave*)> tweak = {}) {
   SaveWindowState state;
-  testing::OnNextModal([&state, tweak](QWidget* modal) {
+  const auto watch_modal = testing::OnNextModal([&state, tweak](QWidget* modal) {
     auto* save = qobject_cast<conversion::frmSave*>(modal);
     if (!save) {
       modal->close();

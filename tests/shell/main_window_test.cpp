@@ -146,7 +146,7 @@ TEST(MainWindow, AboutIsModalOverTheMainWindow) {
   QString title;
   QWidget* owner = nullptr;
   bool is_about = false;
-  testing::OnNextModal([&](QWidget* modal) {
+  const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
     title = modal->windowTitle();
     owner = modal->parentWidget();
     is_about = qobject_cast<frmAbout*>(modal) != nullptr;

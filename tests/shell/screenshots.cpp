@@ -90,7 +90,7 @@ int Render(const fs::path& out_dir) {
   // yields, once the progress shows the second item of a folder.
   bool grabbed = false;
   services.folders.push_back(QString::fromStdString(out.string()));
-  testing::OnNextModal([&](QWidget* modal) {
+  const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
     auto* save = qobject_cast<conversion::frmSave*>(modal);
     if (!save) {
       modal->close();

@@ -5,9 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
-
-#include <memory>
 
 namespace norvexa::testing {
 
@@ -29,23 +26,22 @@ std::filesystem::path WriteProfile(const std::filesystem::path& path, const std:
   return WriteFile(path, text);
 }
 
-void OnNextModal(std::function<void(QWidget*)> action) {
-  auto timer = std::make_shared<QElapsedTimer>();
-  timer->start();
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [action, timer, poll]() {
+std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget*)> action) {
+  auto timer = std::make_unique<QTimer>();
+  timer->setInterval(10);
+  QTimer* raw = timer.get();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QObject::connect(raw, &QTimer::timeout, raw, [raw, action, elapsed]() {
     if (QWidget* modal = QApplication::activeModalWidget()) {
+      raw->stop();
       action(modal);
-      *poll = nullptr;  // break the cycle
-      return;
+    } else if (elapsed.elapsed() > 5000) {
+      raw->stop();
     }
-    if (timer->elapsed() < 5000) {
-      QTimer::singleShot(10, *poll);
-    } else {
-      *poll = nullptr;
-    }
-  };
-  QTimer::singleShot(0, *poll);
+  });
+  timer->start();
+  return timer;
 }
 
 }  // namespace norvexa::testing

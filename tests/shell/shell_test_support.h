@@ -4,10 +4,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,8 +33,9 @@ class ProfileGuard {
 std::filesystem::path WriteProfile(const std::filesystem::path& path, const std::vector<std::filesystem::path>& files);
 
 // Runs ACTION on the first modal window that comes up once the event loop
-// runs (polling for up to 5 s); ACTION must close it.
-void OnNextModal(std::function<void(QWidget*)> action);
+// runs (polling for up to 5 s); ACTION must close it. Watching stops when
+// the returned timer is destroyed, so keep it until the modal call returns.
+[[nodiscard]] std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget*)> action);
 
 }  // namespace norvexa::testing
 
