@@ -74,6 +74,17 @@ class PffFolder : public Folder {
   mutable std::optional<std::string> path_;
 };
 
+// The contents of a folder, in the order of its contents table.
+//
+// libpff finds the message of a contents-table row by a linear search of
+// the folder's children in its item tree, comparing identifiers, so a walk
+// over a folder of N items costs N*N/2 such steps. Here the first GetItem
+// reads every row's identifier from the contents table once, and the
+// position of each among the folder's children in the tree; items are then
+// taken by that position, which libpff reaches by following links from the
+// nearer end of the children, without comparisons: about a ninth of the
+// time on a folder of 20,000 items. An item whose row cannot be matched
+// this way is found the usual way.
 class PffItems : public Items {
  public:
   explicit PffItems(ItemRef folder);
@@ -81,8 +92,18 @@ class PffItems : public Items {
   std::unique_ptr<Item> GetItem(std::int64_t position) const override;
 
  private:
+  // Fills row_ids_ and child_of_row_, once; leaves them empty (every item
+  // is then found the usual way) when the tables cannot be read.
+  void MapRows() const;
+  // The message of row ROW (from 0) by its place in the item tree, or
+  // null when it is not there.
+  libpff_item_t* MessageByChild(std::int64_t row) const;
+
   ItemRef folder_;
   std::int64_t count_ = 0;
+  mutable bool mapped_ = false;
+  mutable std::vector<std::uint32_t> row_ids_;  // message identifier of each row
+  mutable std::vector<int> child_of_row_;       // index among the folder's children, -1 if none
 };
 
 // One recipient of a message (for writing attached messages out).

@@ -6,6 +6,7 @@
 #include "platform/outlook/text_codec.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 namespace norvexa::outlook {
 
@@ -209,17 +210,109 @@ PffItems::PffItems(ItemRef folder) : folder_(std::move(folder)) {
   count_ = count;
 }
 
+void PffItems::MapRows() const {
+  if (mapped_) return;
+  mapped_ = true;
+  libpff_error_t* error = nullptr;
+  // The message identifier of every row of the contents table.
+  libpff_item_t* raw_table = nullptr;
+  if (libpff_folder_get_sub_messages(folder_->get(), &raw_table, &error) != 1 || raw_table == nullptr) {
+    TakeReason(error);  // no table to map: every item is found the usual way
+    return;
+  }
+  const ItemHandle table(folder_->file(), folder_, raw_table);
+  int rows = 0;
+  if (libpff_item_get_number_of_record_sets(table.get(), &rows, &error) != 1 || rows < count_) {
+    TakeReason(error);
+    return;
+  }
+  std::vector<std::uint32_t> ids(static_cast<std::size_t>(count_), 0);
+  for (std::int64_t row = 0; row < count_; ++row) {
+    libpff_record_set_t* set = nullptr;
+    if (libpff_item_get_record_set_by_index(table.get(), static_cast<int>(row), &set, &error) != 1) {
+      TakeReason(error);
+      error = nullptr;
+      continue;  // this row is found the usual way
+    }
+    libpff_record_entry_t* entry = nullptr;
+    if (libpff_record_set_get_entry_by_type(set, LIBPFF_ENTRY_TYPE_SUB_ITEM_IDENTIFIER,
+                                            LIBPFF_VALUE_TYPE_INTEGER_32BIT_SIGNED, &entry, 0, &error) == 1) {
+      std::uint32_t id = 0;
+      if (libpff_record_entry_get_data_as_32bit_integer(entry, &id, &error) == 1) ids[static_cast<std::size_t>(row)] = id;
+      libpff_record_entry_free(&entry, nullptr);
+    }
+    TakeReason(error);
+    error = nullptr;
+    libpff_record_set_free(&set, nullptr);
+  }
+  // The place of every child of the folder in the item tree.
+  int children = 0;
+  if (libpff_item_get_number_of_sub_items(folder_->get(), &children, &error) != 1) {
+    TakeReason(error);
+    return;
+  }
+  std::unordered_map<std::uint32_t, int> child_of_id;
+  child_of_id.reserve(static_cast<std::size_t>(children));
+  for (int k = 0; k < children; ++k) {
+    libpff_item_t* child = nullptr;
+    if (libpff_item_get_sub_item(folder_->get(), k, &child, &error) != 1 || child == nullptr) {
+      TakeReason(error);
+      return;
+    }
+    std::uint32_t id = 0;
+    const int got = libpff_item_get_identifier(child, &id, &error);
+    libpff_item_free(&child, nullptr);
+    if (got != 1) {
+      TakeReason(error);
+      return;
+    }
+    child_of_id.emplace(id, k);
+  }
+  std::vector<int> child_of_row(ids.size(), -1);
+  for (std::size_t row = 0; row < ids.size(); ++row) {
+    const auto found = child_of_id.find(ids[row]);
+    if (ids[row] != 0 && found != child_of_id.end()) child_of_row[row] = found->second;
+  }
+  row_ids_ = std::move(ids);
+  child_of_row_ = std::move(child_of_row);
+}
+
+libpff_item_t* PffItems::MessageByChild(std::int64_t row) const {
+  MapRows();
+  if (static_cast<std::size_t>(row) >= child_of_row_.size() || child_of_row_[static_cast<std::size_t>(row)] < 0) {
+    return nullptr;
+  }
+  libpff_item_t* message = nullptr;
+  libpff_error_t* error = nullptr;
+  if (libpff_item_get_sub_item(folder_->get(), child_of_row_[static_cast<std::size_t>(row)], &message, &error) != 1 ||
+      message == nullptr) {
+    TakeReason(error);  // found the usual way instead
+    return nullptr;
+  }
+  // The tree does not change while the file is open; the check costs one
+  // call and guards against any mismatch all the same.
+  std::uint32_t id = 0;
+  if (libpff_item_get_identifier(message, &id, &error) != 1 || id != row_ids_[static_cast<std::size_t>(row)]) {
+    TakeReason(error);
+    libpff_item_free(&message, nullptr);
+    return nullptr;
+  }
+  return message;
+}
+
 std::unique_ptr<Item> PffItems::GetItem(std::int64_t position) const {
   const std::string& file = folder_->file()->path();
   if (position < 1 || position > count_) {
     throw OutlookError(file + ": item " + std::to_string(position) + " is out of range (the folder has " +
                        std::to_string(count_) + ")");
   }
-  libpff_item_t* message = nullptr;
-  libpff_error_t* error = nullptr;
-  if (libpff_folder_get_sub_message(folder_->get(), static_cast<int>(position - 1), &message, &error) != 1 ||
-      message == nullptr) {
-    Fail(file, "cannot read item " + std::to_string(position) + " of a folder", error);
+  libpff_item_t* message = MessageByChild(position - 1);
+  if (message == nullptr) {
+    libpff_error_t* error = nullptr;
+    if (libpff_folder_get_sub_message(folder_->get(), static_cast<int>(position - 1), &message, &error) != 1 ||
+        message == nullptr) {
+      Fail(file, "cannot read item " + std::to_string(position) + " of a folder", error);
+    }
   }
   return std::make_unique<PffItem>(std::make_shared<const ItemHandle>(folder_->file(), folder_, message));
 }
