@@ -15,6 +15,16 @@
 namespace norvexa::conversion {
 namespace {
 
+// True when ITEM's class is exactly "IPM.DistList"; an unreadable class
+// counts as not.
+bool IsDistributionList(const outlook::Item& item) {
+  try {
+    return item.MessageClass() == "IPM.DistList";
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 std::string Join(const std::vector<std::string>& parts) {
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
@@ -160,7 +170,7 @@ void ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
   }
 
   if (message_class == "IPM.Contact") {
-    ContactLoop(*folder, pieces.folder_name);
+    ItemLoop(*folder, pieces.folder_name, Kind::Contact);
   } else if (message_class == "IPM.Note") {
     ItemLoop(*folder, pieces.folder_name, Kind::Mail);
   } else if (message_class == "IPM.Appointment") {
@@ -172,49 +182,13 @@ void ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
   }
 }
 
-void ConversionRun::ContactLoop(const outlook::Folder& folder, const std::string& folder_name) {
-  report_.BeginFolder(folder_name);
-  std::unique_ptr<outlook::Items> items;
-  std::int64_t count = 0;
-  try {
-    items = folder.GetItems();
-    count = items->Count();
-  } catch (const std::exception& e) {
-    report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what());
-    return;
-  }
-
-  std::int64_t ordinal = 1;
-  for (std::int64_t position = 1; position <= count; ++position, ++ordinal) {
-    std::unique_ptr<outlook::Item> item;
-    try {
-      item = items->GetItem(position);
-    } catch (const std::exception& e) {
-      report_.ItemFailed("item " + std::to_string(position), std::string("could not be read: ") + e.what());
-      view_.Yield();
-      continue;
-    }
-    // Exactly "IPM.DistList" is a group; any other class, or none that can
-    // be read, is a person.
-    std::string message_class;
-    try {
-      message_class = item->MessageClass();
-    } catch (const std::exception&) {
-      message_class.clear();
-    }
-    ItemContext context{*items, ordinal, folder_name, view_, *staging_, new_database_};
-    const ItemOutcome outcome =
-        message_class == "IPM.DistList" ? PrepareGroup(*item, context) : PrepareContact(*item, context);
-    if (outcome.Copied()) {
-      report_.ItemCopied();
-    } else {
-      report_.ItemFailed(outcome.label, Join(outcome.problems));
-    }
-    item.reset();
-    view_.Yield();
-  }
-}
-
+// Walks the items of FOLDER in collection order and hands each to the
+// preparation for KIND. In a contact folder an item of class exactly
+// "IPM.DistList" is a group and any other item (whatever its class, or one
+// whose class cannot be read) a person; in the other folders every item is
+// taken as the folder's kind. After each item the run yields once and lets
+// the item go. Items that cannot be fetched or copied are reported; the walk
+// goes on with the next one.
 void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind) {
   report_.BeginFolder(folder_name);
   std::unique_ptr<outlook::Items> items;
@@ -240,6 +214,9 @@ void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
     ItemContext context{*items, ordinal, folder_name, view_, *staging_, new_database_};
     ItemOutcome outcome;
     switch (kind) {
+      case Kind::Contact: outcome = IsDistributionList(*item) ? PrepareGroup(*item, context)
+                                                               : PrepareContact(*item, context);
+        break;
       case Kind::Mail: outcome = PrepareMail(*item, context); break;
       case Kind::Calendar: outcome = PrepareCalendar(*item, context); break;
       case Kind::Task: outcome = PrepareTask(*item, context); break;

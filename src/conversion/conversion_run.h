@@ -70,12 +70,11 @@ class ConversionRun {
   const RunReport& Report() const { return report_; }
 
  private:
-  enum class Kind { Mail, Calendar, Task };
+  enum class Kind { Contact, Mail, Calendar, Task };
 
   // Shows TEXT in a warning box titled "Norvexa"; returns Stopped.
   RunEnd Stop(const std::string& text);
   void FolderStep(const outlook::Store& store, const std::string& reference);
-  void ContactLoop(const outlook::Folder& folder, const std::string& folder_name);
   void ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind);
 
   RunView& view_;
