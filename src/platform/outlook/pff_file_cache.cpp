@@ -69,6 +69,10 @@ class SharedFiles {
         }
       }
     }
+    // Another file is opened: the kept one goes first (unless others still
+    // use it), so that two item trees are not held at once for its sake.
+    // A file that cannot even be examined (missing) leaves it kept.
+    if (keyed) kept_.reset();
     std::shared_ptr<File> file = File::Open(path);
     ++opens_;
     if (keyed) {

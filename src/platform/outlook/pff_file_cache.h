@@ -20,7 +20,7 @@ namespace norvexa::outlook::pff {
 // The open store file at PATH: the one already open when the same file,
 // unchanged, is open (in use, or kept from the last opening), else a newly
 // opened one (File::Open), which is then kept open in place of the one kept
-// before. The same file means the same absolute path as named, the same
+// before (let go before the opening starts). The same file means the same absolute path as named, the same
 // canonical path, size and last-write time; a file rewritten or replaced on
 // disk is opened anew (objects of the old one keep reading the old one).
 // Throws what File::Open throws; a file that fails to open is not kept.
