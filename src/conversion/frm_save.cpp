@@ -127,6 +127,15 @@ void frmSave::OptNewNSF_Click() {
   CmdNewNSF->setEnabled(true);
 }
 
+void frmSave::PrepareForNewDatabase() {
+  OptExistingNSF->setChecked(false);
+  txtExNSFFileName->setEnabled(false);
+  CmdExistingNSF->setEnabled(false);
+  OptNewNSF->setChecked(true);
+  txtNSFFileName->setEnabled(true);
+  CmdNewNSF->setEnabled(true);
+}
+
 void frmSave::OptExistingNSF_Click() {
   txtExNSFFileName->setEnabled(true);
   CmdExistingNSF->setEnabled(true);

@@ -52,6 +52,10 @@ class frmSave : public QDialog, public RunView {
   // The option handlers: enable the controls of the chosen target, disable
   // the other's.
   void OptNewNSF_Click();
+  // Sets the window up for a new target database before it is shown, in
+  // this order: the existing-file option off, its text box and button
+  // disabled, the new-database option on, its text box and button enabled.
+  void PrepareForNewDatabase();
   void OptExistingNSF_Click();
 
   // The choosers: the folder browser (new database) and the open-file

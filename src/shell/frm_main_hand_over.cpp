@@ -26,12 +26,7 @@ void frmMain::CmdStartConversion_Click() {
 
   // Every showing loads the window afresh; closing it unloads it.
   if (!SaveWindow) SaveWindow = new conversion::frmSave(this);
-  SaveWindow->OptExistingNSF->setChecked(false);
-  SaveWindow->txtExNSFFileName->setEnabled(false);
-  SaveWindow->CmdExistingNSF->setEnabled(false);
-  SaveWindow->OptNewNSF->setChecked(true);
-  SaveWindow->txtNSFFileName->setEnabled(true);
-  SaveWindow->CmdNewNSF->setEnabled(true);
+  SaveWindow->PrepareForNewDatabase();
   SaveWindow->exec();
   delete SaveWindow.data();
 }

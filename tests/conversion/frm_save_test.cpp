@@ -16,16 +16,6 @@
 namespace norvexa::conversion {
 namespace {
 
-// Prepares the window as the folder selection does before showing it.
-void PrepareForNewDatabase(frmSave& form) {
-  form.OptExistingNSF->setChecked(false);
-  form.txtExNSFFileName->setEnabled(false);
-  form.CmdExistingNSF->setEnabled(false);
-  form.OptNewNSF->setChecked(true);
-  form.txtNSFFileName->setEnabled(true);
-  form.CmdNewNSF->setEnabled(true);
-}
-
 bool RunStarted(const testing::ScriptedServices& services) {
   // Started against a store that cannot be opened: the run says so.
   return !services.messages.empty() && services.messages.back().title == "Norvexa" &&
@@ -56,7 +46,7 @@ TEST(SaveWindow, StartsWithItsCaptionsAndNothingToPress) {
 
 TEST(SaveWindow, OptionsEnableTheirOwnGroupOnly) {
   frmSave form;
-  PrepareForNewDatabase(form);
+  form.PrepareForNewDatabase();
   form.OptExistingNSF->click();
   EXPECT_TRUE(form.OptExistingNSF->isChecked());
   EXPECT_FALSE(form.OptNewNSF->isChecked());
@@ -95,7 +85,7 @@ TEST(SaveWindow, ChoosingAFolderStartsTheRunAndCancellingStartsNothing) {
   Global::SelectedStoreId = "no-such-store";
   Global::SelectedFolders = {"x#y"};
   frmSave form;
-  PrepareForNewDatabase(form);
+  form.PrepareForNewDatabase();
 
   // Cancelled: the box keeps its text, the path is emptied, nothing runs.
   form.txtNSFFileName->setText("/earlier");
@@ -123,7 +113,7 @@ TEST(SaveWindow, ChoosingAFileStartsTheRunAndCancellingClearsTheChoice) {
   testing::ScriptedServices services;
   Global::SelectedStoreId = "no-such-store";
   frmSave form;
-  PrepareForNewDatabase(form);
+  form.PrepareForNewDatabase();
   form.OptExistingNSF->click();
 
   services.open_file_names.push_back("/some/where/mail.nsf");

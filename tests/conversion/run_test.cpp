@@ -47,15 +47,6 @@ class TestView final : public RunView {
   QWidget* MessageOwner() override { return nullptr; }
 };
 
-void PrepareForNewDatabase(frmSave& form) {
-  form.OptExistingNSF->setChecked(false);
-  form.txtExNSFFileName->setEnabled(false);
-  form.CmdExistingNSF->setEnabled(false);
-  form.OptNewNSF->setChecked(true);
-  form.txtNSFFileName->setEnabled(true);
-  form.CmdNewNSF->setEnabled(true);
-}
-
 // Items per kind of folder among REFERENCES of the store at PATH.
 struct Expected {
   std::size_t mail_database = 0;  // mail, calendar, task items
@@ -106,7 +97,7 @@ TEST(Run, NewDatabaseReceivesEveryItemAndStagedFilesAreGone) {
   Global::SelectedFolders.push_back("   ");
 
   frmSave form;
-  PrepareForNewDatabase(form);
+  form.PrepareForNewDatabase();
   const fs::path out = env.scratch() / "out";
   services.folders.push_back(QString::fromStdString(out.string()));
   form.CmdNewNSF->click();
@@ -221,7 +212,7 @@ TEST(Run, StepsBeforeWritingFailCleanlyAndKeepTheWindow) {
     Global::SelectedStoreId = store_id;
     Global::SelectedFolders = references;
     frmSave form;
-    PrepareForNewDatabase(form);
+    form.PrepareForNewDatabase();
     services.folders.push_back(QString::fromStdString(output));
     form.CmdNewNSF->click();
     EXPECT_NE(form.result(), QDialog::Accepted);
@@ -247,7 +238,7 @@ TEST(Run, StepsBeforeWritingFailCleanlyAndKeepTheWindow) {
     Global::SelectedStoreId = testing::StoreIdOf(pst);
     Global::SelectedFolders = references;
     frmSave form;
-    PrepareForNewDatabase(form);
+    form.PrepareForNewDatabase();
     form.OptExistingNSF->click();
     services.open_file_names.push_back(QString::fromStdString(file.string()));
     form.CmdExistingNSF->click();
@@ -274,7 +265,7 @@ TEST(Run, SecondStartIsIgnoredAndHashStaysInTheFolderName) {
   Global::SelectedFolders = {mail.substr(0, mail.find('#')) + "#Personal Folders\\C# and #2 "};
 
   frmSave form;
-  PrepareForNewDatabase(form);
+  form.PrepareForNewDatabase();
   form.OptExistingNSF->click();
   bool nested_tried = false;
   // Delivered at the run's first yield, as a click would be.
