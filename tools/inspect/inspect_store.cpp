@@ -2,13 +2,16 @@
 // item's values as the item preparation reads them) as one JSON object.
 #include "inspect.h"
 
+#include "platform/outlook/libpff/pff_objects.h"
 #include "platform/outlook/outlook.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <ostream>
+#include <streambuf>
 
 namespace norvexa::inspect {
 namespace {
@@ -27,6 +30,36 @@ QJsonValue Integer(const std::optional<std::int64_t>& value) {
   return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue(QJsonValue::Null);
 }
 
+// A stream buffer that hashes what is written to it.
+class HashingWriter : public std::streambuf {
+ public:
+  QString Hex() const { return QString::fromLatin1(hash_.result().toHex()); }
+
+ protected:
+  int_type overflow(int_type ch) override {
+    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+      const char c = traits_type::to_char_type(ch);
+      hash_.addData(QByteArrayView(&c, 1));
+    }
+    return traits_type::not_eof(ch);
+  }
+  std::streamsize xsputn(const char* data, std::streamsize size) override {
+    hash_.addData(QByteArrayView(data, static_cast<qsizetype>(size)));
+    return size;
+  }
+
+ private:
+  QCryptographicHash hash_{QCryptographicHash::Sha256};
+};
+
+// The SHA-256 of what saving ATTACHMENT writes, as hex.
+QString ContentHash(const Attachment& attachment) {
+  HashingWriter hash;
+  std::ostream sink(&hash);
+  static_cast<const pff::MapiAttachment&>(attachment).WriteTo(sink);
+  return hash.Hex();
+}
+
 // The item's attachments as name and size; a table that cannot be read
 // gives an "attachments_error" instead.
 void AddAttachments(const Item& item, QJsonObject& object) {
@@ -38,6 +71,7 @@ void AddAttachments(const Item& item, QJsonObject& object) {
       QJsonObject entry{{"name", Q(attachment->FileName())}};
       try {
         entry["size"] = static_cast<qint64>(attachment->Size());
+        entry["sha256"] = ContentHash(*attachment);
       } catch (const OutlookError& e) {
         entry["error"] = Q(e.what());
       }
@@ -162,9 +196,10 @@ void AddFolder(const Folder& folder, bool with_items, QJsonArray& folders) {
 
 }  // namespace
 
-int InspectStore(const std::string& file, bool with_items, std::ostream& out, std::ostream& err) {
+int InspectStore(const std::string& file, bool with_items, StoreReader reader, std::ostream& out, std::ostream& err) {
   try {
-    const auto store = OpenStoreFile(std::filesystem::path(std::u8string(file.begin(), file.end())));
+    const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+    const auto store = reader == StoreReader::Libpff ? libpff::OpenStore(path) : OpenStoreFile(path);
     QJsonArray folders;
     AddFolder(*store->IPMRootFolder(), with_items, folders);
     const QJsonObject result{{"name", Q(store->DisplayName())}, {"id", Q(store->StoreID())}, {"folders", folders}};

@@ -8,7 +8,7 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: norvexa-inspect store [--items] FILE\n"
+  std::cerr << "usage: norvexa-inspect store [--items] [--reader norvexa|libpff] FILE\n"
                "       norvexa-inspect nsf FILE\n";
   return 2;
 }
@@ -20,14 +20,23 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "store") {
     bool with_items = false;
+    auto reader = norvexa::inspect::StoreReader::Norvexa;
     std::string file;
     for (int i = 2; i < argc; ++i) {
-      if (std::strcmp(argv[i], "--items") == 0) with_items = true;
-      else if (file.empty()) file = argv[i];
-      else return Usage();
+      if (std::strcmp(argv[i], "--items") == 0) {
+        with_items = true;
+      } else if (std::strcmp(argv[i], "--reader") == 0 && i + 1 < argc) {
+        const std::string name = argv[++i];
+        if (name == "libpff") reader = norvexa::inspect::StoreReader::Libpff;
+        else if (name != "norvexa") return Usage();
+      } else if (file.empty()) {
+        file = argv[i];
+      } else {
+        return Usage();
+      }
     }
     if (file.empty()) return Usage();
-    return norvexa::inspect::InspectStore(file, with_items, std::cout, std::cerr);
+    return norvexa::inspect::InspectStore(file, with_items, reader, std::cout, std::cerr);
   }
   if (command == "nsf" && argc == 3) return norvexa::inspect::InspectNsf(argv[2], std::cout, std::cerr);
   return Usage();

@@ -1,7 +1,7 @@
 // Writing an Outlook item as an RFC 5322 / MIME message (see eml_writer.h).
 #include "platform/outlook/eml_writer.h"
 
-#include "platform/outlook/pff_objects.h"
+#include "platform/outlook/mapi_item.h"
 
 #include <QLocale>
 #include <QTimeZone>
@@ -129,7 +129,7 @@ std::streamsize CountingWriter::xsputn(const char*, std::streamsize size) {
   return size;
 }
 
-void WriteEml(const PffItem& message, std::ostream& out, int depth) {
+void WriteEml(const MapiItem& message, std::ostream& out, int depth) {
   // Headers.
   const std::string sender = Mailbox(message.SenderName(), message.SenderSmtpAddress());
   if (!sender.empty()) out << "From: " << sender << "\r\n";
@@ -173,7 +173,7 @@ void WriteEml(const PffItem& message, std::ostream& out, int depth) {
   }
   for (std::int64_t k = 1; k <= count; ++k) {
     const std::unique_ptr<Attachment> base = attachments->GetAttachment(k);
-    const auto& attachment = static_cast<const PffAttachment&>(*base);
+    const auto& attachment = static_cast<const MapiAttachment&>(*base);
     const std::string name = attachment.FileName();
     out << "\r\n--" << boundary << "\r\n";
     if (attachment.IsItem()) {

@@ -9,14 +9,14 @@
 
 namespace norvexa::outlook::pff {
 
-class PffItem;
+class MapiItem;
 
 // Writes MESSAGE to OUT: From, To, Cc, Date and Subject headers, the plain
 // body, and each attachment of the message as a MIME part (files in
 // base64, attached items as nested messages). Lines end in CRLF. DEPTH
 // keeps the boundaries of nested messages apart. Throws OutlookError when a
 // part cannot be read.
-void WriteEml(const PffItem& message, std::ostream& out, int depth = 0);
+void WriteEml(const MapiItem& message, std::ostream& out, int depth = 0);
 
 // A stream buffer that writes everything put into it to OUT in base64,
 // 76 characters a line. Finish() writes the tail; the destructor does not.

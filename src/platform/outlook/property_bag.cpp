@@ -1,7 +1,6 @@
 // One-pass property index of a stored object (see property_bag.h).
 #include "platform/outlook/property_bag.h"
 
-#include "platform/outlook/pff_handles.h"
 #include "platform/outlook/text_codec.h"
 
 #include <QTimeZone>
@@ -80,70 +79,8 @@ std::optional<QDateTime> FromFiletime(std::uint64_t filetime) {
   return QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc()).toLocalTime();
 }
 
-PropertyBag::PropertyBag(libpff_item_t* item, int set_index, std::string file, int store_codepage)
-    : file_(std::move(file)), codepage_(store_codepage) {
-  libpff_error_t* error = nullptr;
-  libpff_record_set_t* set = nullptr;
-  if (libpff_item_get_record_set_by_index(item, set_index, &set, &error) != 1) {
-    Fail(file_, "cannot read the properties of an item", error);
-  }
-  int count = 0;
-  if (libpff_record_set_get_number_of_entries(set, &count, &error) != 1) {
-    libpff_record_set_free(&set, nullptr);
-    Fail(file_, "cannot read the properties of an item", error);
-  }
-  entries_.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    Entry e;
-    uint32_t entry_type = 0;
-    uint32_t value_type = 0;
-    if (libpff_record_set_get_entry_by_index(set, i, &e.entry, &error) != 1 || e.entry == nullptr) {
-      libpff_record_set_free(&set, nullptr);
-      Fail(file_, "cannot read a property of an item", error);
-    }
-    if (libpff_record_entry_get_entry_type(e.entry, &entry_type, &error) != 1 ||
-        libpff_record_entry_get_value_type(e.entry, &value_type, &error) != 1) {
-      // Table entries without a MAPI identifier carry nothing we read.
-      TakeReason(error);
-      error = nullptr;
-      continue;
-    }
-    e.id = static_cast<std::uint16_t>(entry_type);
-    e.type = static_cast<std::uint16_t>(value_type);
-    libpff_name_to_id_map_entry_t* named = nullptr;
-    if (e.id >= 0x8000 && libpff_record_entry_get_name_to_id_map_entry(e.entry, &named, &error) == 1 &&
-        named != nullptr) {
-      uint8_t kind = 0;
-      if (libpff_name_to_id_map_entry_get_type(named, &kind, &error) == 1 &&
-          libpff_name_to_id_map_entry_get_guid(named, e.guid.data(), e.guid.size(), &error) == 1) {
-        e.named = true;
-        if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
-          if (libpff_name_to_id_map_entry_get_number(named, &e.lid, &error) != 1) e.named = false;
-        } else {
-          e.by_string = true;
-          size_t size = 0;
-          if (libpff_name_to_id_map_entry_get_utf8_string_size(named, &size, &error) == 1 && size > 0 &&
-              size < 4096) {
-            std::string name(size, '\0');
-            if (libpff_name_to_id_map_entry_get_utf8_string(
-                    named, reinterpret_cast<uint8_t*>(name.data()), size, &error) == 1) {
-              name.resize(std::strlen(name.c_str()));
-              e.name = std::move(name);
-            }
-          }
-        }
-      }
-    }
-    if (error != nullptr) {
-      // A name-to-ID entry that cannot be read leaves the property unnamed;
-      // it is then found only by its stored identifier.
-      TakeReason(error);
-      error = nullptr;
-    }
-    entries_.push_back(std::move(e));
-  }
-  libpff_record_set_free(&set, nullptr);
-
+PropertyBag::PropertyBag(std::vector<Entry> entries, Reader reader, std::string file, int store_codepage)
+    : entries_(std::move(entries)), reader_(std::move(reader)), file_(std::move(file)), codepage_(store_codepage) {
   const Entry* cp = Find(0x3FFD);
   if (cp == nullptr) cp = Find(0x3FDE);
   if (const auto value = Integer(cp); value && *value > 0 && *value < 100000) codepage_ = static_cast<int>(*value);
@@ -189,17 +126,8 @@ const PropertyBag::Entry* PropertyBag::FindNamed(const Guid& set, const std::str
 }
 
 std::string PropertyBag::Bytes(const Entry* e) const {
-  if (e == nullptr) return std::string();
-  libpff_error_t* error = nullptr;
-  size_t size = 0;
-  if (libpff_record_entry_get_data_size(e->entry, &size, &error) != 1) {
-    Fail(file_, "cannot read a property value", error);
-  }
-  std::string data(size, '\0');
-  if (size > 0 && libpff_record_entry_get_data(e->entry, reinterpret_cast<uint8_t*>(data.data()), size, &error) != 1) {
-    Fail(file_, "cannot read a property value", error);
-  }
-  return data;
+  if (e == nullptr || !reader_) return std::string();
+  return reader_(*e);
 }
 
 std::string PropertyBag::Text(const Entry* e) const {

@@ -1,14 +1,15 @@
 // The properties of one stored object (message, folder, attachment,
-// recipient), indexed in one pass over its record set so that every later
-// lookup, ordinary or named, is a scan of a small array without libpff calls.
+// recipient), indexed once so that every later lookup, ordinary or named,
+// is a scan of a small array. The values themselves are read only when
+// asked for, through the reader the store gives the bag, so a large body or
+// attachment is never read for a lookup that does not need it.
 #pragma once
 
 #include "platform/outlook/outlook.h"
 
-#include "platform/outlook/pff.h"
-
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,17 +52,19 @@ class PropertyBag {
     Guid guid{};                // property set of a named property
     std::uint32_t lid = 0;      // number of a numerically named property
     std::string name;           // name of a string-named property (UTF-8)
-    libpff_record_entry_t* entry = nullptr;  // owned by the item
+    std::uint32_t slot = 0;     // what the reader knows the value by
   };
+  // Reads the raw bytes of an entry's value; throws OutlookError when the
+  // value is there but cannot be read.
+  using Reader = std::function<std::string(const Entry&)>;
 
   // An empty bag.
   PropertyBag() = default;
 
-  // Indexes record set SET_INDEX of ITEM. FILE names the store in errors.
-  // STORE_CODEPAGE decodes 8-bit texts when the object names no code page
-  // of its own (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID). ITEM must
-  // outlive the bag. Throws OutlookError when the record set is unreadable.
-  PropertyBag(libpff_item_t* item, int set_index, std::string file, int store_codepage);
+  // A bag of ENTRIES whose values READER reads. FILE names the store in
+  // errors. STORE_CODEPAGE decodes 8-bit texts when the object names no
+  // code page of its own (PR_MESSAGE_CODEPAGE, else PR_INTERNET_CPID).
+  PropertyBag(std::vector<Entry> entries, Reader reader, std::string file, int store_codepage);
 
   // The entry of ordinary property ID (any type), or null.
   const Entry* Find(std::uint16_t id) const;
@@ -98,6 +101,7 @@ class PropertyBag {
 
  private:
   std::vector<Entry> entries_;
+  Reader reader_;
   std::string file_;
   int codepage_ = 1252;
 };

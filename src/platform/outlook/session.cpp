@@ -2,7 +2,7 @@
 // identifier, and the property utility.
 #include "platform/outlook/outlook.h"
 
-#include "platform/outlook/pff_objects.h"
+#include "platform/outlook/mapi_item.h"
 #include "platform/outlook/text_codec.h"
 
 #include <QDir>

@@ -3,8 +3,7 @@
 // anew, and ReleaseCachedStores lets go of the kept file.
 #include "mailbox_writer.h"
 #include "platform/outlook/outlook.h"
-#include "platform/outlook/pff_file_cache.h"
-#include "platform/outlook/pff_objects.h"
+#include "platform/outlook/store_file_cache.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +55,7 @@ TEST(SharedStoreFiles, SessionsShareTheOpenFileUntilItChangesOrIsReleased) {
   WriteBox(pst, "First Box", "Alpha", 3);
   const fs::path profile = testing::WriteFile(scratch / "profile", pst.string() + "\n");
   ReleaseCachedStores();
-  const std::uint64_t before = pff::StoreFileOpenCount();
+  const std::uint64_t before = pst::StoreFileOpenCount();
 
   // The store list offers the store: one real opening for its name,
   // identifier and offer text together.
@@ -70,7 +69,7 @@ TEST(SharedStoreFiles, SessionsShareTheOpenFileUntilItChangesOrIsReleased) {
     id = store->StoreID();
     list.Logoff();
   }
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 1);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 1);
 
   // The folder tree's session, then the run's own session, find it by
   // identifier without reading the file again; they see the same store.
@@ -91,7 +90,7 @@ TEST(SharedStoreFiles, SessionsShareTheOpenFileUntilItChangesOrIsReleased) {
     EXPECT_EQ(Describe(*old_store), "First Box: Deleted Items Alpha / Alpha 3");
     run.Logoff();  // the store outlives the session's log-on
   }
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 1);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 1);
 
   // The file is replaced on disk (written aside, renamed over it) while the
   // old store is still in use: a new opening reads the new file; the old
@@ -109,7 +108,7 @@ TEST(SharedStoreFiles, SessionsShareTheOpenFileUntilItChangesOrIsReleased) {
     EXPECT_EQ(Describe(*store), "Second Box: Deleted Items Beta / Beta 5");
     EXPECT_EQ(store->PstPath(), old_store->PstPath());
   }
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 2);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 2);
   EXPECT_EQ(Describe(*old_store), "First Box: Deleted Items Alpha / Alpha 3");
   old_store.reset();
 
@@ -119,20 +118,20 @@ TEST(SharedStoreFiles, SessionsShareTheOpenFileUntilItChangesOrIsReleased) {
   WriteBox(pst, "Third Box", "Gamma", 5);
   fs::last_write_time(pst, stamp + std::chrono::seconds(2));
   EXPECT_EQ(Describe(*OpenStoreFile(pst)), "Third Box: Deleted Items Gamma / Gamma 5");
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 3);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 3);
   EXPECT_EQ(Describe(*OpenStoreFile(pst)), "Third Box: Deleted Items Gamma / Gamma 5");
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 3);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 3);
 
   // Released, the kept file is closed and the next session reads it again;
   // a store in use when the cache is released keeps working and is still
   // shared until it goes.
   ReleaseCachedStores();
   const auto in_use = OpenStoreFile(pst);
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 4);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 4);
   ReleaseCachedStores();
   EXPECT_EQ(Describe(*in_use), "Third Box: Deleted Items Gamma / Gamma 5");
   EXPECT_EQ(Describe(*OpenStoreFile(pst)), "Third Box: Deleted Items Gamma / Gamma 5");
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 4);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 4);
 }
 
 TEST(SharedStoreFiles, OnlyTheLatestFileIsKeptAndFailedOpeningsAreNotKept) {
@@ -142,15 +141,15 @@ TEST(SharedStoreFiles, OnlyTheLatestFileIsKeptAndFailedOpeningsAreNotKept) {
   WriteBox(first, "First Box", "Alpha", 1);
   WriteBox(second, "Second Box", "Beta", 1);
   ReleaseCachedStores();
-  const std::uint64_t before = pff::StoreFileOpenCount();
+  const std::uint64_t before = pst::StoreFileOpenCount();
 
   EXPECT_EQ(OpenStoreFile(first)->DisplayName(), "First Box");
   EXPECT_EQ(OpenStoreFile(second)->DisplayName(), "Second Box");
   EXPECT_EQ(OpenStoreFile(second)->DisplayName(), "Second Box");
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 2);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 2);
   // The first one was let go when the second was opened.
   EXPECT_EQ(OpenStoreFile(first)->DisplayName(), "First Box");
-  EXPECT_EQ(pff::StoreFileOpenCount(), before + 3);
+  EXPECT_EQ(pst::StoreFileOpenCount(), before + 3);
 
   // A file that is not a store fails every time with its reason, and a
   // store written there afterwards opens.

@@ -2,7 +2,7 @@
 // names of attachments and header encoding.
 #include "platform/outlook/eml_writer.h"
 #include "platform/outlook/one_off_entry_id.h"
-#include "platform/outlook/pff_objects.h"
+#include "platform/outlook/mapi_item.h"
 #include "platform/outlook/text_codec.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 // keeps its parent handle alive; every handle keeps the file open.
 #pragma once
 
-#include "platform/outlook/pff.h"
+#include "platform/outlook/libpff/pff.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,10 +16,7 @@
 #include <optional>
 #include <string>
 
-namespace norvexa::outlook::pff {
-
-// PATH as UTF-8 text.
-std::string PathUtf8(const std::filesystem::path& path);
+namespace norvexa::outlook::libpff {
 
 // Throws OutlookError "<file>: <what>: <reason from ERROR>" and frees ERROR.
 // ERROR may be null, then the message is "<file>: <what>".
@@ -28,12 +25,11 @@ std::string PathUtf8(const std::filesystem::path& path);
 // The innermost reason libpff gives in ERROR ("" for null); frees ERROR.
 std::string TakeReason(libpff_error_t* error);
 
-// An open store file (read-only) and what is read once per file. One File
-// serves every session that opens the same file (see pff_file_cache.h);
-// like libpff itself, it is meant for one thread at a time.
+// An open store file (read-only) and what is read once per file. Like
+// libpff itself, it is meant for one thread at a time.
 class File {
  public:
-  // Opens the store at PATH, always anew (OpenSharedFile reuses open ones).
+  // Opens the store at PATH, always anew.
   // Throws OutlookError naming the file and the reason when it is missing,
   // a folder, empty, not a store, or damaged so that its indexes or its
   // message store cannot be read.
@@ -97,4 +93,4 @@ std::uint32_t Identifier(const ItemHandle& item);
 // when the store cannot be searched.
 ItemRef ItemByIdentifier(const std::shared_ptr<File>& file, std::uint32_t id);
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::libpff

@@ -1,30 +1,30 @@
 // Process-wide sharing of open store files.
 //
-// Opening a store file with libpff builds libpff's tree of every item in the
-// file, which costs time quadratic in the number of items and memory linear
-// in it. The program opens the same file several times in one sitting (the
-// store list, the folder tree, then the conversion run, each through its own
-// session), so the open file is shared: every opening of an unchanged file
-// while some object still uses it gets that same file, and the most recently
-// opened file stays open after its last user lets go, for the next session.
+// The program opens the same file several times in one sitting (the store
+// list, the folder tree, then the conversion run, each through its own
+// session). Opening is cheap, but what was read stays in the open file's
+// cache of pages and blocks, so the open file is shared: every opening of an
+// unchanged file while some object still uses it gets that same file, and
+// the most recently opened file stays open after its last user lets go, for
+// the next session.
 #pragma once
 
-#include "platform/outlook/pff_handles.h"
+#include "platform/outlook/store_file.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::pst {
 
 // The open store file at PATH: the one already open when the same file,
 // unchanged, is open (in use, or kept from the last opening), else a newly
-// opened one (File::Open), which is then kept open in place of the one kept
+// opened one (StoreFile::Open), which is then kept open in place of the one kept
 // before (let go before the opening starts). The same file means the same absolute path as named, the same
 // canonical path, size and last-write time; a file rewritten or replaced on
 // disk is opened anew (objects of the old one keep reading the old one).
-// Throws what File::Open throws; a file that fails to open is not kept.
-std::shared_ptr<File> OpenSharedFile(const std::filesystem::path& path);
+// Throws what StoreFile::Open throws; a file that fails to open is not kept.
+std::shared_ptr<StoreFile> OpenSharedFile(const std::filesystem::path& path);
 
 // Lets go of the file kept open for reuse. Files still used by some object
 // stay open until that object goes, and are still shared meanwhile.
@@ -34,4 +34,4 @@ void ReleaseSharedFiles();
 // since the process started (openings that reused an open file excluded).
 std::uint64_t StoreFileOpenCount();
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::pst

@@ -1,13 +1,15 @@
-// Process-wide sharing of open store files (see pff_file_cache.h).
+// Process-wide sharing of open store files (see store_file_cache.h).
 //
-// Memory: a kept file holds libpff's item tree of the whole file, about
-// 5.5 KB per item (some 560 MB for a file of 100,000 items), for as long as
-// it is kept, even when no window shows it any more. Only one file is kept,
-// the most recently opened one, which is the one the next session asks for
-// in the usual course (store list, folder tree, conversion run); a file in
-// use elsewhere costs nothing extra, it is shared. ReleaseCachedStores()
-// gives the memory back at once; the kept file is also closed at exit.
-#include "platform/outlook/pff_file_cache.h"
+// Memory: a kept file holds its header, its named-property map and its
+// cache of pages and blocks (bounded, under 10 MB whatever the file's
+// size). Only one file is kept, the most recently opened one, which is the
+// one the next session asks for in the usual course (store list, folder
+// tree, conversion run); a file in use elsewhere costs nothing extra, it is
+// shared. ReleaseCachedStores() closes it at once; it is also closed at
+// exit.
+#include "platform/outlook/store_file_cache.h"
+
+#include "platform/outlook/mapi_item.h"
 
 #include "platform/outlook/outlook.h"
 
@@ -15,7 +17,9 @@
 #include <string>
 #include <vector>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::pst {
+
+using pff::PathUtf8;
 namespace {
 
 // What makes two openings the same file. The name as given (absolute, not
@@ -55,7 +59,7 @@ class SharedFiles {
   SharedFiles(const SharedFiles&) = delete;
   SharedFiles& operator=(const SharedFiles&) = delete;
 
-  std::shared_ptr<File> Open(const std::filesystem::path& path) {
+  std::shared_ptr<StoreFile> Open(const std::filesystem::path& path) {
     FileKey key;
     const bool keyed = KeyOf(path, key);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -63,17 +67,17 @@ class SharedFiles {
     if (keyed) {
       for (const Entry& entry : entries_) {
         if (!(entry.key == key)) continue;
-        if (std::shared_ptr<File> file = entry.file.lock()) {
+        if (std::shared_ptr<StoreFile> file = entry.file.lock()) {
           kept_ = file;
           return file;
         }
       }
     }
     // Another file is opened: the kept one goes first (unless others still
-    // use it), so that two item trees are not held at once for its sake.
-    // A file that cannot even be examined (missing) leaves it kept.
+    // use it), so that two caches are not held at once for its sake. A file
+    // that cannot even be examined (missing) leaves it kept.
     if (keyed) kept_.reset();
-    std::shared_ptr<File> file = File::Open(path);
+    std::shared_ptr<StoreFile> file = StoreFile::Open(path);
     ++opens_;
     if (keyed) {
       entries_.push_back(Entry{key, file});
@@ -83,7 +87,7 @@ class SharedFiles {
   }
 
   void Release() {
-    std::shared_ptr<File> dropped;
+    std::shared_ptr<StoreFile> dropped;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       dropped.swap(kept_);
@@ -101,11 +105,11 @@ class SharedFiles {
  private:
   struct Entry {
     FileKey key;
-    std::weak_ptr<File> file;
+    std::weak_ptr<StoreFile> file;
   };
   std::mutex mutex_;
   std::vector<Entry> entries_;
-  std::shared_ptr<File> kept_;
+  std::shared_ptr<StoreFile> kept_;
   std::uint64_t opens_ = 0;
 };
 
@@ -116,16 +120,16 @@ SharedFiles& Files() {
 
 }  // namespace
 
-std::shared_ptr<File> OpenSharedFile(const std::filesystem::path& path) { return Files().Open(path); }
+std::shared_ptr<StoreFile> OpenSharedFile(const std::filesystem::path& path) { return Files().Open(path); }
 
 void ReleaseSharedFiles() { Files().Release(); }
 
 std::uint64_t StoreFileOpenCount() { return Files().opens(); }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::pst
 
 namespace norvexa::outlook {
 
-void ReleaseCachedStores() { pff::ReleaseSharedFiles(); }
+void ReleaseCachedStores() { pst::ReleaseSharedFiles(); }
 
 }  // namespace norvexa::outlook

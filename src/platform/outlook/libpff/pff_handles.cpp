@@ -1,16 +1,19 @@
 // Ownership of libpff objects and the opening of a store file (see
 // pff_handles.h).
-#include "platform/outlook/pff_handles.h"
+#include "platform/outlook/libpff/pff_handles.h"
+
+#include "platform/outlook/libpff/pff_objects.h"
 
 #include "platform/outlook/outlook.h"
-#include "platform/outlook/property_bag.h"
 #include "platform/outlook/text_codec.h"
 
 #include <cstring>
 #include <fstream>
 #include <vector>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::libpff {
+
+using pff::PathUtf8;
 namespace {
 
 constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
@@ -31,11 +34,6 @@ std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
 }
 
 }  // namespace
-
-std::string PathUtf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 std::string TakeReason(libpff_error_t* error) {
   if (error == nullptr) return std::string();
@@ -98,7 +96,7 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
   if (found == -1) Fail(name, "cannot read the message store", error);
   if (found == 1 && store_item != nullptr) {
     ItemHandle store(file, nullptr, store_item);
-    PropertyBag bag(store.get(), 0, name, file->default_codepage_);
+    const pff::PropertyBag bag = ReadBag(nullptr, store.get(), 0, name, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(PR_DISPLAY_NAME);
     file->ipm_subtree_ = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
@@ -159,7 +157,7 @@ const std::map<std::uint32_t, std::string>& File::FolderPaths() {
       Level child{{sub, FreeItem}, std::string()};
       uint32_t id = 0;
       if (libpff_item_get_identifier(sub, &id, &error) != 1) Fail(path_, "cannot read a folder identifier", error);
-      PropertyBag bag(sub, 0, path_, default_codepage_);
+      const pff::PropertyBag bag = ReadBag(nullptr, sub, 0, path_, default_codepage_);
       const std::string folder_name = bag.Text(0x3001);
       child.path = level.path.empty() ? folder_name : level.path + "\\" + folder_name;
       paths[id] = child.path;
@@ -193,4 +191,4 @@ ItemRef ItemByIdentifier(const std::shared_ptr<File>& file, std::uint32_t id) {
   return std::make_shared<const ItemHandle>(file, nullptr, item);
 }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::libpff

@@ -1,0 +1,151 @@
+// Items and attachments read from a property bag: every value the rest of
+// Norvexa reads of an item (texts, dates, contact fields, list members),
+// the attachment names, and saving attachments to files. A store reader
+// gives each item its bag, its recipients and its attachments; everything
+// else is the same whichever reader read the file.
+#pragma once
+
+#include "platform/outlook/outlook.h"
+#include "platform/outlook/property_bag.h"
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace norvexa::outlook::pff {
+
+// One recipient of a message (for writing attached messages out).
+struct Recipient {
+  int type = 1;  // 1 To, 2 Cc, 3 Bcc
+  std::string name;
+  std::string address;
+};
+
+class MapiItem : public Item, public MapiObject {
+ public:
+  explicit MapiItem(PropertyBag bag) : bag_(std::move(bag)) {}
+
+  std::string MessageClass() const override;
+  std::string Subject() const override;
+  std::string Body() const override;
+  std::string To() const override;
+  std::string CC() const override;
+  std::string BCC() const override;
+  std::string SenderEmailAddress() const override;
+  std::string SenderName() const override;
+  std::optional<std::int64_t> Importance() const override;
+  std::string Categories() const override;
+  std::optional<QDateTime> CreationTime() const override;
+  std::optional<QDateTime> MessageDate() const override;
+  std::optional<QDateTime> Start() const override;
+  std::optional<QDateTime> End() const override;
+  std::string Location() const override;
+  std::optional<QDateTime> DueDate() const override;
+  std::optional<QDateTime> StartDate() const override;
+  std::optional<QDateTime> ReminderTime() const override;
+  std::string Contact(ContactField field) const override;
+  std::optional<QDateTime> Birthday() const override;
+  std::optional<QDateTime> Anniversary() const override;
+  std::string DLName() const override;
+  std::vector<std::string> Members() const override;
+  const MapiObject& MAPIOBJECT() const override { return *this; }
+
+  PropValue GetProp(std::uint32_t tag) const override;
+
+  // The message's recipients from its recipient table, in table order.
+  // Throws OutlookError when the table is damaged.
+  virtual std::vector<Recipient> Recipients() const = 0;
+  // The sender's SMTP address when the message has one, else 0x0C1F.
+  std::string SenderSmtpAddress() const;
+
+  const PropertyBag& bag() const { return bag_; }
+
+ protected:
+  // "item \"subject\"" for error messages.
+  std::string Describe() const;
+
+  PropertyBag bag_;
+};
+
+// An attachment read from its property bag. The reader supplies how its
+// data is read and, for an attached item, the item.
+class MapiAttachment : public Attachment {
+ public:
+  // How an attachment holds its content.
+  enum class Kind { Data, Item, Reference };
+
+  MapiAttachment(PropertyBag bag, std::int64_t position, Kind kind)
+      : bag_(std::move(bag)), position_(position), kind_(kind) {}
+
+  std::string FileName() const override;
+  std::int64_t Size() const override;
+  void SaveAsFile(const std::filesystem::path& path) const override;
+
+  // Writes the attachment's content to OUT: the bytes of a by-value
+  // attachment, or an attached item as an RFC 5322 message (DEPTH: how
+  // deep that message sits in others). Throws OutlookError naming the
+  // attachment.
+  void WriteTo(std::ostream& out, int depth = 0) const;
+  // True for an attached Outlook item.
+  bool IsItem() const { return kind_ == Kind::Item; }
+  // The MIME type stored with the attachment (0x370E), or "".
+  std::string MimeType() const;
+
+ protected:
+  // What names the attachment in errors: "attachment N (name)".
+  std::string Describe() const;
+  // The number of bytes of the by-value data.
+  virtual std::int64_t DataSize() const = 0;
+  // Writes the by-value data to OUT, streamed.
+  virtual void WriteData(std::ostream& out) const = 0;
+  // The attached item; throws OutlookError when it cannot be read.
+  virtual const MapiItem& AttachedItem() const = 0;
+
+  PropertyBag bag_;
+  std::int64_t position_;
+  Kind kind_;
+};
+
+// A file name safe to place in a folder: the last component of NAME
+// (after any "/" or "\"), with characters no file system allows replaced by
+// "_"; "" when nothing usable remains.
+std::string SafeFileName(const std::string& name);
+
+// PATH as UTF-8 text.
+std::string PathUtf8(const std::filesystem::path& path);
+
+// The store identifier of the store file at PATH: a short prefix and the
+// hex of the UTF-8 absolute path (never holds "#").
+std::string StoreIdForPath(const std::filesystem::path& path);
+// The path named by store identifier ID, or nullopt when ID is not one.
+std::optional<std::filesystem::path> PathForStoreId(const std::string& id);
+
+// The message class a folder's items have, from its container class.
+std::string DefaultMessageClassFor(const std::string& container_class);
+
+// A folder entry identifier as text: eight hex digits of the node.
+std::string FolderEntryId(std::uint32_t nid);
+// The node named by folder entry identifier TEXT (blanks around ignored),
+// or nullopt when it is not one.
+std::optional<std::uint32_t> ParseFolderEntryId(const std::string& text);
+
+// A store listed in a profile whose file cannot be opened: it answers its
+// name and identifier, offers nothing, and throws REASON for its folders.
+class UnavailableStore : public Store {
+ public:
+  UnavailableStore(std::filesystem::path path, std::string reason)
+      : path_(std::move(path)), reason_(std::move(reason)) {}
+  std::string DisplayName() const override;
+  std::string StoreID() const override;
+  std::string OfferText() const override { return std::string(); }
+  std::string PstPath() const override;
+  std::unique_ptr<Folder> IPMRootFolder() const override;
+  std::unique_ptr<Folder> GetFolderFromID(const std::string& entry_id) const override;
+
+ private:
+  std::filesystem::path path_;
+  std::string reason_;
+};
+
+}  // namespace norvexa::outlook::pff

@@ -1,0 +1,192 @@
+// Items, recipients and attachments on Norvexa's own PST reader (see
+// pst_objects.h).
+#include "platform/outlook/pst_objects.h"
+
+namespace norvexa::outlook::pst {
+namespace {
+
+constexpr std::uint16_t PR_RECIPIENT_TYPE = 0x0C15;
+constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
+constexpr std::uint16_t PR_EMAIL_ADDRESS = 0x3003;
+constexpr std::uint16_t PR_SMTP_ADDRESS = 0x39FE;
+constexpr std::uint16_t PR_ATTACH_DATA = 0x3701;
+constexpr std::uint16_t PR_ATTACH_METHOD = 0x3705;
+constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
+constexpr std::uint16_t PT_BINARY = 0x0102;
+constexpr std::uint16_t PT_OBJECT = 0x000D;
+// Attached items inside attached items: no real mailbox nests this deep.
+constexpr int kMaxNesting = 32;
+
+const RawProperty* FindRaw(const PropertyContext& context, std::uint16_t id) {
+  for (const RawProperty& p : context.properties()) {
+    if (p.id == id) return &p;
+  }
+  return nullptr;
+}
+
+// The kind of the attachment whose properties are BAG and CONTEXT.
+pff::MapiAttachment::Kind KindOf(const pff::PropertyBag& bag, const PropertyContext& context) {
+  const std::int64_t method = bag.Integer(bag.Find(PR_ATTACH_METHOD)).value_or(1);
+  const RawProperty* data = FindRaw(context, PR_ATTACH_DATA);
+  if (method == 5 && data != nullptr && data->type == PT_OBJECT) return pff::MapiAttachment::Kind::Item;
+  if (method == 1 || method == 5 || method == 6) return pff::MapiAttachment::Kind::Data;
+  return pff::MapiAttachment::Kind::Reference;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Items
+// ---------------------------------------------------------------------------
+
+PstItem::PstItem(std::shared_ptr<StoreFile> file, const NodeEntry& node, int depth)
+    : PstItem(file, std::make_shared<const PropertyContext>(file->db(), node), depth) {}
+
+PstItem::PstItem(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context, int depth)
+    : MapiItem(file->Bag(context, file->default_codepage())),
+      file_(std::move(file)),
+      context_(std::move(context)),
+      depth_(depth) {}
+
+std::vector<pff::Recipient> PstItem::Recipients() const {
+  std::vector<pff::Recipient> recipients;
+  const std::optional<NodeEntry> node = context_->heap().Subnode(kNidRecipientTable);
+  if (!node) return recipients;
+  try {
+    auto table = std::make_shared<const TableContext>(file_->db(), *node);
+    TableContext::Cursor rows(table);
+    while (const std::optional<std::uint64_t> i = rows.Next()) {
+      const pff::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage());
+      pff::Recipient r;
+      r.type = static_cast<int>(row.Integer(row.Find(PR_RECIPIENT_TYPE)).value_or(1));
+      r.name = row.Text(PR_DISPLAY_NAME);
+      r.address = row.Text(PR_SMTP_ADDRESS);
+      if (r.address.empty()) r.address = row.Text(PR_EMAIL_ADDRESS);
+      recipients.push_back(std::move(r));
+    }
+  } catch (const OutlookError& e) {
+    throw OutlookError("cannot read the recipients of " + Describe() + ": " + e.what());
+  }
+  return recipients;
+}
+
+std::unique_ptr<Attachments> PstItem::GetAttachments() const {
+  std::vector<std::uint32_t> subnodes;
+  const std::optional<NodeEntry> node = context_->heap().Subnode(kNidAttachmentTable);
+  std::string table_error;
+  if (node) {
+    try {
+      auto table = std::make_shared<const TableContext>(file_->db(), *node);
+      TableContext::Cursor rows(table);
+      while (const std::optional<std::uint64_t> i = rows.Next()) {
+        const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*i), PidTagLtpRowId);
+        if (nid) subnodes.push_back(*nid);
+      }
+    } catch (const OutlookError& e) {
+      table_error = e.what();
+      subnodes.clear();
+    }
+  }
+  if (!node || !table_error.empty()) {
+    // The table is only an index of the attachments: when it is missing or
+    // of a form that cannot be read, the attachments are still the
+    // message's subnodes of the attachment type, in their order.
+    try {
+      file_->db()->ForEachSubnode(context_->heap().node().bid_sub, [&](const NodeEntry& sub) {
+        if (NidType(sub.nid) == kNidTypeAttachment) subnodes.push_back(sub.nid);
+      });
+    } catch (const OutlookError&) {
+      subnodes.clear();
+    }
+    if (subnodes.empty() && !table_error.empty()) {
+      throw OutlookError("cannot read the attachment table of " + Describe() + ": " + table_error);
+    }
+  }
+  return std::make_unique<PstAttachments>(file_, context_, std::move(subnodes), depth_);
+}
+
+// ---------------------------------------------------------------------------
+// Attachments
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<Attachment> PstAttachments::GetAttachment(std::int64_t position) const {
+  if (position < 1 || position > Count()) {
+    throw OutlookError(file_->path() + ": attachment " + std::to_string(position) + " is out of range (the item has " +
+                       std::to_string(Count()) + ")");
+  }
+  const std::uint32_t nid = subnodes_[static_cast<std::size_t>(position - 1)];
+  try {
+    const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
+    if (!node) file_->db()->Fail("its subnode is missing (damaged)");
+    return std::make_unique<PstAttachment>(file_, std::make_shared<const PropertyContext>(file_->db(), *node),
+                                           position, depth_);
+  } catch (const OutlookError& e) {
+    throw OutlookError("cannot read attachment " + std::to_string(position) + " of an item: " + e.what());
+  }
+}
+
+PstAttachment::PstAttachment(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context,
+                             std::int64_t position, int depth)
+    : MapiAttachment(file->Bag(context, file->default_codepage()), position, Kind::Data),
+      file_(std::move(file)),
+      context_(std::move(context)),
+      depth_(depth) {
+  kind_ = KindOf(bag_, *context_);
+}
+
+NodeEntry PstAttachment::ObjectNode() const {
+  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  if (data == nullptr) file_->db()->Fail(Describe() + " has no data");
+  const std::string object = context_->Value(*data, 8);
+  if (object.size() < 4) file_->db()->Fail("the data object of " + Describe() + " is cut short (damaged)");
+  const std::uint32_t nid = Le32(reinterpret_cast<const std::uint8_t*>(object.data()));
+  const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
+  if (!node) file_->db()->Fail("the data object of " + Describe() + " is missing (damaged)");
+  return *node;
+}
+
+std::int64_t PstAttachment::DataSize() const {
+  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  if (data == nullptr) return 0;
+  if (data->type == PT_OBJECT) return static_cast<std::int64_t>(DataStream(file_->db(), ObjectNode().bid_data).size());
+  if (data->type != PT_BINARY) return 0;
+  const auto hnid = static_cast<std::uint32_t>(data->reference);
+  if (hnid == 0) return 0;
+  if (!Heap::IsNid(hnid)) return static_cast<std::int64_t>(context_->heap().Get(hnid).size());
+  const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
+  if (!node) file_->db()->Fail("the data of " + Describe() + " is missing (damaged)");
+  return static_cast<std::int64_t>(DataStream(file_->db(), node->bid_data).size());
+}
+
+void PstAttachment::WriteData(std::ostream& out) const {
+  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  if (data == nullptr) return;
+  if (data->type == PT_OBJECT) {
+    DataStream(file_->db(), ObjectNode().bid_data).CopyTo(out);
+    return;
+  }
+  if (data->type != PT_BINARY) return;
+  const auto hnid = static_cast<std::uint32_t>(data->reference);
+  if (hnid == 0) return;
+  if (!Heap::IsNid(hnid)) {
+    const std::string bytes = context_->heap().Get(hnid);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return;
+  }
+  const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
+  if (!node) file_->db()->Fail("the data of " + Describe() + " is missing (damaged)");
+  DataStream(file_->db(), node->bid_data).CopyTo(out);
+}
+
+const pff::MapiItem& PstAttachment::AttachedItem() const {
+  if (attached_item_) return *attached_item_;
+  if (depth_ >= kMaxNesting) file_->db()->Fail(Describe() + " nests attached items too deep (damaged)");
+  try {
+    attached_item_ = std::make_unique<PstItem>(file_, ObjectNode(), depth_ + 1);
+  } catch (const OutlookError& e) {
+    throw OutlookError("cannot read the item attached as " + Describe() + ": " + e.what());
+  }
+  return *attached_item_;
+}
+
+}  // namespace norvexa::outlook::pst

@@ -1,0 +1,90 @@
+// An open store file as the messaging layer sees it: the node database, the
+// message store's name and top folder, the code page of its 8-bit texts,
+// and the map from named-property identifiers to their names. What it holds
+// is read once at opening and does not grow with the number of items.
+#pragma once
+
+#include "platform/outlook/ltp.h"
+#include "platform/outlook/property_bag.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace norvexa::outlook::pst {
+
+// Node identifiers of the store's fixed nodes, and node types.
+inline constexpr std::uint32_t kNidMessageStore = 0x21;
+inline constexpr std::uint32_t kNidNameToIdMap = 0x61;
+inline constexpr std::uint32_t kNidRootFolder = 0x122;
+inline constexpr std::uint32_t kNidRecipientTable = 0x692;
+inline constexpr std::uint32_t kNidAttachmentTable = 0x671;
+inline constexpr std::uint32_t kNidTypeNormalFolder = 0x02;
+inline constexpr std::uint32_t kNidTypeSearchFolder = 0x03;
+inline constexpr std::uint32_t kNidTypeAttachment = 0x05;
+inline constexpr std::uint32_t kNidTypeHierarchyTable = 0x0D;
+inline constexpr std::uint32_t kNidTypeContentsTable = 0x0E;
+inline constexpr std::uint32_t kNidTypeSearchContentsTable = 0x10;
+inline std::uint32_t NidType(std::uint32_t nid) { return nid & 0x1F; }
+inline std::uint32_t NidWithType(std::uint32_t nid, std::uint32_t type) { return (nid & ~0x1Fu) | type; }
+
+// The largest property value read whole (bodies, tables, lists); larger
+// ones are damage.
+inline constexpr std::uint64_t kValueLimit = 1ULL << 30;
+
+class StoreFile {
+ public:
+  // Opens the store file at PATH and reads its message store and named-
+  // property map. Throws OutlookError naming the file and the reason when it
+  // is missing, a folder, empty, not a store, of an unsupported kind, or
+  // damaged so that its indexes, its message store or its top folder cannot
+  // be read.
+  static std::shared_ptr<StoreFile> Open(const std::filesystem::path& path);
+
+  const std::shared_ptr<const NodeDatabase>& db() const { return db_; }
+  // Absolute path of the file, UTF-8.
+  const std::string& path() const { return path_; }
+  // PR_DISPLAY_NAME of the message store, else the file name without
+  // extension.
+  const std::string& display_name() const { return display_name_; }
+  // Code page for 8-bit texts of items that name none.
+  int default_codepage() const { return default_codepage_; }
+  // The top folder of the visible hierarchy: the IPM subtree when the
+  // message store names one that is a folder, else the root folder.
+  std::uint32_t top_folder() const { return top_folder_; }
+
+  // The node NID of the node B-tree; throws OutlookError naming WHAT when
+  // there is none.
+  NodeEntry Node(std::uint32_t nid, const std::string& what) const;
+
+  // The properties of CONTEXT as a bag, named properties resolved through
+  // the store's map. CONTEXT stays alive as long as the bag.
+  pff::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage) const;
+  // The cells of one table row as a bag.
+  pff::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage) const;
+
+ private:
+  // The name behind a named-property identifier.
+  struct Name {
+    pff::Guid guid{};
+    bool by_string = false;
+    std::uint32_t lid = 0;
+    std::string name;
+  };
+  StoreFile() = default;
+  void ReadNameMap();
+  // ENTRY with its name filled in when its identifier is a named one.
+  void Resolve(pff::PropertyBag::Entry& entry) const;
+
+  std::shared_ptr<const NodeDatabase> db_;
+  std::string path_;
+  std::string display_name_;
+  int default_codepage_ = 1252;
+  std::uint32_t top_folder_ = kNidRootFolder;
+  std::unordered_map<std::uint16_t, Name> names_;
+};
+
+}  // namespace norvexa::outlook::pst
