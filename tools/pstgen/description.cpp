@@ -150,6 +150,7 @@ class Reader {
     f.name = Text(o, "name", parent);
     const std::string where = parent + "/" + f.name;
     if (o.contains("class")) f.container_class = Text(o, "class", where);
+    if (o.contains("message_class")) f.message_class = Text(o, "message_class", where);
     f.role = Text(o, "role", where);
     if (!f.role.empty() && f.role != "sent" && f.role != "deleted") Fail(where, "unknown role \"" + f.role + "\"");
     // Items are parsed now (faults show before anything is written); a

@@ -249,6 +249,7 @@ class Writer {
     props[0x3603] = PropValue::Int32(unread);
     props[0x360A] = PropValue::Boolean(!folder.children.empty());
     if (folder.container_class) props[0x3613] = PropValue::Unicode(*folder.container_class);
+    if (folder.message_class) props[0x001A] = PropValue::Unicode(*folder.message_class);
     Subnodes subs;
     const std::uint64_t bid = WritePropertyContext(ndb_, props, subs);
     ndb_.AddNode(NodeEntry{nid, bid, subs.Write(ndb_), parent});

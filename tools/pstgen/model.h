@@ -77,6 +77,7 @@ struct FolderSpec {
   std::string role;  // "", "sent" (target of PR_SENTMAIL_ENTRYID) or "deleted"
   ItemProducer items;
   std::vector<FolderSpec> children;
+  std::optional<std::string> message_class = {};  // PR_MESSAGE_CLASS on the folder itself, as some stores have
 };
 
 struct MailboxSpec {
