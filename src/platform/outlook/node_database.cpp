@@ -80,8 +80,7 @@ void NodeDatabase::Fail(const std::string& what) const { throw OutlookError(name
 std::shared_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path, std::string name) {
   std::shared_ptr<NodeDatabase> db(new NodeDatabase());
   db->name_ = std::move(name);
-  db->file_.open(path, std::ios::binary);
-  if (!db->file_) db->Fail("cannot open the store file");
+  if (!db->file_.Open(path)) db->Fail("cannot open the store file");
   std::error_code ec;
   db->file_size_ = std::filesystem::file_size(path, ec);
   if (ec) db->Fail("cannot read the file size: " + ec.message());
@@ -132,9 +131,7 @@ std::vector<std::uint8_t> NodeDatabase::ReadAt(std::uint64_t offset, std::size_t
     Fail("a structure at offset " + Hex(offset) + " reaches past the end of the file (the file is cut short or damaged)");
   }
   std::vector<std::uint8_t> data(size);
-  file_.clear();
-  file_.seekg(static_cast<std::streamoff>(offset));
-  if (!file_.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
+  if (!file_.ReadAt(offset, size, data.data())) {
     Fail("cannot read " + std::to_string(size) + " bytes at offset " + Hex(offset));
   }
   return data;

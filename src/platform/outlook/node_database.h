@@ -14,10 +14,10 @@
 #pragma once
 
 #include "platform/outlook/outlook.h"
+#include "platform/outlook/random_access_file.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <list>
 #include <memory>
@@ -141,7 +141,7 @@ class NodeDatabase {
   void CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree) const;
 
   std::string name_;
-  mutable std::ifstream file_;
+  RandomAccessFile file_;
   std::uint64_t file_size_ = 0;
   Format format_ = Format::Unicode;
   Encoding encoding_ = Encoding::None;
