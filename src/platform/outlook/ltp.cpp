@@ -45,7 +45,15 @@ std::size_t FixedSize(std::uint16_t type) {
 Heap::Heap(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : db_(std::move(db)), node_(node), data_(db_, node.bid_data) {
   if (data_.block_count() == 0) db_->Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
-  const Block first = data_.block(0);
+  Block first = data_.block(0);
+  if (data_.block_count() == 1 && first->size() >= 8 && (*first)[0] == 0x01 && ((*first)[1] == 1 || (*first)[1] == 2) &&
+      (*first)[2] != kHeapSignature) {
+    // A large table of an older file: its data tree block is not marked as
+    // one, so it reads as a data block starting with a tree block's header.
+    data_ = DataStream::Unmarked(db_, node.bid_data);
+    if (data_.block_count() == 0) db_->Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
+    first = data_.block(0);
+  }
   if (first->size() < 12 || (*first)[2] != kHeapSignature) {
     db_->Fail("the data of node " + std::to_string(node.nid) + " is not a heap (damaged or of an unknown form)");
   }

@@ -294,8 +294,8 @@ Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
   return result;
 }
 
-void NodeDatabase::CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree) const {
-  if ((bid & kInternalBit) == 0) {
+void NodeDatabase::CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree, bool unmarked) const {
+  if ((bid & kInternalBit) == 0 && !unmarked) {
     if (expected_level > 0) Fail("a data tree of block " + Hex(bid) + " is cut short (damaged)");
     tree.blocks.push_back(bid);
     return;
@@ -320,6 +320,12 @@ void NodeDatabase::CollectLeaves(std::uint64_t bid, int expected_level, DataTree
       CollectLeaves(child, 1, tree);
     }
   }
+}
+
+NodeDatabase::DataTree NodeDatabase::ReadUnmarkedDataTree(std::uint64_t bid) const {
+  DataTree tree;
+  CollectLeaves(bid, -1, tree, true);
+  return tree;
 }
 
 NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
@@ -403,6 +409,13 @@ void NodeDatabase::ForEachSubnode(std::uint64_t bid_sub, const std::function<voi
 
 DataStream::DataStream(std::shared_ptr<const NodeDatabase> db, std::uint64_t bid)
     : db_(std::move(db)), tree_(db_->ReadDataTree(bid)) {}
+
+DataStream DataStream::Unmarked(std::shared_ptr<const NodeDatabase> db, std::uint64_t bid) {
+  DataStream stream;
+  stream.tree_ = db->ReadUnmarkedDataTree(bid);
+  stream.db_ = std::move(db);
+  return stream;
+}
 
 Block DataStream::block(std::size_t index, bool keep) const {
   if (index >= tree_.blocks.size()) db_->Fail("a value reaches past the end of its data (damaged)");

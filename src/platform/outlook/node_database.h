@@ -95,6 +95,10 @@ class NodeDatabase {
     std::uint64_t size = 0;
   };
   DataTree ReadDataTree(std::uint64_t bid) const;
+  // The data tree at BID read as a tree even though BID is not marked as a
+  // tree block: some older files store the data of large tables so. Throws
+  // when the block is not a data tree block.
+  DataTree ReadUnmarkedDataTree(std::uint64_t bid) const;
 
   // The subnode NID of the subnode tree at BID_SUB, or nullopt.
   std::optional<NodeEntry> FindSubnode(std::uint64_t bid_sub, std::uint32_t nid) const;
@@ -138,7 +142,9 @@ class NodeDatabase {
   const std::uint8_t* SearchTree(std::uint64_t root_bid, std::uint64_t root_ib, std::uint8_t ptype,
                                  std::uint64_t key, Block& leaf) const;
   std::optional<BlockEntry> FindBlockEntry(std::uint64_t bid) const;
-  void CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree) const;
+  // Adds the leaves of the tree at BID to TREE; UNMARKED reads BID as a tree
+  // block whatever its mark says.
+  void CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree, bool unmarked = false) const;
 
   std::string name_;
   RandomAccessFile file_;
@@ -160,6 +166,9 @@ class DataStream {
  public:
   DataStream() = default;
   DataStream(std::shared_ptr<const NodeDatabase> db, std::uint64_t bid);
+  // The stream whose root block BID is a data tree block not marked as one
+  // (see NodeDatabase::ReadUnmarkedDataTree).
+  static DataStream Unmarked(std::shared_ptr<const NodeDatabase> db, std::uint64_t bid);
 
   std::size_t block_count() const { return tree_.blocks.size(); }
   std::uint64_t size() const { return tree_.size; }
