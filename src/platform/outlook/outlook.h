@@ -1,8 +1,12 @@
 // Outlook store access: the session, store list, stores, folders, items and
 // attachments that the rest of Norvexa reads mailboxes through.
 //
-// Store files (.pst and .ost) are read with libpff, read-only; nothing here
-// ever writes to a store file. Every failure is an OutlookError thrown at the
+// Store files (.pst and .ost: 32-bit ANSI, 64-bit Unicode, and the 4 KB-page
+// form of newer OST files; unencoded, permutation- or cyclic-encoded) are
+// read by Norvexa's own reader, read-only, on demand and through a cache of
+// bounded size: opening a file costs the same whatever its number of items,
+// and reading it holds no more memory for a large file than for a small one.
+// Nothing here ever writes to a store file. Every failure is an OutlookError thrown at the
 // call, with a message naming the file and what failed. Texts are UTF-8.
 // Dates are local date-times (PST times are UTC and are converted on the way
 // out); a date the item does not carry is std::nullopt, never a made-up date.
@@ -145,8 +149,8 @@ class Store {
 std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path);
 
 // Closes the store file kept open for the next session (see OpenStoreFile)
-// and gives back its memory, which grows with the number of items in the
-// file. Files that objects still use stay open until those objects go.
+// and gives back its cache. Files that objects still use stay open until
+// those objects go.
 void ReleaseCachedStores();
 
 // ---------------------------------------------------------------------------
