@@ -3,6 +3,7 @@
 
 #include "platform/outlook/mapi_item.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -23,6 +24,19 @@ const pff::Guid kPsMapi = pff::GuidFromText("00020328-0000-0000-C000-00000000004
 std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
   if (entry_id.size() < 24) return std::nullopt;
   return Le32(reinterpret_cast<const std::uint8_t*>(entry_id.data()) + 20);
+}
+
+// How errors name property E: its tag, and its name when it is a named one.
+std::string PropertyName(const pff::PropertyBag::Entry& e) {
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "0x%04X%04X", static_cast<unsigned>(e.id), static_cast<unsigned>(e.type));
+  if (e.named && e.by_string) return std::string(tag) + " \"" + e.name + "\"";
+  if (e.named) {
+    char lid[16];
+    std::snprintf(lid, sizeof lid, "0x%04X", static_cast<unsigned>(e.lid));
+    return std::string(tag) + " (named " + lid + ")";
+  }
+  return tag;
 }
 
 }  // namespace
@@ -155,7 +169,11 @@ pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, 
     entries.push_back(std::move(e));
   }
   auto reader = [context](const pff::PropertyBag::Entry& e) {
-    return context->Value(context->properties()[e.slot], kValueLimit);
+    try {
+      return context->Value(context->properties()[e.slot], kValueLimit);
+    } catch (const OutlookError& error) {
+      throw OutlookError(std::string(error.what()) + " (property " + PropertyName(e) + ")");
+    }
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }
@@ -174,7 +192,11 @@ pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, co
     entries.push_back(std::move(e));
   }
   auto reader = [table, cells](const pff::PropertyBag::Entry& e) {
-    return table->Value((*cells)[e.slot], kValueLimit);
+    try {
+      return table->Value((*cells)[e.slot], kValueLimit);
+    } catch (const OutlookError& error) {
+      throw OutlookError(std::string(error.what()) + " (property " + PropertyName(e) + ")");
+    }
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }
