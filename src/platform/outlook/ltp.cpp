@@ -15,6 +15,13 @@ constexpr int kMaxBthLevels = 8;
 // (bodies and tables included); larger ones are damage.
 constexpr std::uint64_t kTableLimit = 1ULL << 31;
 
+// The bytes of a value kept inline in P's reference.
+std::string InlineBytes(const RawProperty& p, std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((p.reference >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
 }  // namespace
 
 bool IsVariableSizeType(std::uint16_t type) {
@@ -146,11 +153,7 @@ PropertyContext::PropertyContext(std::shared_ptr<const NodeDatabase> db, const N
 
 std::string PropertyContext::Value(const RawProperty& p, std::uint64_t limit) const {
   const std::size_t fixed = FixedSize(p.type);
-  if (p.inline_value) {
-    std::string bytes(fixed, '\0');
-    for (std::size_t i = 0; i < fixed; ++i) bytes[i] = static_cast<char>((p.reference >> (8 * i)) & 0xFF);
-    return bytes;
-  }
+  if (p.inline_value) return InlineBytes(p, fixed);
   const auto hnid = static_cast<std::uint32_t>(p.reference);
   if (fixed > 0) {
     std::string bytes = heap_.Get(hnid);
@@ -322,11 +325,7 @@ std::vector<RawProperty> TableContext::Cells(const std::string& row_data) const 
 
 std::string TableContext::Value(const RawProperty& p, std::uint64_t limit) const {
   const std::size_t fixed = FixedSize(p.type);
-  if (p.inline_value) {
-    std::string bytes(fixed, '\0');
-    for (std::size_t i = 0; i < fixed; ++i) bytes[i] = static_cast<char>((p.reference >> (8 * i)) & 0xFF);
-    return bytes;
-  }
+  if (p.inline_value) return InlineBytes(p, fixed);
   const auto hnid = static_cast<std::uint32_t>(p.reference);
   if (hnid == 0) return std::string();
   std::string value = heap_.Read(hnid, std::min(limit, kTableLimit));

@@ -190,6 +190,15 @@ PropValue MapiItem::GetProp(std::uint32_t tag) const {
   return bag_.Value(bag_.Find(static_cast<std::uint16_t>(tag >> 16), static_cast<std::uint16_t>(tag & 0xFFFF)));
 }
 
+Recipient MapiItem::RecipientFromRow(const PropertyBag& row) {
+  Recipient r;
+  r.type = static_cast<int>(row.Integer(row.Find(PR_RECIPIENT_TYPE)).value_or(1));
+  r.name = row.Text(PR_DISPLAY_NAME);
+  r.address = row.Text(PR_SMTP_ADDRESS);
+  if (r.address.empty()) r.address = row.Text(PR_EMAIL_ADDRESS);
+  return r;
+}
+
 std::string MapiItem::SenderSmtpAddress() const {
   std::string address = bag_.Text(PR_SENDER_SMTP_ADDRESS);
   return address.empty() ? SenderEmailAddress() : address;

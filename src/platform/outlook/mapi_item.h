@@ -58,6 +58,8 @@ class MapiItem : public Item, public MapiObject {
   virtual std::vector<Recipient> Recipients() const = 0;
   // The sender's SMTP address when the message has one, else 0x0C1F.
   std::string SenderSmtpAddress() const;
+  // One recipient from its row ROW of a recipient table.
+  static Recipient RecipientFromRow(const PropertyBag& row);
 
   const PropertyBag& bag() const { return bag_; }
 
@@ -114,6 +116,12 @@ std::string SafeFileName(const std::string& name);
 
 // PATH as UTF-8 text.
 std::string PathUtf8(const std::filesystem::path& path);
+
+// Checks that PATH names a file that can be a store: present, a regular
+// file, not empty, starting with the PST signature. Returns its absolute
+// name (UTF-8), with which errors name it. Throws OutlookError naming the
+// file and what is wrong.
+std::string CheckStoreFile(const std::filesystem::path& path);
 
 // The store identifier of the store file at PATH: a short prefix and the
 // hex of the UTF-8 absolute path (never holds "#").

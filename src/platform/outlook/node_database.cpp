@@ -336,39 +336,52 @@ NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
   return tree;
 }
 
+NodeDatabase::SubnodeBlock NodeDatabase::ReadSubnodeBlock(std::uint64_t bid, int expected_level) const {
+  SubnodeBlock sub;
+  sub.block = ReadBlock(bid);
+  const std::vector<std::uint8_t>& b = *sub.block;
+  const std::size_t header = wide() ? 8 : 4;
+  if (b.size() < header || b[0] != 0x02) Fail("block " + Hex(bid) + " is not a subnode block (damaged)");
+  sub.level = b[1];
+  sub.count = Le16(&b[2]);
+  sub.entry_size = sub.level == 0 ? 3 * id_size() : 2 * id_size();
+  if (sub.level > 1 || (expected_level >= 0 && sub.level != expected_level) ||
+      header + sub.count * sub.entry_size > b.size()) {
+    Fail("subnode block " + Hex(bid) + " has an impossible layout (damaged)");
+  }
+  sub.entries = &b[header];
+  return sub;
+}
+
+NodeEntry NodeDatabase::SubnodeAt(const SubnodeBlock& sub, std::size_t index) const {
+  const std::uint8_t* e = sub.entries + index * sub.entry_size;
+  NodeEntry node;
+  node.nid = Le32(e);
+  node.bid_data = wide() ? Le64(e + 8) : Le32(e + 4);
+  node.bid_sub = wide() ? Le64(e + 16) : Le32(e + 8);
+  return node;
+}
+
 std::optional<NodeEntry> NodeDatabase::FindSubnode(std::uint64_t bid_sub, std::uint32_t nid) const {
   std::uint64_t bid = bid_sub;
   int expected_level = -1;
-  for (int step = 0; step < 3 && bid != 0; ++step) {
-    Block block = ReadBlock(bid);
-    const std::vector<std::uint8_t>& b = *block;
-    const std::size_t header = wide() ? 8 : 4;
-    if (b.size() < header || b[0] != 0x02) Fail("block " + Hex(bid) + " is not a subnode block (damaged)");
-    const int level = b[1];
-    const std::size_t count = Le16(&b[2]);
-    const std::size_t entry_size = level == 0 ? 3 * id_size() : 2 * id_size();
-    if (level > 1 || (expected_level >= 0 && level != expected_level) || header + count * entry_size > b.size()) {
-      Fail("subnode block " + Hex(bid) + " has an impossible layout (damaged)");
-    }
-    const std::uint8_t* base = &b[header];
-    auto nid_at = [&](std::size_t i) { return Le32(base + i * entry_size); };
-    std::size_t lo = 0, hi = count;
+  // At most two levels: an index block over leaf blocks.
+  for (int step = 0; step < 2 && bid != 0; ++step) {
+    const SubnodeBlock sub = ReadSubnodeBlock(bid, expected_level);
+    auto nid_at = [&](std::size_t i) { return Le32(sub.entries + i * sub.entry_size); };
+    std::size_t lo = 0, hi = sub.count;
     while (lo < hi) {
       const std::size_t mid = (lo + hi) / 2;
       if (nid_at(mid) <= nid) lo = mid + 1;
       else hi = mid;
     }
     if (lo == 0) return std::nullopt;
-    const std::uint8_t* e = base + (lo - 1) * entry_size;
-    if (level == 0) {
+    if (sub.level == 0) {
       if (nid_at(lo - 1) != nid) return std::nullopt;
-      NodeEntry node;
-      node.nid = nid;
-      node.bid_data = wide() ? Le64(e + 8) : Le32(e + 4);
-      node.bid_sub = wide() ? Le64(e + 16) : Le32(e + 8);
-      return node;
+      return SubnodeAt(sub, lo - 1);
     }
-    bid = wide() ? Le64(e + 8) : Le32(e + 4);
+    // An index entry: the leaf block is where a leaf entry's data would be.
+    bid = SubnodeAt(sub, lo - 1).bid_data;
     expected_level = 0;
   }
   return std::nullopt;
@@ -376,31 +389,15 @@ std::optional<NodeEntry> NodeDatabase::FindSubnode(std::uint64_t bid_sub, std::u
 
 void NodeDatabase::ForEachSubnode(std::uint64_t bid_sub, const std::function<void(const NodeEntry&)>& visit) const {
   if (bid_sub == 0) return;
-  std::function<void(std::uint64_t, int)> walk = [&](std::uint64_t bid, int expected_level) {
-    Block block = ReadBlock(bid);
-    const std::vector<std::uint8_t>& b = *block;
-    const std::size_t header = wide() ? 8 : 4;
-    if (b.size() < header || b[0] != 0x02) Fail("block " + Hex(bid) + " is not a subnode block (damaged)");
-    const int level = b[1];
-    const std::size_t count = Le16(&b[2]);
-    const std::size_t entry_size = level == 0 ? 3 * id_size() : 2 * id_size();
-    if (level > 1 || (expected_level >= 0 && level != expected_level) || header + count * entry_size > b.size()) {
-      Fail("subnode block " + Hex(bid) + " has an impossible layout (damaged)");
+  const SubnodeBlock top = ReadSubnodeBlock(bid_sub, -1);
+  for (std::size_t i = 0; i < top.count; ++i) {
+    if (top.level == 0) {
+      visit(SubnodeAt(top, i));
+      continue;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = &b[header + i * entry_size];
-      if (level == 1) {
-        walk(wide() ? Le64(e + 8) : Le32(e + 4), 0);
-        continue;
-      }
-      NodeEntry node;
-      node.nid = Le32(e);
-      node.bid_data = wide() ? Le64(e + 8) : Le32(e + 4);
-      node.bid_sub = wide() ? Le64(e + 16) : Le32(e + 8);
-      visit(node);
-    }
-  };
-  walk(bid_sub, -1);
+    const SubnodeBlock leaf = ReadSubnodeBlock(SubnodeAt(top, i).bid_data, 0);
+    for (std::size_t k = 0; k < leaf.count; ++k) visit(SubnodeAt(leaf, k));
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -142,6 +142,19 @@ class NodeDatabase {
   const std::uint8_t* SearchTree(std::uint64_t root_bid, std::uint64_t root_ib, std::uint8_t ptype,
                                  std::uint64_t key, Block& leaf) const;
   std::optional<BlockEntry> FindBlockEntry(std::uint64_t bid) const;
+  // One block of a subnode tree, checked: LEVEL 0 holds subnodes, LEVEL 1
+  // points to level-0 blocks.
+  struct SubnodeBlock {
+    Block block;
+    int level = 0;
+    std::size_t count = 0;
+    std::size_t entry_size = 0;
+    const std::uint8_t* entries = nullptr;
+  };
+  // The subnode block BID, at EXPECTED_LEVEL unless that is -1.
+  SubnodeBlock ReadSubnodeBlock(std::uint64_t bid, int expected_level) const;
+  // Entry INDEX of SUB; in a level-1 block, BID_DATA names the child block.
+  NodeEntry SubnodeAt(const SubnodeBlock& sub, std::size_t index) const;
   // Adds the leaves of the tree at BID to TREE; UNMARKED reads BID as a tree
   // block whatever its mark says.
   void CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree, bool unmarked = false) const;

@@ -5,10 +5,7 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-constexpr std::uint16_t PR_RECIPIENT_TYPE = 0x0C15;
 constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_EMAIL_ADDRESS = 0x3003;
-constexpr std::uint16_t PR_SMTP_ADDRESS = 0x39FE;
 constexpr std::uint16_t PR_ATTACH_DATA = 0x3701;
 constexpr std::uint16_t PR_ATTACH_METHOD = 0x3705;
 constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
@@ -57,12 +54,7 @@ std::vector<pff::Recipient> PstItem::Recipients() const {
     TableContext::Cursor rows(table);
     while (const std::optional<std::uint64_t> i = rows.Next()) {
       const pff::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage());
-      pff::Recipient r;
-      r.type = static_cast<int>(row.Integer(row.Find(PR_RECIPIENT_TYPE)).value_or(1));
-      r.name = row.Text(PR_DISPLAY_NAME);
-      r.address = row.Text(PR_SMTP_ADDRESS);
-      if (r.address.empty()) r.address = row.Text(PR_EMAIL_ADDRESS);
-      recipients.push_back(std::move(r));
+      recipients.push_back(RecipientFromRow(row));
     }
   } catch (const OutlookError& e) {
     throw OutlookError("cannot read the recipients of " + Describe() + ": " + e.what());

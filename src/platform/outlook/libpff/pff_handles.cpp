@@ -59,22 +59,7 @@ void Fail(const std::string& file, const std::string& what, libpff_error_t* erro
 }
 
 std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  const std::string name = PathUtf8((ec ? path : absolute).lexically_normal());
-  const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) throw OutlookError(name + ": no such store file");
-  if (std::filesystem::is_directory(status)) throw OutlookError(name + ": is a folder, not a store file");
-  if (!std::filesystem::is_regular_file(status)) throw OutlookError(name + ": is not a regular file");
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec) throw OutlookError(name + ": cannot read the file size: " + ec.message());
-  if (size == 0) throw OutlookError(name + ": the file is empty, not a store");
-  {
-    std::ifstream probe(path, std::ios::binary);
-    char magic[4] = {0};
-    if (!probe.read(magic, 4)) throw OutlookError(name + ": cannot read the file or it is too short to be a store");
-    if (std::memcmp(magic, "!BDN", 4) != 0) throw OutlookError(name + ": not an Outlook data file (.pst/.ost)");
-  }
+  const std::string name = pff::CheckStoreFile(path);
 
   std::shared_ptr<File> file(new File());
   file->path_ = name;

@@ -7,10 +7,7 @@
 namespace norvexa::outlook::libpff {
 namespace {
 
-constexpr std::uint16_t PR_RECIPIENT_TYPE = 0x0C15;
 constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_EMAIL_ADDRESS = 0x3003;
-constexpr std::uint16_t PR_SMTP_ADDRESS = 0x39FE;
 
 // The name a named property carries in libpff's name-to-ID map, into E.
 void ResolveName(libpff_record_entry_t* record, pff::PropertyBag::Entry& e) {
@@ -127,12 +124,7 @@ std::vector<pff::Recipient> PffItem::Recipients() const {
   }
   for (int i = 0; i < count; ++i) {
     const pff::PropertyBag row = ReadBag(handle, handle->get(), i, message_->file()->path(), bag_.codepage());
-    pff::Recipient r;
-    r.type = static_cast<int>(row.Integer(row.Find(PR_RECIPIENT_TYPE)).value_or(1));
-    r.name = row.Text(PR_DISPLAY_NAME);
-    r.address = row.Text(PR_SMTP_ADDRESS);
-    if (r.address.empty()) r.address = row.Text(PR_EMAIL_ADDRESS);
-    recipients.push_back(std::move(r));
+    recipients.push_back(RecipientFromRow(row));
   }
   return recipients;
 }
