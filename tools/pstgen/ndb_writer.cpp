@@ -155,10 +155,14 @@ std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t si
     throw PstWriteError("data block larger than " + std::to_string(format_.max_block_data) + " bytes");
   const std::uint64_t bid = next_bid_;
   next_bid_ += 4;
-  // Encoded in a buffer of its own: WriteBlock reuses block_buffer_.
-  encode_buffer_.assign(data, data + size);
-  EncodeBlock(encoding_, bid, encode_buffer_.data(), size);
-  WriteBlock(bid, encode_buffer_.data(), size);
+  if (encoding_ == Encoding::None) {
+    WriteBlock(bid, data, size);
+  } else {
+    // Encoded in a buffer of its own: WriteBlock reuses block_buffer_.
+    encode_buffer_.assign(data, data + size);
+    EncodeBlock(encoding_, bid, encode_buffer_.data(), size);
+    WriteBlock(bid, encode_buffer_.data(), size);
+  }
   return bid;
 }
 
