@@ -7,6 +7,7 @@
 #include "description.h"
 #include "mailbox_writer.h"
 #include "platform/outlook/outlook.h"
+#include "pst_check.h"
 #include "pstgen_test_support.h"
 #include "support/fixtures.h"
 
@@ -227,6 +228,61 @@ TEST(PstgenRoundTrip, AnsiTextsKeepWhatTheirCodePageHolds) {
   EXPECT_EQ(Codepage(1252).Encode("\u20ac \u2014 \u00fc \u0151 \ufb01 \U0001F389"),
             (Bytes{0x80, ' ', 0x97, ' ', 0xFC, ' ', 'o', ' ', 'f', 'i', ' ', '?'}));
   EXPECT_THROW(Codepage(99999), CodepageError);
+}
+
+// The two-level trees of ANSI files: an attachment over 2,043 blocks of
+// 8,180 bytes needs an XXBLOCK, a message with over 681 subnodes an SIBLOCK
+// above its SLBLOCKs; both with the high encoding, read back whole.
+TEST(PstgenRoundTrip, AnsiTwoLevelDataAndSubnodeTreesComeBack) {
+  ScratchDir dir;
+  Item big;
+  big.subject = "Big";
+  Attachment archive;
+  archive.file_name = "archive.bin";
+  archive.use_pattern = true;
+  archive.pattern_size = 17000000;
+  archive.pattern_seed = 3;
+  big.attachments.push_back(archive);
+  Item many;
+  many.subject = "Many";
+  for (int i = 0; i < 700; ++i) {
+    Attachment a;
+    a.file_name = "part" + std::to_string(i) + ".txt";
+    const std::string text = "part " + std::to_string(i);
+    a.data.assign(text.begin(), text.end());
+    many.attachments.push_back(a);
+  }
+  MailboxSpec spec;
+  spec.format = FileFormat::Ansi;
+  spec.encoding = Encoding::Cyclic;
+  FolderSpec inbox;
+  inbox.name = "Inbox";
+  inbox.container_class = "IPF.Note";
+  inbox.items = [&](const std::function<void(const Item&)>& sink) {
+    sink(big);
+    sink(many);
+  };
+  spec.folders.push_back(inbox);
+  const auto file = dir / "trees.pst";
+  WriteMailbox(spec, file);
+  const CheckReport report = CheckPstFile(file);
+  EXPECT_TRUE(report.ok()) << report.Summary();
+
+  const auto items = ol::OpenStoreFile(file)->IPMRootFolder()->Folders().at(1)->GetItems();
+  const auto big_attachments = items->GetItem(1)->GetAttachments();
+  ASSERT_EQ(big_attachments->Count(), 1);
+  big_attachments->GetAttachment(1)->SaveAsFile(dir / "archive.bin");
+  std::string expected(archive.pattern_size, '\0');
+  PatternBytes(archive.pattern_seed, 0, expected.size(), reinterpret_cast<std::uint8_t*>(expected.data()));
+  EXPECT_TRUE(ReadFile(dir / "archive.bin") == expected) << "the 17 MB attachment differs";
+  const auto parts = items->GetItem(2)->GetAttachments();
+  ASSERT_EQ(parts->Count(), 700);
+  for (std::int64_t k : {1, 341, 682, 700}) {
+    const auto part = parts->GetAttachment(k);
+    EXPECT_EQ(part->FileName(), "part" + std::to_string(k - 1) + ".txt");
+    part->SaveAsFile(dir / "part.txt");
+    EXPECT_EQ(ReadFile(dir / "part.txt"), "part " + std::to_string(k - 1));
+  }
 }
 
 TEST(PstgenRoundTrip, NamesPathsAndNestingAsWritten) {
