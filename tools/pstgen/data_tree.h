@@ -14,8 +14,9 @@ namespace norvexa::pstgen {
 class DataStream {
  public:
   // BLOCK_PAYLOAD is the number of bytes put in each block but the last
-  // (a row matrix uses a whole number of rows per block).
-  explicit DataStream(NdbWriter& ndb, std::size_t block_payload = kMaxBlockData);
+  // (a row matrix uses a whole number of rows per block); 0 means as many
+  // as a block of the file's format holds.
+  explicit DataStream(NdbWriter& ndb, std::size_t block_payload = 0);
 
   // Appends SIZE bytes to the stream.
   void Write(const std::uint8_t* data, std::size_t size);

@@ -1,6 +1,8 @@
 // Reads mailbox descriptions (JSON) into the writer's model.
 #include "description.h"
 
+#include "codepage.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
@@ -191,6 +193,30 @@ class Reader {
 
 }  // namespace
 
+bool ParseFileFormat(const std::string& name, FileFormat& out) {
+  if (name == "unicode") {
+    out = FileFormat::Unicode;
+  } else if (name == "ansi") {
+    out = FileFormat::Ansi;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseEncoding(const std::string& name, Encoding& out) {
+  if (name == "none") {
+    out = Encoding::None;
+  } else if (name == "compressible") {
+    out = Encoding::Permute;
+  } else if (name == "high") {
+    out = Encoding::Cyclic;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 MailboxSpec ParseDescription(const QByteArray& json, const std::string& source) {
   QJsonParseError error{};
   const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
@@ -200,11 +226,19 @@ MailboxSpec ParseDescription(const QByteArray& json, const std::string& source) 
   Reader reader(source);
   MailboxSpec spec;
   if (root.contains("store")) spec.store_name = reader.Text(root, "store", "store");
+  const std::string format = reader.Text(root, "format", "format");
+  if (!format.empty() && !ParseFileFormat(format, spec.format))
+    throw DescriptionError(source + ": unknown format \"" + format + "\" (unicode or ansi)");
   const std::string encoding = reader.Text(root, "encoding", "encoding");
-  if (encoding == "compressible") {
-    spec.encoding = Encoding::Permute;
-  } else if (!encoding.empty() && encoding != "none") {
-    throw DescriptionError(source + ": unknown encoding \"" + encoding + "\"");
+  if (!encoding.empty() && !ParseEncoding(encoding, spec.encoding))
+    throw DescriptionError(source + ": unknown encoding \"" + encoding + "\" (none, compressible or high)");
+  if (root.contains("codepage")) {
+    const QJsonValue cp = root.value("codepage");
+    if (!cp.isDouble() || cp.toDouble() != cp.toInt())
+      throw DescriptionError(source + ": \"codepage\" must be a whole number (a Windows code page)");
+    spec.codepage = cp.toInt();
+    if (!CodepageAvailable(spec.codepage))
+      throw DescriptionError(source + ": code page " + std::to_string(spec.codepage) + " is not available");
   }
   for (const QJsonValue& v : root.value("folders").toArray()) {
     if (!v.isObject()) throw DescriptionError(source + ": a folder must be an object");

@@ -22,4 +22,11 @@ MailboxSpec ReadDescription(const std::filesystem::path& path);
 // Parses description text JSON (SOURCE names it in errors).
 MailboxSpec ParseDescription(const QByteArray& json, const std::string& source);
 
+// The format named NAME ("unicode", "ansi") into OUT; false for another name.
+bool ParseFileFormat(const std::string& name, FileFormat& out);
+
+// The encoding named NAME ("none", "compressible", "high") into OUT; false
+// for another name.
+bool ParseEncoding(const std::string& name, Encoding& out);
+
 }  // namespace norvexa::pstgen

@@ -45,7 +45,8 @@ void HeapWriter::StartPage() {
 std::uint32_t HeapWriter::Allocate(const std::uint8_t* data, std::size_t size) {
   if (size > kMaxHeapAllocation) throw PstWriteError("heap allocation larger than 3580 bytes");
   auto map_size = [](std::size_t allocations) { return 4 + 2 * (allocations + 1); };
-  if (offsets_.size() >= 2047 || page_.size() + size + 1 + map_size(offsets_.size() + 1) > kMaxBlockData) {
+  const std::size_t page_limit = ndb_.format().max_block_data;
+  if (offsets_.size() >= 2047 || page_.size() + size + 1 + map_size(offsets_.size() + 1) > page_limit) {
     ClosePage();
     ++index_;
     StartPage();
@@ -64,7 +65,7 @@ void HeapWriter::ClosePage() {
   for (std::uint16_t o : offsets_) Append16(page_, o);
   Append16(page_, static_cast<std::uint16_t>(end));
   Put16(page_.data(), ib_map);
-  fill_.push_back(FillLevel(kMaxBlockData - page_.size()));
+  fill_.push_back(FillLevel(ndb_.format().max_block_data - page_.size()));
   EmitPage(index_, page_);
 }
 

@@ -125,7 +125,9 @@ void TableWriter::AddRow(std::uint32_t row_id, const PropMap& values) {
     return;
   }
   if (!matrix_) {
-    matrix_ = std::make_unique<DataStream>(ndb_, kMaxBlockData / row_size_ * row_size_);
+    // Readers find a row by its index from the rows per block of the format.
+    const std::size_t block = ndb_.format().max_block_data;
+    matrix_ = std::make_unique<DataStream>(ndb_, block / row_size_ * row_size_);
     matrix_->Write(small_rows_.data(), small_rows_.size());
     small_rows_.clear();
   }
@@ -146,12 +148,17 @@ std::uint64_t TableWriter::Finish() {
     std::sort(single.begin(), single.end(), [](const Run& a, const Run& b) { return a.row_id < b.row_id; });
     runs_ = std::move(single);
   }
-  BthWriter index(heap_, 4, 4);
+  // Row numbers are 4 bytes in Unicode files, 2 in ANSI ones.
+  const std::size_t index_size = ndb_.format().row_index_size;
+  if (index_size < 4 && rows_ > (1u << (8 * index_size)))
+    throw PstWriteError("a table of " + std::to_string(rows_) + " rows does not fit the " + ndb_.format().name +
+                        " format's " + std::to_string(8 * index_size) + "-bit row numbers");
+  BthWriter index(heap_, 4, static_cast<std::uint8_t>(index_size));
   for (const Run& r : runs_)
     for (std::uint32_t k = 0; k < r.count; ++k) {
       std::uint8_t key[4], value[4];
       Put32(key, r.row_id + 32 * k);
-      Put32(value, r.index + k);
+      Put32(value, r.index + k);  // little-endian: the low bytes come first
       index.Add(key, value);
     }
   const std::uint32_t hid_index = index.Finish();

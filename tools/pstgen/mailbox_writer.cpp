@@ -1,6 +1,7 @@
 // The messaging layer of the PST writer.
 #include "mailbox_writer.h"
 
+#include "codepage.h"
 #include "ltp_writer.h"
 #include "named_props.h"
 
@@ -55,18 +56,18 @@ constexpr std::int32_t kMsgFlagRead = 0x01;
 constexpr std::int32_t kMsgFlagHasAttach = 0x10;
 constexpr std::int32_t kMsgFlagFromMe = 0x20;
 
-// A one-off entry id (display name, address type, address) as MAPI lays it out.
-Bytes OneOffEntryId(const Address& a) {
+// A one-off entry id (display name, address type, address) as MAPI lays it
+// out, with its strings in the file's string width.
+Bytes OneOffEntryId(const Address& a, const TextValues& text) {
   Bytes b(4, 0);
   static const std::uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                               0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
   AppendBytes(b, kOneOffUid, 16);
-  Append16(b, 0);       // version
-  Append16(b, 0x9001);  // Unicode, no lookup
+  Append16(b, 0);                                  // version
+  Append16(b, text.unicode() ? 0x9001 : 0x1001);  // Unicode (0x8000) or 8-bit strings, no lookup
   for (const std::string* s : {&a.name, &a.type, &a.email}) {
-    const Bytes u = Utf16(*s);
-    b.insert(b.end(), u.begin(), u.end());
-    Append16(b, 0);
+    const Bytes t = text.Terminated(*s);
+    b.insert(b.end(), t.begin(), t.end());
   }
   return b;
 }
@@ -112,7 +113,15 @@ std::string JoinNames(const std::vector<Recipient>& recipients, int kind) {
 class Writer {
  public:
   // Creates the file at PATH for SPEC; throws PstWriteError when it cannot.
-  Writer(const MailboxSpec& spec, const std::filesystem::path& path) : spec_(spec), ndb_(path, spec.encoding) {
+  Writer(const MailboxSpec& spec, const std::filesystem::path& path)
+      : spec_(spec),
+        text_(FormatOf(spec.format), spec.codepage),
+        ndb_(path, FormatOf(spec.format), spec.encoding),
+        hierarchy_columns_(text_.Columns(kHierarchyColumns)),
+        contents_columns_(text_.Columns(kContentsColumns)),
+        assoc_contents_columns_(text_.Columns(kAssocContentsColumns)),
+        recipient_columns_(text_.Columns(kRecipientColumns)),
+        attachment_columns_(text_.Columns(kAttachmentColumns)) {
     // The store's unique id: stable for a given store name, no clock.
     std::uint64_t h1 = 0xCBF29CE484222325ull, h2 = 0x84222325CBF29CE4ull;
     for (unsigned char c : spec.store_name) {
@@ -210,7 +219,7 @@ class Writer {
     std::int32_t count = 0, unread = 0;
     {
       Subnodes subs;
-      TableWriter contents(ndb_, kContentsColumns, subs);
+      TableWriter contents(ndb_, contents_columns_, subs);
       if (folder.items) {
         folder.items([&](const Item& item) {
           const std::uint32_t msg = MakeNid(kNidTypeNormalMessage, ++rgnid_[kNidTypeNormalMessage]);
@@ -229,7 +238,7 @@ class Writer {
     }
     {
       Subnodes subs;
-      TableWriter hierarchy(ndb_, kHierarchyColumns, subs);
+      TableWriter hierarchy(ndb_, hierarchy_columns_, subs);
       for (const FolderSpec& child : folder.children) {
         const PropMap row = WriteFolder(child, nid);
         hierarchy.AddRow(MakeNid(kNidTypeNormalFolder, folder_index_.at(&child)), row);
@@ -239,17 +248,17 @@ class Writer {
     }
     {
       Subnodes subs;
-      TableWriter assoc(ndb_, kAssocContentsColumns, subs);
+      TableWriter assoc(ndb_, assoc_contents_columns_, subs);
       const std::uint64_t bid = assoc.Finish();
       ndb_.AddNode(NodeEntry{MakeNid(kNidTypeAssocContentsTable, index), bid, subs.Write(ndb_), 0});
     }
     PropMap props;
-    if (nid != kNidRootFolder || !folder.name.empty()) props[0x3001] = PropValue::Unicode(folder.name);
+    if (nid != kNidRootFolder || !folder.name.empty()) props[0x3001] = text_.Text(folder.name);
     props[0x3602] = PropValue::Int32(count);
     props[0x3603] = PropValue::Int32(unread);
     props[0x360A] = PropValue::Boolean(!folder.children.empty());
-    if (folder.container_class) props[0x3613] = PropValue::Unicode(*folder.container_class);
-    if (folder.message_class) props[0x001A] = PropValue::Unicode(*folder.message_class);
+    if (folder.container_class) props[0x3613] = text_.Text(*folder.container_class);
+    if (folder.message_class) props[0x001A] = text_.Text(*folder.message_class);
     Subnodes subs;
     const std::uint64_t bid = WritePropertyContext(ndb_, props, subs);
     ndb_.AddNode(NodeEntry{nid, bid, subs.Write(ndb_), parent});
@@ -263,22 +272,22 @@ class Writer {
     // Recipients.
     {
       Subnodes table_subs;
-      TableWriter table(ndb_, kRecipientColumns, table_subs);
+      TableWriter table(ndb_, recipient_columns_, table_subs);
       std::uint32_t row = 0;
       for (const Recipient& r : item.recipients) {
         PropMap rp;
         rp[0x0C15] = PropValue::Int32(r.kind);
         rp[0x0E0F] = PropValue::Boolean(false);
         rp[0x0FFE] = PropValue::Int32(6);  // MAPI_MAILUSER
-        rp[0x0FFF] = PropValue::Binary(OneOffEntryId(r));
-        rp[0x3001] = PropValue::Unicode(r.name);
-        rp[0x3002] = PropValue::Unicode(r.type);
-        rp[0x3003] = PropValue::Unicode(r.email);
+        rp[0x0FFF] = PropValue::Binary(OneOffEntryId(r, text_));
+        rp[0x3001] = text_.Text(r.name);
+        rp[0x3002] = text_.Text(r.type);
+        rp[0x3003] = text_.Text(r.email);
         rp[0x300B] = PropValue::Binary(SearchKey(r));
         rp[0x3900] = PropValue::Int32(0);
-        rp[0x39FF] = PropValue::Unicode(r.name);
+        rp[0x39FF] = text_.Text(r.name);
         rp[0x3A40] = PropValue::Boolean(false);
-        rp[0x5FF6] = PropValue::Unicode(r.name);
+        rp[0x5FF6] = text_.Text(r.name);
         rp[0x5FFD] = PropValue::Int32(1);
         table.AddRow(row++, rp);
       }
@@ -289,7 +298,7 @@ class Writer {
     std::uint64_t attachment_bytes = 0;
     if (!item.attachments.empty()) {
       Subnodes table_subs;
-      TableWriter table(ndb_, kAttachmentColumns, table_subs);
+      TableWriter table(ndb_, attachment_columns_, table_subs);
       std::int32_t number = 0;
       for (const Attachment& a : item.attachments) {
         const std::uint32_t nid = subs.NewNid(kNidTypeAttachment);
@@ -298,13 +307,13 @@ class Writer {
         ap[0x0E21] = PropValue::Int32(number++);
         ap[0x370B] = PropValue::Int32(-1);
         if (a.file_name) {
-          ap[0x3707] = PropValue::Unicode(*a.file_name);
-          ap[0x3704] = PropValue::Unicode(a.short_name ? *a.short_name : ShortName(*a.file_name));
-          ap[0x3001] = PropValue::Unicode(*a.file_name);
+          ap[0x3707] = text_.Text(*a.file_name);
+          ap[0x3704] = text_.Text(a.short_name ? *a.short_name : ShortName(*a.file_name));
+          ap[0x3001] = text_.Text(*a.file_name);
         } else if (a.short_name) {
-          ap[0x3704] = PropValue::Unicode(*a.short_name);
+          ap[0x3704] = text_.Text(*a.short_name);
         }
-        if (!a.mime_type.empty()) ap[0x370E] = PropValue::Unicode(a.mime_type);
+        if (!a.mime_type.empty()) ap[0x370E] = text_.Text(a.mime_type);
         std::uint64_t size = 0;
         if (a.message) {
           PropMap embedded_props;
@@ -315,14 +324,14 @@ class Writer {
           size = static_cast<std::uint64_t>(Get32(embedded_props.at(0x0E08).data.data()));
           ap[0x3701] = PropValue::Object(embedded, static_cast<std::uint32_t>(size));
           ap[0x3705] = PropValue::Int32(5);
-          if (!a.file_name) ap[0x3001] = PropValue::Unicode(a.message->subject);
+          if (!a.file_name) ap[0x3001] = text_.Text(a.message->subject);
         } else {
           ap[0x3705] = PropValue::Int32(1);
           if (a.use_pattern) {
             size = a.pattern_size;
             const std::uint64_t seed = a.pattern_seed;
             ap[0x3701] = PropValue::Stream(size, [seed, size](DataStream& out) {
-              std::vector<std::uint8_t> chunk(kMaxBlockData);
+              std::vector<std::uint8_t> chunk(kMaxBlockSize);
               for (std::uint64_t done = 0; done < size;) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
                 PatternBytes(seed, done, n, chunk.data());
@@ -348,10 +357,10 @@ class Writer {
 
     // Properties.
     PropMap& p = props;
-    p[0x001A] = PropValue::Unicode(item.message_class);
+    p[0x001A] = text_.Text(item.message_class);
     if (!item.subject.empty()) {
-      p[0x0037] = PropValue::Unicode(item.subject);
-      p[0x0070] = PropValue::Unicode(item.subject);
+      p[0x0037] = text_.Text(item.subject);
+      p[0x0070] = text_.Text(item.subject);
     }
     p[0x0017] = PropValue::Int32(item.importance.value_or(1));
     p[0x0036] = PropValue::Int32(0);
@@ -360,7 +369,7 @@ class Writer {
     if (item.sent) flags |= kMsgFlagFromMe;
     p[0x0E07] = PropValue::Int32(flags);
     p[0x0E17] = PropValue::Int32(0);
-    if (!item.body.empty()) p[0x1000] = PropValue::Unicode(item.body);
+    if (!item.body.empty()) p[0x1000] = text_.Text(item.body);
     if (!item.html.empty()) {
       p[0x1013] = PropValue::Binary(Bytes(item.html.begin(), item.html.end()));
       p[0x3FDE] = PropValue::Int32(65001);
@@ -372,23 +381,23 @@ class Writer {
     if (item.submitted) p[0x0039] = PropValue::Time(FileTimeFromUnix(*item.submitted));
     if (item.sender) {
       const Address& s = *item.sender;
-      p[0x0C1A] = PropValue::Unicode(s.name);
-      p[0x0C1E] = PropValue::Unicode(s.type);
-      p[0x0C1F] = PropValue::Unicode(s.email);
-      p[0x0C19] = PropValue::Binary(OneOffEntryId(s));
+      p[0x0C1A] = text_.Text(s.name);
+      p[0x0C1E] = text_.Text(s.type);
+      p[0x0C1F] = text_.Text(s.email);
+      p[0x0C19] = PropValue::Binary(OneOffEntryId(s, text_));
       p[0x0C1D] = PropValue::Binary(SearchKey(s));
-      p[0x0042] = PropValue::Unicode(s.name);
-      p[0x0064] = PropValue::Unicode(s.type);
-      p[0x0065] = PropValue::Unicode(s.email);
-      p[0x0041] = PropValue::Binary(OneOffEntryId(s));
+      p[0x0042] = text_.Text(s.name);
+      p[0x0064] = text_.Text(s.type);
+      p[0x0065] = text_.Text(s.email);
+      p[0x0041] = PropValue::Binary(OneOffEntryId(s, text_));
     }
     for (int kind : {1, 2, 3}) {
       const std::string names = JoinNames(item.recipients, kind);
       const std::uint16_t id = kind == 1 ? 0x0E04 : kind == 2 ? 0x0E03 : 0x0E02;
-      if (!names.empty()) p[id] = PropValue::Unicode(names);
+      if (!names.empty()) p[id] = text_.Text(names);
     }
     if (item.sent) p[0x0E0A] = PropValue::Binary(EntryId(sent_nid_ ? sent_nid_ : folder_nid));
-    if (!item.categories.empty()) p[names_.Id(kPsPublicStrings, "Keywords")] = PropValue::MvUnicode(item.categories);
+    if (!item.categories.empty()) p[names_.Id(kPsPublicStrings, "Keywords")] = text_.MultiText(item.categories);
     if (item.start) {
       p[0x0060] = PropValue::Time(FileTimeFromUnix(*item.start));
       p[names_.Id(kPsetidAppointment, 0x820D)] = PropValue::Time(FileTimeFromUnix(*item.start));
@@ -397,7 +406,7 @@ class Writer {
       p[0x0061] = PropValue::Time(FileTimeFromUnix(*item.end));
       p[names_.Id(kPsetidAppointment, 0x820E)] = PropValue::Time(FileTimeFromUnix(*item.end));
     }
-    if (!item.location.empty()) p[names_.Id(kPsetidAppointment, 0x8208)] = PropValue::Unicode(item.location);
+    if (!item.location.empty()) p[names_.Id(kPsetidAppointment, 0x8208)] = text_.Text(item.location);
     if (item.due) p[names_.Id(kPsetidTask, 0x8105)] = PropValue::Time(FileTimeFromUnix(*item.due));
     if (item.task_start) p[names_.Id(kPsetidTask, 0x8104)] = PropValue::Time(FileTimeFromUnix(*item.task_start));
     if (item.reminder) {
@@ -409,23 +418,24 @@ class Writer {
       const std::uint16_t tag = ContactFieldTag(field);
       if (tag == 0 || field == "Children") continue;
       if (tag >= 0x8000) {
-        p[names_.Id(kPsetidAddress, tag)] = PropValue::Unicode(value);
-        p[names_.Id(kPsetidAddress, tag - 1)] = PropValue::Unicode("SMTP");  // EmailNAddressType
+        p[names_.Id(kPsetidAddress, tag)] = text_.Text(value);
+        p[names_.Id(kPsetidAddress, tag - 1)] = text_.Text("SMTP");  // EmailNAddressType
       } else {
-        p[tag] = PropValue::Unicode(value);
+        p[tag] = text_.Text(value);
       }
     }
-    if (!item.children.empty()) p[0x3A58] = PropValue::MvUnicode(item.children);
+    if (!item.children.empty()) p[0x3A58] = text_.MultiText(item.children);
     if (item.birthday) p[0x3A42] = PropValue::Time(FileTimeFromUnix(*item.birthday));
     if (item.anniversary) p[0x3A41] = PropValue::Time(FileTimeFromUnix(*item.anniversary));
-    if (!item.display_name.empty()) p[0x3001] = PropValue::Unicode(item.display_name);
+    if (!item.display_name.empty()) p[0x3001] = text_.Text(item.display_name);
     if (item.message_class.rfind("IPM.DistList", 0) == 0) {
-      if (!item.display_name.empty()) p[names_.Id(kPsetidAddress, 0x8053)] = PropValue::Unicode(item.display_name);
+      if (!item.display_name.empty()) p[names_.Id(kPsetidAddress, 0x8053)] = text_.Text(item.display_name);
       std::vector<Bytes> members;
-      for (const Address& m : item.members) members.push_back(OneOffEntryId(m));
+      for (const Address& m : item.members) members.push_back(OneOffEntryId(m, text_));
       p[names_.Id(kPsetidAddress, 0x8054)] = PropValue::MvBinary(members);
       p[names_.Id(kPsetidAddress, 0x8055)] = PropValue::MvBinary(members);
     }
+    text_.AddCodepage(p);
     std::uint64_t size = 256 + attachment_bytes;
     for (const auto& [id, v] : p) size += v.data.size();
     p[0x0E08] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
@@ -442,31 +452,36 @@ class Writer {
 
   // Writes the table templates every PST holds.
   void WriteTemplates() {
-    WriteEmptyTable(kNidHierarchyTemplate, kHierarchyColumns);
-    WriteEmptyTable(kNidContentsTemplate, kContentsColumns);
-    WriteEmptyTable(kNidAssocContentsTemplate, kAssocContentsColumns);
-    WriteEmptyTable(kNidSearchContentsTemplate, kContentsColumns);
-    WriteEmptyTable(kNidAttachmentTable, kAttachmentColumns);
-    WriteEmptyTable(kNidRecipientTable, kRecipientColumns);
+    WriteEmptyTable(kNidHierarchyTemplate, hierarchy_columns_);
+    WriteEmptyTable(kNidContentsTemplate, contents_columns_);
+    WriteEmptyTable(kNidAssocContentsTemplate, assoc_contents_columns_);
+    WriteEmptyTable(kNidSearchContentsTemplate, contents_columns_);
+    WriteEmptyTable(kNidAttachmentTable, attachment_columns_);
+    WriteEmptyTable(kNidRecipientTable, recipient_columns_);
   }
 
   // Writes the message store node.
   void WriteStore() {
     PropMap p;
     p[0x0FF9] = PropValue::Binary(Bytes(uid_.begin(), uid_.end()));
-    p[0x3001] = PropValue::Unicode(spec_.store_name);
+    p[0x3001] = text_.Text(spec_.store_name);
     p[0x35DF] = PropValue::Int32(0x89);  // IPM subtree, wastebasket and finder valid
     p[0x35E0] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexIpmSubtree)));
     p[0x35E3] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexDeletedItems)));
     p[0x35E7] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexSearchRoot)));
     p[0x67FF] = PropValue::Int32(0);  // no password
+    text_.AddCodepage(p);  // the store's code page, for objects without their own
     Subnodes subs;
     const std::uint64_t bid = WritePropertyContext(ndb_, p, subs);
     ndb_.AddNode(NodeEntry{kNidMessageStore, bid, subs.Write(ndb_), 0});
   }
 
   const MailboxSpec& spec_;
+  TextValues text_;
   NdbWriter ndb_;
+  // The table columns with this file's string types.
+  const std::vector<std::uint32_t> hierarchy_columns_, contents_columns_, assoc_contents_columns_,
+      recipient_columns_, attachment_columns_;
   NamedProps names_;
   std::array<std::uint8_t, 16> uid_{};
   std::array<std::uint32_t, 32> rgnid_{};

@@ -18,9 +18,10 @@ struct WriteStats {
   std::uint64_t file_bytes = 0;
 };
 
-// Writes SPEC as a Unicode PST file at PATH (replacing it). Throws
-// PstWriteError when the file cannot be written or the mailbox does not fit
-// the format; the partly written file is then removed.
+// Writes SPEC as a PST file at PATH (replacing it) in SPEC's format, encoding
+// and code page. Throws PstWriteError when the file cannot be written or the
+// mailbox does not fit the format, CodepageError when an ANSI file's code
+// page cannot be written; the partly written file is then removed.
 WriteStats WriteMailbox(const MailboxSpec& spec, const std::filesystem::path& path);
 
 }  // namespace norvexa::pstgen

@@ -1,8 +1,9 @@
-// pstgen: writes a PST file from a mailbox description, the sample mailbox,
-// or a synthetic mailbox of any size.
-//   pstgen [--encoding none|compressible] DESCRIPTION.json OUT.pst
-//   pstgen --sample OUT.pst
-//   pstgen --synthetic --folders F --items N --attachment-bytes B --seed S OUT.pst
+// pstgen: writes a PST file (Unicode or ANSI) from a mailbox description,
+// the sample mailbox, or a synthetic mailbox of any size.
+//   pstgen [--format unicode|ansi] [--encoding none|compressible|high]
+//          [--codepage N] DESCRIPTION.json OUT.pst
+//   pstgen [...] --sample OUT.pst
+//   pstgen [...] --synthetic --folders F --items N --attachment-bytes B --seed S OUT.pst
 //   pstgen --check FILE.pst   (structure check; exit status 1 when faulty)
 #include "description.h"
 #include "mailbox_writer.h"
@@ -22,12 +23,16 @@ namespace {
 
 // Prints the usage; returns the exit status for a wrong command line.
 int Usage() {
-  std::cerr << "usage: pstgen [--encoding none|compressible] DESCRIPTION.json OUT.pst\n"
-               "       pstgen [--encoding ...] --sample OUT.pst\n"
-               "       pstgen [--encoding ...] --synthetic [--folders F] [--items N]\n"
+  std::cerr << "usage: pstgen [OPTIONS] DESCRIPTION.json OUT.pst\n"
+               "       pstgen [OPTIONS] --sample OUT.pst\n"
+               "       pstgen [OPTIONS] --synthetic [--folders F] [--items N]\n"
                "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n"
-               "       (any form: --report-memory prints the peak memory at the end)\n"
-               "       pstgen --check FILE.pst\n";
+               "       pstgen --check FILE.pst\n"
+               "OPTIONS (they override a description's keys):\n"
+               "       --format unicode|ansi                  file format (default unicode)\n"
+               "       --encoding none|compressible|high      block encoding (default none)\n"
+               "       --codepage N                           code page of ANSI texts (default 1252)\n"
+               "       --report-memory                        print the peak memory at the end\n";
   return 2;
 }
 
@@ -51,6 +56,8 @@ int main(int argc, char** argv) {
   }
   bool sample = false, synthetic = false, report_memory = false;
   std::optional<Encoding> encoding;
+  std::optional<FileFormat> format;
+  std::optional<int> codepage;
   SyntheticOptions options;
   QStringList positional;
   for (int i = 0; i < args.size(); ++i) {
@@ -68,10 +75,16 @@ int main(int argc, char** argv) {
     } else if (a == "--synthetic") {
       synthetic = true;
     } else if (a == "--encoding" && i + 1 < args.size()) {
-      const QString e = args[++i];
-      if (e == "compressible") encoding = Encoding::Permute;
-      else if (e == "none") encoding = Encoding::None;
-      else return Usage();
+      Encoding e{};
+      if (!ParseEncoding(args[++i].toStdString(), e)) return Usage();
+      encoding = e;
+    } else if (a == "--format" && i + 1 < args.size()) {
+      FileFormat f{};
+      if (!ParseFileFormat(args[++i].toStdString(), f)) return Usage();
+      format = f;
+    } else if (a == "--codepage" && value(n)) {
+      if (n == 0 || n > 65535) return Usage();
+      codepage = static_cast<int>(n);
     } else if (a == "--folders" && value(n)) {
       options.folders = static_cast<int>(n);
     } else if (a == "--items" && value(n)) {
@@ -101,6 +114,8 @@ int main(int argc, char** argv) {
       out = positional[1];
     }
     if (encoding) spec.encoding = *encoding;
+    if (format) spec.format = *format;
+    if (codepage) spec.codepage = *codepage;
     const WriteStats stats = WriteMailbox(spec, out.toStdString());
     std::cout << "pstgen: wrote " << out.toStdString() << ": " << stats.folders << " folders, " << stats.items
               << " items, " << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";

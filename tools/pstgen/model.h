@@ -82,7 +82,9 @@ struct FolderSpec {
 
 struct MailboxSpec {
   std::string store_name = "Personal Folders";
+  FileFormat format = FileFormat::Unicode;
   Encoding encoding = Encoding::None;
+  int codepage = 1252;  // of the 8-bit texts of ANSI files
   std::vector<FolderSpec> folders;
 };
 

@@ -1,5 +1,5 @@
 // Node database writer: space allocation with the allocation maps, blocks,
-// B-trees and the header of a Unicode PST file.
+// B-trees and the header of a PST file, laid out by its format descriptor.
 #include "ndb_writer.h"
 
 #include <algorithm>
@@ -43,14 +43,15 @@ void SpillRead(std::FILE* f, void* data, std::size_t size) {
 
 }  // namespace
 
-NdbWriter::NdbWriter(const std::filesystem::path& path, Encoding encoding)
+NdbWriter::NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding)
     : file_(QString::fromStdString(path.string())),
+      format_(format),
       encoding_(encoding),
       bbt_spill_(OpenSpill(), &std::fclose),
       nbt_spill_(OpenSpill(), &std::fclose) {
   if (!file_.open(QIODevice::ReadWrite | QIODevice::Truncate))
     throw PstWriteError("cannot create " + path.string() + ": " + file_.errorString().toStdString());
-  block_buffer_.reserve(8192);
+  block_buffer_.reserve(kMaxBlockSize);
   // Space before the first AMap holds the header and the density list.
   next_ = kFirstAMap;
 }
@@ -77,12 +78,8 @@ void NdbWriter::MarkAllocated(std::uint64_t ib, std::uint64_t size) {
 
 void NdbWriter::WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits) {
   std::uint8_t page[kPageSize] = {};
-  std::memcpy(page, bits, kPageDataSize);
-  page[496] = ptype;
-  page[497] = ptype;
-  Put16(page + 498, 0);
-  Put32(page + 500, Crc32(page, kPageDataSize));
-  Put64(page + 504, ib);  // map pages carry their own offset as id
+  std::memcpy(page + format_.map_bits_at, bits, kMapBitsSize);
+  format_.WritePageTrailer(page, ptype, 0, ib);  // map pages carry their own offset as id
   WriteAt(ib, page, sizeof page);
 }
 
@@ -92,7 +89,7 @@ void NdbWriter::OpenRegion(std::uint64_t region) {
   amap_.fill(0);
   const std::uint64_t start = RegionStart(region);
   MarkAllocated(start, FirstDataOffset(region));
-  std::uint8_t full[kPageDataSize];
+  std::uint8_t full[kMapBitsSize];
   std::memset(full, 0xFF, sizeof full);
   // PMaps and FPMaps are deprecated: present at their places with valid
   // trailers, all bits set so that no reader takes space from them.
@@ -107,7 +104,7 @@ void NdbWriter::OpenRegion(std::uint64_t region) {
 void NdbWriter::CloseRegion() {
   WriteMapPage(RegionStart(region_), kPtypeAMap, amap_.data());
   std::uint64_t free_bits = 0, run = 0, longest = 0;
-  for (std::size_t bit = 0; bit < kPageDataSize * 8; ++bit) {
+  for (std::size_t bit = 0; bit < kMapBitsSize * 8; ++bit) {
     if (amap_[bit / 8] & (0x80u >> (bit % 8))) {
       run = 0;
     } else {
@@ -124,6 +121,10 @@ std::uint64_t NdbWriter::Allocate(std::uint64_t size, std::uint64_t align) {
   if (!region_open_) OpenRegion(free_runs_.size());
   std::uint64_t ib = AlignUp(next_, align);
   if (ib + size > RegionStart(region_ + 1)) {
+    // The file always ends at the end of a region: the next one must fit.
+    if (RegionStart(region_ + 2) > format_.max_file_size)
+      throw PstWriteError(std::string("the mailbox does not fit a PST file of the ") + format_.name +
+                          " format (at most " + std::to_string(format_.max_file_size >> 20) + " MB)");
     CloseRegion();
     OpenRegion(region_ + 1);
     ib = AlignUp(next_, align);
@@ -133,20 +134,13 @@ std::uint64_t NdbWriter::Allocate(std::uint64_t size, std::uint64_t align) {
   return ib;
 }
 
-std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t size) {
-  if (size > kMaxBlockData) throw PstWriteError("data block larger than 8176 bytes");
-  const std::uint64_t total = AlignUp(size + kBlockTrailerSize, 64);
+void NdbWriter::WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size) {
+  const std::uint64_t total = format_.BlockTotal(size);
   const std::uint64_t ib = Allocate(total, 64);
-  const std::uint64_t bid = next_bid_;
-  next_bid_ += 4;
   block_buffer_.assign(total, 0);
   if (size) std::memcpy(block_buffer_.data(), data, size);
-  if (encoding_ == Encoding::Permute) PermuteEncode(block_buffer_.data(), size);
-  std::uint8_t* trailer = block_buffer_.data() + total - kBlockTrailerSize;
-  Put16(trailer, static_cast<std::uint16_t>(size));
-  Put16(trailer + 2, ComputeSig(ib, bid));
-  Put32(trailer + 4, Crc32(block_buffer_.data(), size));
-  Put64(trailer + 8, bid);
+  format_.WriteBlockTrailer(block_buffer_.data() + total - format_.block_trailer_size,
+                            static_cast<std::uint16_t>(size), ComputeSig(ib, bid), Crc32(data, size), bid);
   WriteAt(ib, block_buffer_.data(), total);
   std::uint8_t rec[18];
   Put64(rec, bid);
@@ -154,29 +148,30 @@ std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t si
   Put16(rec + 16, static_cast<std::uint16_t>(size));
   SpillWrite(bbt_spill_.get(), rec, sizeof rec);
   ++block_count_;
+}
+
+std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t size) {
+  if (size > format_.max_block_data)
+    throw PstWriteError("data block larger than " + std::to_string(format_.max_block_data) + " bytes");
+  const std::uint64_t bid = next_bid_;
+  next_bid_ += 4;
+  if (encoding_ == Encoding::None) {
+    WriteBlock(bid, data, size);
+  } else {
+    // Encoded in a buffer of its own: WriteBlock reuses block_buffer_.
+    encode_buffer_.assign(data, data + size);
+    EncodeBlock(encoding_, bid, encode_buffer_.data(), size);
+    WriteBlock(bid, encode_buffer_.data(), size);
+  }
   return bid;
 }
 
 std::uint64_t NdbWriter::WriteInternalBlock(const Bytes& data) {
-  if (data.size() > kMaxBlockData) throw PstWriteError("internal block larger than 8176 bytes");
-  const std::uint64_t total = AlignUp(data.size() + kBlockTrailerSize, 64);
-  const std::uint64_t ib = Allocate(total, 64);
+  if (data.size() > format_.max_block_data)
+    throw PstWriteError("internal block larger than " + std::to_string(format_.max_block_data) + " bytes");
   const std::uint64_t bid = next_bid_ | 0x2;  // fInternal
   next_bid_ += 4;
-  block_buffer_.assign(total, 0);
-  std::memcpy(block_buffer_.data(), data.data(), data.size());
-  std::uint8_t* trailer = block_buffer_.data() + total - kBlockTrailerSize;
-  Put16(trailer, static_cast<std::uint16_t>(data.size()));
-  Put16(trailer + 2, ComputeSig(ib, bid));
-  Put32(trailer + 4, Crc32(block_buffer_.data(), data.size()));
-  Put64(trailer + 8, bid);
-  WriteAt(ib, block_buffer_.data(), total);
-  std::uint8_t rec[18];
-  Put64(rec, bid);
-  Put64(rec + 8, ib);
-  Put16(rec + 16, static_cast<std::uint16_t>(data.size()));
-  SpillWrite(bbt_spill_.get(), rec, sizeof rec);
-  ++block_count_;
+  WriteBlock(bid, data.data(), data.size());
   return bid;
 }
 
@@ -197,39 +192,37 @@ void NdbWriter::AddNode(const NodeEntry& e) {
   }
 }
 
-NdbWriter::PageRef NdbWriter::WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::uint8_t cb_entry,
-                                             std::uint8_t max_entries, const Bytes& entries, std::size_t count,
-                                             std::uint64_t first_key) {
+NdbWriter::PageRef NdbWriter::WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::size_t cb_entry,
+                                             const Bytes& entries, std::size_t count, std::uint64_t first_key) {
   std::uint8_t page[kPageSize] = {};
   std::memcpy(page, entries.data(), count * cb_entry);
-  page[488] = static_cast<std::uint8_t>(count);
-  page[489] = max_entries;
-  page[490] = cb_entry;
-  page[491] = level;
+  std::uint8_t* meta = page + format_.btree_meta_at;
+  meta[0] = static_cast<std::uint8_t>(count);
+  meta[1] = static_cast<std::uint8_t>(format_.btree_meta_at / cb_entry);  // cEntMax
+  meta[2] = static_cast<std::uint8_t>(cb_entry);
+  meta[3] = level;
   const std::uint64_t ib = Allocate(kPageSize, kPageSize);
   const std::uint64_t bid = next_page_bid_++;
-  page[496] = ptype;
-  page[497] = ptype;
-  Put16(page + 498, ComputeSig(ib, bid));
-  Put32(page + 500, Crc32(page, kPageDataSize));
-  Put64(page + 504, bid);
+  format_.WritePageTrailer(page, ptype, ComputeSig(ib, bid), bid);
   WriteAt(ib, page, sizeof page);
   return PageRef{first_key, bid, ib};
 }
 
 NdbWriter::PageRef NdbWriter::BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> refs, std::uint8_t level) {
+  const std::size_t cb = format_.btree_entry_size(), per_page = format_.btree_max_entries();
+  const std::size_t id = format_.id_size;
   while (refs.size() > 1) {
     std::vector<PageRef> up;
     Bytes entries;
-    for (std::size_t i = 0; i < refs.size(); i += 20) {
-      const std::size_t n = std::min<std::size_t>(20, refs.size() - i);
-      entries.assign(n * 24, 0);
+    for (std::size_t i = 0; i < refs.size(); i += per_page) {
+      const std::size_t n = std::min(per_page, refs.size() - i);
+      entries.assign(n * cb, 0);
       for (std::size_t k = 0; k < n; ++k) {
-        Put64(&entries[k * 24], refs[i + k].key);
-        Put64(&entries[k * 24 + 8], refs[i + k].bid);
-        Put64(&entries[k * 24 + 16], refs[i + k].ib);
+        format_.PutId(&entries[k * cb], refs[i + k].key);
+        format_.PutId(&entries[k * cb + id], refs[i + k].bid);
+        format_.PutId(&entries[k * cb + 2 * id], refs[i + k].ib);
       }
-      up.push_back(WriteBTreePage(ptype, level, 24, 20, entries, n, refs[i].key));
+      up.push_back(WriteBTreePage(ptype, level, cb, entries, n, refs[i].key));
     }
     refs = std::move(up);
     ++level;
@@ -241,25 +234,30 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
   if (finished_) return;
   finished_ = true;
 
-  // Block B-tree: the spilled entries are already in block-id order.
+  const std::size_t id = format_.id_size;
+  // Block B-tree: the spilled entries are already in block-id order. An
+  // entry is bid, ib, cb and cRef.
   std::rewind(bbt_spill_.get());
   std::vector<PageRef> leaves;
   {
+    const std::size_t cb = format_.btree_entry_size(), per_page = format_.btree_max_entries();
     Bytes entries;
     std::uint64_t left = block_count_;
     do {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(20, left));
-      entries.assign(n * 24, 0);
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(per_page, left));
+      entries.assign(n * cb, 0);
       std::uint64_t first = 0;
       for (std::size_t k = 0; k < n; ++k) {
         std::uint8_t rec[18];
         SpillRead(bbt_spill_.get(), rec, sizeof rec);
         if (k == 0) first = Get64(rec);
-        std::memcpy(&entries[k * 24], rec, 16);
-        Put16(&entries[k * 24 + 16], Get16(rec + 16));
-        Put16(&entries[k * 24 + 18], kBlockRefCount);
+        std::uint8_t* e = &entries[k * cb];
+        format_.PutId(e, Get64(rec));
+        format_.PutId(e + id, Get64(rec + 8));
+        Put16(e + 2 * id, Get16(rec + 16));
+        Put16(e + 2 * id + 2, kBlockRefCount);
       }
-      leaves.push_back(WriteBTreePage(kPtypeBBT, 0, 24, 20, entries, n, first));
+      leaves.push_back(WriteBTreePage(kPtypeBBT, 0, cb, entries, n, first));
       left -= n;
     } while (left > 0);
   }
@@ -283,14 +281,16 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
       ++spilled;
     };
     pull();
+    // An entry is nid, bidData, bidSub and nidParent (4 bytes).
+    const std::size_t cb = format_.nbt_entry_size(), per_page = format_.nbt_max_entries();
     Bytes entries;
     std::size_t n = 0;
     std::uint64_t first = 0;
     auto flush = [&] {
-      leaves.push_back(WriteBTreePage(kPtypeNBT, 0, 32, 15, entries, n, first));
+      leaves.push_back(WriteBTreePage(kPtypeNBT, 0, cb, entries, n, first));
       n = 0;
     };
-    entries.assign(15 * 32, 0);
+    entries.assign(per_page * cb, 0);
     while (mem < nodes_.size() || have_spilled) {
       NodeEntry e;
       if (have_spilled && (mem >= nodes_.size() || next_spilled.nid < nodes_[mem].nid)) {
@@ -303,12 +303,12 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
         std::fill(entries.begin(), entries.end(), 0);
         first = e.nid;
       }
-      std::uint8_t* p = &entries[n * 32];
-      Put64(p, e.nid);
-      Put64(p + 8, e.bid_data);
-      Put64(p + 16, e.bid_sub);
-      Put32(p + 24, e.nid_parent);
-      if (++n == 15) flush();
+      std::uint8_t* p = &entries[n * cb];
+      format_.PutId(p, e.nid);
+      format_.PutId(p + id, e.bid_data);
+      format_.PutId(p + 2 * id, e.bid_sub);
+      Put32(p + 3 * id, e.nid_parent);
+      if (++n == per_page) flush();
     }
     if (n > 0 || leaves.empty()) flush();
   }
@@ -318,19 +318,15 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
   {
     std::uint8_t page[kPageSize] = {};
     const std::uint64_t ib = 0x4200, bid = next_page_bid_++;
-    page[496] = kPtypeDL;
-    page[497] = kPtypeDL;
-    Put16(page + 498, ComputeSig(ib, bid));
-    Put32(page + 500, Crc32(page, kPageDataSize));
-    Put64(page + 504, bid);
+    format_.WritePageTrailer(page, kPtypeDL, ComputeSig(ib, bid), bid);
     WriteAt(ib, page, sizeof page);
   }
 
   CloseRegion();
   // FMap pages: one byte per region, the longest free run of its AMap.
   for (std::uint64_t r = 128; r < free_runs_.size(); r += 496) {
-    std::uint8_t bits[kPageDataSize] = {};
-    for (std::size_t k = 0; k < kPageDataSize && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
+    std::uint8_t bits[kMapBitsSize] = {};
+    for (std::size_t k = 0; k < kMapBitsSize && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
     WriteMapPage(RegionStart(r) + 2 * kPageSize, kPtypeFMap, bits);
   }
   // The file ends at the end of the last AMap's region.
@@ -344,38 +340,29 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
 }
 
 void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const PageRef& nbt, const PageRef& bbt) {
-  std::uint8_t h[564] = {};
-  std::memcpy(h, "!BDN", 4);
-  h[8] = 'S';
-  h[9] = 'M';
-  Put16(h + 10, 23);  // Unicode
-  Put16(h + 12, 19);
-  h[14] = 0x01;
-  h[15] = 0x01;
-  Put64(h + 32, next_page_bid_);
-  Put32(h + 40, static_cast<std::uint32_t>(block_count_ + nodes_.size() + spilled_node_count_));
-  for (int i = 0; i < 32; ++i) Put32(h + 44 + 4 * i, rgnid[static_cast<std::size_t>(i)]);
-  // ROOT
-  std::uint8_t* root = h + 180;
+  HeaderFields f;
+  f.version = format_.version;
+  f.bid_next_b = next_bid_;
+  f.bid_next_p = next_page_bid_;
+  f.unique = static_cast<std::uint32_t>(block_count_ + nodes_.size() + spilled_node_count_);
+  f.rgnid = rgnid;
   const std::uint64_t regions = free_runs_.size();
-  Put64(root + 4, RegionStart(regions));
-  Put64(root + 12, RegionStart(regions - 1));
-  Put64(root + 20, amap_free_);
-  Put64(root + 28, 0);
-  Put64(root + 36, nbt.bid);
-  Put64(root + 44, nbt.ib);
-  Put64(root + 52, bbt.bid);
-  Put64(root + 60, bbt.ib);
-  root[68] = 0x02;  // VALID_AMAP2
+  f.file_eof = RegionStart(regions);
+  f.amap_last = RegionStart(regions - 1);
+  f.amap_free = amap_free_;
+  f.pmap_free = 0;
+  f.nbt_bid = nbt.bid;
+  f.nbt_ib = nbt.ib;
+  f.bbt_bid = bbt.bid;
+  f.bbt_ib = bbt.ib;
+  f.amap_valid = 0x02;  // VALID_AMAP2
   // rgbFM: the first 128 regions; rgbFP: no free pages.
-  for (std::size_t i = 0; i < 128; ++i) h[256 + i] = i < free_runs_.size() ? free_runs_[i] : 0;
-  std::memset(h + 384, 0xFF, 128);
-  h[512] = 0x80;
-  h[513] = static_cast<std::uint8_t>(encoding_);
-  Put64(h + 516, next_bid_);
-  Put32(h + 4, Crc32(h + 8, 471));
-  Put32(h + 524, Crc32(h + 8, 516));
-  WriteAt(0, h, sizeof h);
+  for (std::size_t i = 0; i < 128; ++i) f.rgb_fm[i] = i < free_runs_.size() ? free_runs_[i] : 0;
+  f.rgb_fp.fill(0xFF);
+  f.crypt = static_cast<std::uint8_t>(encoding_);
+  std::vector<std::uint8_t> h(format_.header_size, 0);
+  format_.WriteHeader(f, h.data());
+  WriteAt(0, h.data(), h.size());
 }
 
 }  // namespace norvexa::pstgen

@@ -1,7 +1,7 @@
-// The node database layer of a Unicode PST file, written front to back:
-// data blocks with their trailers, the allocation maps (AMap, PMap, FMap,
-// FPMap) at their fixed intervals, the node and block B-trees, and the
-// header with its CRCs. Memory stays flat however large the file grows:
+// The node database layer of a PST file (Unicode or ANSI, as its format
+// descriptor says), written front to back: data blocks with their trailers,
+// the allocation maps (AMap, PMap, FMap, FPMap) at their fixed intervals, the
+// node and block B-trees, and the header with its CRCs. Memory stays flat however large the file grows:
 // block and message-node entries are spilled to temporary files as they come
 // and the B-trees are built from those at the end.
 #pragma once
@@ -35,17 +35,19 @@ struct NodeEntry {
 
 class NdbWriter {
  public:
-  // Creates (or replaces) the file at PATH. Throws PstWriteError when the
-  // file or the temporary spill files cannot be created.
-  NdbWriter(const std::filesystem::path& path, Encoding encoding);
+  // Creates (or replaces) the file at PATH in FORMAT with ENCODING. Throws
+  // PstWriteError when the file or the temporary spill files cannot be
+  // created.
+  NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding);
   ~NdbWriter();
   NdbWriter(const NdbWriter&) = delete;
   NdbWriter& operator=(const NdbWriter&) = delete;
 
   Encoding encoding() const { return encoding_; }
+  const PstFormat& format() const { return format_; }
 
-  // Writes an external data block of SIZE bytes (at most kMaxBlockData),
-  // encoded with the file's encoding; returns its block id.
+  // Writes an external data block of SIZE bytes (at most the format's
+  // max_block_data), encoded with the file's encoding; returns its block id.
   std::uint64_t WriteDataBlock(const std::uint8_t* data, std::size_t size);
 
   // Writes an internal block (XBLOCK, XXBLOCK, SLBLOCK, SIBLOCK), which is
@@ -80,6 +82,7 @@ class NdbWriter {
 
   // Reserves SIZE bytes at a multiple of ALIGN, moving to the next AMap
   // region (and writing the finished region's AMap) when they do not fit.
+  // Throws PstWriteError past the largest file the format can address.
   std::uint64_t Allocate(std::uint64_t size, std::uint64_t align);
   // Starts region REGION: marks and writes its PMap/FMap/FPMap pages.
   void OpenRegion(std::uint64_t region);
@@ -89,13 +92,15 @@ class NdbWriter {
   void MarkAllocated(std::uint64_t ib, std::uint64_t size);
   // Writes SIZE bytes at file offset IB; throws PstWriteError on failure.
   void WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size);
-  // Writes a map page (AMap, PMap, FMap, FPMap) holding BITS at IB.
+  // Writes a map page (AMap, PMap, FMap, FPMap) holding the 496 bytes BITS at IB.
   void WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits);
-  // Allocates and writes one B-tree page of COUNT entries; returns its
-  // reference, keyed by FIRST_KEY.
-  PageRef WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::uint8_t cb_entry,
-                         std::uint8_t max_entries, const Bytes& entries, std::size_t count,
-                         std::uint64_t first_key);
+  // Writes a block of SIZE bytes of DATA (already encoded) with id BID and
+  // its trailer, and records it for the block B-tree.
+  void WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size);
+  // Allocates and writes one B-tree page of COUNT entries of CB_ENTRY bytes;
+  // returns its reference, keyed by FIRST_KEY.
+  PageRef WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::size_t cb_entry, const Bytes& entries,
+                         std::size_t count, std::uint64_t first_key);
   // Writes the intermediate levels above LEVEL_REFS; returns the root.
   PageRef BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> level_refs, std::uint8_t level);
   // Writes the header with its CRCs at offset 0.
@@ -104,13 +109,14 @@ class NdbWriter {
   static void SpillWrite(std::FILE* f, const void* data, std::size_t size);
 
   QFile file_;
+  const PstFormat& format_;
   Encoding encoding_;
   std::uint64_t next_ = 0;             // first free byte
   std::uint64_t next_bid_ = 4;         // next block id (steps of 4)
   std::uint64_t next_page_bid_ = 1;    // next page id
   std::uint64_t region_ = 0;           // current AMap region
   bool region_open_ = false;
-  std::array<std::uint8_t, kPageDataSize> amap_{};  // bits of the current region
+  std::array<std::uint8_t, kMapBitsSize> amap_{};  // bits of the current region
   std::vector<std::uint8_t> free_runs_;             // longest free run per closed region
   std::uint64_t amap_free_ = 0;                     // free bytes of closed regions
 
@@ -122,6 +128,7 @@ class NdbWriter {
   std::uint32_t last_spilled_nid_ = 0;
   std::vector<NodeEntry> nodes_;  // every node that is not a normal message
   Bytes block_buffer_;
+  Bytes encode_buffer_;
   bool finished_ = false;
   std::uint64_t file_size_ = 0;
 };

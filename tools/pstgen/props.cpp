@@ -1,5 +1,7 @@
-// Property value constructors.
+// Property value constructors and the string values of a file.
 #include "props.h"
+
+#include "codepage.h"
 
 namespace norvexa::pstgen {
 
@@ -51,6 +53,12 @@ PropValue PropValue::Unicode(const std::string& utf8) {
   p.data = Utf16(utf8);
   return p;
 }
+PropValue PropValue::String8(Bytes bytes) {
+  PropValue p;
+  p.type = kPtString8;
+  p.data = std::move(bytes);
+  return p;
+}
 PropValue PropValue::Binary(Bytes bytes) {
   PropValue p;
   p.type = kPtBinary;
@@ -81,6 +89,12 @@ PropValue PropValue::MvUnicode(const std::vector<std::string>& values) {
   p.data = MultiValued(encoded);
   return p;
 }
+PropValue PropValue::MvString8(const std::vector<Bytes>& values) {
+  PropValue p;
+  p.type = kPtMvString8;
+  p.data = MultiValued(values);
+  return p;
+}
 PropValue PropValue::MvBinary(const std::vector<Bytes>& values) {
   PropValue p;
   p.type = kPtMvBinary;
@@ -100,6 +114,44 @@ PropValue PropValue::Stream(std::uint64_t size, std::function<void(DataStream&)>
   p.stream_size = size;
   p.stream = std::move(producer);
   return p;
+}
+
+TextValues::TextValues(const PstFormat& format, int codepage) : string_type_(format.string_type) {
+  if (string_type_ == kPtString8) codepage_ = std::make_unique<Codepage>(codepage);
+}
+
+TextValues::~TextValues() = default;
+
+PropValue TextValues::Text(const std::string& text) const {
+  return codepage_ ? PropValue::String8(codepage_->Encode(text)) : PropValue::Unicode(text);
+}
+
+PropValue TextValues::MultiText(const std::vector<std::string>& texts) const {
+  if (!codepage_) return PropValue::MvUnicode(texts);
+  std::vector<Bytes> encoded;
+  for (const std::string& t : texts) encoded.push_back(codepage_->Encode(t));
+  return PropValue::MvString8(encoded);
+}
+
+Bytes TextValues::Terminated(const std::string& text) const {
+  Bytes b = codepage_ ? codepage_->Encode(text) : Utf16(text);
+  b.resize(b.size() + (codepage_ ? 1 : 2), 0);
+  return b;
+}
+
+std::vector<std::uint32_t> TextValues::Columns(const std::vector<std::uint32_t>& tags) const {
+  std::vector<std::uint32_t> out;
+  for (std::uint32_t tag : tags) {
+    const auto type = static_cast<std::uint16_t>(tag & 0xFFFF);
+    if (type == kPtUnicode || type == kPtString8) tag = (tag & 0xFFFF0000u) | string_type_;
+    if (type == kPtMvUnicode || type == kPtMvString8) tag = (tag & 0xFFFF0000u) | 0x1000u | string_type_;
+    out.push_back(tag);
+  }
+  return out;
+}
+
+void TextValues::AddCodepage(PropMap& props) const {
+  if (codepage_) props[0x3FFD] = PropValue::Int32(codepage_->number());
 }
 
 }  // namespace norvexa::pstgen

@@ -1,11 +1,13 @@
 // Property values as the PST stores them: a MAPI property type and the
-// value's little-endian bytes, or a producer that streams a large binary.
+// value's little-endian bytes, or a producer that streams a large binary;
+// and the maker of a file's string values (Unicode or 8-bit).
 #pragma once
 
 #include "pst_format.h"
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,12 @@ enum PropType : std::uint16_t {
   kPtBoolean = 0x000B,
   kPtObject = 0x000D,
   kPtInt64 = 0x0014,
+  kPtString8 = 0x001E,
   kPtUnicode = 0x001F,
   kPtTime = 0x0040,
   kPtBinary = 0x0102,
   kPtMvInt32 = 0x1003,
+  kPtMvString8 = 0x101E,
   kPtMvUnicode = 0x101F,
   kPtMvBinary = 0x1102,
 };
@@ -44,8 +48,11 @@ struct PropValue {
   static PropValue Int64(std::int64_t v);
   static PropValue Time(std::uint64_t filetime);
   static PropValue Unicode(const std::string& utf8);
+  // An 8-bit string: BYTES are the text in the file's code page.
+  static PropValue String8(Bytes bytes);
   static PropValue Binary(Bytes bytes);
   static PropValue MvUnicode(const std::vector<std::string>& values);
+  static PropValue MvString8(const std::vector<Bytes>& values);
   static PropValue MvBinary(const std::vector<Bytes>& values);
   // A PtypObject value: the subnode NID holding the object and its size.
   static PropValue Object(std::uint32_t nid, std::uint32_t size);
@@ -60,5 +67,42 @@ using PropMap = std::map<std::uint16_t, PropValue>;
 inline constexpr std::uint32_t Tag(std::uint16_t id, std::uint16_t type) {
   return (static_cast<std::uint32_t>(id) << 16) | type;
 }
+
+class Codepage;
+
+// Makes the string values of one file in the string type of its format:
+// PT_UNICODE (UTF-16LE) in Unicode files, PT_STRING8 in a Windows code page
+// in ANSI files, where texts keep what the code page can hold.
+class TextValues {
+ public:
+  // Throws CodepageError when the format's strings are 8-bit and CODEPAGE
+  // cannot be written.
+  TextValues(const PstFormat& format, int codepage);
+  ~TextValues();
+  TextValues(const TextValues&) = delete;
+  TextValues& operator=(const TextValues&) = delete;
+
+  bool unicode() const { return !codepage_; }
+
+  // A string property of UTF-8 TEXT.
+  PropValue Text(const std::string& text) const;
+  // A multi-valued string property.
+  PropValue MultiText(const std::vector<std::string>& texts) const;
+  // TEXT as stored in the file followed by a NUL of the character width
+  // (the strings inside one-off entry ids).
+  Bytes Terminated(const std::string& text) const;
+
+  // TAGS with their string types (single and multi-valued, either width)
+  // turned into this file's, for the columns of a table.
+  std::vector<std::uint32_t> Columns(const std::vector<std::uint32_t>& tags) const;
+
+  // Adds PR_MESSAGE_CODEPAGE (0x3FFD) to PROPS when strings are 8-bit, so
+  // that readers know how to decode them.
+  void AddCodepage(PropMap& props) const;
+
+ private:
+  std::uint16_t string_type_;
+  std::unique_ptr<Codepage> codepage_;  // set when strings are 8-bit
+};
 
 }  // namespace norvexa::pstgen

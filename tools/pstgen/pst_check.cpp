@@ -1,4 +1,5 @@
-// The PST structure checker.
+// The PST structure checker, for Unicode and ANSI files alike: every layout
+// detail comes from the format descriptor the header's version selects.
 #include "pst_check.h"
 
 #include "pst_format.h"
@@ -39,16 +40,19 @@ class Checker {
     }
     size_ = static_cast<std::uint64_t>(file_.size());
     if (!CheckHeader()) return report_;
+    id_ = format_->id_size;
     used_.assign(static_cast<std::size_t>((size_ + 63) / 64), false);
+    const std::size_t header_errors = report_.errors.size();
     WalkBTree(nbt_root_, kPtypeNBT, 0, std::nullopt, 0);
     WalkBTree(bbt_root_, kPtypeBBT, 0, std::nullopt, 0);
     for (const auto& [bid, info] : blocks_) CheckBlock(bid, info);
     CheckNodes();
+    const bool trees_sound = report_.errors.size() == header_errors;
     CheckMaps();
-    // Tables are read only from a structurally sound file, through the
-    // blocks' encoding; the cyclic one is not decoded here, so such files
-    // get the structural checks only.
-    if (report_.errors.empty() && crypt_ != 2) CheckFolderTables();
+    // Tables are read only when the B-trees, blocks and data trees are
+    // sound (faults of the header fields or the maps do not hinder reading
+    // them), through the blocks' encoding.
+    if (trees_sound) CheckFolderTables();
     CheckMandatoryNodes();
     return report_;
   }
@@ -82,28 +86,32 @@ class Checker {
   }
 
   bool CheckHeader() {
-    std::uint8_t h[564];
-    if (!Read(0, h, sizeof h)) return false;
+    std::uint8_t h[564] = {};
+    if (!Read(0, h, 512)) return false;
     if (std::string(reinterpret_cast<char*>(h), 4) != "!BDN" || h[8] != 'S' || h[9] != 'M') {
       Error("not a PST file (bad magic)");
       return false;
     }
-    if (Get16(h + 10) < 23) {
-      Error("not a Unicode PST file (version " + std::to_string(Get16(h + 10)) + ")");
+    format_ = FormatOfVersion(Get16(h + 10));
+    if (!format_) {
+      Error("not a Unicode or ANSI PST file with 512-byte pages (version " + std::to_string(Get16(h + 10)) + ")");
       return false;
     }
-    if (Get32(h + 4) != Crc32(h + 8, 471)) Error("header dwCRCPartial is wrong");
-    if (Get32(h + 524) != Crc32(h + 8, 516)) Error("header dwCRCFull is wrong");
-    if (h[512] != 0x80) Error("header bSentinel is not 0x80");
-    if (h[513] > 2) Error("unknown bCryptMethod " + std::to_string(h[513]));
-    crypt_ = h[513];
-    const std::uint8_t* root = h + 180;
-    eof_ = Get64(root + 4);
-    amap_last_ = Get64(root + 12);
-    amap_free_ = Get64(root + 20);
-    nbt_root_ = Ref{Get64(root + 36), Get64(root + 44)};
-    bbt_root_ = Ref{Get64(root + 52), Get64(root + 60)};
-    if (root[68] != 0x01 && root[68] != 0x02) Error("fAMapValid says the allocation maps are not valid");
+    report_.format = format_->name;
+    if (format_->header_size > 512 && !Read(0, h, format_->header_size)) return false;
+    const HeaderFields f = format_->ReadHeader(h);
+    if (f.crc_partial != format_->HeaderCrcPartial(h)) Error("header dwCRCPartial is wrong");
+    if (format_->has_crc_full() && f.crc_full != format_->HeaderCrcFull(h)) Error("header dwCRCFull is wrong");
+    if (f.sentinel != 0x80) Error("header bSentinel is not 0x80");
+    if (f.crypt > 2) Error("unknown bCryptMethod " + std::to_string(f.crypt));
+    encoding_ = static_cast<Encoding>(f.crypt > 2 ? 0 : f.crypt);
+    report_.encoding = f.crypt;
+    eof_ = f.file_eof;
+    amap_last_ = f.amap_last;
+    amap_free_ = f.amap_free;
+    nbt_root_ = Ref{f.nbt_bid, f.nbt_ib};
+    bbt_root_ = Ref{f.bbt_bid, f.bbt_ib};
+    if (f.amap_valid != 0x01 && f.amap_valid != 0x02) Error("fAMapValid says the allocation maps are not valid");
     if (eof_ != size_) Error("ibFileEof " + Hex(eof_) + " is not the file size " + Hex(size_));
     if (size_ < kFirstAMap + kAMapCoverage || (size_ - kFirstAMap) % kAMapCoverage != 0)
       Error("the file does not end at the end of an allocation-map region");
@@ -120,41 +128,44 @@ class Checker {
       return;
     }
     if (ref.ib % kPageSize) Error(what + " is not on a page boundary");
+    const PstFormat& f = *format_;
     std::uint8_t p[kPageSize];
     if (!Read(ref.ib, p, sizeof p)) return;
     ++report_.pages;
     MarkUsed(ref.ib, kPageSize, what);
-    if (p[496] != ptype || p[497] != ptype) Error(what + ": wrong page type");
-    if (Get16(p + 498) != ComputeSig(ref.ib, ref.bid)) Error(what + ": wrong signature");
-    if (Get32(p + 500) != Crc32(p, kPageDataSize)) Error(what + ": wrong CRC");
-    if (Get64(p + 504) != ref.bid) Error(what + ": trailer id differs from its reference");
-    const std::uint8_t count = p[488], max = p[489], cb = p[490], level = p[491];
+    const PageTrailer t = f.ReadPageTrailer(p);
+    if (t.ptype != ptype || t.ptype_repeat != ptype) Error(what + ": wrong page type");
+    if (t.sig != ComputeSig(ref.ib, ref.bid)) Error(what + ": wrong signature");
+    if (t.crc != f.PageCrc(p)) Error(what + ": wrong CRC");
+    if (t.bid != ref.bid) Error(what + ": trailer id differs from its reference");
+    const std::uint8_t* meta = p + f.btree_meta_at;
+    const std::uint8_t count = meta[0], max = meta[1], cb = meta[2], level = meta[3];
     const bool leaf = level == 0;
-    const std::uint8_t want_cb = leaf && ptype == kPtypeNBT ? 32 : 24;
-    if (cb != want_cb || max != (want_cb == 32 ? 15 : 20) || count > max) {
+    const std::size_t want_cb = leaf && ptype == kPtypeNBT ? f.nbt_entry_size() : f.btree_entry_size();
+    if (cb != want_cb || max != f.btree_meta_at / want_cb || count > max) {
       Error(what + ": wrong entry layout");
       return;
     }
     std::uint64_t previous = 0;
     for (std::uint8_t i = 0; i < count; ++i) {
       const std::uint8_t* e = p + i * cb;
-      const std::uint64_t key = ptype == kPtypeNBT && leaf ? Get32(e) : Get64(e);
+      const std::uint64_t key = ptype == kPtypeNBT && leaf ? Get32(e) : f.GetId(e);
       if (i > 0 && key <= previous) Error(what + ": keys out of order");
       if (low && key < *low) Error(what + ": key below its parent's key");
       if (high_exclusive && key >= high_exclusive) Error(what + ": key above the next parent key");
       previous = key;
       if (!leaf) {
-        const std::uint64_t next = i + 1 < count ? Get64(p + (i + 1) * cb) : high_exclusive;
-        WalkBTree(Ref{Get64(e + 8), Get64(e + 16)}, ptype, depth + 1, key, next);
+        const std::uint64_t next = i + 1 < count ? f.GetId(p + (i + 1) * cb) : high_exclusive;
+        WalkBTree(Ref{f.GetId(e + id_), f.GetId(e + 2 * id_)}, ptype, depth + 1, key, next);
       } else if (ptype == kPtypeNBT) {
-        nodes_[Get32(e)] = Ref{Get64(e + 8), Get64(e + 16)};
-        parents_[Get32(e)] = Get32(e + 24);
+        nodes_[Get32(e)] = Ref{f.GetId(e + id_), f.GetId(e + 2 * id_)};
+        parents_[Get32(e)] = Get32(e + 3 * id_);
         ++report_.nodes;
       } else {
-        const std::uint64_t bid = Get64(e) & ~std::uint64_t{1};
+        const std::uint64_t bid = f.GetId(e) & ~std::uint64_t{1};
         if (blocks_.count(bid)) Error("block " + Hex(bid) + " listed twice in the BBT");
-        blocks_[bid] = BlockInfo{Get64(e + 8), Get16(e + 16)};
-        if (Get16(e + 18) == 0) Error("block " + Hex(bid) + " has a zero reference count");
+        blocks_[bid] = BlockInfo{f.GetId(e + id_), Get16(e + 2 * id_)};
+        if (Get16(e + 2 * id_ + 2) == 0) Error("block " + Hex(bid) + " has a zero reference count");
       }
     }
   }
@@ -162,20 +173,21 @@ class Checker {
   void CheckBlock(std::uint64_t bid, const BlockInfo& info) {
     const std::string what = "block " + Hex(bid);
     if (info.ib % 64) Error(what + " is not on a 64-byte boundary");
-    if (info.cb > kMaxBlockData) {
+    const PstFormat& f = *format_;
+    if (info.cb > f.max_block_data) {
       Error(what + " is larger than a block");
       return;
     }
-    const std::size_t total = (info.cb + kBlockTrailerSize + 63) / 64 * 64;
+    const std::size_t total = f.BlockTotal(info.cb);
     std::vector<std::uint8_t> b(total);
     if (!Read(info.ib, b.data(), total)) return;
     ++report_.blocks;
     MarkUsed(info.ib, total, what);
-    const std::uint8_t* t = b.data() + total - kBlockTrailerSize;
-    if (Get16(t) != info.cb) Error(what + ": trailer size differs from the BBT");
-    if (Get16(t + 2) != ComputeSig(info.ib, bid)) Error(what + ": wrong signature");
-    if (Get32(t + 4) != Crc32(b.data(), info.cb)) Error(what + ": wrong CRC");
-    if ((Get64(t + 8) & ~std::uint64_t{1}) != bid) Error(what + ": trailer id differs from the BBT");
+    const BlockTrailer t = f.ReadBlockTrailer(b.data() + total - f.block_trailer_size);
+    if (t.cb != info.cb) Error(what + ": trailer size differs from the BBT");
+    if (t.sig != ComputeSig(info.ib, bid)) Error(what + ": wrong signature");
+    if (t.crc != Crc32(b.data(), info.cb)) Error(what + ": wrong CRC");
+    if ((t.bid & ~std::uint64_t{1}) != bid) Error(what + ": trailer id differs from the BBT");
     if (bid & 0x2) internal_[bid] = std::vector<std::uint8_t>(b.begin(), b.begin() + info.cb);
   }
 
@@ -193,13 +205,13 @@ class Checker {
       return 0;
     }
     const std::uint16_t count = Get16(&b[2]);
-    if (8 + 8u * count > b.size()) {
+    if (8 + id_ * count > b.size()) {
       Error("XBLOCK " + Hex(bid) + " lists more entries than it holds");
       return 0;
     }
     std::uint64_t total = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
-      const std::uint64_t child = Get64(&b[8 + 8u * i]);
+      const std::uint64_t child = format_->GetId(&b[8 + id_ * i]);
       if (b[1] == 1 && (child & 0x2)) Error("XBLOCK " + Hex(bid) + " lists an internal block");
       total += DataSize(child, depth + 1);
     }
@@ -219,23 +231,24 @@ class Checker {
       return;
     }
     const std::uint16_t count = Get16(&b[2]);
-    const std::size_t entry = b[1] == 0 ? 24 : 16;
-    if (8 + entry * count > b.size()) {
+    const PstFormat& f = *format_;
+    const std::size_t entry = b[1] == 0 ? f.sl_entry_size() : f.si_entry_size();
+    if (f.subnode_header_size + entry * count > b.size()) {
       Error("subnode block " + Hex(bid) + " lists more entries than it holds");
       return;
     }
     std::uint64_t previous = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = &b[8 + entry * i];
+      const std::uint8_t* e = &b[f.subnode_header_size + entry * i];
       // Only the low 32 bits of a subnode id are the id.
       if (i > 0 && Get32(e) <= previous)
         Error("subnode block " + Hex(bid) + ": ids out of order (" + Hex(previous) + ", " + Hex(Get32(e)) + ")");
       previous = Get32(e);
       if (b[1] == 0) {
-        if (Get64(e + 8)) DataSize(Get64(e + 8), 0);
-        if (Get64(e + 16)) CheckSubnodes(Get64(e + 16), depth + 1);
+        if (f.GetId(e + id_)) DataSize(f.GetId(e + id_), 0);
+        if (f.GetId(e + 2 * id_)) CheckSubnodes(f.GetId(e + 2 * id_), depth + 1);
       } else {
-        CheckSubnodes(Get64(e + 8), depth + 1);
+        CheckSubnodes(f.GetId(e + id_), depth + 1);
       }
     }
   }
@@ -253,15 +266,17 @@ class Checker {
       if (!nodes_.count(nid)) Error("mandatory node " + Hex(nid) + " is missing");
   }
 
-  // Checks one map page at IB of type PTYPE; returns its 496 data bytes.
+  // Checks one map page at IB of type PTYPE; returns its 496 bytes of bits.
   std::vector<std::uint8_t> MapPage(std::uint64_t ib, std::uint8_t ptype, const char* name) {
     std::uint8_t p[kPageSize];
     if (!Read(ib, p, sizeof p)) return {};
     MarkUsed(ib, kPageSize, name);
-    if (p[496] != ptype || p[497] != ptype) Error(std::string(name) + " at " + Hex(ib) + ": wrong page type");
-    if (Get32(p + 500) != Crc32(p, kPageDataSize)) Error(std::string(name) + " at " + Hex(ib) + ": wrong CRC");
-    if (Get64(p + 504) != ib) Error(std::string(name) + " at " + Hex(ib) + ": id is not its offset");
-    return std::vector<std::uint8_t>(p, p + kPageDataSize);
+    const PageTrailer t = format_->ReadPageTrailer(p);
+    if (t.ptype != ptype || t.ptype_repeat != ptype) Error(std::string(name) + " at " + Hex(ib) + ": wrong page type");
+    if (t.crc != format_->PageCrc(p)) Error(std::string(name) + " at " + Hex(ib) + ": wrong CRC");
+    if (t.bid != ib) Error(std::string(name) + " at " + Hex(ib) + ": id is not its offset");
+    const std::uint8_t* bits = p + format_->map_bits_at;
+    return std::vector<std::uint8_t>(bits, bits + kMapBitsSize);
   }
 
   void CheckMaps() {
@@ -279,7 +294,7 @@ class Checker {
       if (amaps[r].empty()) continue;
       const std::uint64_t first_unit = (kFirstAMap + r * kAMapCoverage) / 64;
       std::uint64_t unmarked = 0;
-      for (std::size_t bit = 0; bit < kPageDataSize * 8; ++bit) {
+      for (std::size_t bit = 0; bit < kMapBitsSize * 8; ++bit) {
         const bool marked = amaps[r][bit / 8] & (0x80u >> (bit % 8));
         const std::uint64_t unit = first_unit + bit;
         const bool used = unit < used_.size() && used_[unit];
@@ -306,13 +321,13 @@ class Checker {
     if (bid & 0x2) {
       const Bytes& b = internal_[bid & ~std::uint64_t{1}];
       if (b.size() < 8 || b[0] != 0x01) return false;
-      for (std::uint16_t i = 0; i < Get16(&b[2]); ++i)
-        if (!NodeBlocks(Get64(&b[8 + 8u * i]), out, depth + 1)) return false;
+      for (std::uint16_t i = 0; i < Get16(&b[2]) && 8 + id_ * (i + 1u) <= b.size(); ++i)
+        if (!NodeBlocks(format_->GetId(&b[8 + id_ * i]), out, depth + 1)) return false;
       return true;
     }
     Bytes data(it->second.cb);
     if (!Read(it->second.ib, data.data(), data.size())) return false;
-    if (crypt_ == 1) PermuteDecode(data.data(), data.size());
+    DecodeBlock(encoding_, it->first, data.data(), data.size());
     out.push_back(std::move(data));
     return true;
   }
@@ -322,13 +337,14 @@ class Checker {
     const auto it = internal_.find(bid & ~std::uint64_t{1});
     if (it == internal_.end() || it->second.size() < 8) return;
     const Bytes& b = it->second;
-    const std::size_t entry = b[1] == 0 ? 24 : 16;
-    for (std::uint16_t i = 0; i < Get16(&b[2]) && 8 + entry * (i + 1u) <= b.size(); ++i) {
-      const std::uint8_t* e = &b[8 + entry * i];
+    const PstFormat& f = *format_;
+    const std::size_t entry = b[1] == 0 ? f.sl_entry_size() : f.si_entry_size();
+    for (std::uint16_t i = 0; i < Get16(&b[2]) && f.subnode_header_size + entry * (i + 1u) <= b.size(); ++i) {
+      const std::uint8_t* e = &b[f.subnode_header_size + entry * i];
       if (b[1] == 0)
-        out[Get32(e)] = Ref{Get64(e + 8), Get64(e + 16)};
+        out[Get32(e)] = Ref{f.GetId(e + id_), f.GetId(e + 2 * id_)};
       else
-        Subnodes(Get64(e + 8), out);
+        Subnodes(f.GetId(e + id_), out);
     }
   }
 
@@ -349,11 +365,11 @@ class Checker {
 
   // Collects the records of the BTH whose header is at HID.
   bool BthRecords(const std::vector<Bytes>& heap, std::uint32_t hid, std::vector<Bytes>& records,
-                  std::size_t& key_size) {
+                  std::size_t& key_size, std::size_t& value_size) {
     Bytes header;
     if (!HeapItem(heap, hid, header) || header.size() != 8 || header[0] != 0xB5) return false;
     key_size = header[1];
-    const std::size_t value_size = header[2];
+    value_size = header[2];
     std::function<bool(std::uint32_t, int)> walk = [&](std::uint32_t node, int level) {
       Bytes b;
       if (!HeapItem(heap, node, b)) return false;
@@ -394,8 +410,10 @@ class Checker {
     }
     const std::size_t row_size = Get16(&info[8]);
     std::vector<Bytes> index;
-    std::size_t key_size = 0;
-    if (!BthRecords(heap, Get32(&info[10]), index, key_size) || (!index.empty() && key_size != 4)) {
+    // Row index: row id -> row number, the number as wide as the format says.
+    std::size_t key_size = 0, value_size = 0;
+    if (!BthRecords(heap, Get32(&info[10]), index, key_size, value_size) ||
+        (!index.empty() && (key_size != 4 || value_size != format_->row_index_size))) {
       Error(what + ": bad row index");
       return;
     }
@@ -417,7 +435,7 @@ class Checker {
         return;
       }
     }
-    const std::size_t per_block = row_size ? kMaxBlockData / row_size : 0;
+    const std::size_t per_block = row_size ? format_->max_block_data / row_size : 0;
     std::size_t rows = 0;
     for (const Bytes& b : matrix) rows += row_size ? b.size() / row_size : 0;
     if (index.size() != rows || rows != want.size()) {
@@ -427,7 +445,8 @@ class Checker {
     }
     std::set<std::uint32_t> seen;
     for (const Bytes& record : index) {
-      const std::uint32_t row_id = Get32(record.data()), row = Get32(&record[4]);
+      const std::uint32_t row_id = Get32(record.data());
+      const std::uint32_t row = value_size == 2 ? Get16(&record[4]) : Get32(&record[4]);
       const std::size_t block = matrix.size() == 1 ? 0 : row / per_block;
       const std::size_t offset = (matrix.size() == 1 ? row : row % per_block) * row_size;
       if (block >= matrix.size() || offset + row_size > matrix[block].size() ||
@@ -469,13 +488,16 @@ class Checker {
   std::map<std::uint64_t, std::vector<std::uint8_t>> internal_;
   std::map<std::uint32_t, Ref> nodes_;
   std::map<std::uint32_t, std::uint32_t> parents_;
-  std::uint8_t crypt_ = 0;
+  const PstFormat* format_ = nullptr;  // set by CheckHeader
+  std::size_t id_ = 8;                 // the format's id size
+  Encoding encoding_ = Encoding::None;
 };
 
 }  // namespace
 
 std::string CheckReport::Summary() const {
   std::ostringstream s;
+  if (!format.empty()) s << format << " file, ";
   s << pages << " pages, " << blocks << " blocks, " << nodes << " nodes, " << leaked_bytes << " bytes leaked, "
     << errors.size() << " errors";
   for (const std::string& e : errors) s << "\n  " << e;

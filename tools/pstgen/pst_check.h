@@ -1,4 +1,4 @@
-// A structural checker for Unicode PST files: the header and its CRCs, every
+// A structural checker for Unicode and ANSI PST files: the header and its CRCs, every
 // B-tree page and block (trailer, signature, CRC), data and subnode trees,
 // the allocation maps against the space really in use, the nodes every PST
 // must hold, and every folder's hierarchy and contents tables (heap, row
@@ -14,6 +14,8 @@
 namespace norvexa::pstgen {
 
 struct CheckReport {
+  std::string format;                 // "Unicode" or "ANSI" once the header is read
+  std::uint8_t encoding = 0;          // bCryptMethod
   std::vector<std::string> errors;    // faults a strict reader would refuse
   std::uint64_t leaked_bytes = 0;     // allocated in the maps but used by nothing
   std::uint64_t pages = 0;

@@ -1,9 +1,11 @@
-// The PST CRC-32, the permutation encoding tables and text conversion.
+// The PST CRC-32, the block encodings, the two format descriptors with the
+// header, page and block layouts, and text conversion.
 #include "pst_format.h"
 
 #include <QString>
 
 #include <array>
+#include <cstring>
 
 namespace norvexa::pstgen {
 namespace {
@@ -42,6 +44,27 @@ constexpr std::uint8_t kPermute[256] = {
     162, 1,   247, 46,  188, 36,  104, 117, 13,  254, 186, 47,  181, 208, 218, 61,
 };
 
+// The middle third of mpbbCrypt, used by NDB_CRYPT_CYCLIC only. It is its
+// own inverse, which makes the cyclic encoding its own inverse too.
+constexpr std::uint8_t kCyclicMiddle[256] = {
+    20,  83,  15,  86,  179, 200, 122, 156, 235, 101, 72,  23,  22,  21,  159, 2,
+    204, 84,  124, 131, 0,   13,  12,  11,  162, 98,  168, 118, 219, 217, 237, 199,
+    197, 164, 220, 172, 133, 116, 214, 208, 167, 155, 174, 154, 150, 113, 102, 195,
+    99,  153, 184, 221, 115, 146, 142, 132, 125, 165, 94,  209, 93,  147, 177, 87,
+    81,  80,  128, 137, 82,  148, 79,  78,  10,  107, 188, 141, 127, 110, 71,  70,
+    65,  64,  68,  1,   17,  203, 3,   63,  247, 244, 225, 169, 143, 60,  58,  249,
+    251, 240, 25,  48,  130, 9,   46,  201, 157, 160, 134, 73,  238, 111, 77,  109,
+    196, 45,  129, 52,  37,  135, 27,  136, 170, 252, 6,   161, 18,  56,  253, 76,
+    66,  114, 100, 19,  55,  36,  106, 117, 119, 67,  255, 230, 180, 75,  54,  92,
+    228, 216, 53,  61,  69,  185, 44,  236, 183, 49,  43,  41,  7,   104, 163, 14,
+    105, 123, 24,  158, 33,  57,  190, 40,  26,  91,  120, 245, 35,  202, 42,  176,
+    175, 62,  254, 4,   140, 231, 229, 152, 50,  149, 211, 246, 74,  232, 166, 234,
+    233, 243, 213, 47,  112, 32,  242, 31,  5,   103, 173, 85,  16,  206, 205, 227,
+    39,  59,  218, 186, 215, 194, 38,  212, 145, 29,  210, 28,  34,  51,  248, 250,
+    241, 90,  239, 207, 144, 182, 139, 181, 189, 192, 191, 8,   151, 30,  108, 226,
+    97,  224, 198, 193, 89,  171, 187, 88,  222, 95,  223, 96,  121, 126, 178, 138,
+};
+
 const std::array<std::uint8_t, 256>& InversePermute() {
   static const std::array<std::uint8_t, 256> inv = [] {
     std::array<std::uint8_t, 256> t{};
@@ -66,6 +89,238 @@ void PermuteEncode(std::uint8_t* data, std::size_t size) {
 void PermuteDecode(std::uint8_t* data, std::size_t size) {
   const auto& inv = InversePermute();
   for (std::size_t i = 0; i < size; ++i) data[i] = inv[data[i]];
+}
+
+void CyclicCode(std::uint8_t* data, std::size_t size, std::uint32_t key) {
+  // The three rotors are the permutation, the middle table and the inverse
+  // permutation, each shifted by a byte of a 16-bit counter that starts
+  // from the folded key and steps once per byte.
+  const auto& inverse = InversePermute();
+  auto w = static_cast<std::uint16_t>((key ^ (key >> 16)) & 0xFFFF);
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto low = static_cast<std::uint8_t>(w);
+    const auto high = static_cast<std::uint8_t>(w >> 8);
+    std::uint8_t b = data[i];
+    b = kPermute[static_cast<std::uint8_t>(b + low)];
+    b = kCyclicMiddle[static_cast<std::uint8_t>(b + high)];
+    b = inverse[static_cast<std::uint8_t>(b - high)];
+    data[i] = static_cast<std::uint8_t>(b - low);
+    ++w;
+  }
+}
+
+void EncodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::size_t size) {
+  switch (encoding) {
+    case Encoding::None: return;
+    case Encoding::Permute: PermuteEncode(data, size); return;
+    case Encoding::Cyclic: CyclicCode(data, size, static_cast<std::uint32_t>(bid)); return;
+  }
+}
+
+void DecodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::size_t size) {
+  switch (encoding) {
+    case Encoding::None: return;
+    case Encoding::Permute: PermuteDecode(data, size); return;
+    case Encoding::Cyclic: CyclicCode(data, size, static_cast<std::uint32_t>(bid)); return;
+  }
+}
+
+// ---- Format descriptors -----------------------------------------------------
+
+namespace {
+
+const PstFormat kUnicode{FileFormat::Unicode,
+                         "Unicode",
+                         23,
+                         564,
+                         8,
+                         496,
+                         488,
+                         0,
+                         16,
+                         kMaxBlockSize - 16,
+                         8,
+                         std::uint64_t{1} << 62,
+                         0x001F,
+                         4};
+// ANSI offsets are 32 bits; Outlook keeps these files under 2 GB.
+const PstFormat kAnsi{FileFormat::Ansi,
+                      "ANSI",
+                      14,
+                      512,
+                      4,
+                      500,
+                      496,
+                      4,
+                      12,
+                      kMaxBlockSize - 12,
+                      4,
+                      std::uint64_t{1} << 31,
+                      0x001E,
+                      2};
+
+// Where the header fields lie. ROOT fields follow its 4-byte dwReserved as
+// ids: ibFileEof, ibAMapLast, cbAMapFree, cbPMapFree, BREFNBT (bid, ib),
+// BREFBBT (bid, ib), then fAMapValid.
+struct HeaderLayout {
+  std::size_t bid_next_b, bid_next_p, unique, rgnid, root, rgb_fm, rgb_fp, sentinel, crypt, crc_full;
+};
+const HeaderLayout& LayoutOf(const PstFormat& f) {
+  static const HeaderLayout unicode{516, 32, 40, 44, 180, 256, 384, 512, 513, 524};
+  static const HeaderLayout ansi{24, 28, 32, 36, 164, 204, 332, 460, 461, 0};
+  return f.kind == FileFormat::Unicode ? unicode : ansi;
+}
+
+// Bytes under dwCRCPartial and dwCRCFull, both from wMagicClient (offset 8).
+constexpr std::size_t kCrcPartialSize = 471;
+constexpr std::size_t kCrcFullSize = 516;
+
+}  // namespace
+
+const PstFormat& FormatOf(FileFormat format) { return format == FileFormat::Unicode ? kUnicode : kAnsi; }
+
+const PstFormat* FormatOfVersion(std::uint16_t version) {
+  if (version == 14 || version == 15) return &kAnsi;
+  if (version == 21 || version == 23) return &kUnicode;
+  return nullptr;
+}
+
+void PstFormat::PutId(std::uint8_t* p, std::uint64_t v) const {
+  if (id_size == 8)
+    Put64(p, v);
+  else
+    Put32(p, static_cast<std::uint32_t>(v));
+}
+
+std::uint64_t PstFormat::GetId(const std::uint8_t* p) const { return id_size == 8 ? Get64(p) : Get32(p); }
+
+void PstFormat::AppendId(std::vector<std::uint8_t>& b, std::uint64_t v) const {
+  b.resize(b.size() + id_size);
+  PutId(&b[b.size() - id_size], v);
+}
+
+// Page trailers: ptype, ptypeRepeat, wSig, then dwCRC and the 8-byte bid
+// (Unicode) or the 4-byte bid and dwCRC (ANSI).
+void PstFormat::WritePageTrailer(std::uint8_t* page, std::uint8_t ptype, std::uint16_t sig,
+                                 std::uint64_t bid) const {
+  std::uint8_t* t = page + page_trailer_at;
+  t[0] = ptype;
+  t[1] = ptype;
+  Put16(t + 2, sig);
+  const std::uint32_t crc = PageCrc(page);
+  if (kind == FileFormat::Unicode) {
+    Put32(t + 4, crc);
+    Put64(t + 8, bid);
+  } else {
+    Put32(t + 4, static_cast<std::uint32_t>(bid));
+    Put32(t + 8, crc);
+  }
+}
+
+PageTrailer PstFormat::ReadPageTrailer(const std::uint8_t* page) const {
+  const std::uint8_t* t = page + page_trailer_at;
+  PageTrailer out;
+  out.ptype = t[0];
+  out.ptype_repeat = t[1];
+  out.sig = Get16(t + 2);
+  if (kind == FileFormat::Unicode) {
+    out.crc = Get32(t + 4);
+    out.bid = Get64(t + 8);
+  } else {
+    out.bid = Get32(t + 4);
+    out.crc = Get32(t + 8);
+  }
+  return out;
+}
+
+std::uint32_t PstFormat::PageCrc(const std::uint8_t* page) const { return Crc32(page, page_trailer_at); }
+
+// Block trailers: cb, wSig, then dwCRC and the 8-byte bid (Unicode) or the
+// 4-byte bid and dwCRC (ANSI).
+void PstFormat::WriteBlockTrailer(std::uint8_t* t, std::uint16_t cb, std::uint16_t sig, std::uint32_t crc,
+                                  std::uint64_t bid) const {
+  Put16(t, cb);
+  Put16(t + 2, sig);
+  if (kind == FileFormat::Unicode) {
+    Put32(t + 4, crc);
+    Put64(t + 8, bid);
+  } else {
+    Put32(t + 4, static_cast<std::uint32_t>(bid));
+    Put32(t + 8, crc);
+  }
+}
+
+BlockTrailer PstFormat::ReadBlockTrailer(const std::uint8_t* t) const {
+  BlockTrailer out;
+  out.cb = Get16(t);
+  out.sig = Get16(t + 2);
+  if (kind == FileFormat::Unicode) {
+    out.crc = Get32(t + 4);
+    out.bid = Get64(t + 8);
+  } else {
+    out.bid = Get32(t + 4);
+    out.crc = Get32(t + 8);
+  }
+  return out;
+}
+
+std::uint32_t PstFormat::HeaderCrcPartial(const std::uint8_t* h) const { return Crc32(h + 8, kCrcPartialSize); }
+
+std::uint32_t PstFormat::HeaderCrcFull(const std::uint8_t* h) const {
+  return has_crc_full() ? Crc32(h + 8, kCrcFullSize) : 0;
+}
+
+void PstFormat::WriteHeader(const HeaderFields& f, std::uint8_t* h) const {
+  const HeaderLayout& l = LayoutOf(*this);
+  std::memcpy(h, "!BDN", 4);
+  h[8] = 'S';
+  h[9] = 'M';
+  Put16(h + 10, f.version);
+  Put16(h + 12, f.client_version);
+  h[14] = 0x01;  // bPlatformCreate
+  h[15] = 0x01;  // bPlatformAccess
+  PutId(h + l.bid_next_b, f.bid_next_b);
+  PutId(h + l.bid_next_p, f.bid_next_p);
+  Put32(h + l.unique, f.unique);
+  for (std::size_t i = 0; i < 32; ++i) Put32(h + l.rgnid + 4 * i, f.rgnid[i]);
+  std::uint8_t* root = h + l.root + 4;
+  for (std::uint64_t v : {f.file_eof, f.amap_last, f.amap_free, f.pmap_free, f.nbt_bid, f.nbt_ib, f.bbt_bid,
+                          f.bbt_ib}) {
+    PutId(root, v);
+    root += id_size;
+  }
+  root[0] = f.amap_valid;
+  std::memcpy(h + l.rgb_fm, f.rgb_fm.data(), f.rgb_fm.size());
+  std::memcpy(h + l.rgb_fp, f.rgb_fp.data(), f.rgb_fp.size());
+  h[l.sentinel] = f.sentinel;
+  h[l.crypt] = f.crypt;
+  Put32(h + 4, HeaderCrcPartial(h));
+  if (has_crc_full()) Put32(h + l.crc_full, HeaderCrcFull(h));
+}
+
+HeaderFields PstFormat::ReadHeader(const std::uint8_t* h) const {
+  const HeaderLayout& l = LayoutOf(*this);
+  HeaderFields f;
+  f.version = Get16(h + 10);
+  f.client_version = Get16(h + 12);
+  f.bid_next_b = GetId(h + l.bid_next_b);
+  f.bid_next_p = GetId(h + l.bid_next_p);
+  f.unique = Get32(h + l.unique);
+  for (std::size_t i = 0; i < 32; ++i) f.rgnid[i] = Get32(h + l.rgnid + 4 * i);
+  const std::uint8_t* root = h + l.root + 4;
+  for (std::uint64_t* v : {&f.file_eof, &f.amap_last, &f.amap_free, &f.pmap_free, &f.nbt_bid, &f.nbt_ib,
+                           &f.bbt_bid, &f.bbt_ib}) {
+    *v = GetId(root);
+    root += id_size;
+  }
+  f.amap_valid = root[0];
+  std::memcpy(f.rgb_fm.data(), h + l.rgb_fm, f.rgb_fm.size());
+  std::memcpy(f.rgb_fp.data(), h + l.rgb_fp, f.rgb_fp.size());
+  f.sentinel = h[l.sentinel];
+  f.crypt = h[l.crypt];
+  f.crc_partial = Get32(h + 4);
+  f.crc_full = has_crc_full() ? Get32(h + l.crc_full) : 0;
+  return f;
 }
 
 Bytes Utf16(const std::string& text) {

@@ -1,8 +1,11 @@
-// Byte-level building blocks of the Unicode PST file format: little-endian
-// stores, the PST CRC-32, the block/page signature, the permutation encoding,
-// and the constants shared by the node database and the table layers.
+// Byte-level building blocks of the PST file formats: little-endian stores,
+// the PST CRC-32, the block/page signature, the block encodings (permutation
+// and cyclic), and the format descriptor that holds every size and offset in
+// which the 64-bit Unicode and the 32-bit ANSI formats differ. Writers and
+// the checker take their layout from a PstFormat; nothing else decides it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,11 +15,10 @@ namespace norvexa::pstgen {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Sizes of the Unicode format.
+// Sizes shared by both formats.
 inline constexpr std::size_t kPageSize = 512;
-inline constexpr std::size_t kPageDataSize = 496;       // page minus trailer
-inline constexpr std::size_t kBlockTrailerSize = 16;
-inline constexpr std::size_t kMaxBlockData = 8176;      // 8192 minus trailer
+inline constexpr std::size_t kMapBitsSize = 496;        // bits of an AMap/PMap/FMap/FPMap page
+inline constexpr std::size_t kMaxBlockSize = 8192;      // a block with its trailer
 inline constexpr std::uint64_t kFirstAMap = 0x4400;
 inline constexpr std::uint64_t kAMapCoverage = 253952;  // 496 * 8 * 64
 inline constexpr std::size_t kMaxHeapAllocation = 3580;
@@ -51,8 +53,9 @@ inline constexpr std::uint32_t MakeNid(std::uint32_t type, std::uint32_t index) 
   return (index << 5) | type;
 }
 
-// How external data blocks are encoded on disk (bCryptMethod).
-enum class Encoding : std::uint8_t { None = 0x00, Permute = 0x01 };
+// How external data blocks are encoded on disk (bCryptMethod): none, the
+// permutation ("compressible") or the cyclic ("high") encoding.
+enum class Encoding : std::uint8_t { None = 0x00, Permute = 0x01, Cyclic = 0x02 };
 
 // Little-endian stores into a buffer at OFFSET; the buffer must be large
 // enough (callers size it first).
@@ -100,6 +103,128 @@ inline std::uint16_t ComputeSig(std::uint64_t ib, std::uint64_t bid) {
 void PermuteEncode(std::uint8_t* data, std::size_t size);
 // Reverses PermuteEncode.
 void PermuteDecode(std::uint8_t* data, std::size_t size);
+// Encodes or decodes (the cyclic encoding is its own inverse) SIZE bytes in
+// place with NDB_CRYPT_CYCLIC, keyed by KEY: the low 32 bits of the block id.
+void CyclicCode(std::uint8_t* data, std::size_t size, std::uint32_t key);
+
+// Encodes the SIZE bytes of the external block BID in place with ENCODING.
+void EncodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::size_t size);
+// Reverses EncodeBlock.
+void DecodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::size_t size);
+
+// The two file formats: 64-bit Unicode (wVer 23) and 32-bit ANSI (wVer 14).
+enum class FileFormat : std::uint8_t { Unicode, Ansi };
+
+// The fields of the file header that the writer sets and the checker reads;
+// their offsets depend on the format (PstFormat::WriteHeader/ReadHeader).
+struct HeaderFields {
+  std::uint16_t version = 0;          // wVer
+  std::uint16_t client_version = 19;  // wVerClient
+  std::uint64_t bid_next_b = 0;       // next block id
+  std::uint64_t bid_next_p = 0;       // next page id
+  std::uint32_t unique = 0;           // dwUnique
+  std::array<std::uint32_t, 32> rgnid{};
+  // ROOT.
+  std::uint64_t file_eof = 0;
+  std::uint64_t amap_last = 0;
+  std::uint64_t amap_free = 0;
+  std::uint64_t pmap_free = 0;
+  std::uint64_t nbt_bid = 0, nbt_ib = 0;
+  std::uint64_t bbt_bid = 0, bbt_ib = 0;
+  std::uint8_t amap_valid = 0;
+  std::array<std::uint8_t, 128> rgb_fm{};
+  std::array<std::uint8_t, 128> rgb_fp{};
+  std::uint8_t sentinel = 0x80;
+  std::uint8_t crypt = 0;
+  // CRCs as stored (read) or computed (write); ANSI headers have no full CRC.
+  std::uint32_t crc_partial = 0;
+  std::uint32_t crc_full = 0;
+};
+
+// A page trailer (PAGETRAILER) as read from a page.
+struct PageTrailer {
+  std::uint8_t ptype = 0, ptype_repeat = 0;
+  std::uint16_t sig = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t bid = 0;
+};
+
+// A block trailer (BLOCKTRAILER) as read from a block.
+struct BlockTrailer {
+  std::uint16_t cb = 0;
+  std::uint16_t sig = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t bid = 0;
+};
+
+// Every size and offset in which the two formats differ. Block ids, byte
+// offsets and (in B-tree and subnode entries) node ids take id_size bytes;
+// B-tree, subnode and data-tree entries are made of such ids.
+struct PstFormat {
+  FileFormat kind;
+  const char* name;                 // "Unicode" or "ANSI"
+  std::uint16_t version;            // wVer written
+  std::size_t header_size;          // 564 or 512
+  std::size_t id_size;              // 8 or 4
+  std::size_t page_trailer_at;      // page bytes before the trailer, all under its CRC
+  std::size_t btree_meta_at;        // cEnt, cEntMax, cbEnt, cLevel of a B-tree page
+  std::size_t map_bits_at;          // first bit byte of a map page (after ANSI's padding)
+  std::size_t block_trailer_size;   // 16 or 12
+  std::size_t max_block_data;       // 8176 or 8180
+  std::size_t subnode_header_size;  // SLBLOCK/SIBLOCK header: 8 (with padding) or 4
+  std::uint64_t max_file_size;      // past it the format's offsets cannot reach
+  std::uint16_t string_type;        // PT_UNICODE 0x001F or PT_STRING8 0x001E
+  std::size_t row_index_size;       // row number in a table's row index (TCROWID): 4 or 2
+
+  // Entry sizes and counts of B-tree pages, subnode blocks and data trees.
+  std::size_t btree_entry_size() const { return 3 * id_size; }  // BTENTRY and BBTENTRY
+  std::size_t nbt_entry_size() const { return 4 * id_size; }    // NBTENTRY
+  std::size_t btree_max_entries() const { return btree_meta_at / btree_entry_size(); }
+  std::size_t nbt_max_entries() const { return btree_meta_at / nbt_entry_size(); }
+  std::size_t sl_entry_size() const { return 3 * id_size; }
+  std::size_t si_entry_size() const { return 2 * id_size; }
+  std::size_t sl_max_entries() const { return (max_block_data - subnode_header_size) / sl_entry_size(); }
+  std::size_t si_max_entries() const { return (max_block_data - subnode_header_size) / si_entry_size(); }
+  std::size_t xblock_max_entries() const { return (max_block_data - 8) / id_size; }
+  // The multi-valued string type (0x101F or 0x101E).
+  std::uint16_t mv_string_type() const { return static_cast<std::uint16_t>(0x1000 | string_type); }
+
+  // Stores or loads an id (block id, byte offset, node id) of id_size bytes.
+  void PutId(std::uint8_t* p, std::uint64_t v) const;
+  std::uint64_t GetId(const std::uint8_t* p) const;
+  void AppendId(std::vector<std::uint8_t>& b, std::uint64_t v) const;
+
+  // Fills the trailer of the 512-byte PAGE: type, signature, CRC of the
+  // bytes before the trailer, and BID.
+  void WritePageTrailer(std::uint8_t* page, std::uint8_t ptype, std::uint16_t sig, std::uint64_t bid) const;
+  PageTrailer ReadPageTrailer(const std::uint8_t* page) const;
+  // The CRC a page's trailer should hold.
+  std::uint32_t PageCrc(const std::uint8_t* page) const;
+
+  // Fills the trailer at TRAILER (block_trailer_size bytes) of a block.
+  void WriteBlockTrailer(std::uint8_t* trailer, std::uint16_t cb, std::uint16_t sig, std::uint32_t crc,
+                         std::uint64_t bid) const;
+  BlockTrailer ReadBlockTrailer(const std::uint8_t* trailer) const;
+  // Bytes a block of CB data bytes takes on disk (trailer and 64-byte alignment).
+  std::size_t BlockTotal(std::size_t cb) const { return (cb + block_trailer_size + 63) / 64 * 64; }
+
+  // Writes FIELDS into the header H (header_size bytes, zeroed by the
+  // caller) with its CRCs.
+  void WriteHeader(const HeaderFields& fields, std::uint8_t* h) const;
+  // Reads the header H (header_size bytes).
+  HeaderFields ReadHeader(const std::uint8_t* h) const;
+  // The CRCs the header H should hold (crc_full is 0 for ANSI).
+  std::uint32_t HeaderCrcPartial(const std::uint8_t* h) const;
+  std::uint32_t HeaderCrcFull(const std::uint8_t* h) const;
+  bool has_crc_full() const { return kind == FileFormat::Unicode; }
+};
+
+// The descriptor of FORMAT.
+const PstFormat& FormatOf(FileFormat format);
+
+// The format of a file whose header says wVer VERSION: 14 and 15 are ANSI,
+// 21 and 23 Unicode; any other (36, the 4 kB-page format, included) none.
+const PstFormat* FormatOfVersion(std::uint16_t version);
 
 // UTF-16LE bytes of UTF-8 text TEXT (no terminator).
 Bytes Utf16(const std::string& text);

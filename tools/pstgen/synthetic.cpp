@@ -146,6 +146,7 @@ Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_
 MailboxSpec SyntheticMailbox(const SyntheticOptions& options) {
   MailboxSpec spec;
   spec.store_name = options.store_name;
+  spec.format = options.format;
   spec.encoding = options.encoding;
   static const std::array<std::pair<const char*, const char*>, 4> kinds = {{
       {"IPF.Note", "IPM.Note"},

@@ -12,6 +12,7 @@ struct SyntheticOptions {
   std::uint64_t attachment_bytes = 0;    // mean bytes of attachments per item, 0 = none
   std::uint64_t seed = 1;
   std::string store_name = "Synthetic Mailbox";
+  FileFormat format = FileFormat::Unicode;
   Encoding encoding = Encoding::None;
 };
 

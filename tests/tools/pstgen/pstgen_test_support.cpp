@@ -1,6 +1,7 @@
 // Helpers of the PST writer tests.
 #include "pstgen_test_support.h"
 
+#include "codepage.h"
 #include "description.h"
 
 #include <QProcess>
@@ -13,6 +14,43 @@ std::filesystem::path DescriptionPath(const std::string& name) {
 }
 
 MailboxSpec Description(const std::string& name) { return ReadDescription(DescriptionPath(name)); }
+
+const std::vector<std::string>& DescriptionNames() {
+  static const std::vector<std::string> names = {"every-kind",         "special-names",    "empty-folders",
+                                                 "deep-nesting",       "unsupported-parent", "attachment-names"};
+  return names;
+}
+
+std::string FileKind::Name() const {
+  const char* encodings[] = {"none", "compressible", "high"};
+  return std::string(format == FileFormat::Ansi ? "ansi-" : "unicode-") +
+         encodings[static_cast<int>(encoding)];
+}
+
+QStringList FileKind::Args() const {
+  const QString name = QString::fromStdString(Name());
+  return {"--format", name.section('-', 0, 0), "--encoding", name.section('-', 1)};
+}
+
+MailboxSpec FileKind::Apply(MailboxSpec spec) const {
+  spec.format = format;
+  spec.encoding = encoding;
+  return spec;
+}
+
+std::vector<FileKind> AllFileKinds() {
+  std::vector<FileKind> kinds;
+  for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi})
+    for (Encoding encoding : {Encoding::None, Encoding::Permute, Encoding::Cyclic})
+      kinds.push_back(FileKind{format, encoding});
+  return kinds;
+}
+
+std::string StoredText(const MailboxSpec& spec, const std::string& text) {
+  if (spec.format == FileFormat::Unicode) return text;
+  const Codepage codepage(spec.codepage);
+  return codepage.Decode(codepage.Encode(text));
+}
 
 RunResult RunProgram(const QString& program, const QStringList& args, int timeout_ms) {
   QProcess process;

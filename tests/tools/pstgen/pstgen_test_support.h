@@ -1,6 +1,7 @@
 // Helpers of the PST writer tests: the mailbox descriptions under
-// tests/data/mailboxes, and running outside programs (pstgen, pffinfo,
-// pffexport, readpst) with their output.
+// tests/data/mailboxes, the kinds of file (format, encoding) they are written
+// in, and running outside programs (pstgen, pffinfo, pffexport, readpst)
+// with their output.
 #pragma once
 
 #include "model.h"
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace norvexa::pstgen::testing {
 
@@ -17,6 +19,30 @@ std::filesystem::path DescriptionPath(const std::string& name);
 
 // Reads description NAME; throws when it is not valid.
 MailboxSpec Description(const std::string& name);
+
+// The descriptions the tests write in every kind of file (the 40,000-item
+// one has tests of its own).
+const std::vector<std::string>& DescriptionNames();
+
+// One kind of file: format and block encoding.
+struct FileKind {
+  FileFormat format = FileFormat::Unicode;
+  Encoding encoding = Encoding::None;
+
+  // "unicode-none", "ansi-high", ...: for file names and test traces.
+  std::string Name() const;
+  // The command-line options that write this kind.
+  QStringList Args() const;
+  // SPEC with this kind's format and encoding.
+  MailboxSpec Apply(MailboxSpec spec) const;
+};
+
+// Every format with every encoding.
+std::vector<FileKind> AllFileKinds();
+
+// What a reader gets back of TEXT written in a file of SPEC: the text
+// itself in Unicode files, what the code page holds of it in ANSI files.
+std::string StoredText(const MailboxSpec& spec, const std::string& text);
 
 // The outcome of a program run.
 struct RunResult {

@@ -1,7 +1,9 @@
 // The writer's files are structurally sound (header CRCs, pages, blocks,
 // trees, allocation maps, mandatory nodes) for every description, for the
-// sample and synthetic mailboxes and in both encodings; the checker itself
-// accepts real Outlook files and catches damage.
+// sample and synthetic mailboxes, in both formats (Unicode, ANSI) and all
+// three encodings; the checker itself accepts real Outlook files of both
+// formats and catches damage.
+#include "codepage.h"
 #include "description.h"
 #include "ltp_writer.h"
 #include "mailbox_writer.h"
@@ -22,6 +24,7 @@ namespace {
 using norvexa::testing::ReadFile;
 using norvexa::testing::ScratchDir;
 using testing::Description;
+using testing::FileKind;
 
 void ExpectSound(const std::filesystem::path& file) {
   const CheckReport report = CheckPstFile(file);
@@ -29,39 +32,49 @@ void ExpectSound(const std::filesystem::path& file) {
   EXPECT_EQ(report.leaked_bytes, 0u) << file << ": " << report.Summary();
 }
 
-TEST(PstgenStructure, EveryDescriptionTheSampleAndBothEncodingsAreSound) {
+TEST(PstgenStructure, EveryDescriptionAndTheSampleAreSoundInEveryFormatAndEncoding) {
   ScratchDir dir;
-  for (const char* name : {"every-kind", "special-names", "empty-folders", "deep-nesting", "unsupported-parent",
-                           "attachment-names"}) {
-    SCOPED_TRACE(name);
-    MailboxSpec spec = Description(name);
-    const auto plain = dir / (std::string(name) + ".pst");
-    const WriteStats stats = WriteMailbox(spec, plain);
-    EXPECT_EQ(stats.file_bytes, std::filesystem::file_size(plain));
-    ExpectSound(plain);
-    spec.encoding = Encoding::Permute;
-    const auto encoded = dir / (std::string(name) + "-compressible.pst");
-    WriteMailbox(spec, encoded);
-    ExpectSound(encoded);
-    EXPECT_EQ(static_cast<unsigned char>(ReadFile(encoded)[513]), 0x01);
-    EXPECT_EQ(static_cast<unsigned char>(ReadFile(plain)[513]), 0x00);
+  for (const FileKind& kind : testing::AllFileKinds()) {
+    SCOPED_TRACE(kind.Name());
+    const PstFormat& format = FormatOf(kind.format);
+    for (const std::string& name : testing::DescriptionNames()) {
+      SCOPED_TRACE(name);
+      const auto file = dir / (name + "-" + kind.Name() + ".pst");
+      const WriteStats stats = WriteMailbox(kind.Apply(Description(name)), file);
+      EXPECT_EQ(stats.file_bytes, std::filesystem::file_size(file));
+      ExpectSound(file);
+      // The header says the format and the encoding where the format has them.
+      const std::string bytes = ReadFile(file);
+      EXPECT_EQ(Get16(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 10), format.version);
+      const HeaderFields header = format.ReadHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()));
+      EXPECT_EQ(header.crypt, static_cast<std::uint8_t>(kind.encoding));
+      EXPECT_EQ(header.file_eof, bytes.size());
+      EXPECT_EQ(CheckPstFile(file).format, format.name);
+    }
+    const auto sample = dir / ("sample-" + kind.Name() + ".pst");
+    const WriteStats stats = WriteMailbox(kind.Apply(SampleMailbox()), sample);
+    EXPECT_EQ(stats.items, 13u);  // 12 in folders and one attached item
+    ExpectSound(sample);
   }
-  const auto sample = dir / "sample.pst";
-  const WriteStats stats = WriteMailbox(SampleMailbox(), sample);
-  EXPECT_EQ(stats.items, 13u);  // 12 in folders and one attached item
-  ExpectSound(sample);
 }
 
-TEST(PstgenStructure, CompressibleEncodingHidesTheTextOnDisk) {
+TEST(PstgenStructure, EncodingsHideTheTextOnDisk) {
   ScratchDir dir;
-  MailboxSpec spec = Description("every-kind");
-  WriteMailbox(spec, dir / "plain.pst");
-  spec.encoding = Encoding::Permute;
-  WriteMailbox(spec, dir / "encoded.pst");
-  const Bytes subject = Utf16("Quarterly report");
-  const std::string needle(subject.begin(), subject.end());
-  EXPECT_NE(ReadFile(dir / "plain.pst").find(needle), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "encoded.pst").find(needle), std::string::npos);
+  for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi}) {
+    MailboxSpec spec = Description("every-kind");
+    spec.format = format;
+    // The subject as the format stores it: UTF-16LE, or 8-bit text.
+    const Bytes subject = format == FileFormat::Unicode ? Utf16("Quarterly report") : Codepage(1252).Encode("Quarterly report");
+    const std::string needle(subject.begin(), subject.end());
+    for (Encoding encoding : {Encoding::None, Encoding::Permute, Encoding::Cyclic}) {
+      spec.encoding = encoding;
+      const FileKind kind{format, encoding};
+      SCOPED_TRACE(kind.Name());
+      const auto file = dir / (kind.Name() + ".pst");
+      WriteMailbox(spec, file);
+      EXPECT_EQ(ReadFile(file).find(needle) != std::string::npos, encoding == Encoding::None);
+    }
+  }
 }
 
 TEST(PstgenStructure, SyntheticMailboxesAreDeterministicAndSoundPastTheFirstFreeMap) {
@@ -81,6 +94,12 @@ TEST(PstgenStructure, SyntheticMailboxesAreDeterministicAndSoundPastTheFirstFree
   // Over 32.5 MB the file needs its first FMap page (region 128).
   EXPECT_GT(a.size(), 128 * kAMapCoverage + kFirstAMap);
   ExpectSound(dir / "a.pst");
+  // The ANSI layout of the same maps (FMap pages with their padding).
+  options.format = FileFormat::Ansi;
+  options.encoding = Encoding::Cyclic;
+  WriteMailbox(SyntheticMailbox(options), dir / "ansi.pst");
+  EXPECT_GT(std::filesystem::file_size(dir / "ansi.pst"), 128 * kAMapCoverage + kFirstAMap);
+  ExpectSound(dir / "ansi.pst");
 }
 
 TEST(PstgenStructure, FortyThousandItemsInOneFolderAreSound) {
@@ -88,47 +107,96 @@ TEST(PstgenStructure, FortyThousandItemsInOneFolderAreSound) {
   const WriteStats stats = WriteMailbox(Description("large-folder"), dir / "large.pst");
   EXPECT_EQ(stats.items, 40000u);
   ExpectSound(dir / "large.pst");
+  // ANSI row indexes hold 16-bit row numbers: 40,000 rows still fit.
+  MailboxSpec ansi = Description("large-folder");
+  ansi.format = FileFormat::Ansi;
+  WriteMailbox(ansi, dir / "large-ansi.pst");
+  ExpectSound(dir / "large-ansi.pst");
 }
 
 TEST(PstgenStructure, CheckerAcceptsRealOutlookFiles) {
-  for (const char* name : {"sample1.pst", "contacts.pst", "dist-list.pst", "mixed-kinds.pst", "no-encryption.pst",
-                           "high-encryption.pst", "exchange-user.pst", "four-nesting-levels.pst"}) {
+  for (const auto& [name, format] : std::vector<std::pair<const char*, const char*>>{
+           {"sample1.pst", "Unicode"},
+           {"contacts.pst", "Unicode"},
+           {"dist-list.pst", "Unicode"},
+           {"mixed-kinds.pst", "Unicode"},
+           {"no-encryption.pst", "Unicode"},
+           {"high-encryption.pst", "Unicode"},
+           {"exchange-user.pst", "Unicode"},
+           {"four-nesting-levels.pst", "Unicode"},
+           {"sample2-ansi.pst", "ANSI"},
+           {"empty-ansi.pst", "ANSI"}}) {
     NORVEXA_REQUIRE_SHARED_PST(path, name);
     const CheckReport report = CheckPstFile(path);
     EXPECT_TRUE(report.ok()) << name << ": " << report.Summary();
+    EXPECT_EQ(report.format, format) << name;
     EXPECT_GT(report.blocks, 0u);
   }
 }
 
+// Outlook 98's file breaks two rules of the format, and only those: it ends
+// inside its first allocation-map region (files grow by whole regions), and
+// its header flags the maps as not valid (the state after an unclean close,
+// which makes the next writer rebuild them) - its AMap indeed leaves live
+// blocks marked free. Its B-trees, blocks and tables are sound.
+TEST(PstgenStructure, CheckerNamesWhatOutlook98LeftInItsFile) {
+  NORVEXA_REQUIRE_SHARED_PST(path, "outlook98.pst");
+  const CheckReport report = CheckPstFile(path);
+  EXPECT_EQ(report.format, "ANSI");
+  EXPECT_EQ(report.encoding, 1);
+  const std::vector<std::string> expected = {
+      "fAMapValid says the allocation maps are not valid",
+      "the file does not end at the end of an allocation-map region",
+      "AMap of region 0 leaves 1664 bytes in use marked free",
+      "cbAMapFree 7232 differs from the maps' 8512"};
+  EXPECT_EQ(report.errors, expected) << report.Summary();
+  EXPECT_EQ(report.blocks, 17u);
+  EXPECT_EQ(report.nodes, 29u);
+}
+
 TEST(PstgenStructure, CheckerCatchesDamage) {
   ScratchDir dir;
-  const auto file = dir / "sample.pst";
-  WriteMailbox(SampleMailbox(), file);
-  const std::string good = ReadFile(file);
-  auto damaged = [&](std::size_t offset, char value) {
+  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi}) {
+    const PstFormat& format = FormatOf(kind);
+    SCOPED_TRACE(format.name);
+    MailboxSpec spec = SampleMailbox();
+    spec.format = kind;
+    const auto file = dir / (std::string(format.name) + ".pst");
+    WriteMailbox(spec, file);
+    const std::string good = ReadFile(file);
+    auto damaged = [&](std::size_t offset, char value) {
+      std::string bytes = good;
+      bytes.replace(offset, 1, 1, value);
+      const auto path = dir / ("damaged-" + std::string(format.name) + std::to_string(offset) + ".pst");
+      norvexa::testing::WriteFile(path, bytes);
+      return CheckPstFile(path);
+    };
+    // The encoding byte of the header: under dwCRCFull in Unicode files,
+    // under dwCRCPartial (the only header CRC) in ANSI ones.
+    const bool unicode = kind == FileFormat::Unicode;
+    const CheckReport header = damaged(unicode ? 513 : 461, 0x02);
+    EXPECT_NE(header.Summary().find(unicode ? "dwCRCFull is wrong" : "dwCRCPartial is wrong"), std::string::npos)
+        << header.Summary();
+    // The first data block after the map pages: its CRC no longer matches.
+    const std::size_t first_block = kFirstAMap + 2 * kPageSize;
+    const CheckReport block = damaged(first_block, static_cast<char>(good[first_block] ^ 0x5A));
+    EXPECT_NE(block.Summary().find("wrong CRC"), std::string::npos) << block.Summary();
+    // A flipped byte in the trailer of the NBT root page.
+    const HeaderFields fields = format.ReadHeader(reinterpret_cast<const std::uint8_t*>(good.data()));
+    const std::size_t trailer_bid = fields.nbt_ib + format.page_trailer_at + 4;
+    EXPECT_FALSE(damaged(trailer_bid, static_cast<char>(good[trailer_bid] ^ 0x01)).ok());
+    // The AMap claims its first data units are free although blocks are
+    // there; its CRC is made right again so that only the bits are wrong.
     std::string bytes = good;
-    bytes.replace(offset, 1, 1, value);
-    const auto path = dir / ("damaged-" + std::to_string(offset) + ".pst");
-    norvexa::testing::WriteFile(path, bytes);
-    return CheckPstFile(path);
-  };
-  // A header byte under dwCRCFull (the encoding).
-  EXPECT_FALSE(damaged(513, 0x02).ok());
-  // The first data block after the map pages: its CRC no longer matches.
-  const std::size_t first_block = kFirstAMap + 2 * kPageSize;
-  EXPECT_FALSE(damaged(first_block, static_cast<char>(good[first_block] ^ 0x5A)).ok());
-  // The AMap claims its first data unit is free although a block is there.
-  const std::size_t amap_bits = kFirstAMap;
-  std::string bytes = good;
-  bytes[amap_bits + 2] = 0;  // units 16..23: the first blocks
-  const Bytes page(bytes.begin() + static_cast<std::ptrdiff_t>(kFirstAMap),
-                   bytes.begin() + static_cast<std::ptrdiff_t>(kFirstAMap + kPageDataSize));
-  const std::uint32_t crc = Crc32(page.data(), page.size());
-  for (int i = 0; i < 4; ++i) bytes[kFirstAMap + 500 + static_cast<std::size_t>(i)] = static_cast<char>(crc >> (8 * i));
-  norvexa::testing::WriteFile(dir / "amap.pst", bytes);
-  const CheckReport report = CheckPstFile(dir / "amap.pst");
-  EXPECT_FALSE(report.ok());
-  EXPECT_NE(report.Summary().find("marked free"), std::string::npos) << report.Summary();
+    std::uint8_t* amap = reinterpret_cast<std::uint8_t*>(bytes.data()) + kFirstAMap;
+    amap[format.map_bits_at + 2] = 0;  // units 16..23: the first blocks
+    format.WritePageTrailer(amap, kPtypeAMap, 0, kFirstAMap);
+    norvexa::testing::WriteFile(dir / "amap.pst", bytes);
+    const CheckReport report = CheckPstFile(dir / "amap.pst");
+    EXPECT_FALSE(report.ok());
+    EXPECT_NE(report.Summary().find("marked free"), std::string::npos) << report.Summary();
+    EXPECT_EQ(report.Summary().find("AMap at 0x4400: wrong CRC"), std::string::npos) << report.Summary();
+  }
 }
 
 // A folder whose contents table lists one of its two messages, built from
@@ -136,39 +204,60 @@ TEST(PstgenStructure, CheckerCatchesDamage) {
 // missing mandatory nodes of this bare file).
 TEST(PstgenStructure, CheckerComparesFolderTablesWithTheNodeTree) {
   ScratchDir dir;
-  const auto file = dir / "bare.pst";
-  {
-    NdbWriter ndb(file, Encoding::None);
-    const std::uint32_t folder = MakeNid(kNidTypeNormalFolder, 0x401);
-    auto pc = [&ndb](const std::string& name) {
-      PropMap props;
-      props[0x3001] = PropValue::Unicode(name);
-      Subnodes subs;
-      return WritePropertyContext(ndb, props, subs);
-    };
-    auto table = [&ndb](std::uint32_t nid, const std::vector<std::uint32_t>& rows) {
-      Subnodes subs;
-      TableWriter t(ndb, {0x0037001F}, subs);
-      for (std::uint32_t row : rows) t.AddRow(row, PropMap{});
-      ndb.AddNode(NodeEntry{nid, t.Finish(), subs.Write(ndb), 0});
-    };
-    const std::uint32_t first = MakeNid(kNidTypeNormalMessage, 0x10001);
-    const std::uint32_t second = MakeNid(kNidTypeNormalMessage, 0x10002);
-    ndb.AddNode(NodeEntry{folder, pc("Folder"), 0, folder});
-    ndb.AddNode(NodeEntry{first, pc("first"), 0, folder});
-    ndb.AddNode(NodeEntry{second, pc("second"), 0, folder});
-    table(MakeNid(kNidTypeHierarchyTable, 0x401), {});
-    table(MakeNid(kNidTypeContentsTable, 0x401), {first});
-    std::array<std::uint32_t, 32> rgnid{};
-    rgnid.fill(0x402);
-    ndb.Finish(rgnid);
+  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi}) {
+    const PstFormat& format = FormatOf(kind);
+    SCOPED_TRACE(format.name);
+    const auto file = dir / (std::string(format.name) + "-bare.pst");
+    {
+      NdbWriter ndb(file, format, Encoding::Cyclic);
+      const std::uint32_t folder = MakeNid(kNidTypeNormalFolder, 0x401);
+      auto pc = [&ndb](const std::string& name) {
+        PropMap props;
+        props[0x3001] = PropValue::Unicode(name);
+        Subnodes subs;
+        return WritePropertyContext(ndb, props, subs);
+      };
+      auto table = [&ndb](std::uint32_t nid, const std::vector<std::uint32_t>& rows) {
+        Subnodes subs;
+        TableWriter t(ndb, {0x0037001F}, subs);
+        for (std::uint32_t row : rows) t.AddRow(row, PropMap{});
+        ndb.AddNode(NodeEntry{nid, t.Finish(), subs.Write(ndb), 0});
+      };
+      const std::uint32_t first = MakeNid(kNidTypeNormalMessage, 0x10001);
+      const std::uint32_t second = MakeNid(kNidTypeNormalMessage, 0x10002);
+      ndb.AddNode(NodeEntry{folder, pc("Folder"), 0, folder});
+      ndb.AddNode(NodeEntry{first, pc("first"), 0, folder});
+      ndb.AddNode(NodeEntry{second, pc("second"), 0, folder});
+      table(MakeNid(kNidTypeHierarchyTable, 0x401), {});
+      table(MakeNid(kNidTypeContentsTable, 0x401), {first});
+      std::array<std::uint32_t, 32> rgnid{};
+      rgnid.fill(0x402);
+      ndb.Finish(rgnid);
+    }
+    const CheckReport report = CheckPstFile(file);
+    EXPECT_EQ(report.leaked_bytes, 0u);
+    EXPECT_NE(report.Summary().find("table 0x802e: 1 rows, 1 in the row index, 2 expected"), std::string::npos)
+        << report.Summary();
+    EXPECT_NE(report.Summary().find("mandatory node 0x21 is missing"), std::string::npos) << report.Summary();
+    EXPECT_EQ(report.Summary().find("0x802d"), std::string::npos) << report.Summary();
   }
-  const CheckReport report = CheckPstFile(file);
-  EXPECT_EQ(report.leaked_bytes, 0u);
-  EXPECT_NE(report.Summary().find("table 0x802e: 1 rows, 1 in the row index, 2 expected"), std::string::npos)
-      << report.Summary();
-  EXPECT_NE(report.Summary().find("mandatory node 0x21 is missing"), std::string::npos) << report.Summary();
-  EXPECT_EQ(report.Summary().find("0x802d"), std::string::npos) << report.Summary();
+}
+
+// ANSI row indexes number rows in 16 bits: a table of more rows is refused
+// rather than written with numbers that wrap.
+TEST(PstgenStructure, AnsiTablesPastSixteenBitRowNumbersAreRefused) {
+  ScratchDir dir;
+  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi}) {
+    NdbWriter ndb(dir / (std::string(FormatOf(kind).name) + ".pst"), FormatOf(kind), Encoding::None);
+    Subnodes subs;
+    TableWriter table(ndb, {0x0E070003}, subs);
+    for (std::uint32_t row = 0; row < 65537; ++row) table.AddRow(MakeNid(kNidTypeNormalMessage, 0x10000 + row), PropMap{});
+    if (kind == FileFormat::Ansi) {
+      EXPECT_THROW(table.Finish(), PstWriteError);
+    } else {
+      EXPECT_NO_THROW(table.Finish());
+    }
+  }
 }
 
 TEST(PstgenStructure, FaultyDescriptionsAreRefusedWithTheirPlace) {
@@ -189,6 +278,14 @@ TEST(PstgenStructure, FaultyDescriptionsAreRefusedWithTheirPlace) {
   EXPECT_NE(error_of(R"({"folders":[{"name":"A","items":[{"created":"yesterday"}]}]})").find("ISO 8601"),
             std::string::npos);
   EXPECT_NE(error_of(R"({"encoding":"rot13"})").find("rot13"), std::string::npos);
+  EXPECT_NE(error_of(R"({"format":"ebcdic"})").find("unknown format \"ebcdic\""), std::string::npos);
+  EXPECT_NE(error_of(R"({"format":"ansi","codepage":99999})").find("code page 99999"), std::string::npos);
+  EXPECT_NE(error_of(R"({"codepage":"latin1"})").find("whole number"), std::string::npos);
+  const MailboxSpec spec =
+      ParseDescription(QByteArray(R"({"format":"ansi","encoding":"high","codepage":1251})"), "test.json");
+  EXPECT_EQ(spec.format, FileFormat::Ansi);
+  EXPECT_EQ(spec.encoding, Encoding::Cyclic);
+  EXPECT_EQ(spec.codepage, 1251);
   EXPECT_EQ(error_of(R"({"store":"S","folders":[{"name":"A","items":[{"repeat":3,"subject":"n %n"}]}]})"), "");
 }
 
