@@ -94,7 +94,11 @@ TEST(ReaderDifferential, EveryRealFixtureReadsAsLibpffReadsIt) {
 
 TEST(ReaderDifferential, EveryDescriptionInEveryFormReadsAsLibpffReadsIt) {
   norvexa::testing::ScratchDir scratch;
-  const std::vector<QStringList> forms = {{"--encoding", "none"}, {"--encoding", "compressible"}};
+  const std::vector<QStringList> forms = {{"--encoding", "none"},
+                                          {"--encoding", "compressible"},
+                                          {"--encoding", "high"},
+                                          {"--format", "ansi"},
+                                          {"--format", "ansi", "--encoding", "high"}};
   for (const auto& entry : fs::directory_iterator(fs::path(NORVEXA_SOURCE_DIR) / "tests/data/mailboxes")) {
     const std::string name = entry.path().stem().string();
     // The 40,000-item folder is read in full by the large-folder test.
@@ -103,14 +107,17 @@ TEST(ReaderDifferential, EveryDescriptionInEveryFormReadsAsLibpffReadsIt) {
   }
 }
 
-TEST(ReaderDifferential, ASyntheticMailboxReadsAsLibpffReadsIt) {
+TEST(ReaderDifferential, SyntheticMailboxesReadAsLibpffReadsThem) {
   norvexa::testing::ScratchDir scratch;
-  const fs::path pst = scratch / "synthetic.pst";
-  const Output run = RunTool(QStringLiteral(NORVEXA_BINARY_DIR "/tools/pstgen/pstgen"),
-                         {"--synthetic", "--folders", "4", "--items", "300", "--attachment-bytes", "20000", "--seed",
-                          "7", QString::fromStdString(pst.string())});
-  ASSERT_TRUE(run.ok) << run.out << run.err;
-  ExpectSameAsLibpff(pst);
+  for (const QStringList& form : {QStringList{"--encoding", "compressible"}, QStringList{"--format", "ansi", "--encoding", "high"}}) {
+    const fs::path pst = scratch / ("synthetic-" + form.join("-").remove("--").toStdString() + ".pst");
+    QStringList args = form;
+    args << "--synthetic" << "--folders" << "4" << "--items" << "300" << "--attachment-bytes" << "20000" << "--seed"
+         << "7" << QString::fromStdString(pst.string());
+    const Output run = RunTool(QStringLiteral(NORVEXA_BINARY_DIR "/tools/pstgen/pstgen"), args);
+    ASSERT_TRUE(run.ok) << run.out << run.err;
+    ExpectSameAsLibpff(pst);
+  }
 }
 
 }  // namespace
