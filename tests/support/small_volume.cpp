@@ -51,6 +51,11 @@ bool SmallVolume::MakeReadOnly() {
   return mounted_ && std::system(command.c_str()) == 0;
 }
 
+bool SmallVolume::MakeWritable() {
+  const std::string command = "mount -o remount,rw " + Quoted(path_) + " >/dev/null 2>&1";
+  return mounted_ && std::system(command.c_str()) == 0;
+}
+
 std::filesystem::path SmallVolume::Fill(std::uintmax_t leave_bytes) {
   const std::filesystem::path filler = path_ / "filler";
   std::ofstream out(filler, std::ios::binary | std::ios::app);

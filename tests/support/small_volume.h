@@ -29,6 +29,9 @@ class SmallVolume {
   // open for writing on it keep it writable).
   bool MakeReadOnly();
 
+  // Makes the volume writable again. False when that failed.
+  bool MakeWritable();
+
   // Fills the volume with one filler file until no more than LEAVE_BYTES
   // are free (or a write fails). Returns the filler's path.
   std::filesystem::path Fill(std::uintmax_t leave_bytes = 0);
