@@ -16,7 +16,6 @@
 #include "support/small_volume.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtGlobal>
@@ -80,10 +79,6 @@ fs::path Generate(const std::string& name, const testing::ScratchDir& folder, co
   return pst;
 }
 
-std::string Sha256(const std::string& bytes) {
-  return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
-}
-
 // Hashes of the attachments stored in the database at PATH, sorted.
 std::vector<std::string> StoredAttachmentHashes(const std::string& path) {
   notes::Session session;
@@ -94,31 +89,6 @@ std::vector<std::string> StoredAttachmentHashes(const std::string& path) {
       hashes.push_back(info.sha256);
     }
   }
-  std::sort(hashes.begin(), hashes.end());
-  return hashes;
-}
-
-// Hashes of every attachment of the items of the store at PATH, sorted.
-std::vector<std::string> SourceAttachmentHashes(const fs::path& path, const fs::path& scratch) {
-  std::vector<std::string> hashes;
-  const auto store = outlook::OpenStoreFile(path);
-  std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
-    for (const auto& child : folder.Folders()) {
-      const std::string kind = child->DefaultMessageClass();
-      if (kind == "IPM.Note" || kind == "IPM.Appointment" || kind == "IPM.Task") {
-        const auto items = child->GetItems();
-        for (std::int64_t i = 1; i <= items->Count(); ++i) {
-          const auto attachments = items->GetItem(i)->GetAttachments();
-          for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
-            attachments->GetAttachment(k)->SaveAsFile(scratch / "copy");
-            hashes.push_back(Sha256(testing::ReadFile(scratch / "copy")));
-          }
-        }
-      }
-      walk(*child);
-    }
-  };
-  walk(*store->IPMRootFolder());
   std::sort(hashes.begin(), hashes.end());
   return hashes;
 }
@@ -208,7 +178,7 @@ TEST(ExportFaults, PipeInTheTempFolderPathLosesNoAttachment) {
   // either folder.
   const std::vector<std::string> stored = StoredAttachmentHashes(Global::NsfFilePath);
   EXPECT_EQ(stored.size(), 7u);
-  EXPECT_EQ(stored, SourceAttachmentHashes(pst, work.path()));
+  EXPECT_EQ(stored, testing::SourceAttachmentHashes(pst, work.path()));
   EXPECT_TRUE(fs::is_empty(piped_temp));
   EXPECT_TRUE(fs::is_empty(cache));
 
