@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
