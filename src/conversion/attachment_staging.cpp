@@ -1,6 +1,7 @@
 // Staging of attachments; see attachment_staging.h.
 #include "conversion/attachment_staging.h"
 
+#include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
 #include "platform/system/system_services.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QString>
 
 #include <algorithm>
@@ -24,6 +26,11 @@ constexpr qsizetype kMaxNameBytes = 200;
 
 std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 bool IsForbidden(QChar c) {
@@ -101,11 +108,75 @@ std::string NumberedName(const std::string& name, int n) {
   return (base + QStringLiteral(" (%1)").arg(n) + extension).toStdString();
 }
 
-AttachmentStaging::AttachmentStaging(const std::string& temp_folder) {
-  const QString template_path = QString::fromStdString(temp_folder) + QStringLiteral("norvexa-attachments-XXXXXX");
+bool LooksLikeMessage(const std::filesystem::path& path) {
+  // A message's header block fits well within this; a longer one is not
+  // looked for.
+  constexpr qint64 kMaxHeader = 64 * 1024;
+  QFile file(QString::fromStdU16String(path.u16string()));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray head = file.read(kMaxHeader);
+  static const QRegularExpression field(QStringLiteral("^([!-9;-~]+):"));
+  static const QSet<QString> known = {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("subject"),
+                                      QStringLiteral("date"), QStringLiteral("mime-version"),
+                                      QStringLiteral("message-id"), QStringLiteral("received")};
+  bool field_seen = false;
+  bool known_seen = false;
+  qsizetype start = 0;
+  while (start < head.size()) {
+    const qsizetype end = head.indexOf('\n', start);
+    if (end < 0) return false;  // the header block does not end within the limit
+    QByteArray line = head.mid(start, end - start);
+    if (line.endsWith('\r')) line.chop(1);
+    start = end + 1;
+    if (line.isEmpty()) return known_seen;  // the empty line that ends the header block
+    if (line.front() == ' ' || line.front() == '\t') {
+      if (!field_seen) return false;  // a continuation needs a field before it
+      continue;
+    }
+    const QRegularExpressionMatch match = field.match(QString::fromLatin1(line));
+    if (!match.hasMatch()) return false;
+    field_seen = true;
+    if (known.contains(match.captured(1).toLower())) known_seen = true;
+  }
+  return false;
+}
+
+std::vector<std::filesystem::path> StagingParents() {
+  auto path = [](const QString& text) { return std::filesystem::path(text.toStdU16String()); };
+  std::vector<std::filesystem::path> parents{path(QString::fromStdString(Global::GetTempFolder()))};
+  for (const auto location : {QStandardPaths::GenericCacheLocation, QStandardPaths::HomeLocation}) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    if (!folder.isEmpty()) parents.push_back(path(folder));
+  }
+  return parents;
+}
+
+std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::vector<std::filesystem::path>& parents) {
+  std::string reasons;
+  for (const std::filesystem::path& parent : parents) {
+    const std::string text = Utf8(parent);
+    if (text.find('|') != std::string::npos) {
+      reasons += "\r\n" + text + ": its path holds \"|\", which would split the list of attachments";
+      continue;
+    }
+    try {
+      // The cache folder may not have been made yet.
+      std::error_code ec;
+      std::filesystem::create_directories(parent, ec);
+      return std::make_unique<AttachmentStaging>(parent);
+    } catch (const std::exception& e) {
+      reasons += "\r\n" + text + ": " + e.what();
+    }
+  }
+  throw std::runtime_error("no folder for the attachments could be made; these were tried:" + reasons);
+}
+
+AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent) {
+  const QString template_path =
+      QString::fromStdU16String((parent / "norvexa-attachments-XXXXXX").u16string());
   dir_ = std::make_unique<QTemporaryDir>(template_path);
   if (!dir_->isValid()) {
-    throw std::runtime_error("cannot create a folder for attachments in " + temp_folder + ": " +
+    throw std::runtime_error("cannot create a folder for attachments in " + Utf8(parent) + ": " +
                              dir_->errorString().toStdString());
   }
   // QTemporaryDir already makes the folder owner-only; say so explicitly so
@@ -114,6 +185,11 @@ AttachmentStaging::AttachmentStaging(const std::string& temp_folder) {
     throw std::runtime_error("cannot restrict the permissions of " + dir_->path().toStdString());
   }
   folder_ = QDir::toNativeSeparators(dir_->path()).toStdString() + sys::PathSeparator().toStdString();
+  // The attachment list separates paths with "|": a folder holding one could
+  // not be named in it.
+  if (folder_.find('|') != std::string::npos) {
+    throw std::runtime_error("the folder for attachments " + folder_ + " holds \"|\" in its path");
+  }
 }
 
 AttachmentStaging::~AttachmentStaging() {
@@ -145,21 +221,32 @@ std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<
       continue;
     }
 
-    const std::string safe = SafeAttachmentName(original);
-    std::string name = safe;
-    std::error_code ec;
-    for (int n = 2; used.contains(QString::fromStdString(name).toCaseFolded()) ||
-                    std::filesystem::exists(ToPath(folder_ + name), ec);
-         ++n) {
-      name = NumberedName(safe, n);
-    }
-    used.insert(QString::fromStdString(name).toCaseFolded());
-
-    const std::string path = folder_ + name;
+    // A name not yet used by this item nor present in the folder.
+    auto unique = [&](const std::string& safe) {
+      std::string name = safe;
+      std::error_code ec;
+      for (int n = 2; used.contains(QString::fromStdString(name).toCaseFolded()) ||
+                      std::filesystem::exists(ToPath(folder_ + name), ec);
+           ++n) {
+        name = NumberedName(safe, n);
+      }
+      used.insert(QString::fromStdString(name).toCaseFolded());
+      return name;
+    };
+    std::string name = unique(SafeAttachmentName(original));
+    std::string path = folder_ + name;
     staged_.push_back(path);
     try {
       attachment->SaveAsFile(ToPath(path));
       QFile::setPermissions(QString::fromStdString(path), QFile::ReadOwner | QFile::WriteOwner);
+      // Without a name there is no extension to tell what it is; an attached
+      // item (saved as a message) is named like every other one.
+      if (original.empty() && LooksLikeMessage(ToPath(path))) {
+        const std::string renamed = folder_ + unique("attachment.eml");
+        std::filesystem::rename(ToPath(path), ToPath(renamed));
+        used.remove(QString::fromStdString(name).toCaseFolded());
+        staged_.back() = path = renamed;
+      }
     } catch (const std::exception& e) {
       problems.push_back({"attachment \"" + original + "\" could not be saved: " + e.what()});
     }

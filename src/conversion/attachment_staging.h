@@ -1,12 +1,15 @@
 // Staging of attachments: the files that the mail, calendar and task writers
-// embed. Each run stages into a private folder of its own inside the system
-// temporary folder (readable by the user only), under safe file names that
-// never collide, and removes what a writer did not consume once the item is
-// done and the whole folder when the run ends.
+// embed. Each run stages into a private folder of its own (readable by the
+// user only), inside the system temporary folder or, when that folder's path
+// holds "|" (which would split the attachment list apart), inside another
+// folder of the user's own; under safe file names that never collide. What a
+// writer did not consume is removed once the item is done, and the whole
+// folder when the run ends.
 #pragma once
 
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,12 +35,27 @@ struct StagingProblem {
   std::string what;
 };
 
+// True when the file at PATH begins with a mail message's header block
+// (lines "Name: value", at least one of them a header every message has,
+// ended by an empty line), as an attached item is saved. False when it
+// cannot be read.
+bool LooksLikeMessage(const std::filesystem::path& path);
+
+// Where a run may stage its attachments, in order of preference: the system
+// temporary folder, the user's cache folder, the user's home folder.
+std::vector<std::filesystem::path> StagingParents();
+
 class AttachmentStaging {
  public:
-  // Creates the run's staging folder inside TEMP_FOLDER (ending in the
-  // platform's separator), with permissions for its owner only. Throws
-  // std::runtime_error naming the folder when it cannot be made.
-  explicit AttachmentStaging(const std::string& temp_folder);
+  // Creates the run's staging folder inside PARENT, with permissions for its
+  // owner only. Throws std::runtime_error naming the folder when it cannot
+  // be made, or when its path would hold "|".
+  explicit AttachmentStaging(const std::filesystem::path& parent);
+
+  // The staging folder in the first of PARENTS whose path holds no "|" and
+  // in which one can be made. Throws std::runtime_error saying, for each
+  // parent, why it could not be used.
+  static std::unique_ptr<AttachmentStaging> InFirstUsable(const std::vector<std::filesystem::path>& parents);
 
   // Removes the staging folder and everything left in it.
   ~AttachmentStaging();
@@ -54,7 +72,9 @@ class AttachmentStaging {
   // cannot be saved keeps its entry (the writer finds no file there) and is
   // reported in PROBLEMS, as is an attachment table that cannot be read.
   // Names are made safe; a name already used by this item gets " (2)", " (3)"
-  // ... before its extension.
+  // ... before its extension. An attachment without a name is staged as
+  // "attachment", or "attachment.eml" when it is a mail message (an attached
+  // item without a name or subject), like every other attached item.
   std::string StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems);
 
   // Deletes every file staged for the current item that is still there

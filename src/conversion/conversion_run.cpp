@@ -7,8 +7,11 @@
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
 #include "platform/system/system_services.h"
+#include "platform/system/write_check.h"
 
 #include <exception>
+#include <filesystem>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,6 +26,25 @@ bool IsDistributionList(const outlook::Item& item) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+// True for the folder kinds whose items the run copies.
+bool IsConvertedKind(const std::string& message_class) {
+  return message_class == "IPM.Contact" || message_class == "IPM.Note" || message_class == "IPM.Appointment" ||
+         message_class == "IPM.Task";
+}
+
+// The item count the folder tree showed for the folder of REFERENCE, when
+// the hand-over passed one.
+std::optional<std::int64_t> TreeCount(const std::string& reference) {
+  const auto found = Global::SelectedFolderCounts.find(reference);
+  if (found == Global::SelectedFolderCounts.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string ToUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -59,6 +81,7 @@ RunEnd ConversionRun::Stop(const std::string& text) {
 RunEnd ConversionRun::Run(const RunTarget& target) {
   report_ = RunReport();
   new_database_ = target.new_database;
+  address_book_.clear();
   view_.ResetProgress();
 
   // Session and log-on: the run's own, closed when the run ends.
@@ -77,9 +100,10 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
     return Stop(std::string("Could not open the Outlook store; nothing was exported.\r\n") + e.what());
   }
 
-  // The private folder for this run's attachments.
+  // The private folder for this run's attachments, in a folder whose path
+  // can be named in the attachment list.
   try {
-    staging_ = std::make_unique<AttachmentStaging>(Global::GetTempFolder());
+    staging_ = AttachmentStaging::InFirstUsable(StagingParents());
   } catch (const std::exception& e) {
     return Stop(std::string("Could not make a folder for the attachments; nothing was exported.\r\n") + e.what());
   }
@@ -111,6 +135,7 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
     view_.Yield();
     target::CreateNSF(view_);
     address_book_shown = Global::AddressBookPath;
+    address_book_ = Global::AddressBookPath;
   } else {
     const std::string path = TrimSpaces(target.existing_file);
     // The writers open the database for every item; make sure it is one
@@ -130,25 +155,77 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   }
 
   // From here on a folder or item that fails is counted and reported at the
-  // end; the run goes on with the next one. The list is copied because the
-  // yields run other handlers.
+  // end; the run goes on with the next one, unless the target itself can no
+  // longer be written. The list is copied because the yields run other
+  // handlers.
   const std::vector<std::string> folders = Global::SelectedFolders;
-  for (const std::string& reference : folders) {
-    if (TrimSpaces(reference).empty()) continue;
-    FolderStep(*store, reference);
+  bool halted = false;
+  for (std::size_t k = 0; k < folders.size() && !halted; ++k) {
+    if (TrimSpaces(folders[k]).empty()) continue;
+    std::int64_t items_left = 0;
+    if (!FolderStep(*store, folders[k], items_left)) {
+      halted = true;
+      const std::vector<std::string> rest(folders.begin() + static_cast<std::ptrdiff_t>(k) + 1, folders.end());
+      report_.AddItemsLeft(items_left + ItemsIn(*store, rest));
+    }
   }
 
   Global::SelectedFolders.clear();
+  Global::SelectedFolderCounts.clear();
   store.reset();
   session.Logoff();
   staging_.reset();  // removes the staging folder and anything left in it
 
+  if (halted) {
+    sys::Services().ShowMessage(view_.MessageOwner(), report_.StopMessage(Global::NsfFilePath, address_book_shown));
+    return RunEnd::Halted;
+  }
   sys::Services().ShowMessage(view_.MessageOwner(),
                               report_.CompletionMessage(Global::NsfFilePath, address_book_shown));
   return RunEnd::Completed;
 }
 
-void ConversionRun::FolderStep(const outlook::Store& store, const std::string& reference) {
+bool ConversionRun::TargetStillWritable() {
+  std::vector<std::filesystem::path> targets{std::filesystem::path(std::u8string(
+      Global::NsfFilePath.begin(), Global::NsfFilePath.end()))};
+  if (!address_book_.empty()) {
+    targets.push_back(std::filesystem::path(std::u8string(address_book_.begin(), address_book_.end())));
+  }
+  for (const std::filesystem::path& target : targets) {
+    const sys::WriteState state = sys::CheckWritable(target);
+    if (state != sys::WriteState::Writable) {
+      report_.Stopped(RunReport::StopPlace::Target, state, ToUtf8(target), 0);
+      return false;
+    }
+  }
+  if (staging_) {
+    const std::filesystem::path folder(std::u8string(staging_->Folder().begin(), staging_->Folder().end()));
+    const sys::WriteState state = sys::CheckWritable(folder);
+    if (state != sys::WriteState::Writable) {
+      report_.Stopped(RunReport::StopPlace::Staging, state, staging_->Folder(), 0);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::int64_t ConversionRun::ItemsIn(const outlook::Store& store, const std::vector<std::string>& references) {
+  std::int64_t items = 0;
+  for (const std::string& reference : references) {
+    if (TrimSpaces(reference).empty()) continue;
+    const FolderReference pieces = SplitFolderReference(reference);
+    try {
+      const std::unique_ptr<outlook::Folder> folder = store.GetFolderFromID(pieces.entry_id);
+      if (IsConvertedKind(folder->DefaultMessageClass())) items += folder->GetItems()->Count();
+    } catch (const std::exception&) {
+      // Not readable now: the count the folder tree showed stands for it.
+      items += TreeCount(reference).value_or(0);
+    }
+  }
+  return items;
+}
+
+bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& reference, std::int64_t& items_left) {
   const FolderReference pieces = SplitFolderReference(reference);
   std::unique_ptr<outlook::Folder> folder;
   std::string name;
@@ -156,8 +233,8 @@ void ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
     folder = store.GetFolderFromID(pieces.entry_id);
     name = folder->Name();
   } catch (const std::exception& e) {
-    report_.FolderFailed(pieces.folder_name, std::string("could not be opened: ") + e.what());
-    return;
+    report_.FolderFailed(pieces.folder_name, std::string("could not be opened: ") + e.what(), TreeCount(reference));
+    return true;
   }
   view_.SetSaveHeader(name);
 
@@ -165,21 +242,22 @@ void ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
   try {
     message_class = folder->DefaultMessageClass();
   } catch (const std::exception& e) {
-    report_.FolderFailed(pieces.folder_name, std::string("its kind could not be read: ") + e.what());
-    return;
+    report_.FolderFailed(pieces.folder_name, std::string("its kind could not be read: ") + e.what(),
+                         TreeCount(reference));
+    return true;
   }
 
   if (message_class == "IPM.Contact") {
-    ItemLoop(*folder, pieces.folder_name, Kind::Contact);
+    return ItemLoop(*folder, pieces.folder_name, Kind::Contact, items_left);
   } else if (message_class == "IPM.Note") {
-    ItemLoop(*folder, pieces.folder_name, Kind::Mail);
+    return ItemLoop(*folder, pieces.folder_name, Kind::Mail, items_left);
   } else if (message_class == "IPM.Appointment") {
-    ItemLoop(*folder, pieces.folder_name, Kind::Calendar);
+    return ItemLoop(*folder, pieces.folder_name, Kind::Calendar, items_left);
   } else if (message_class == "IPM.Task") {
-    ItemLoop(*folder, pieces.folder_name, Kind::Task);
-  } else {
-    report_.FolderNotConverted(pieces.folder_name.empty() ? name : pieces.folder_name, message_class);
+    return ItemLoop(*folder, pieces.folder_name, Kind::Task, items_left);
   }
+  report_.FolderNotConverted(pieces.folder_name.empty() ? name : pieces.folder_name, message_class);
+  return true;
 }
 
 // Walks the items of FOLDER in collection order and hands each to the
@@ -188,8 +266,11 @@ void ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
 // whose class cannot be read) a person; in the other folders every item is
 // taken as the folder's kind. After each item the run yields once and lets
 // the item go. Items that cannot be fetched or copied are reported; the walk
-// goes on with the next one.
-void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind) {
+// goes on with the next one. After an item that could not be copied the
+// places the run writes to are checked: when one can no longer be written
+// the walk ends there (false, with the items not reached in ITEMS_LEFT).
+bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind,
+                             std::int64_t& items_left) {
   report_.BeginFolder(folder_name);
   std::unique_ptr<outlook::Items> items;
   std::int64_t count = 0;
@@ -197,8 +278,8 @@ void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
     items = folder.GetItems();
     count = items->Count();
   } catch (const std::exception& e) {
-    report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what());
-    return;
+    report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what(), std::nullopt);
+    return true;
   }
 
   std::int64_t ordinal = 1;
@@ -225,10 +306,15 @@ void ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
       report_.ItemCopied();
     } else {
       report_.ItemFailed(outcome.label, Join(outcome.problems));
+      if (!TargetStillWritable()) {
+        items_left = count - position;
+        return false;
+      }
     }
     view_.Yield();
     item.reset();
   }
+  return true;
 }
 
 }  // namespace norvexa::conversion

@@ -9,8 +9,10 @@
 #include "conversion/run_report.h"
 #include "target/create_nsf.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -49,8 +51,11 @@ struct RunTarget {
 
 // How a run ended: Completed when it reached the completion message (the
 // window then closes); Stopped when it could not start (a message said why,
-// nothing was written, the window stays open).
-enum class RunEnd { Completed, Stopped };
+// nothing was written, the window stays open); Halted when it began writing
+// and had to end early because the target (or the folder for attachments)
+// became full, read-only or vanished: what was saved stays, a message said
+// what happened and what to do, and the window closes as after a run.
+enum class RunEnd { Completed, Stopped, Halted };
 
 class ConversionRun {
  public:
@@ -62,8 +67,11 @@ class ConversionRun {
   // Runs the whole conversion for TARGET from Global::SelectedStoreId and
   // Global::SelectedFolders. For a new database, Global::NsfFilePath holds the
   // output folder on entry; on completion it and Global::AddressBookPath name
-  // the databases written. Clears SelectedFolders when it completes. A
-  // failure of CreateNSF ends the program through the system services.
+  // the databases written. Clears SelectedFolders and SelectedFolderCounts
+  // when it completes or halts. After every item that could not be copied
+  // the target databases and the folder for attachments are checked; when
+  // one of them is full, read-only or gone the run halts after that item.
+  // A failure of CreateNSF ends the program through the system services.
   RunEnd Run(const RunTarget& target);
 
   // The account of the last run.
@@ -74,12 +82,24 @@ class ConversionRun {
 
   // Shows TEXT in a warning box titled "Norvexa"; returns Stopped.
   RunEnd Stop(const std::string& text);
-  void FolderStep(const outlook::Store& store, const std::string& reference);
-  void ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind);
+  // Each returns false when the run must halt (see Run); ITEMS_LEFT then
+  // holds the items of the folder that were not reached.
+  bool FolderStep(const outlook::Store& store, const std::string& reference, std::int64_t& items_left);
+  bool ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind, std::int64_t& items_left);
+
+  // True when every place the run writes to can still be written; else
+  // records in the report why not (with no item left yet) and returns false.
+  bool TargetStillWritable();
+
+  // The items in the folders of REFERENCES of the kinds the run converts,
+  // read from STORE without reading any item; the folder tree's count for a
+  // folder that cannot be opened.
+  static std::int64_t ItemsIn(const outlook::Store& store, const std::vector<std::string>& references);
 
   RunView& view_;
   RunReport report_;
   bool new_database_ = true;
+  std::string address_book_;  // the new address book, "" for an existing database
   std::unique_ptr<AttachmentStaging> staging_;
 };
 

@@ -189,7 +189,7 @@ void frmSave::CmdConversion_Click() {
       return;
     }
   }
-  if (end == RunEnd::Completed) accept();
+  if (end == RunEnd::Completed || end == RunEnd::Halted) accept();
 }
 
 void frmSave::reject() {

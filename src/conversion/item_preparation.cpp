@@ -83,6 +83,9 @@ void CallWriter(ItemOutcome& outcome, Write write) {
     if (!result.saved) {
       outcome.problems.push_back(result.reason.empty() ? std::string("the document was not saved")
                                                        : result.reason);
+    } else if (!result.reason.empty()) {
+      // Saved, but without a part: the item is not fully copied.
+      outcome.problems.push_back("the document was saved incomplete: " + result.reason);
     }
   } catch (const std::exception& e) {
     outcome.written = false;

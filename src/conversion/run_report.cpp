@@ -2,6 +2,16 @@
 #include "conversion/run_report.h"
 
 namespace norvexa::conversion {
+namespace {
+
+// "1 item" or "N items" (and the like for other nouns).
+std::string Count(std::int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+const char* WasWere(std::int64_t n) { return n == 1 ? "was" : "were"; }
+
+}  // namespace
 
 void RunReport::BeginFolder(const std::string& name) { folders_.push_back({name, 0, 0, {}}); }
 
@@ -24,12 +34,44 @@ void RunReport::ItemFailed(const std::string& label, const std::string& reason) 
                             reason);
 }
 
-void RunReport::FolderFailed(const std::string& name, const std::string& reason) {
-  folder_failures_.push_back(name + ": " + reason);
+void RunReport::FolderFailed(const std::string& name, const std::string& reason,
+                             std::optional<std::int64_t> items) {
+  if (items) {
+    unread_ += *items;
+    folder_failures_.push_back(name + " (" + Count(*items, "item", "items") + "): " + reason);
+  } else {
+    ++uncounted_folders_;
+    folder_failures_.push_back(name + " (number of items not known): " + reason);
+  }
 }
 
 void RunReport::FolderNotConverted(const std::string& name, const std::string& message_class) {
   not_converted_.push_back(name + " (" + message_class + ")");
+}
+
+void RunReport::Stopped(StopPlace place, sys::WriteState state, const std::string& where, std::int64_t items_left) {
+  stopped_ = StopCause{place, state, where};
+  items_left_ = items_left;
+}
+
+std::string RunReport::Detail() const {
+  // What is missing comes first: it is what the user looks for.
+  std::string detail;
+  for (const std::string& failure : folder_failures_) detail += "Folder could not be read: " + failure + "\n";
+  for (const FolderAccount& folder : folders_) {
+    for (const std::string& failure : folder.failures) {
+      detail += "Could not be copied: " + folder.name + ": " + failure + "\n";
+    }
+  }
+  if (items_left_ > 0) {
+    detail += "Not reached when the export stopped: " + Count(items_left_, "item", "items") + "\n";
+  }
+  for (const FolderAccount& folder : folders_) {
+    detail += "Folder " + folder.name + ": " + std::to_string(folder.copied) + " copied, " +
+              std::to_string(folder.failed) + " could not be copied\n";
+  }
+  for (const std::string& folder : not_converted_) detail += "Not converted (kind not exported): " + folder + "\n";
+  return detail;
 }
 
 sys::Message RunReport::CompletionMessage(const std::string& nsf_path, const std::string& address_book) const {
@@ -43,26 +85,69 @@ sys::Message RunReport::CompletionMessage(const std::string& nsf_path, const std
     message.text = QString::fromStdString("Outlook Mailbox Exported Successfully to Lotus Notes Mailbox." + paths);
   } else {
     message.icon = sys::Icon::Warning;
-    const std::int64_t total = copied_ + failed_;
-    std::string text = "Outlook Mailbox Exported to Lotus Notes Mailbox with errors: " + std::to_string(failed_) +
+    const std::int64_t not_copied = NotCopied();
+    const std::int64_t total = copied_ + not_copied;
+    std::string text = "Outlook Mailbox Exported to Lotus Notes Mailbox with errors: " + std::to_string(not_copied) +
                        " of " + std::to_string(total) + " items could not be copied.";
     if (!folder_failures_.empty()) {
-      text += " " + std::to_string(folder_failures_.size()) +
-              (folder_failures_.size() == 1 ? " folder" : " folders") + " could not be read.";
+      const std::int64_t folders = FoldersFailed();
+      text += " " + Count(folders, "folder", "folders") + " could not be read";
+      if (uncounted_folders_ == 0) {
+        text += " (" + Count(unread_, "item", "items") + ").";
+      } else if (uncounted_folders_ == folders) {
+        text += folders == 1 ? " (the number of its items is not known)." : " (the number of their items is not known).";
+      } else {
+        text += " (" + Count(unread_, "item", "items") + ", and the items of " +
+                Count(uncounted_folders_, "folder", "folders") + " whose number is not known).";
+      }
     }
     message.text = QString::fromStdString(text + paths);
   }
 
-  std::string detail;
-  for (const FolderAccount& folder : folders_) {
-    detail += "Folder " + folder.name + ": " + std::to_string(folder.copied) + " copied, " +
-              std::to_string(folder.failed) + " could not be copied\n";
-    for (const std::string& failure : folder.failures) detail += "  " + folder.name + ": " + failure + "\n";
-  }
-  for (const std::string& failure : folder_failures_) detail += "Folder could not be read: " + failure + "\n";
-  for (const std::string& folder : not_converted_) detail += "Not converted (kind not exported): " + folder + "\n";
   // The detail matters only when something went wrong or was left out.
-  if (!AllCopied() || !not_converted_.empty()) message.detail = QString::fromStdString(detail);
+  if (!AllCopied() || !not_converted_.empty()) message.detail = QString::fromStdString(Detail());
+  return message;
+}
+
+sys::Message RunReport::StopMessage(const std::string& nsf_path, const std::string& address_book) const {
+  sys::Message message;
+  message.title = QStringLiteral("Export Stopped");
+  message.icon = sys::Icon::Critical;
+  message.buttons = sys::Buttons::Ok;
+
+  const StopCause cause = stopped_.value_or(StopCause{StopPlace::Target, sys::WriteState::NotWritable, nsf_path});
+  const bool target = cause.place == StopPlace::Target;
+  const std::string what = target ? "the Lotus Notes Mailbox" : "the folder for attachments (" + cause.where + ")";
+  std::string text = "The export stopped before its end because ";
+  std::string advice;
+  switch (cause.state) {
+    case sys::WriteState::Full:
+    case sys::WriteState::Writable:  // not a cause; read as the most likely one
+      text += "the disk that holds " + what + " is full (or your disk quota is used up).";
+      advice = "Free some space on that disk and export again into a new Lotus Notes Mailbox to copy everything.";
+      break;
+    case sys::WriteState::NotWritable:
+      text += what + " can no longer be written to: its disk or file has become read-only.";
+      advice = "Make it writable again and export again into a new Lotus Notes Mailbox to copy everything.";
+      break;
+    case sys::WriteState::Gone:
+      text += (target ? cause.where : what) + " is no longer there: it was deleted, or its disk was removed.";
+      advice = "Reconnect the disk (or choose another folder) and export again into a new Lotus Notes Mailbox "
+               "to copy everything.";
+      break;
+  }
+
+  const std::int64_t not_copied = NotCopied();
+  text += "\r\n\r\n" + Count(copied_, "item", "items") + " " + WasWere(copied_) + " copied and " +
+          std::to_string(not_copied) + " " + WasWere(not_copied) + " not.";
+  if (copied_ > 0) {
+    text += target && cause.state == sys::WriteState::Gone ? " The documents copied had been written to:\r\n"
+                                                           : " The documents copied are kept in:\r\n";
+    text += nsf_path + (address_book.empty() ? "" : "\r\n" + address_book);
+  }
+  text += "\r\n\r\n" + advice;
+  message.text = QString::fromStdString(text);
+  message.detail = QString::fromStdString(Detail());
   return message;
 }
 

@@ -1,12 +1,16 @@
 // The account of one conversion run: per folder, the documents written and
 // the items that could not be copied (with the reason), the folders that
-// could not be read, and the folders of kinds the run does not convert. It
-// composes the completion message from that account.
+// could not be read (with the item count the folder tree showed for them),
+// and the folders of kinds the run does not convert. It composes the
+// completion message from that account, and the message of a run that had
+// to stop because its target could no longer be written.
 #pragma once
 
 #include "platform/system/system_services.h"
+#include "platform/system/write_check.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,25 +29,51 @@ class RunReport {
   void ItemFailed(const std::string& label, const std::string& reason);
 
   // Folder NAME could not be opened or read for REASON: none of its items
-  // was copied.
-  void FolderFailed(const std::string& name, const std::string& reason);
+  // was copied. ITEMS is the number of items it holds as the folder tree
+  // showed it, std::nullopt when not known; they count as not copied.
+  void FolderFailed(const std::string& name, const std::string& reason, std::optional<std::int64_t> items);
 
   // Folder NAME holds items of class MESSAGE_CLASS, which the run does not
   // convert (journal, notes). Not a failure.
   void FolderNotConverted(const std::string& name, const std::string& message_class);
 
+  // What could no longer be written when a run stopped.
+  enum class StopPlace { Target, Staging };
+
+  // The run stopped early because PLACE, at path WHERE, is in STATE (not
+  // Writable); ITEMS_LEFT items of the ticked folders were not reached.
+  void Stopped(StopPlace place, sys::WriteState state, const std::string& where, std::int64_t items_left);
+
+  // ITEMS more items of the ticked folders were not reached by a stopped run.
+  void AddItemsLeft(std::int64_t items) { items_left_ += items; }
+
   std::int64_t Copied() const { return copied_; }
+  // Items read but not (fully) copied.
   std::int64_t Failed() const { return failed_; }
+  // Items in folders that could not be read, as far as their count is known.
+  std::int64_t Unread() const { return unread_; }
+  // Every item not copied: failed, unread and, after a stop, not reached.
+  std::int64_t NotCopied() const { return failed_ + unread_ + items_left_; }
   std::int64_t FoldersFailed() const { return static_cast<std::int64_t>(folder_failures_.size()); }
-  bool AllCopied() const { return failed_ == 0 && folder_failures_.empty(); }
+  bool AllCopied() const { return failed_ == 0 && folder_failures_.empty() && !stopped_; }
+  bool WasStopped() const { return stopped_.has_value(); }
 
   // The completion message for the target paths NSF_PATH and ADDRESS_BOOK
   // ("" for an existing database). When everything was copied: the plain
   // success message, information icon. Otherwise a warning saying how many
-  // of how many items could not be copied, then the paths. The detailed text
-  // lists each folder's counts, each failed item and the folders not
+  // of how many items could not be copied, the items of folders that could
+  // not be read included, and how many folders those were, then the paths.
+  // The detailed text lists what is missing first (folders not read, then
+  // items not copied), then each folder's counts and the folders not
   // converted.
   sys::Message CompletionMessage(const std::string& nsf_path, const std::string& address_book) const;
+
+  // The message of a stopped run (see Stopped): what happened to the
+  // target, how many items were copied and how many were not, where the
+  // copied documents are (NSF_PATH, ADDRESS_BOOK; "" for an existing
+  // database) and what to do to copy everything. The detailed text is that
+  // of CompletionMessage.
+  sys::Message StopMessage(const std::string& nsf_path, const std::string& address_book) const;
 
  private:
   struct FolderAccount {
@@ -52,13 +82,23 @@ class RunReport {
     std::int64_t failed = 0;
     std::vector<std::string> failures;  // "label: reason"
   };
+  struct StopCause {
+    StopPlace place;
+    sys::WriteState state;
+    std::string where;
+  };
   std::vector<FolderAccount> folders_;
-  std::vector<std::string> folder_failures_;  // "name: reason"
+  std::vector<std::string> folder_failures_;  // "name (N items): reason"
   std::vector<std::string> not_converted_;    // "name (class)"
   std::int64_t copied_ = 0;
   std::int64_t failed_ = 0;
+  std::int64_t unread_ = 0;
+  std::int64_t uncounted_folders_ = 0;  // folders not read whose count is unknown
+  std::int64_t items_left_ = 0;
+  std::optional<StopCause> stopped_;
 
   FolderAccount& Current();
+  std::string Detail() const;
 };
 
 }  // namespace norvexa::conversion

@@ -14,7 +14,9 @@
 namespace norvexa::shell {
 
 void frmMain::CmdStartConversion_Click() {
-  Global::SelectedFolders = source::CollectSelectedFolders(source::ReadTicks(OutlookFoldersTree));
+  const std::vector<source::TickedNode> nodes = source::ReadTicks(OutlookFoldersTree);
+  Global::SelectedFolders = source::CollectSelectedFolders(nodes);
+  Global::SelectedFolderCounts = source::CollectSelectedCounts(nodes);
   if (source::CountSelectedFolders(Global::SelectedFolders) < 1) {
     sys::Message message;
     message.text = "Please Select Folders to Export";

@@ -46,6 +46,7 @@ std::string FolderTreeWalker::AddFolderNode(const outlook::Folder& f, const std:
   node.parent_key = parent_key;
   node.reference = FolderReference(f.EntryID(), node.key);
   node.has_items = count > 0;
+  node.item_count = count;
   sink_.AddNode(node);
   return node.key;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/outlook/outlook.h"
 
+#include <cstdint>
 #include <string>
 
 namespace norvexa::source {
@@ -27,6 +28,7 @@ struct FolderNode {
   std::string parent_key;  // "" for the root
   std::string reference;   // "" for the root; else "entry id#path less 2"
   bool has_items = true;   // root: set; folder: item count > 0
+  std::int64_t item_count = 0;  // root: 0; folder: its item count as shown
 };
 
 // The image slot of a folder whose DefaultMessageClass is CLASS_NAME, or -1

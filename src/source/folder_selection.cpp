@@ -10,7 +10,9 @@ namespace norvexa::source {
 
 std::vector<TickedNode> ReadTicks(QTreeWidget* tree) {
   std::vector<TickedNode> nodes;
-  for (QTreeWidgetItemIterator it(tree); *it; ++it) nodes.push_back({NodeTicked(*it), NodeFolderReference(*it)});
+  for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+    nodes.push_back({NodeTicked(*it), NodeFolderReference(*it), NodeItemCount(*it)});
+  }
   return nodes;
 }
 
@@ -22,6 +24,15 @@ std::vector<std::string> CollectSelectedFolders(const std::vector<TickedNode>& n
     if (node.ticked) folders[count++] = node.reference;
   }
   return folders;
+}
+
+std::map<std::string, std::int64_t> CollectSelectedCounts(const std::vector<TickedNode>& nodes) {
+  std::map<std::string, std::int64_t> counts;
+  for (std::size_t position = 2; position <= nodes.size(); ++position) {
+    const TickedNode& node = nodes[position - 1];
+    if (node.ticked && !node.reference.empty()) counts[node.reference] = node.item_count;
+  }
+  return counts;
 }
 
 std::size_t CountSelectedFolders(const std::vector<std::string>& folders) {

@@ -2,6 +2,8 @@
 // SelectedFolders, read from the folder tree in node order.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@ namespace norvexa::source {
 struct TickedNode {
   bool ticked = false;
   std::string reference;
+  std::int64_t item_count = 0;  // the count the node shows
 };
 
 // The ticks and folder references of every node of TREE, in node order.
@@ -23,6 +26,11 @@ std::vector<TickedNode> ReadTicks(QTreeWidget* tree);
 // position 2 on (the root is never collected) at indices 0, 1, ... in node
 // order, the rest empty. The count is not limited.
 std::vector<std::string> CollectSelectedFolders(const std::vector<TickedNode>& nodes);
+
+// The item counts the tree showed for the ticked nodes of NODES (the root
+// never), by folder reference: what the run reports as not copied when such
+// a folder cannot be read.
+std::map<std::string, std::int64_t> CollectSelectedCounts(const std::vector<TickedNode>& nodes);
 
 // Number of non-empty entries of FOLDERS.
 std::size_t CountSelectedFolders(const std::vector<std::string>& folders);

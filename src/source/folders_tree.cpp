@@ -13,6 +13,7 @@ constexpr int kKeyRole = Qt::UserRole;
 constexpr int kReferenceRole = Qt::UserRole + 1;
 constexpr int kImageRole = Qt::UserRole + 2;
 constexpr int kHasItemsRole = Qt::UserRole + 3;
+constexpr int kItemCountRole = Qt::UserRole + 4;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -57,6 +58,8 @@ int NodeImageSlot(const QTreeWidgetItem* node) { return node->data(0, kImageRole
 
 bool NodeHasItems(const QTreeWidgetItem* node) { return node->data(0, kHasItemsRole).toBool(); }
 
+std::int64_t NodeItemCount(const QTreeWidgetItem* node) { return node->data(0, kItemCountRole).toLongLong(); }
+
 bool NodeTicked(const QTreeWidgetItem* node) { return node->checkState(0) == Qt::Checked; }
 
 TreeWidgetSink::TreeWidgetSink(QTreeWidget* tree, ImageLookup images, std::function<void()> yield)
@@ -75,6 +78,7 @@ void TreeWidgetSink::AddNode(const FolderNode& node) {
   item->setData(0, kReferenceRole, Text(node.reference));
   item->setData(0, kImageRole, node.image);
   item->setData(0, kHasItemsRole, node.has_items);
+  item->setData(0, kItemCountRole, QVariant::fromValue<qint64>(node.item_count));
   if (images_) item->setIcon(0, images_(node.image));
   // Unticked until the fill ends; ticks are independent of the subtree.
   item->setFlags((item->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsAutoTristate);

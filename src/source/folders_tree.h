@@ -42,6 +42,8 @@ std::string NodeKey(const QTreeWidgetItem* node);
 std::string NodeFolderReference(const QTreeWidgetItem* node);
 int NodeImageSlot(const QTreeWidgetItem* node);
 bool NodeHasItems(const QTreeWidgetItem* node);
+// The item count the node shows (0 for the root).
+std::int64_t NodeItemCount(const QTreeWidgetItem* node);
 bool NodeTicked(const QTreeWidgetItem* node);
 
 // Adds the nodes of a fill to a tree widget. A node whose parent key is not

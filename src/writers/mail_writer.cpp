@@ -21,8 +21,8 @@ constexpr char kHtmlBodyType[] = "text/html; charset=\"iso-8859-1\"";
 // Writes the mail item into Global::NsfFilePath and files it into
 // FolderName. Every failing step is passed over and the next one runs, so
 // the staged attachment files are deleted even when no document could be
-// made. MailFrom becomes SenderName when it holds "CN=" (an X.500 address
-// is no use as a sender in Notes); MailAttachment loses its leading "|".
+// made. MailFrom becomes SenderName when it holds "CN=" or, trimmed of
+// spaces, is empty; MailAttachment loses its leading "|".
 // The session's MIME-conversion switch is turned off while the HTML part of
 // the body is made and set back before the document is saved. Returns
 // whether the document was saved and, if not, every failure on the way.
@@ -55,7 +55,10 @@ WriteResult SendNotesMail(std::string& Subject, std::string& MailAttachment, std
   });
   steps.Run("closing the stream", [&] { Need(stream, "stream").Close(); });
 
-  if (MailFrom.find("CN=") != std::string::npos) MailFrom = SenderName;
+  // An X.500 address is no use as a sender in Notes, and a sender known only
+  // by name (system messages, drafts, some Exchange mail) has no address at
+  // all: in both cases the display name is the sender.
+  if (MailFrom.find("CN=") != std::string::npos || TrimSpaces(MailFrom).empty()) MailFrom = SenderName;
 
   Put(steps, target.document, "Form", std::string("Memo"));
   Put(steps, target.document, "From", MailFrom);

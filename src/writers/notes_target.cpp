@@ -24,7 +24,9 @@ void ProbeSession(notes::Session& session) {
 }
 
 WriteResult Outcome(bool saved, const Steps& steps) {
-  if (saved) return {true, ""};
+  // A saved document may still lack a part whose step failed (an attachment
+  // that did not fit on the disk): that is said too, never dropped.
+  if (saved) return {true, steps.Failures()};
   return {false, steps.Failures().empty() ? "the document was not saved" : steps.Failures()};
 }
 

@@ -43,7 +43,8 @@ class NotesTarget {
   std::unique_ptr<notes::Document> document;
 };
 
-// A writer's result: saved, or not saved with the failures STEPS passed over.
+// A writer's result: saved or not, with the failures STEPS passed over (a
+// saved document lacks what those steps would have put).
 WriteResult Outcome(bool saved, const Steps& steps);
 
 }  // namespace norvexa::writers

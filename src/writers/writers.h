@@ -4,8 +4,8 @@
 // reference, in the order of the item preparation; a writer may change them.
 //
 // Each writer tells the run whether its document was saved: the result's
-// `saved` is true only when Save returned; otherwise `reason` says what
-// failed. Where a failure must reach the run (the calendar and task writers
+// `saved` is true only when Save returned; `reason` says what failed, also
+// for a saved document that lacks a part. Where a failure must reach the run (the calendar and task writers
 // before their attachment step) the writer throws instead.
 #pragma once
 
@@ -20,7 +20,9 @@ namespace norvexa::writers {
 
 struct WriteResult {
   bool saved = false;
-  std::string reason;  // why the document was not saved; "" when saved
+  // Why the document was not saved or, when it was, what it lacks because a
+  // step failed (an attachment not embedded); "" when every step went through.
+  std::string reason;
 };
 
 // A date-time argument: std::nullopt when the item has no such date. A

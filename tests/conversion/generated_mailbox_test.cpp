@@ -10,7 +10,6 @@
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
 
-#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,36 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();
-
-std::string Sha256(const std::string& bytes) {
-  return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
-}
-
-// Hashes of every attachment of the mail, calendar and task items of the
-// store at PATH, sorted.
-std::vector<std::string> SourceAttachmentHashes(const fs::path& path, const fs::path& scratch) {
-  std::vector<std::string> hashes;
-  const auto store = outlook::OpenStoreFile(path);
-  std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
-    for (const auto& child : folder.Folders()) {
-      const std::string kind = child->DefaultMessageClass();
-      if (kind == "IPM.Note" || kind == "IPM.Appointment" || kind == "IPM.Task") {
-        const auto items = child->GetItems();
-        for (std::int64_t i = 1; i <= items->Count(); ++i) {
-          const auto attachments = items->GetItem(i)->GetAttachments();
-          for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
-            attachments->GetAttachment(k)->SaveAsFile(scratch / "copy");
-            hashes.push_back(Sha256(testing::ReadFile(scratch / "copy")));
-          }
-        }
-      }
-      walk(*child);
-    }
-  };
-  walk(*store->IPMRootFolder());
-  std::sort(hashes.begin(), hashes.end());
-  return hashes;
-}
 
 std::unique_ptr<notes::Document> OnlyDocumentIn(notes::Database& database, const std::string& folder) {
   const std::vector<std::string> ids = database.FolderDocumentIds(folder);
@@ -104,7 +73,7 @@ TEST(GeneratedMailbox, EveryKindArrivesInTheNewDatabases) {
     for (const notes::AttachmentInfo& info : mail->GetDocumentByUNID(unid)->Attachments()) stored.push_back(info.sha256);
   }
   std::sort(stored.begin(), stored.end());
-  EXPECT_EQ(stored, SourceAttachmentHashes(pst, work.path()));
+  EXPECT_EQ(stored, testing::SourceAttachmentHashes(pst, work.path()));
   EXPECT_EQ(stored.size(), 7u);
 
   // Sent mail carries no delivery date; received mail does.

@@ -5,8 +5,10 @@
 #include "platform/outlook/outlook.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <functional>
 
 namespace norvexa::testing {
@@ -73,6 +75,34 @@ std::string FolderReferenceOfKind(const std::filesystem::path& path, const std::
 std::size_t DocumentCount(const std::string& path) {
   notes::Session session;
   return session.GetDatabase("", path)->AllDocumentIds().size();
+}
+
+std::vector<std::string> SourceAttachmentHashes(const std::filesystem::path& path,
+                                                const std::filesystem::path& scratch) {
+  std::vector<std::string> hashes;
+  const auto store = outlook::OpenStoreFile(path);
+  std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
+    for (const auto& child : folder.Folders()) {
+      const std::string kind = child->DefaultMessageClass();
+      if (kind == "IPM.Note" || kind == "IPM.Appointment" || kind == "IPM.Task") {
+        const auto items = child->GetItems();
+        for (std::int64_t i = 1; i <= items->Count(); ++i) {
+          const auto attachments = items->GetItem(i)->GetAttachments();
+          for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
+            attachments->GetAttachment(k)->SaveAsFile(scratch / "copy");
+            hashes.push_back(QCryptographicHash::hash(QByteArray::fromStdString(ReadFile(scratch / "copy")),
+                                                      QCryptographicHash::Sha256)
+                                 .toHex()
+                                 .toStdString());
+          }
+        }
+      }
+      walk(*child);
+    }
+  };
+  walk(*store->IPMRootFolder());
+  std::sort(hashes.begin(), hashes.end());
+  return hashes;
 }
 
 }  // namespace norvexa::testing

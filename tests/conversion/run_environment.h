@@ -48,4 +48,9 @@ std::string FolderReferenceOfKind(const std::filesystem::path& path, const std::
 // Universal ids of the documents in the Notes database at PATH.
 std::size_t DocumentCount(const std::string& path);
 
+// SHA-256 hashes (hex) of every attachment of the mail, calendar and task
+// items of the store at PATH, sorted; SCRATCH is a folder for a copy.
+std::vector<std::string> SourceAttachmentHashes(const std::filesystem::path& path,
+                                                const std::filesystem::path& scratch);
+
 }  // namespace norvexa::testing

@@ -179,8 +179,9 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
     EXPECT_EQ(testing::DocumentCount(target), items);
   }
 
-  // The database vanishes once the run has checked it: every item fails, and
-  // the message says so instead of claiming success.
+  // The database vanishes once the run has checked it: the first item that
+  // cannot be written ends the run, and the message says what happened
+  // instead of claiming success or failing every item one by one.
   {
     Global::SelectedFolders = references;
     TestView view;
@@ -188,16 +189,19 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
       if (n == 2) fs::remove(target);
     };
     ConversionRun run(view);
-    ASSERT_EQ(run.Run({false, target}), RunEnd::Completed);
+    ASSERT_EQ(run.Run({false, target}), RunEnd::Halted);
     const sys::Message& done = services.messages.back();
-    EXPECT_EQ(done.title, "Export Complete");
-    EXPECT_EQ(done.icon, sys::Icon::Warning);
-    EXPECT_TRUE(done.text.contains(QString("%1 of %1 items could not be copied").arg(items))) << done.text.toStdString();
-    EXPECT_TRUE(done.text.endsWith("\r\n" + QString::fromStdString(target) + "\r\n"));
-    EXPECT_EQ(run.Report().Failed(), static_cast<std::int64_t>(items));
-    // Each failed item is named with its folder.
-    EXPECT_GE(done.detail.count("could not be copied"), 1);
-    EXPECT_GE(done.detail.split('\n').size(), static_cast<qsizetype>(items));
+    EXPECT_EQ(done.title, "Export Stopped");
+    EXPECT_EQ(done.icon, sys::Icon::Critical);
+    EXPECT_TRUE(done.text.contains(QString::fromStdString(target) + " is no longer there")) << done.text.toStdString();
+    EXPECT_TRUE(done.text.contains(QString("0 items were copied and %1 were not.").arg(items)))
+        << done.text.toStdString();
+    EXPECT_EQ(run.Report().Failed(), 1);
+    EXPECT_EQ(run.Report().NotCopied(), static_cast<std::int64_t>(items));
+    EXPECT_TRUE(Global::SelectedFolders.empty());
+    // The failed item is named first in the detail.
+    EXPECT_TRUE(done.detail.startsWith("Could not be copied: ")) << done.detail.toStdString();
+    EXPECT_FALSE(fs::exists(target));
   }
 }
 

@@ -120,5 +120,62 @@ TEST(Staging, UnusableTempFolderIsAnError) {
   EXPECT_THROW(AttachmentStaging((scratch / "file").string() + S), std::runtime_error);
 }
 
+TEST(Staging, FolderWhosePathHoldsAPipeIsPassedOver) {
+  testing::ScratchDir scratch;
+  fs::create_directories(scratch / "a|b");
+  fs::create_directories(scratch / "ok");
+  const fs::path plain = testing::WriteFile(scratch / "file", "x");
+  EXPECT_THROW(AttachmentStaging(scratch / "a|b"), std::runtime_error);
+
+  // The first parent that can be named in the list and used wins.
+  const auto staging = AttachmentStaging::InFirstUsable({scratch / "a|b", plain, scratch / "ok"});
+  EXPECT_EQ(staging->Folder().rfind((scratch / "ok").string() + S, 0), 0u) << staging->Folder();
+  FakeItem item;
+  item.attachments = {{"a.txt", "one"}, {"b.txt", "two"}};
+  std::vector<StagingProblem> problems;
+  const std::string list = staging->StageItem(item, problems);
+  EXPECT_EQ(list, "|" + staging->Folder() + "a.txt|" + staging->Folder() + "b.txt");
+  EXPECT_TRUE(fs::is_empty(scratch / "a|b"));
+
+  // None usable: the error names every parent and why.
+  try {
+    AttachmentStaging::InFirstUsable({scratch / "a|b", plain});
+    ADD_FAILURE() << "no folder should have been made";
+  } catch (const std::runtime_error& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find((scratch / "a|b").string() + ": its path holds \"|\""), std::string::npos) << what;
+    EXPECT_NE(what.find(plain.string() + ": "), std::string::npos) << what;
+  }
+}
+
+TEST(Staging, NamelessAttachedItemIsStagedAsEml) {
+  testing::ScratchDir scratch;
+  auto looks = [&](const std::string& bytes) { return LooksLikeMessage(testing::WriteFile(scratch / "m", bytes)); };
+  EXPECT_TRUE(looks("Subject: \r\nMIME-Version: 1.0\r\n\r\nbody"));
+  EXPECT_TRUE(looks("From: a@example.com\nTo: b@example.com,\n c@example.com\nX-Custom: 1\n\n"));
+  EXPECT_FALSE(looks("X-Custom: 1\r\nX-Other: 2\r\n\r\n"));  // no field every message has
+  EXPECT_FALSE(looks("Subject: no end of the header block"));
+  EXPECT_FALSE(looks("Dear Anna,\r\nSubject: budget\r\n\r\n"));
+  EXPECT_FALSE(looks(" Subject: folded before any field\r\n\r\n"));
+  EXPECT_FALSE(looks(std::string("\x89PNG\r\n\x1a\n\0\0", 10)));
+  EXPECT_FALSE(looks(""));
+  EXPECT_FALSE(LooksLikeMessage(scratch / "missing"));
+
+  AttachmentStaging staging(scratch.path());
+  FakeItem item;
+  const std::string message = "Subject: \r\nMIME-Version: 1.0\r\n\r\nThe attached item.\r\n";
+  item.attachments = {{"", message}, {"", "plain bytes"}, {"", message}, {"notes.txt", message}};
+  std::vector<StagingProblem> problems;
+  const std::string list = staging.StageItem(item, problems);
+  EXPECT_TRUE(problems.empty());
+  const std::string f = staging.Folder();
+  EXPECT_EQ(list, "|" + f + "attachment.eml|" + f + "attachment|" + f + "attachment (2).eml|" + f + "notes.txt");
+  EXPECT_EQ(testing::ReadFile(f + "attachment.eml"), message);
+  EXPECT_EQ(testing::ReadFile(f + "attachment"), "plain bytes");
+  EXPECT_FALSE(fs::exists(f + "attachment (2)"));
+  EXPECT_EQ(staging.ItemDone(), 0);
+  EXPECT_TRUE(fs::is_empty(f));
+}
+
 }  // namespace
 }  // namespace norvexa::conversion

@@ -27,13 +27,16 @@ TEST(FolderSelection, NothingOrOnlyTheRootTickedCollectsNothing) {
 TEST(FolderSelection, TickedChildUnderUntickedParentReadFromTheWidget) {
   QTreeWidget tree;
   TreeWidgetSink sink(&tree, {}, {});
-  sink.AddNode({"S", "S", 0, "", "", true});
-  sink.AddNode({"\\\\S\\P", "P (0)", 2, "S", "E1#S\\P", false});
-  sink.AddNode({"\\\\S\\P\\C", "C (0)", 2, "\\\\S\\P", "E2#S\\P\\C", false});
-  sink.AddNode({"\\\\S\\Q", "Q (0)", 2, "S", "E3#S\\Q", false});
+  sink.AddNode({"S", "S", 0, "", "", true, 0});
+  sink.AddNode({"\\\\S\\P", "P (0)", 2, "S", "E1#S\\P", false, 0});
+  sink.AddNode({"\\\\S\\P\\C", "C (40000)", 2, "\\\\S\\P", "E2#S\\P\\C", true, 40000});
+  sink.AddNode({"\\\\S\\Q", "Q (3)", 2, "S", "E3#S\\Q", true, 3});
   NodeAt(&tree, 3)->setCheckState(0, Qt::Checked);
   NodeAt(&tree, 4)->setCheckState(0, Qt::PartiallyChecked);  // not "ticked"
-  EXPECT_EQ(CollectSelectedFolders(ReadTicks(&tree)), (std::vector<std::string>{"E2#S\\P\\C", "", "", "", ""}));
+  const std::vector<TickedNode> ticks = ReadTicks(&tree);
+  EXPECT_EQ(CollectSelectedFolders(ticks), (std::vector<std::string>{"E2#S\\P\\C", "", "", "", ""}));
+  // The counts the tree showed travel with the ticked folders only.
+  EXPECT_EQ(CollectSelectedCounts(ticks), (std::map<std::string, std::int64_t>{{"E2#S\\P\\C", 40000}}));
 }
 
 TEST(FolderSelection, NoSixteenBitLimitOnTheCount) {

@@ -97,6 +97,37 @@ TEST_F(MailWriter, SentMailHasNoDeliveredDateAndAnX500SenderBecomesTheDisplayNam
   EXPECT_TRUE(docs[1]->HasItem("DeliveredDate"));
 }
 
+TEST_F(MailWriter, SenderKnownOnlyByNameKeepsTheName) {
+  // No address, or only blanks: the display name is the sender.
+  MailArgs empty;
+  empty.MailFrom = "";
+  EXPECT_TRUE(empty.Send().saved);
+  EXPECT_EQ(empty.MailFrom, "Carol Example");
+  MailArgs blanks;
+  blanks.MailFrom = "   ";
+  EXPECT_TRUE(blanks.Send().saved);
+  // An address is kept, even with blanks around it.
+  MailArgs address;
+  address.MailFrom = " carol@example.com ";
+  EXPECT_TRUE(address.Send().saved);
+  // Neither address nor name: the sender stays empty, nothing is made up.
+  MailArgs nobody;
+  nobody.MailFrom = "";
+  nobody.SenderName = "";
+  EXPECT_TRUE(nobody.Send().saved);
+
+  testing::OpenedDatabase db(mail_path_);
+  auto docs = db.Documents();
+  ASSERT_EQ(docs.size(), 4u);
+  for (int i : {0, 1}) {
+    EXPECT_EQ(ItemAs<std::string>(*docs[i], "From"), "Carol Example") << i;
+    EXPECT_EQ(ItemAs<std::string>(*docs[i], "Principal"), "Carol Example") << i;
+  }
+  EXPECT_EQ(ItemAs<std::string>(*docs[2], "From"), " carol@example.com ");
+  EXPECT_EQ(ItemAs<std::string>(*docs[2], "Principal"), " carol@example.com ");
+  EXPECT_EQ(ItemAs<std::string>(*docs[3], "From"), "");
+}
+
 TEST_F(MailWriter, MissingDateGivesEmptyDateItemsNotAMadeUpDate) {
   MailArgs args;
   args.MailDate = std::nullopt;

@@ -4,7 +4,9 @@
 // client is never overwritten.
 #include "platform/notes/notes.h"
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 int main(int argc, char** argv) {
   if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
     std::cerr << "norvexa-notes-setup: " << e.what() << "\n";
     return 1;
   }
-  std::cout << "Notes client provisioned in " << dir.string() << "\n";
+  std::error_code ec;
+  std::cout << "Notes client provisioned in " << std::filesystem::absolute(dir, ec).lexically_normal().string()
+            << "\n";
   return 0;
 }

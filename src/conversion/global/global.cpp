@@ -10,6 +10,7 @@ namespace norvexa::Global {
 
 std::string SelectedStoreId;
 std::vector<std::string> SelectedFolders;
+std::map<std::string, std::int64_t> SelectedFolderCounts;
 std::string NsfFilePath;
 std::string AddressBookPath;
 std::string AttachmentList;

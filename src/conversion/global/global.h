@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ extern std::string SelectedStoreId;
 // Folder references of the ticked folders ("entry id#path"), from index 0;
 // the remaining entries are empty.
 extern std::vector<std::string> SelectedFolders;
+
+// The item count the folder tree showed for each ticked folder, by folder
+// reference; the run counts them as not copied when a folder cannot be read.
+extern std::map<std::string, std::int64_t> SelectedFolderCounts;
 
 // The output folder, then the full path of the target mail database.
 extern std::string NsfFilePath;

@@ -69,9 +69,13 @@ void WriteNewFile(const std::filesystem::path& path, const std::string& text) {
 
 }  // namespace
 
-void ProvisionClient(const std::filesystem::path& dir) {
-  const std::string where = "provision Notes client in " + dir.string();
+void ProvisionClient(const std::filesystem::path& given) {
   std::error_code ec;
+  // Every path below is made absolute first: the back-end reads a relative
+  // database path from the client's data folder, which is not this one yet.
+  const std::filesystem::path dir = std::filesystem::absolute(given, ec).lexically_normal();
+  const std::string where = "provision Notes client in " + (ec ? given : dir).string();
+  if (ec) throw NotesError(where + ": " + ec.message());
   std::filesystem::create_directories(dir, ec);
   if (ec) throw NotesError(where + ": " + ec.message());
   for (const char* name : {"notes.ini", kMailTemplate, kAddressBookTemplate, kAddressBook}) {

@@ -225,8 +225,9 @@ std::unique_ptr<Database> OpenDatabaseFile(const std::filesystem::path& path);
 // ---------------------------------------------------------------------------
 
 // Provisions a local client in DIR: notes.ini (DefaultMailTemplate, NAMES),
-// the mail template, pernames.ntf and the personal address book. Never
-// overwrites: throws NotesError when DIR already holds a client.
+// the mail template, pernames.ntf and the personal address book. A relative
+// DIR is taken from the current folder. Never overwrites: throws NotesError
+// when DIR already holds a client.
 void ProvisionClient(const std::filesystem::path& dir);
 
 }  // namespace norvexa::notes
