@@ -108,39 +108,6 @@ std::string NumberedName(const std::string& name, int n) {
   return (base + QStringLiteral(" (%1)").arg(n) + extension).toStdString();
 }
 
-bool LooksLikeMessage(const std::filesystem::path& path) {
-  // A message's header block fits well within this; a longer one is not
-  // looked for.
-  constexpr qint64 kMaxHeader = 64 * 1024;
-  QFile file(QString::fromStdU16String(path.u16string()));
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray head = file.read(kMaxHeader);
-  static const QRegularExpression field(QStringLiteral("^([!-9;-~]+):"));
-  static const QSet<QString> known = {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("subject"),
-                                      QStringLiteral("date"), QStringLiteral("mime-version"),
-                                      QStringLiteral("message-id"), QStringLiteral("received")};
-  bool field_seen = false;
-  bool known_seen = false;
-  qsizetype start = 0;
-  while (start < head.size()) {
-    const qsizetype end = head.indexOf('\n', start);
-    if (end < 0) return false;  // the header block does not end within the limit
-    QByteArray line = head.mid(start, end - start);
-    if (line.endsWith('\r')) line.chop(1);
-    start = end + 1;
-    if (line.isEmpty()) return known_seen;  // the empty line that ends the header block
-    if (line.front() == ' ' || line.front() == '\t') {
-      if (!field_seen) return false;  // a continuation needs a field before it
-      continue;
-    }
-    const QRegularExpressionMatch match = field.match(QString::fromLatin1(line));
-    if (!match.hasMatch()) return false;
-    field_seen = true;
-    if (known.contains(match.captured(1).toLower())) known_seen = true;
-  }
-  return false;
-}
-
 std::vector<std::filesystem::path> StagingParents() {
   auto path = [](const QString& text) { return std::filesystem::path(text.toStdU16String()); };
   std::vector<std::filesystem::path> parents{path(QString::fromStdString(Global::GetTempFolder()))};
@@ -233,20 +200,15 @@ std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<
       used.insert(QString::fromStdString(name).toCaseFolded());
       return name;
     };
-    std::string name = unique(SafeAttachmentName(original));
+    // Without a name there is no extension to tell what it is; an attached
+    // item (saved as a message) is named like every other one.
+    const bool nameless_item = original.empty() && attachment->IsItem();
+    std::string name = unique(nameless_item ? std::string("attachment.eml") : SafeAttachmentName(original));
     std::string path = folder_ + name;
     staged_.push_back(path);
     try {
       attachment->SaveAsFile(ToPath(path));
       QFile::setPermissions(QString::fromStdString(path), QFile::ReadOwner | QFile::WriteOwner);
-      // Without a name there is no extension to tell what it is; an attached
-      // item (saved as a message) is named like every other one.
-      if (original.empty() && LooksLikeMessage(ToPath(path))) {
-        const std::string renamed = folder_ + unique("attachment.eml");
-        std::filesystem::rename(ToPath(path), ToPath(renamed));
-        used.remove(QString::fromStdString(name).toCaseFolded());
-        staged_.back() = path = renamed;
-      }
     } catch (const std::exception& e) {
       problems.push_back({"attachment \"" + original + "\" could not be saved: " + e.what()});
     }

@@ -35,12 +35,6 @@ struct StagingProblem {
   std::string what;
 };
 
-// True when the file at PATH begins with a mail message's header block
-// (lines "Name: value", at least one of them a header every message has,
-// ended by an empty line), as an attached item is saved. False when it
-// cannot be read.
-bool LooksLikeMessage(const std::filesystem::path& path);
-
 // Where a run may stage its attachments, in order of preference: the system
 // temporary folder, the user's cache folder, the user's home folder.
 std::vector<std::filesystem::path> StagingParents();

@@ -17,7 +17,8 @@ namespace norvexa::testing {
 struct FakeAttachmentData {
   std::string name;
   std::string bytes;
-  bool fails = false;  // SaveAsFile throws
+  bool fails = false;    // SaveAsFile throws
+  bool is_item = false;  // an attached Outlook item
 };
 
 class FakeAttachment final : public outlook::Attachment {
@@ -25,6 +26,7 @@ class FakeAttachment final : public outlook::Attachment {
   explicit FakeAttachment(FakeAttachmentData data) : data_(std::move(data)) {}
   std::string FileName() const override { return data_.name; }
   std::int64_t Size() const override { return static_cast<std::int64_t>(data_.bytes.size()); }
+  bool IsItem() const override { return data_.is_item; }
   void SaveAsFile(const std::filesystem::path& path) const override {
     if (data_.fails) throw outlook::OutlookError("attachment " + data_.name + " is damaged");
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -89,8 +89,7 @@ class MapiAttachment : public Attachment {
   // deep that message sits in others). Throws OutlookError naming the
   // attachment.
   void WriteTo(std::ostream& out, int depth = 0) const;
-  // True for an attached Outlook item.
-  bool IsItem() const { return kind_ == Kind::Item; }
+  bool IsItem() const override { return kind_ == Kind::Item; }
   // The MIME type stored with the attachment (0x370E), or "".
   std::string MimeType() const;
 

@@ -300,6 +300,9 @@ class Attachment {
   virtual std::string FileName() const = 0;
   // Size in bytes of what SaveAsFile writes for a by-value attachment.
   virtual std::int64_t Size() const = 0;
+  // True for an attached Outlook item, which SaveAsFile writes as an
+  // RFC 5322 message; false for file data and links.
+  virtual bool IsItem() const = 0;
   // Writes the attachment to PATH (replacing a file there): the bytes of a
   // by-value attachment exactly, streamed; an attached item as an RFC 5322
   // message. Throws OutlookError naming the attachment when it fails.
