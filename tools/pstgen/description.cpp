@@ -198,6 +198,8 @@ bool ParseFileFormat(const std::string& name, FileFormat& out) {
     out = FileFormat::Unicode;
   } else if (name == "ansi") {
     out = FileFormat::Ansi;
+  } else if (name == "unicode4k") {
+    out = FileFormat::Unicode4k;
   } else {
     return false;
   }
@@ -228,7 +230,11 @@ MailboxSpec ParseDescription(const QByteArray& json, const std::string& source) 
   if (root.contains("store")) spec.store_name = reader.Text(root, "store", "store");
   const std::string format = reader.Text(root, "format", "format");
   if (!format.empty() && !ParseFileFormat(format, spec.format))
-    throw DescriptionError(source + ": unknown format \"" + format + "\" (unicode or ansi)");
+    throw DescriptionError(source + ": unknown format \"" + format + "\" (unicode, ansi or unicode4k)");
+  if (root.contains("compress")) {
+    if (!root.value("compress").isBool()) throw DescriptionError(source + ": \"compress\" must be true or false");
+    spec.compress = root.value("compress").toBool();
+  }
   const std::string encoding = reader.Text(root, "encoding", "encoding");
   if (!encoding.empty() && !ParseEncoding(encoding, spec.encoding))
     throw DescriptionError(source + ": unknown encoding \"" + encoding + "\" (none, compressible or high)");

@@ -22,7 +22,8 @@ MailboxSpec ReadDescription(const std::filesystem::path& path);
 // Parses description text JSON (SOURCE names it in errors).
 MailboxSpec ParseDescription(const QByteArray& json, const std::string& source);
 
-// The format named NAME ("unicode", "ansi") into OUT; false for another name.
+// The format named NAME ("unicode", "ansi", "unicode4k") into OUT; false for
+// another name.
 bool ParseFileFormat(const std::string& name, FileFormat& out);
 
 // The encoding named NAME ("none", "compressible", "high") into OUT; false

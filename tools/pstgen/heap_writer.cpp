@@ -45,15 +45,20 @@ void HeapWriter::StartPage() {
 std::uint32_t HeapWriter::Allocate(const std::uint8_t* data, std::size_t size) {
   if (size > kMaxHeapAllocation) throw PstWriteError("heap allocation larger than 3580 bytes");
   auto map_size = [](std::size_t allocations) { return 4 + 2 * (allocations + 1); };
-  const std::size_t page_limit = ndb_.format().max_block_data;
-  if (offsets_.size() >= 2047 || page_.size() + size + 1 + map_size(offsets_.size() + 1) > page_limit) {
+  const PstFormat& format = ndb_.format();
+  // A page holds as many allocations as hidIndex can number (2,047, or
+  // 16,383 in 4 KB-page files) and as its block has room for.
+  if (offsets_.size() >= format.max_heap_items() ||
+      page_.size() + size + 1 + map_size(offsets_.size() + 1) > format.max_block_data) {
     ClosePage();
     ++index_;
+    if (index_ >= format.max_heap_pages())
+      throw PstWriteError("a heap of more than " + std::to_string(format.max_heap_pages()) + " pages");
     StartPage();
   }
   offsets_.push_back(static_cast<std::uint16_t>(page_.size()));
   page_.insert(page_.end(), data, data + size);
-  return (static_cast<std::uint32_t>(index_) << 16) | (static_cast<std::uint32_t>(offsets_.size()) << 5);
+  return format.MakeHid(index_, offsets_.size());
 }
 
 void HeapWriter::ClosePage() {

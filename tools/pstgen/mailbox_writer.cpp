@@ -116,7 +116,7 @@ class Writer {
   Writer(const MailboxSpec& spec, const std::filesystem::path& path)
       : spec_(spec),
         text_(FormatOf(spec.format), spec.codepage),
-        ndb_(path, FormatOf(spec.format), spec.encoding),
+        ndb_(path, FormatOf(spec.format), spec.encoding, spec.compress),
         hierarchy_columns_(text_.Columns(kHierarchyColumns)),
         contents_columns_(text_.Columns(kContentsColumns)),
         assoc_contents_columns_(text_.Columns(kAssocContentsColumns)),

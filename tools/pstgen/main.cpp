@@ -1,7 +1,7 @@
-// pstgen: writes a PST file (Unicode or ANSI) from a mailbox description,
-// the sample mailbox, or a synthetic mailbox of any size.
-//   pstgen [--format unicode|ansi] [--encoding none|compressible|high]
-//          [--codepage N] DESCRIPTION.json OUT.pst
+// pstgen: writes a PST file (Unicode, ANSI or 4 KB-page Unicode) from a
+// mailbox description, the sample mailbox, or a synthetic mailbox of any size.
+//   pstgen [--format unicode|ansi|unicode4k] [--encoding none|compressible|high]
+//          [--compress] [--codepage N] DESCRIPTION.json OUT.pst
 //   pstgen [...] --sample OUT.pst
 //   pstgen [...] --synthetic --folders F --items N --attachment-bytes B --seed S OUT.pst
 //   pstgen --check FILE.pst   (structure check; exit status 1 when faulty)
@@ -29,8 +29,9 @@ int Usage() {
                "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n"
                "       pstgen --check FILE.pst\n"
                "OPTIONS (they override a description's keys):\n"
-               "       --format unicode|ansi                  file format (default unicode)\n"
+               "       --format unicode|ansi|unicode4k        file format (default unicode)\n"
                "       --encoding none|compressible|high      block encoding (default none)\n"
+               "       --compress                             deflate data blocks (unicode4k only)\n"
                "       --codepage N                           code page of ANSI texts (default 1252)\n"
                "       --report-memory                        print the peak memory at the end\n";
   return 2;
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     std::cout << args[1].toStdString() << ": " << report.Summary() << "\n";
     return report.ok() ? 0 : 1;
   }
-  bool sample = false, synthetic = false, report_memory = false;
+  bool sample = false, synthetic = false, report_memory = false, compress = false;
   std::optional<Encoding> encoding;
   std::optional<FileFormat> format;
   std::optional<int> codepage;
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
     std::uint64_t n = 0;
     if (a == "--sample") {
       sample = true;
+    } else if (a == "--compress") {
+      compress = true;
     } else if (a == "--report-memory") {
       report_memory = true;
     } else if (a == "--synthetic") {
@@ -116,6 +119,7 @@ int main(int argc, char** argv) {
     if (encoding) spec.encoding = *encoding;
     if (format) spec.format = *format;
     if (codepage) spec.codepage = *codepage;
+    if (compress) spec.compress = true;
     const WriteStats stats = WriteMailbox(spec, out.toStdString());
     std::cout << "pstgen: wrote " << out.toStdString() << ": " << stats.folders << " folders, " << stats.items
               << " items, " << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";

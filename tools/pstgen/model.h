@@ -84,6 +84,7 @@ struct MailboxSpec {
   std::string store_name = "Personal Folders";
   FileFormat format = FileFormat::Unicode;
   Encoding encoding = Encoding::None;
+  bool compress = false;  // deflate data blocks (4 KB-page Unicode files only)
   int codepage = 1252;  // of the 8-bit texts of ANSI files
   std::vector<FolderSpec> folders;
 };

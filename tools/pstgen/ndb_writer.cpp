@@ -13,22 +13,6 @@ constexpr std::uint16_t kBlockRefCount = 2;
 // V rounded up to a multiple of A.
 std::uint64_t AlignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
 
-// File offset of the AMap page of REGION.
-std::uint64_t RegionStart(std::uint64_t region) { return kFirstAMap + region * kAMapCoverage; }
-
-// Which map pages region R holds besides its AMap.
-bool HasPMap(std::uint64_t r) { return r % 8 == 0; }
-bool HasFMap(std::uint64_t r) { return r >= 128 && (r - 128) % 496 == 0; }
-bool HasFPMap(std::uint64_t r) { return r >= 8192 && (r - 8192) % 31744 == 0; }
-
-// Offset, from the region start, of the first byte after its map pages.
-std::uint64_t FirstDataOffset(std::uint64_t r) {
-  if (HasFPMap(r)) return 4 * kPageSize;
-  if (HasFMap(r)) return 3 * kPageSize;
-  if (HasPMap(r)) return 2 * kPageSize;
-  return kPageSize;
-}
-
 // A new anonymous temporary file; throws PstWriteError when none can be made.
 std::FILE* OpenSpill() {
   std::FILE* f = std::tmpfile();
@@ -43,17 +27,21 @@ void SpillRead(std::FILE* f, void* data, std::size_t size) {
 
 }  // namespace
 
-NdbWriter::NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding)
+NdbWriter::NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding, bool deflate)
     : file_(QString::fromStdString(path.string())),
       format_(format),
       encoding_(encoding),
+      deflate_(deflate),
+      amap_(format.map_bits_size, 0),
       bbt_spill_(OpenSpill(), &std::fclose),
       nbt_spill_(OpenSpill(), &std::fclose) {
+  if (deflate && !format.deflates)
+    throw PstWriteError(std::string("blocks of the ") + format.name + " format cannot be deflated");
   if (!file_.open(QIODevice::ReadWrite | QIODevice::Truncate))
     throw PstWriteError("cannot create " + path.string() + ": " + file_.errorString().toStdString());
-  block_buffer_.reserve(kMaxBlockSize);
+  block_buffer_.reserve(format.BlockTotal(format.max_block_data));
   // Space before the first AMap holds the header and the density list.
-  next_ = kFirstAMap;
+  next_ = format.first_amap;
 }
 
 NdbWriter::~NdbWriter() = default;
@@ -70,41 +58,42 @@ void NdbWriter::WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t 
 }
 
 void NdbWriter::MarkAllocated(std::uint64_t ib, std::uint64_t size) {
-  const std::uint64_t first = (ib - RegionStart(region_)) / 64;
-  const std::uint64_t last = (ib + size - 1 - RegionStart(region_)) / 64;
+  const std::uint64_t start = format_.RegionStart(region_), unit = format_.map_unit;
+  const std::uint64_t first = (ib - start) / unit;
+  const std::uint64_t last = (ib + size - 1 - start) / unit;
   for (std::uint64_t bit = first; bit <= last; ++bit)
     amap_[bit / 8] |= static_cast<std::uint8_t>(0x80u >> (bit % 8));
 }
 
 void NdbWriter::WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits) {
-  std::uint8_t page[kPageSize] = {};
-  std::memcpy(page + format_.map_bits_at, bits, kMapBitsSize);
-  format_.WritePageTrailer(page, ptype, 0, ib);  // map pages carry their own offset as id
-  WriteAt(ib, page, sizeof page);
+  Bytes page(format_.page_size, 0);
+  std::memcpy(page.data() + format_.map_bits_at, bits, format_.map_bits_size);
+  format_.WritePageTrailer(page.data(), ptype, 0, ib);  // map pages carry their own offset as id
+  WriteAt(ib, page.data(), page.size());
 }
 
 void NdbWriter::OpenRegion(std::uint64_t region) {
   region_ = region;
   region_open_ = true;
-  amap_.fill(0);
-  const std::uint64_t start = RegionStart(region);
-  MarkAllocated(start, FirstDataOffset(region));
-  std::uint8_t full[kMapBitsSize];
-  std::memset(full, 0xFF, sizeof full);
+  std::fill(amap_.begin(), amap_.end(), 0);
+  const std::uint64_t start = format_.RegionStart(region);
+  const std::size_t page = format_.page_size;
+  MarkAllocated(start, format_.FirstDataOffset(region));
+  const Bytes full(format_.map_bits_size, 0xFF);
   // PMaps and FPMaps are deprecated: present at their places with valid
   // trailers, all bits set so that no reader takes space from them.
-  if (HasPMap(region)) WriteMapPage(start + kPageSize, kPtypePMap, full);
-  if (HasFPMap(region)) WriteMapPage(start + 3 * kPageSize, kPtypeFPMap, full);
+  if (format_.HasPMap(region)) WriteMapPage(start + page, kPtypePMap, full.data());
+  if (format_.HasFPMap(region)) WriteMapPage(start + 3 * page, kPtypeFPMap, full.data());
   // An FMap page is written at the end, once every region it covers is known;
   // write a placeholder now so that the space is never left as a hole.
-  if (HasFMap(region)) WriteMapPage(start + 2 * kPageSize, kPtypeFMap, full);
-  next_ = start + FirstDataOffset(region);
+  if (format_.HasFMap(region)) WriteMapPage(start + 2 * page, kPtypeFMap, full.data());
+  next_ = start + format_.FirstDataOffset(region);
 }
 
 void NdbWriter::CloseRegion() {
-  WriteMapPage(RegionStart(region_), kPtypeAMap, amap_.data());
+  WriteMapPage(format_.RegionStart(region_), kPtypeAMap, amap_.data());
   std::uint64_t free_bits = 0, run = 0, longest = 0;
-  for (std::size_t bit = 0; bit < kMapBitsSize * 8; ++bit) {
+  for (std::size_t bit = 0; bit < format_.map_bits_size * 8; ++bit) {
     if (amap_[bit / 8] & (0x80u >> (bit % 8))) {
       run = 0;
     } else {
@@ -112,7 +101,7 @@ void NdbWriter::CloseRegion() {
       longest = std::max(longest, ++run);
     }
   }
-  amap_free_ += free_bits * 64;
+  amap_free_ += free_bits * format_.map_unit;
   free_runs_.push_back(static_cast<std::uint8_t>(std::min<std::uint64_t>(longest, 255)));
   region_open_ = false;
 }
@@ -120,9 +109,9 @@ void NdbWriter::CloseRegion() {
 std::uint64_t NdbWriter::Allocate(std::uint64_t size, std::uint64_t align) {
   if (!region_open_) OpenRegion(free_runs_.size());
   std::uint64_t ib = AlignUp(next_, align);
-  if (ib + size > RegionStart(region_ + 1)) {
+  if (ib + size > format_.RegionStart(region_ + 1)) {
     // The file always ends at the end of a region: the next one must fit.
-    if (RegionStart(region_ + 2) > format_.max_file_size)
+    if (format_.RegionStart(region_ + 2) > format_.max_file_size)
       throw PstWriteError(std::string("the mailbox does not fit a PST file of the ") + format_.name +
                           " format (at most " + std::to_string(format_.max_file_size >> 20) + " MB)");
     CloseRegion();
@@ -134,18 +123,20 @@ std::uint64_t NdbWriter::Allocate(std::uint64_t size, std::uint64_t align) {
   return ib;
 }
 
-void NdbWriter::WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size) {
+void NdbWriter::WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size, std::size_t inflated) {
   const std::uint64_t total = format_.BlockTotal(size);
-  const std::uint64_t ib = Allocate(total, 64);
+  const std::uint64_t ib = Allocate(total, format_.block_align);
   block_buffer_.assign(total, 0);
   if (size) std::memcpy(block_buffer_.data(), data, size);
   format_.WriteBlockTrailer(block_buffer_.data() + total - format_.block_trailer_size,
-                            static_cast<std::uint16_t>(size), ComputeSig(ib, bid), Crc32(data, size), bid);
+                            static_cast<std::uint16_t>(size), ComputeSig(ib, bid), Crc32(data, size), bid,
+                            static_cast<std::uint16_t>(inflated));
   WriteAt(ib, block_buffer_.data(), total);
-  std::uint8_t rec[18];
+  std::uint8_t rec[20];
   Put64(rec, bid);
   Put64(rec + 8, ib);
   Put16(rec + 16, static_cast<std::uint16_t>(size));
+  Put16(rec + 18, static_cast<std::uint16_t>(inflated));
   SpillWrite(bbt_spill_.get(), rec, sizeof rec);
   ++block_count_;
 }
@@ -155,14 +146,29 @@ std::uint64_t NdbWriter::WriteDataBlock(const std::uint8_t* data, std::size_t si
     throw PstWriteError("data block larger than " + std::to_string(format_.max_block_data) + " bytes");
   const std::uint64_t bid = next_bid_;
   next_bid_ += 4;
-  if (encoding_ == Encoding::None) {
-    WriteBlock(bid, data, size);
-  } else {
+  const std::uint8_t* bytes = data;
+  if (encoding_ != Encoding::None) {
     // Encoded in a buffer of its own: WriteBlock reuses block_buffer_.
     encode_buffer_.assign(data, data + size);
     EncodeBlock(encoding_, bid, encode_buffer_.data(), size);
-    WriteBlock(bid, encode_buffer_.data(), size);
+    bytes = encode_buffer_.data();
   }
+  // Readers inflate a block first and decode it after, so the encoded bytes
+  // are what is deflated. A block is kept as it is unless deflating makes it
+  // shorter: an inflated size equal to cb says "not deflated".
+  if (deflate_ && size > 0) {
+    std::optional<Bytes> deflated;
+    try {
+      deflated = Deflate(bytes, size);
+    } catch (const std::runtime_error& e) {
+      throw PstWriteError(e.what());
+    }
+    if (deflated) {
+      WriteBlock(bid, deflated->data(), deflated->size(), size);
+      return bid;
+    }
+  }
+  WriteBlock(bid, bytes, size, size);
   return bid;
 }
 
@@ -171,7 +177,7 @@ std::uint64_t NdbWriter::WriteInternalBlock(const Bytes& data) {
     throw PstWriteError("internal block larger than " + std::to_string(format_.max_block_data) + " bytes");
   const std::uint64_t bid = next_bid_ | 0x2;  // fInternal
   next_bid_ += 4;
-  WriteBlock(bid, data.data(), data.size());
+  WriteBlock(bid, data.data(), data.size(), data.size());
   return bid;
 }
 
@@ -194,17 +200,13 @@ void NdbWriter::AddNode(const NodeEntry& e) {
 
 NdbWriter::PageRef NdbWriter::WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::size_t cb_entry,
                                              const Bytes& entries, std::size_t count, std::uint64_t first_key) {
-  std::uint8_t page[kPageSize] = {};
-  std::memcpy(page, entries.data(), count * cb_entry);
-  std::uint8_t* meta = page + format_.btree_meta_at;
-  meta[0] = static_cast<std::uint8_t>(count);
-  meta[1] = static_cast<std::uint8_t>(format_.btree_meta_at / cb_entry);  // cEntMax
-  meta[2] = static_cast<std::uint8_t>(cb_entry);
-  meta[3] = level;
-  const std::uint64_t ib = Allocate(kPageSize, kPageSize);
+  Bytes page(format_.page_size, 0);
+  std::memcpy(page.data(), entries.data(), count * cb_entry);
+  format_.WriteBTreeMeta(page.data(), BTreeMeta{count, format_.btree_meta_at / cb_entry, cb_entry, level});
+  const std::uint64_t ib = Allocate(format_.page_size, format_.page_size);
   const std::uint64_t bid = next_page_bid_++;
-  format_.WritePageTrailer(page, ptype, ComputeSig(ib, bid), bid);
-  WriteAt(ib, page, sizeof page);
+  format_.WritePageTrailer(page.data(), ptype, ComputeSig(ib, bid), bid);
+  WriteAt(ib, page.data(), page.size());
   return PageRef{first_key, bid, ib};
 }
 
@@ -235,8 +237,7 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
   finished_ = true;
 
   const std::size_t id = format_.id_size;
-  // Block B-tree: the spilled entries are already in block-id order. An
-  // entry is bid, ib, cb and cRef.
+  // Block B-tree: the spilled entries are already in block-id order.
   std::rewind(bbt_spill_.get());
   std::vector<PageRef> leaves;
   {
@@ -248,14 +249,11 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
       entries.assign(n * cb, 0);
       std::uint64_t first = 0;
       for (std::size_t k = 0; k < n; ++k) {
-        std::uint8_t rec[18];
+        std::uint8_t rec[20];
         SpillRead(bbt_spill_.get(), rec, sizeof rec);
         if (k == 0) first = Get64(rec);
-        std::uint8_t* e = &entries[k * cb];
-        format_.PutId(e, Get64(rec));
-        format_.PutId(e + id, Get64(rec + 8));
-        Put16(e + 2 * id, Get16(rec + 16));
-        Put16(e + 2 * id + 2, kBlockRefCount);
+        format_.WriteBbtEntry(&entries[k * cb],
+                              BbtEntry{Get64(rec), Get64(rec + 8), Get16(rec + 16), Get16(rec + 18), kBlockRefCount});
       }
       leaves.push_back(WriteBTreePage(kPtypeBBT, 0, cb, entries, n, first));
       left -= n;
@@ -316,21 +314,22 @@ void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
 
   // The density list: present and empty.
   {
-    std::uint8_t page[kPageSize] = {};
-    const std::uint64_t ib = 0x4200, bid = next_page_bid_++;
-    format_.WritePageTrailer(page, kPtypeDL, ComputeSig(ib, bid), bid);
-    WriteAt(ib, page, sizeof page);
+    Bytes page(format_.page_size, 0);
+    const std::uint64_t ib = format_.density_list_at, bid = next_page_bid_++;
+    format_.WritePageTrailer(page.data(), kPtypeDL, ComputeSig(ib, bid), bid);
+    WriteAt(ib, page.data(), page.size());
   }
 
   CloseRegion();
   // FMap pages: one byte per region, the longest free run of its AMap.
   for (std::uint64_t r = 128; r < free_runs_.size(); r += 496) {
-    std::uint8_t bits[kMapBitsSize] = {};
-    for (std::size_t k = 0; k < kMapBitsSize && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
-    WriteMapPage(RegionStart(r) + 2 * kPageSize, kPtypeFMap, bits);
+    if (!format_.HasFMap(r)) continue;
+    Bytes bits(format_.map_bits_size, 0);
+    for (std::size_t k = 0; k < bits.size() && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
+    WriteMapPage(format_.RegionStart(r) + 2 * format_.page_size, kPtypeFMap, bits.data());
   }
   // The file ends at the end of the last AMap's region.
-  const std::uint64_t eof = RegionStart(free_runs_.size());
+  const std::uint64_t eof = format_.RegionStart(free_runs_.size());
   if (!file_.resize(static_cast<qint64>(eof)))
     throw PstWriteError("cannot extend " + file_.fileName().toStdString());
   file_size_ = eof;
@@ -347,8 +346,8 @@ void NdbWriter::WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const Pa
   f.unique = static_cast<std::uint32_t>(block_count_ + nodes_.size() + spilled_node_count_);
   f.rgnid = rgnid;
   const std::uint64_t regions = free_runs_.size();
-  f.file_eof = RegionStart(regions);
-  f.amap_last = RegionStart(regions - 1);
+  f.file_eof = format_.RegionStart(regions);
+  f.amap_last = format_.RegionStart(regions - 1);
   f.amap_free = amap_free_;
   f.pmap_free = 0;
   f.nbt_bid = nbt.bid;

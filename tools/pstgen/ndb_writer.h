@@ -1,5 +1,5 @@
-// The node database layer of a PST file (Unicode or ANSI, as its format
-// descriptor says), written front to back: data blocks with their trailers,
+// The node database layer of a PST file (Unicode, ANSI or 4 KB-page
+// Unicode, as its format descriptor says), written front to back: data blocks with their trailers,
 // the allocation maps (AMap, PMap, FMap, FPMap) at their fixed intervals, the
 // node and block B-trees, and the header with its CRCs. Memory stays flat however large the file grows:
 // block and message-node entries are spilled to temporary files as they come
@@ -35,10 +35,12 @@ struct NodeEntry {
 
 class NdbWriter {
  public:
-  // Creates (or replaces) the file at PATH in FORMAT with ENCODING. Throws
+  // Creates (or replaces) the file at PATH in FORMAT with ENCODING; with
+  // DEFLATE, external data blocks are stored deflated wherever that makes
+  // them shorter (formats whose blocks can be deflated only). Throws
   // PstWriteError when the file or the temporary spill files cannot be
-  // created.
-  NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding);
+  // created, or DEFLATE is asked of a format without deflated blocks.
+  NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding, bool deflate = false);
   ~NdbWriter();
   NdbWriter(const NdbWriter&) = delete;
   NdbWriter& operator=(const NdbWriter&) = delete;
@@ -47,7 +49,8 @@ class NdbWriter {
   const PstFormat& format() const { return format_; }
 
   // Writes an external data block of SIZE bytes (at most the format's
-  // max_block_data), encoded with the file's encoding; returns its block id.
+  // max_block_data), encoded with the file's encoding, then deflated when
+  // the writer deflates and that saves space; returns its block id.
   std::uint64_t WriteDataBlock(const std::uint8_t* data, std::size_t size);
 
   // Writes an internal block (XBLOCK, XXBLOCK, SLBLOCK, SIBLOCK), which is
@@ -84,7 +87,8 @@ class NdbWriter {
   // region (and writing the finished region's AMap) when they do not fit.
   // Throws PstWriteError past the largest file the format can address.
   std::uint64_t Allocate(std::uint64_t size, std::uint64_t align);
-  // Starts region REGION: marks and writes its PMap/FMap/FPMap pages.
+  // Starts region REGION: marks its AMap and writes its PMap/FMap/FPMap
+  // pages (where the format has them).
   void OpenRegion(std::uint64_t region);
   // Writes the current region's AMap and records its free space.
   void CloseRegion();
@@ -92,11 +96,13 @@ class NdbWriter {
   void MarkAllocated(std::uint64_t ib, std::uint64_t size);
   // Writes SIZE bytes at file offset IB; throws PstWriteError on failure.
   void WriteAt(std::uint64_t ib, const std::uint8_t* data, std::size_t size);
-  // Writes a map page (AMap, PMap, FMap, FPMap) holding the 496 bytes BITS at IB.
+  // Writes a map page (AMap, PMap, FMap, FPMap) holding the format's
+  // map_bits_size bytes BITS at IB.
   void WriteMapPage(std::uint64_t ib, std::uint8_t ptype, const std::uint8_t* bits);
-  // Writes a block of SIZE bytes of DATA (already encoded) with id BID and
-  // its trailer, and records it for the block B-tree.
-  void WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size);
+  // Writes a block of SIZE bytes of DATA (already encoded and deflated)
+  // with id BID and its trailer, which says the data inflates to INFLATED
+  // bytes, and records it for the block B-tree.
+  void WriteBlock(std::uint64_t bid, const std::uint8_t* data, std::size_t size, std::size_t inflated);
   // Allocates and writes one B-tree page of COUNT entries of CB_ENTRY bytes;
   // returns its reference, keyed by FIRST_KEY.
   PageRef WriteBTreePage(std::uint8_t ptype, std::uint8_t level, std::size_t cb_entry, const Bytes& entries,
@@ -111,12 +117,13 @@ class NdbWriter {
   QFile file_;
   const PstFormat& format_;
   Encoding encoding_;
+  bool deflate_ = false;
   std::uint64_t next_ = 0;             // first free byte
   std::uint64_t next_bid_ = 4;         // next block id (steps of 4)
   std::uint64_t next_page_bid_ = 1;    // next page id
   std::uint64_t region_ = 0;           // current AMap region
   bool region_open_ = false;
-  std::array<std::uint8_t, kMapBitsSize> amap_{};  // bits of the current region
+  std::vector<std::uint8_t> amap_;                  // bits of the current region
   std::vector<std::uint8_t> free_runs_;             // longest free run per closed region
   std::uint64_t amap_free_ = 0;                     // free bytes of closed regions
 

@@ -1,5 +1,6 @@
-// The PST structure checker, for Unicode and ANSI files alike: every layout
-// detail comes from the format descriptor the header's version selects.
+// The PST structure checker, for Unicode, ANSI and 4 KB-page Unicode files
+// alike: every layout detail comes from the format descriptor the header's
+// version selects.
 #include "pst_check.h"
 
 #include "pst_format.h"
@@ -26,7 +27,9 @@ std::string Hex(std::uint64_t v) {
 
 struct BlockInfo {
   std::uint64_t ib;
-  std::uint16_t cb;
+  std::uint16_t cb;        // bytes on disk, as the BBT says
+  std::uint16_t inflated;  // bytes once inflated, as the BBT says (cb in formats without deflation)
+  std::uint32_t size = 0;  // bytes of data once inflated, as checked (cb unless deflated)
 };
 
 class Checker {
@@ -41,11 +44,12 @@ class Checker {
     size_ = static_cast<std::uint64_t>(file_.size());
     if (!CheckHeader()) return report_;
     id_ = format_->id_size;
-    used_.assign(static_cast<std::size_t>((size_ + 63) / 64), false);
+    unit_ = format_->map_unit;
+    used_.assign(static_cast<std::size_t>((size_ + unit_ - 1) / unit_), false);
     const std::size_t header_errors = report_.errors.size();
     WalkBTree(nbt_root_, kPtypeNBT, 0, std::nullopt, 0);
     WalkBTree(bbt_root_, kPtypeBBT, 0, std::nullopt, 0);
-    for (const auto& [bid, info] : blocks_) CheckBlock(bid, info);
+    for (auto& [bid, info] : blocks_) CheckBlock(bid, info);
     CheckNodes();
     const bool trees_sound = report_.errors.size() == header_errors;
     CheckMaps();
@@ -75,8 +79,10 @@ class Checker {
     return true;
   }
 
+  // Marks the allocation units (the format's map_unit) of SIZE bytes at IB
+  // as used; overlapping another structure is an error.
   void MarkUsed(std::uint64_t ib, std::uint64_t size, const std::string& what) {
-    for (std::uint64_t u = ib / 64; u < (ib + size + 63) / 64 && u < used_.size(); ++u) {
+    for (std::uint64_t u = ib / unit_; u < (ib + size + unit_ - 1) / unit_ && u < used_.size(); ++u) {
       if (used_[u]) {
         Error(what + " at " + Hex(ib) + " overlaps other data");
         return;
@@ -88,13 +94,14 @@ class Checker {
   bool CheckHeader() {
     std::uint8_t h[564] = {};
     if (!Read(0, h, 512)) return false;
-    if (std::string(reinterpret_cast<char*>(h), 4) != "!BDN" || h[8] != 'S' || h[9] != 'M') {
+    // "SM" for personal folders, "SO" for offline folders (OST) files.
+    if (std::string(reinterpret_cast<char*>(h), 4) != "!BDN" || h[8] != 'S' || (h[9] != 'M' && h[9] != 'O')) {
       Error("not a PST file (bad magic)");
       return false;
     }
     format_ = FormatOfVersion(Get16(h + 10));
     if (!format_) {
-      Error("not a Unicode or ANSI PST file with 512-byte pages (version " + std::to_string(Get16(h + 10)) + ")");
+      Error("not a Unicode, ANSI or 4 KB-page Unicode PST file (version " + std::to_string(Get16(h + 10)) + ")");
       return false;
     }
     report_.format = format_->name;
@@ -113,10 +120,11 @@ class Checker {
     bbt_root_ = Ref{f.bbt_bid, f.bbt_ib};
     if (f.amap_valid != 0x01 && f.amap_valid != 0x02) Error("fAMapValid says the allocation maps are not valid");
     if (eof_ != size_) Error("ibFileEof " + Hex(eof_) + " is not the file size " + Hex(size_));
-    if (size_ < kFirstAMap + kAMapCoverage || (size_ - kFirstAMap) % kAMapCoverage != 0)
+    const std::uint64_t first = format_->first_amap, coverage = format_->amap_coverage();
+    if (size_ < first + coverage || (size_ - first) % coverage != 0)
       Error("the file does not end at the end of an allocation-map region");
-    regions_ = size_ > kFirstAMap ? (size_ - kFirstAMap + kAMapCoverage - 1) / kAMapCoverage : 0;
-    if (regions_ && amap_last_ != kFirstAMap + (regions_ - 1) * kAMapCoverage) Error("ibAMapLast is not the last AMap");
+    regions_ = size_ > first ? (size_ - first + coverage - 1) / coverage : 0;
+    if (regions_ && amap_last_ != format_->RegionStart(regions_ - 1)) Error("ibAMapLast is not the last AMap");
     return true;
   }
 
@@ -127,27 +135,28 @@ class Checker {
       Error(what + ": B-tree too deep");
       return;
     }
-    if (ref.ib % kPageSize) Error(what + " is not on a page boundary");
     const PstFormat& f = *format_;
-    std::uint8_t p[kPageSize];
-    if (!Read(ref.ib, p, sizeof p)) return;
+    if (ref.ib % f.page_size) Error(what + " is not on a page boundary");
+    std::vector<std::uint8_t> page(f.page_size);
+    const std::uint8_t* p = page.data();
+    if (!Read(ref.ib, page.data(), page.size())) return;
     ++report_.pages;
-    MarkUsed(ref.ib, kPageSize, what);
+    MarkUsed(ref.ib, f.page_size, what);
     const PageTrailer t = f.ReadPageTrailer(p);
     if (t.ptype != ptype || t.ptype_repeat != ptype) Error(what + ": wrong page type");
     if (t.sig != ComputeSig(ref.ib, ref.bid)) Error(what + ": wrong signature");
     if (t.crc != f.PageCrc(p)) Error(what + ": wrong CRC");
     if (t.bid != ref.bid) Error(what + ": trailer id differs from its reference");
-    const std::uint8_t* meta = p + f.btree_meta_at;
-    const std::uint8_t count = meta[0], max = meta[1], cb = meta[2], level = meta[3];
-    const bool leaf = level == 0;
+    const BTreeMeta meta = f.ReadBTreeMeta(p);
+    const std::size_t count = meta.count, cb = meta.entry_size;
+    const bool leaf = meta.level == 0;
     const std::size_t want_cb = leaf && ptype == kPtypeNBT ? f.nbt_entry_size() : f.btree_entry_size();
-    if (cb != want_cb || max != f.btree_meta_at / want_cb || count > max) {
+    if (cb != want_cb || meta.max != f.btree_meta_at / want_cb || count > meta.max) {
       Error(what + ": wrong entry layout");
       return;
     }
     std::uint64_t previous = 0;
-    for (std::uint8_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* e = p + i * cb;
       const std::uint64_t key = ptype == kPtypeNBT && leaf ? Get32(e) : f.GetId(e);
       if (i > 0 && key <= previous) Error(what + ": keys out of order");
@@ -162,18 +171,21 @@ class Checker {
         parents_[Get32(e)] = Get32(e + 3 * id_);
         ++report_.nodes;
       } else {
-        const std::uint64_t bid = f.GetId(e) & ~std::uint64_t{1};
+        const BbtEntry entry = f.ReadBbtEntry(e);
+        const std::uint64_t bid = entry.bid & ~std::uint64_t{1};
         if (blocks_.count(bid)) Error("block " + Hex(bid) + " listed twice in the BBT");
-        blocks_[bid] = BlockInfo{f.GetId(e + id_), Get16(e + 2 * id_)};
-        if (Get16(e + 2 * id_ + 2) == 0) Error("block " + Hex(bid) + " has a zero reference count");
+        blocks_[bid] = BlockInfo{entry.ib, entry.cb, entry.inflated, 0};
+        if (entry.refs == 0) Error("block " + Hex(bid) + " has a zero reference count");
       }
     }
   }
 
-  void CheckBlock(std::uint64_t bid, const BlockInfo& info) {
+  // Checks block BID of the BBT; notes its inflated size and keeps the
+  // (inflated) data of internal blocks.
+  void CheckBlock(std::uint64_t bid, BlockInfo& info) {
     const std::string what = "block " + Hex(bid);
-    if (info.ib % 64) Error(what + " is not on a 64-byte boundary");
     const PstFormat& f = *format_;
+    if (info.ib % f.block_align) Error(what + " is not on a " + std::to_string(f.block_align) + "-byte boundary");
     if (info.cb > f.max_block_data) {
       Error(what + " is larger than a block");
       return;
@@ -185,10 +197,32 @@ class Checker {
     MarkUsed(info.ib, total, what);
     const BlockTrailer t = f.ReadBlockTrailer(b.data() + total - f.block_trailer_size);
     if (t.cb != info.cb) Error(what + ": trailer size differs from the BBT");
+    if (t.inflated != info.inflated) Error(what + ": trailer inflated size differs from the BBT");
     if (t.sig != ComputeSig(info.ib, bid)) Error(what + ": wrong signature");
     if (t.crc != Crc32(b.data(), info.cb)) Error(what + ": wrong CRC");
     if ((t.bid & ~std::uint64_t{1}) != bid) Error(what + ": trailer id differs from the BBT");
-    if (bid & 0x2) internal_[bid] = std::vector<std::uint8_t>(b.begin(), b.begin() + info.cb);
+    b.resize(info.cb);
+    if (Deflated(t)) {
+      // The data is a zlib stream of exactly the inflated size.
+      Bytes inflated;
+      if (t.inflated > f.max_block_data || !Inflate(b.data(), b.size(), t.inflated, inflated)) {
+        Error(what + " does not inflate to the " + std::to_string(t.inflated) + " bytes its trailer says");
+        return;
+      }
+      ++report_.deflated_blocks;
+      b = std::move(inflated);
+    } else if (f.deflates && t.inflated != t.cb) {
+      // Readers that size a block's data by this field (libpff) read it as empty.
+      Error(what + ": its trailer says it inflates to 0 bytes");
+    }
+    info.size = static_cast<std::uint32_t>(b.size());
+    if (bid & 0x2) internal_[bid] = std::move(b);
+  }
+
+  // True when the block of trailer T is stored deflated: formats that
+  // deflate blocks say so by an inflated size other than cb (and 0).
+  bool Deflated(const BlockTrailer& t) const {
+    return format_->deflates && t.inflated != 0 && t.inflated != t.cb;
   }
 
   // Size of the data tree under BID (checking XBLOCK/XXBLOCK totals).
@@ -198,7 +232,7 @@ class Checker {
       Error("data block " + Hex(bid) + " is not in the BBT");
       return 0;
     }
-    if (!(bid & 0x2)) return it->second.cb;
+    if (!(bid & 0x2)) return it->second.size;
     const auto& b = internal_[bid & ~std::uint64_t{1}];
     if (b.size() < 8 || b[0] != 0x01 || depth > 1) {
       Error("internal block " + Hex(bid) + " is not an XBLOCK or XXBLOCK where data is expected");
@@ -266,44 +300,46 @@ class Checker {
       if (!nodes_.count(nid)) Error("mandatory node " + Hex(nid) + " is missing");
   }
 
-  // Checks one map page at IB of type PTYPE; returns its 496 bytes of bits.
+  // Checks one map page at IB of type PTYPE; returns its bytes of bits.
   std::vector<std::uint8_t> MapPage(std::uint64_t ib, std::uint8_t ptype, const char* name) {
-    std::uint8_t p[kPageSize];
-    if (!Read(ib, p, sizeof p)) return {};
-    MarkUsed(ib, kPageSize, name);
+    std::vector<std::uint8_t> page(format_->page_size);
+    const std::uint8_t* p = page.data();
+    if (!Read(ib, page.data(), page.size())) return {};
+    MarkUsed(ib, page.size(), name);
     const PageTrailer t = format_->ReadPageTrailer(p);
     if (t.ptype != ptype || t.ptype_repeat != ptype) Error(std::string(name) + " at " + Hex(ib) + ": wrong page type");
     if (t.crc != format_->PageCrc(p)) Error(std::string(name) + " at " + Hex(ib) + ": wrong CRC");
     if (t.bid != ib) Error(std::string(name) + " at " + Hex(ib) + ": id is not its offset");
     const std::uint8_t* bits = p + format_->map_bits_at;
-    return std::vector<std::uint8_t>(bits, bits + kMapBitsSize);
+    return std::vector<std::uint8_t>(bits, bits + format_->map_bits_size);
   }
 
   void CheckMaps() {
+    const PstFormat& f = *format_;
     // Map pages first, so that their space counts as used.
     std::vector<std::vector<std::uint8_t>> amaps;
     for (std::uint64_t r = 0; r < regions_; ++r) {
-      const std::uint64_t start = kFirstAMap + r * kAMapCoverage;
+      const std::uint64_t start = f.RegionStart(r);
       amaps.push_back(MapPage(start, kPtypeAMap, "AMap"));
-      if (r % 8 == 0) MapPage(start + kPageSize, kPtypePMap, "PMap");
-      if (r >= 128 && (r - 128) % 496 == 0) MapPage(start + 2 * kPageSize, kPtypeFMap, "FMap");
-      if (r >= 8192 && (r - 8192) % 31744 == 0) MapPage(start + 3 * kPageSize, kPtypeFPMap, "FPMap");
+      if (f.HasPMap(r)) MapPage(start + f.page_size, kPtypePMap, "PMap");
+      if (f.HasFMap(r)) MapPage(start + 2 * f.page_size, kPtypeFMap, "FMap");
+      if (f.HasFPMap(r)) MapPage(start + 3 * f.page_size, kPtypeFPMap, "FPMap");
     }
     std::uint64_t free_bytes = 0;
     for (std::uint64_t r = 0; r < regions_; ++r) {
       if (amaps[r].empty()) continue;
-      const std::uint64_t first_unit = (kFirstAMap + r * kAMapCoverage) / 64;
+      const std::uint64_t first_unit = f.RegionStart(r) / unit_;
       std::uint64_t unmarked = 0;
-      for (std::size_t bit = 0; bit < kMapBitsSize * 8; ++bit) {
+      for (std::size_t bit = 0; bit < f.map_bits_size * 8; ++bit) {
         const bool marked = amaps[r][bit / 8] & (0x80u >> (bit % 8));
         const std::uint64_t unit = first_unit + bit;
         const bool used = unit < used_.size() && used_[unit];
-        if (!marked) free_bytes += 64;
+        if (!marked) free_bytes += unit_;
         if (used && !marked) ++unmarked;
-        if (marked && !used) report_.leaked_bytes += 64;
+        if (marked && !used) report_.leaked_bytes += unit_;
       }
       if (unmarked)
-        Error("AMap of region " + std::to_string(r) + " leaves " + std::to_string(unmarked * 64) +
+        Error("AMap of region " + std::to_string(r) + " leaves " + std::to_string(unmarked * unit_) +
               " bytes in use marked free");
     }
     if (free_bytes != amap_free_)
@@ -327,6 +363,12 @@ class Checker {
     }
     Bytes data(it->second.cb);
     if (!Read(it->second.ib, data.data(), data.size())) return false;
+    if (it->second.size != it->second.cb) {
+      // Deflated (CheckBlock found it inflates): inflate, then decode.
+      Bytes inflated;
+      if (!Inflate(data.data(), data.size(), it->second.size, inflated)) return false;
+      data = std::move(inflated);
+    }
     DecodeBlock(encoding_, it->first, data.data(), data.size());
     out.push_back(std::move(data));
     return true;
@@ -350,7 +392,7 @@ class Checker {
 
   // The bytes of heap allocation HID, or false when it is not one.
   bool HeapItem(const std::vector<Bytes>& heap, std::uint32_t hid, Bytes& out) {
-    const std::size_t page = hid >> 16, index = (hid >> 5) & 0x7FF;
+    const std::size_t page = format_->HidBlock(hid), index = format_->HidIndex(hid);
     if ((hid & 0x1F) != 0 || page >= heap.size() || index == 0) return false;
     const Bytes& p = heap[page];
     if (p.size() < 2) return false;
@@ -490,6 +532,7 @@ class Checker {
   std::map<std::uint32_t, std::uint32_t> parents_;
   const PstFormat* format_ = nullptr;  // set by CheckHeader
   std::size_t id_ = 8;                 // the format's id size
+  std::uint64_t unit_ = 64;            // bytes of one allocation unit (an AMap bit)
   Encoding encoding_ = Encoding::None;
 };
 
@@ -498,8 +541,9 @@ class Checker {
 std::string CheckReport::Summary() const {
   std::ostringstream s;
   if (!format.empty()) s << format << " file, ";
-  s << pages << " pages, " << blocks << " blocks, " << nodes << " nodes, " << leaked_bytes << " bytes leaked, "
-    << errors.size() << " errors";
+  s << pages << " pages, " << blocks << " blocks";
+  if (deflated_blocks) s << " (" << deflated_blocks << " deflated)";
+  s << ", " << nodes << " nodes, " << leaked_bytes << " bytes leaked, " << errors.size() << " errors";
   for (const std::string& e : errors) s << "\n  " << e;
   return s.str();
 }

@@ -1,13 +1,15 @@
 // Byte-level building blocks of the PST file formats: little-endian stores,
 // the PST CRC-32, the block/page signature, the block encodings (permutation
-// and cyclic), and the format descriptor that holds every size and offset in
-// which the 64-bit Unicode and the 32-bit ANSI formats differ. Writers and
-// the checker take their layout from a PstFormat; nothing else decides it.
+// and cyclic), block deflation, and the format descriptor that holds every
+// size and offset in which the 64-bit Unicode, the 32-bit ANSI and the 4 KB-
+// page Unicode formats differ. Writers and the checker take their layout
+// from a PstFormat; nothing else decides it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +17,14 @@ namespace norvexa::pstgen {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Sizes shared by both formats.
+// Sizes shared by the two formats of 512-byte pages (Unicode and ANSI); the
+// 4 KB-page format has its own in its descriptor.
 inline constexpr std::size_t kPageSize = 512;
 inline constexpr std::size_t kMapBitsSize = 496;        // bits of an AMap/PMap/FMap/FPMap page
 inline constexpr std::size_t kMaxBlockSize = 8192;      // a block with its trailer
 inline constexpr std::uint64_t kFirstAMap = 0x4400;
 inline constexpr std::uint64_t kAMapCoverage = 253952;  // 496 * 8 * 64
+// The largest heap allocation, in every format.
 inline constexpr std::size_t kMaxHeapAllocation = 3580;
 
 // Page types.
@@ -112,8 +116,19 @@ void EncodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::
 // Reverses EncodeBlock.
 void DecodeBlock(Encoding encoding, std::uint64_t bid, std::uint8_t* data, std::size_t size);
 
-// The two file formats: 64-bit Unicode (wVer 23) and 32-bit ANSI (wVer 14).
-enum class FileFormat : std::uint8_t { Unicode, Ansi };
+// Deflates SIZE bytes at DATA into a zlib stream (RFC 1950: the form both
+// libpff and our reader inflate); returns the stream, or nothing when it
+// would not be shorter than the data itself (the block is then stored as
+// it is). Throws std::runtime_error when zlib fails.
+std::optional<Bytes> Deflate(const std::uint8_t* data, std::size_t size);
+// Inflates the zlib stream of SIZE bytes at DATA into exactly INFLATED
+// bytes; false when it is not such a stream.
+bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t inflated, Bytes& out);
+
+// The file formats: 64-bit Unicode (wVer 23), 32-bit ANSI (wVer 14), and the
+// 64-bit Unicode format of 4 KB pages (wVer 36) that Outlook 2013 and later
+// write for OST files.
+enum class FileFormat : std::uint8_t { Unicode, Ansi, Unicode4k };
 
 // The fields of the file header that the writer sets and the checker reads;
 // their offsets depend on the format (PstFormat::WriteHeader/ReadHeader).
@@ -149,32 +164,62 @@ struct PageTrailer {
   std::uint64_t bid = 0;
 };
 
-// A block trailer (BLOCKTRAILER) as read from a block.
+// A block trailer (BLOCKTRAILER) as read from a block. INFLATED is the size
+// of the block's data once inflated (4 KB-page format only; the others have
+// no such field and read it as CB): a value other than CB (and 0) means the
+// CB bytes on disk are a zlib stream.
 struct BlockTrailer {
   std::uint16_t cb = 0;
   std::uint16_t sig = 0;
   std::uint32_t crc = 0;
   std::uint64_t bid = 0;
+  std::uint16_t inflated = 0;
 };
 
-// Every size and offset in which the two formats differ. Block ids, byte
+// A leaf entry of the block B-tree (BBTENTRY): the block's id and offset,
+// its bytes on disk (cb), the bytes its data inflates to (4 KB-page format
+// only; the others read it as cb) and its reference count.
+struct BbtEntry {
+  std::uint64_t bid = 0, ib = 0;
+  std::uint16_t cb = 0, inflated = 0, refs = 0;
+};
+
+// The counts and sizes of a B-tree page (BTPAGE): cEnt, cEntMax, cbEnt,
+// cLevel.
+struct BTreeMeta {
+  std::size_t count = 0, max = 0, entry_size = 0;
+  std::uint8_t level = 0;
+};
+
+// Every size and offset in which the formats differ. Block ids, byte
 // offsets and (in B-tree and subnode entries) node ids take id_size bytes;
 // B-tree, subnode and data-tree entries are made of such ids.
 struct PstFormat {
   FileFormat kind;
-  const char* name;                 // "Unicode" or "ANSI"
+  const char* name;                 // "Unicode", "ANSI" or "Unicode 4K"
   std::uint16_t version;            // wVer written
   std::size_t header_size;          // 564 or 512
   std::size_t id_size;              // 8 or 4
+  std::size_t page_size;            // B-tree, map and density-list pages: 512 or 4096
   std::size_t page_trailer_at;      // page bytes before the trailer, all under its CRC
   std::size_t btree_meta_at;        // cEnt, cEntMax, cbEnt, cLevel of a B-tree page
+  std::size_t btree_count_size;     // bytes of cEnt and of cEntMax: 1, or 2 in 4 KB pages
   std::size_t map_bits_at;          // first bit byte of a map page (after ANSI's padding)
-  std::size_t block_trailer_size;   // 16 or 12
-  std::size_t max_block_data;       // 8176 or 8180
+  std::size_t map_bits_size;        // bytes of bits in a map page: 496 or 4072
+  std::uint64_t map_unit;           // bytes one AMap bit stands for: 64 or 512
+  std::uint64_t first_amap;         // 0x4400, or 0x22000 in 4 KB-page files
+  std::uint64_t density_list_at;    // 0x4200, or 0x21000 in 4 KB-page files
+  bool side_maps;                   // PMap, FMap and FPMap pages (none in 4 KB-page files)
+  std::size_t block_align;          // blocks start and end on multiples of 64, or 512
+  std::size_t block_trailer_size;   // 16, 12 or 24
+  std::size_t max_block_data;       // 8176, 8180 or 65512
   std::size_t subnode_header_size;  // SLBLOCK/SIBLOCK header: 8 (with padding) or 4
   std::uint64_t max_file_size;      // past it the format's offsets cannot reach
   std::uint16_t string_type;        // PT_UNICODE 0x001F or PT_STRING8 0x001E
   std::size_t row_index_size;       // row number in a table's row index (TCROWID): 4 or 2
+  unsigned hid_index_bits;          // bits of hidIndex in a heap id: 11, or 14 in 4 KB-page files
+  bool deflates;                    // blocks may be stored deflated, their BBT entries and
+                                    // trailers then say the inflated size (4 KB-page format only)
 
   // Entry sizes and counts of B-tree pages, subnode blocks and data trees.
   std::size_t btree_entry_size() const { return 3 * id_size; }  // BTENTRY and BBTENTRY
@@ -189,24 +234,63 @@ struct PstFormat {
   // The multi-valued string type (0x101F or 0x101E).
   std::uint16_t mv_string_type() const { return static_cast<std::uint16_t>(0x1000 | string_type); }
 
+  // Allocation-map regions: region R starts with its AMap page at
+  // RegionStart(R) and covers amap_coverage() bytes from there.
+  std::uint64_t amap_coverage() const { return map_bits_size * 8 * map_unit; }
+  std::uint64_t RegionStart(std::uint64_t region) const { return first_amap + region * amap_coverage(); }
+  // Which map pages region R holds besides its AMap (PMap, FMap, FPMap).
+  bool HasPMap(std::uint64_t r) const { return side_maps && r % 8 == 0; }
+  bool HasFMap(std::uint64_t r) const { return side_maps && r >= 128 && (r - 128) % 496 == 0; }
+  bool HasFPMap(std::uint64_t r) const { return side_maps && r >= 8192 && (r - 8192) % 31744 == 0; }
+  // Offset, from its start, of the first byte of region R after its map pages.
+  std::uint64_t FirstDataOffset(std::uint64_t r) const {
+    if (HasFPMap(r)) return 4 * page_size;
+    if (HasFMap(r)) return 3 * page_size;
+    if (HasPMap(r)) return 2 * page_size;
+    return page_size;
+  }
+
+  // Heap ids (HID): hidType 0 in the low 5 bits, then hidIndex (from 1) in
+  // hid_index_bits bits, then the heap block in the rest.
+  std::uint32_t MakeHid(std::size_t block, std::size_t index) const {
+    return static_cast<std::uint32_t>((block << (5 + hid_index_bits)) | (index << 5));
+  }
+  std::size_t HidBlock(std::uint32_t hid) const { return hid >> (5 + hid_index_bits); }
+  std::size_t HidIndex(std::uint32_t hid) const { return (hid >> 5) & ((1u << hid_index_bits) - 1); }
+  // The most allocations one heap page can hold, and the most pages a heap can have.
+  std::size_t max_heap_items() const { return (std::size_t{1} << hid_index_bits) - 1; }
+  std::size_t max_heap_pages() const { return std::size_t{1} << (27 - hid_index_bits); }
+
   // Stores or loads an id (block id, byte offset, node id) of id_size bytes.
   void PutId(std::uint8_t* p, std::uint64_t v) const;
   std::uint64_t GetId(const std::uint8_t* p) const;
   void AppendId(std::vector<std::uint8_t>& b, std::uint64_t v) const;
 
-  // Fills the trailer of the 512-byte PAGE: type, signature, CRC of the
-  // bytes before the trailer, and BID.
+  // Fills the trailer of the page_size-byte PAGE: type, signature, CRC of
+  // the bytes before the trailer, and BID.
   void WritePageTrailer(std::uint8_t* page, std::uint8_t ptype, std::uint16_t sig, std::uint64_t bid) const;
   PageTrailer ReadPageTrailer(const std::uint8_t* page) const;
   // The CRC a page's trailer should hold.
   std::uint32_t PageCrc(const std::uint8_t* page) const;
 
-  // Fills the trailer at TRAILER (block_trailer_size bytes) of a block.
+  // Stores or loads the BBT leaf entry at E (btree_entry_size() bytes).
+  void WriteBbtEntry(std::uint8_t* e, const BbtEntry& entry) const;
+  BbtEntry ReadBbtEntry(const std::uint8_t* e) const;
+
+  // Stores or loads cEnt, cEntMax, cbEnt and cLevel of the B-tree PAGE.
+  void WriteBTreeMeta(std::uint8_t* page, const BTreeMeta& meta) const;
+  BTreeMeta ReadBTreeMeta(const std::uint8_t* page) const;
+
+  // Fills the trailer at TRAILER (block_trailer_size bytes) of a block of
+  // CB bytes on disk that hold INFLATED bytes of data (CB unless deflated;
+  // the formats of 512-byte pages have no room for it and ignore it).
   void WriteBlockTrailer(std::uint8_t* trailer, std::uint16_t cb, std::uint16_t sig, std::uint32_t crc,
-                         std::uint64_t bid) const;
+                         std::uint64_t bid, std::uint16_t inflated) const;
   BlockTrailer ReadBlockTrailer(const std::uint8_t* trailer) const;
-  // Bytes a block of CB data bytes takes on disk (trailer and 64-byte alignment).
-  std::size_t BlockTotal(std::size_t cb) const { return (cb + block_trailer_size + 63) / 64 * 64; }
+  // Bytes a block of CB bytes on disk takes there (trailer and alignment).
+  std::size_t BlockTotal(std::size_t cb) const {
+    return (cb + block_trailer_size + block_align - 1) / block_align * block_align;
+  }
 
   // Writes FIELDS into the header H (header_size bytes, zeroed by the
   // caller) with its CRCs.
@@ -216,14 +300,14 @@ struct PstFormat {
   // The CRCs the header H should hold (crc_full is 0 for ANSI).
   std::uint32_t HeaderCrcPartial(const std::uint8_t* h) const;
   std::uint32_t HeaderCrcFull(const std::uint8_t* h) const;
-  bool has_crc_full() const { return kind == FileFormat::Unicode; }
+  bool has_crc_full() const { return kind != FileFormat::Ansi; }
 };
 
 // The descriptor of FORMAT.
 const PstFormat& FormatOf(FileFormat format);
 
 // The format of a file whose header says wVer VERSION: 14 and 15 are ANSI,
-// 21 and 23 Unicode; any other (36, the 4 kB-page format, included) none.
+// 21 and 23 Unicode, 36 Unicode with 4 KB pages; any other none.
 const PstFormat* FormatOfVersion(std::uint16_t version);
 
 // UTF-16LE bytes of UTF-8 text TEXT (no terminator).

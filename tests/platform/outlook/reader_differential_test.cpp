@@ -98,7 +98,9 @@ TEST(ReaderDifferential, EveryDescriptionInEveryFormReadsAsLibpffReadsIt) {
                                           {"--encoding", "compressible"},
                                           {"--encoding", "high"},
                                           {"--format", "ansi"},
-                                          {"--format", "ansi", "--encoding", "high"}};
+                                          {"--format", "ansi", "--encoding", "high"},
+                                          {"--format", "unicode4k"},
+                                          {"--format", "unicode4k", "--encoding", "compressible", "--compress"}};
   for (const auto& entry : fs::directory_iterator(fs::path(NORVEXA_SOURCE_DIR) / "tests/data/mailboxes")) {
     const std::string name = entry.path().stem().string();
     // The 40,000-item folder is read in full by the large-folder test.
@@ -109,7 +111,8 @@ TEST(ReaderDifferential, EveryDescriptionInEveryFormReadsAsLibpffReadsIt) {
 
 TEST(ReaderDifferential, SyntheticMailboxesReadAsLibpffReadsThem) {
   norvexa::testing::ScratchDir scratch;
-  for (const QStringList& form : {QStringList{"--encoding", "compressible"}, QStringList{"--format", "ansi", "--encoding", "high"}}) {
+  for (const QStringList& form : {QStringList{"--encoding", "compressible"}, QStringList{"--format", "ansi", "--encoding", "high"},
+                                  QStringList{"--format", "unicode4k", "--compress"}}) {
     const fs::path pst = scratch / ("synthetic-" + form.join("-").remove("--").toStdString() + ".pst");
     QStringList args = form;
     args << "--synthetic" << "--folders" << "4" << "--items" << "300" << "--attachment-bytes" << "20000" << "--seed"

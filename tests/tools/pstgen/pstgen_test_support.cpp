@@ -22,32 +22,38 @@ const std::vector<std::string>& DescriptionNames() {
 }
 
 std::string FileKind::Name() const {
+  const char* formats[] = {"unicode", "ansi", "unicode4k"};
   const char* encodings[] = {"none", "compressible", "high"};
-  return std::string(format == FileFormat::Ansi ? "ansi-" : "unicode-") +
-         encodings[static_cast<int>(encoding)];
+  return std::string(formats[static_cast<int>(format)]) + "-" + encodings[static_cast<int>(encoding)] +
+         (compress ? "-deflated" : "");
 }
 
 QStringList FileKind::Args() const {
   const QString name = QString::fromStdString(Name());
-  return {"--format", name.section('-', 0, 0), "--encoding", name.section('-', 1)};
+  QStringList args = {"--format", name.section('-', 0, 0), "--encoding", name.section('-', 1, 1)};
+  if (compress) args << "--compress";
+  return args;
 }
 
 MailboxSpec FileKind::Apply(MailboxSpec spec) const {
   spec.format = format;
   spec.encoding = encoding;
+  spec.compress = compress;
   return spec;
 }
 
 std::vector<FileKind> AllFileKinds() {
   std::vector<FileKind> kinds;
-  for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi})
-    for (Encoding encoding : {Encoding::None, Encoding::Permute, Encoding::Cyclic})
+  for (FileFormat format : {FileFormat::Unicode, FileFormat::Ansi, FileFormat::Unicode4k})
+    for (Encoding encoding : {Encoding::None, Encoding::Permute, Encoding::Cyclic}) {
       kinds.push_back(FileKind{format, encoding});
+      if (FormatOf(format).deflates) kinds.push_back(FileKind{format, encoding, true});
+    }
   return kinds;
 }
 
 std::string StoredText(const MailboxSpec& spec, const std::string& text) {
-  if (spec.format == FileFormat::Unicode) return text;
+  if (FormatOf(spec.format).string_type == 0x001F) return text;
   const Codepage codepage(spec.codepage);
   return codepage.Decode(codepage.Encode(text));
 }

@@ -24,20 +24,24 @@ MailboxSpec Description(const std::string& name);
 // one has tests of its own).
 const std::vector<std::string>& DescriptionNames();
 
-// One kind of file: format and block encoding.
+// One kind of file: format, block encoding, and (4 KB-page files) deflated
+// data blocks.
 struct FileKind {
   FileFormat format = FileFormat::Unicode;
   Encoding encoding = Encoding::None;
+  bool compress = false;
 
-  // "unicode-none", "ansi-high", ...: for file names and test traces.
+  // "unicode-none", "ansi-high", "unicode4k-compressible-deflated", ...: for
+  // file names and test traces.
   std::string Name() const;
   // The command-line options that write this kind.
   QStringList Args() const;
-  // SPEC with this kind's format and encoding.
+  // SPEC with this kind's format, encoding and deflation.
   MailboxSpec Apply(MailboxSpec spec) const;
 };
 
-// Every format with every encoding.
+// Every format with every encoding, and 4 KB-page files with deflated
+// blocks, unencoded and with each encoding.
 std::vector<FileKind> AllFileKinds();
 
 // What a reader gets back of TEXT written in a file of SPEC: the text

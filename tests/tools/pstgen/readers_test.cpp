@@ -1,7 +1,8 @@
 // Independent readers read what pstgen writes: libpff's pffinfo and
 // pffexport, and libpst's readpst, on the sample mailbox (written by the
 // command, as ./run does), every description, a synthetic mailbox and
-// encoded files, in Unicode and ANSI files and every encoding.
+// encoded files, in Unicode, ANSI and 4 KB-page Unicode files (deflated or
+// not) and every encoding.
 #include "model.h"
 #include "pstgen_test_support.h"
 #include "support/fixtures.h"
@@ -67,9 +68,9 @@ void ExpectPffinfo(const std::filesystem::path& pst, const FileKind& kind) {
   EXPECT_NE(info.output.find(std::string("Encryption type:\t") + encodings[static_cast<int>(kind.encoding)]),
             std::string::npos)
       << info.output;
-  EXPECT_NE(info.output.find(kind.format == FileFormat::Ansi ? "File type:\t\t32-bit" : "File type:\t\t64-bit"),
-            std::string::npos)
-      << info.output;
+  const char* file_types[] = {"File type:\t\t64-bit\n", "File type:\t\t32-bit\n",
+                              "File type:\t\t64-bit with 4k page\n"};
+  EXPECT_NE(info.output.find(file_types[static_cast<int>(kind.format)]), std::string::npos) << info.output;
   EXPECT_NE(info.output.find("Subtree, Wastbox, Finder"), std::string::npos) << info.output;
 }
 
@@ -97,7 +98,8 @@ TEST(PstgenReaders, SampleMailboxFromTheCommandIsReadByEveryReader) {
     GTEST_SKIP() << "pff-tools or pst-utils are not installed";
   ScratchDir dir;
   for (const FileKind& kind : {FileKind{FileFormat::Unicode, Encoding::None}, FileKind{FileFormat::Ansi, Encoding::None},
-                               FileKind{FileFormat::Ansi, Encoding::Cyclic}}) {
+                               FileKind{FileFormat::Ansi, Encoding::Cyclic},
+                               FileKind{FileFormat::Unicode4k, Encoding::None, true}}) {
     SCOPED_TRACE(kind.Name());
     const auto pst = dir / ("Sample Mailbox " + kind.Name() + ".pst");
     const auto made = RunProgram(PSTGEN_EXE, kind.Args() << "--sample" << Q(pst));
@@ -118,7 +120,7 @@ TEST(PstgenReaders, SampleMailboxFromTheCommandIsReadByEveryReader) {
   }
 }
 
-TEST(PstgenReaders, EveryDescriptionInAnsiAndHighEncodingIsReadByEveryReader) {
+TEST(PstgenReaders, EveryDescriptionInAnsiUnicode4kAndHighEncodingIsReadByEveryReader) {
   if (!Available("pffinfo") || !Available("pffexport") || !Available("readpst"))
     GTEST_SKIP() << "pff-tools or pst-utils are not installed";
   ScratchDir dir;
@@ -133,7 +135,9 @@ TEST(PstgenReaders, EveryDescriptionInAnsiAndHighEncodingIsReadByEveryReader) {
     }
     expected_readpst[spec.store_name] += top;
     for (const FileKind& kind : {FileKind{FileFormat::Ansi, Encoding::None}, FileKind{FileFormat::Unicode, Encoding::Cyclic},
-                                 FileKind{FileFormat::Ansi, Encoding::Cyclic}}) {
+                                 FileKind{FileFormat::Ansi, Encoding::Cyclic}, FileKind{FileFormat::Unicode4k, Encoding::None},
+                                 FileKind{FileFormat::Unicode4k, Encoding::Permute, true},
+                                 FileKind{FileFormat::Unicode4k, Encoding::Cyclic}}) {
       SCOPED_TRACE(kind.Name());
       const auto pst = dir / (name + "-" + kind.Name() + ".pst");
       const auto made = RunProgram(PSTGEN_EXE, kind.Args() << Q(testing::DescriptionPath(name)) << Q(pst));
@@ -168,7 +172,9 @@ TEST(PstgenReaders, EncodedFilesGiveBackEveryAttachmentByte) {
   std::string expected(11010048, '\0');
   PatternBytes(12, 0, expected.size(), reinterpret_cast<std::uint8_t*>(expected.data()));
   for (const FileKind& kind : {FileKind{FileFormat::Unicode, Encoding::Permute}, FileKind{FileFormat::Unicode, Encoding::Cyclic},
-                               FileKind{FileFormat::Ansi, Encoding::Permute}, FileKind{FileFormat::Ansi, Encoding::Cyclic}}) {
+                               FileKind{FileFormat::Ansi, Encoding::Permute}, FileKind{FileFormat::Ansi, Encoding::Cyclic},
+                               FileKind{FileFormat::Unicode4k, Encoding::Permute, true},
+                               FileKind{FileFormat::Unicode4k, Encoding::Cyclic}}) {
     SCOPED_TRACE(kind.Name());
     const auto pst = dir / ("every-kind-" + kind.Name() + ".pst");
     const auto made = RunProgram(PSTGEN_EXE, kind.Args() << Q(testing::DescriptionPath("every-kind")) << Q(pst));

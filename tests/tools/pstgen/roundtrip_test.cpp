@@ -1,17 +1,20 @@
 // Every value of the mailbox descriptions comes back through our store
-// access (libpff underneath), in Unicode and ANSI files and every encoding:
-// folders, classes, paths, mail, appointments, tasks, contacts, distribution
-// lists and attachment bytes. Texts of ANSI files come back as far as their
-// code page holds them.
+// access, in Unicode, ANSI and 4 KB-page Unicode files (deflated or not) and
+// every encoding: folders, classes, paths, mail, appointments, tasks,
+// contacts, distribution lists and attachment bytes. Texts of ANSI files
+// come back as far as their code page holds them.
 #include "codepage.h"
 #include "description.h"
 #include "mailbox_writer.h"
+#include "platform/outlook/ltp.h"
 #include "platform/outlook/outlook.h"
 #include "pst_check.h"
 #include "pstgen_test_support.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace norvexa::pstgen {
 namespace {
@@ -173,7 +176,10 @@ TEST(PstgenRoundTrip, EveryValueOfEveryDescriptionComesBack) {
                                        {FileFormat::Unicode, Encoding::Permute},
                                        {FileFormat::Unicode, Encoding::Cyclic},
                                        {FileFormat::Ansi, Encoding::None},
-                                       {FileFormat::Ansi, Encoding::Cyclic}};
+                                       {FileFormat::Ansi, Encoding::Cyclic},
+                                       {FileFormat::Unicode4k, Encoding::None},
+                                       {FileFormat::Unicode4k, Encoding::Permute, true},
+                                       {FileFormat::Unicode4k, Encoding::Cyclic}};
   for (const std::string& name : testing::DescriptionNames()) {
     SCOPED_TRACE(name);
     for (const FileKind& kind : kinds) {
@@ -283,6 +289,92 @@ TEST(PstgenRoundTrip, AnsiTwoLevelDataAndSubnodeTreesComeBack) {
     part->SaveAsFile(dir / "part.txt");
     EXPECT_EQ(ReadFile(dir / "part.txt"), "part " + std::to_string(k - 1));
   }
+}
+
+// The most allocations one page of the heap of node NID holds, read with
+// our reader's node database; 0 when there is no such node.
+std::size_t MostHeapItemsInAPage(const std::filesystem::path& file, std::uint32_t nid) {
+  namespace pst = norvexa::outlook::pst;
+  const auto db = pst::NodeDatabase::Open(file, file.string());
+  const auto node = db->FindNode(nid);
+  if (!node) return 0;
+  const pst::DataStream data(db, node->bid_data);
+  std::size_t most = 0;
+  for (std::size_t i = 0; i < data.block_count(); ++i) {
+    const auto block = data.block(i);
+    const std::size_t map = pst::Le16(block->data());
+    most = std::max<std::size_t>(most, pst::Le16(block->data() + map));
+  }
+  return most;
+}
+
+// What only 4 KB-page files have, read back whole with deflated, permuted
+// blocks: a folder of 2,500 items whose contents table puts more than 2,047
+// allocations in one heap page (heap ids with hidIndex past 11 bits, heap
+// pages past the first) and whose node and block B-trees need two levels of
+// 4 KB pages; a message of 2,800 attachments (an SIBLOCK above SLBLOCKs of
+// 2,729 entries); a text attachment over several 64 KB blocks that deflate
+// (the XBLOCK counts their inflated sizes).
+TEST(PstgenRoundTrip, FourKPageTreesDeflatedBlocksAndWideHeapIdsComeBack) {
+  ScratchDir dir;
+  Item many;
+  many.subject = "Many";
+  for (int i = 0; i < 2800; ++i) {
+    Attachment a;
+    a.file_name = "p" + std::to_string(i) + ".txt";
+    const std::string text = "part " + std::to_string(i);
+    a.data.assign(text.begin(), text.end());
+    many.attachments.push_back(a);
+  }
+  Attachment log;
+  log.file_name = "log.txt";
+  for (int line = 0; log.data.size() < 300000; ++line) {
+    const std::string text = "line " + std::to_string(line) + ": all quiet\r\n";
+    log.data.insert(log.data.end(), text.begin(), text.end());
+  }
+  many.attachments.push_back(log);
+  MailboxSpec spec;
+  spec.format = FileFormat::Unicode4k;
+  spec.encoding = Encoding::Permute;
+  spec.compress = true;
+  FolderSpec inbox;
+  inbox.name = "Inbox";
+  inbox.container_class = "IPF.Note";
+  inbox.items = [&](const std::function<void(const Item&)>& sink) {
+    Item mail;
+    for (int n = 1; n <= 2500; ++n) {
+      mail.subject = "m" + std::to_string(n);
+      sink(mail);
+    }
+    sink(many);
+  };
+  spec.folders.push_back(inbox);
+  const auto file = dir / "4k.pst";
+  WriteMailbox(spec, file);
+  const CheckReport report = CheckPstFile(file);
+  EXPECT_TRUE(report.ok()) << report.Summary();
+  EXPECT_GT(report.deflated_blocks, 100u) << report.Summary();
+
+  // Some contents table (the Inbox's) has a heap page of over 2,047
+  // allocations: ids of 11-bit hidIndex could not name them all.
+  std::size_t most = 0;
+  for (std::uint32_t index = 0x400; index < 0x420; ++index)
+    most = std::max(most, MostHeapItemsInAPage(file, MakeNid(kNidTypeContentsTable, index)));
+  EXPECT_GT(most, 2047u);
+
+  const auto items = ol::OpenStoreFile(file)->IPMRootFolder()->Folders().at(1)->GetItems();
+  ASSERT_EQ(items->Count(), 2501);
+  for (std::int64_t n = 1; n <= 2500; ++n) ASSERT_EQ(items->GetItem(n)->Subject(), "m" + std::to_string(n));
+  const auto parts = items->GetItem(2501)->GetAttachments();
+  ASSERT_EQ(parts->Count(), 2801);
+  for (std::int64_t k : {1, 2729, 2730, 2800}) {
+    const auto part = parts->GetAttachment(k);
+    EXPECT_EQ(part->FileName(), "p" + std::to_string(k - 1) + ".txt");
+    part->SaveAsFile(dir / "part.txt");
+    EXPECT_EQ(ReadFile(dir / "part.txt"), "part " + std::to_string(k - 1));
+  }
+  parts->GetAttachment(2801)->SaveAsFile(dir / "log.txt");
+  EXPECT_TRUE(ReadFile(dir / "log.txt") == std::string(log.data.begin(), log.data.end())) << "the log differs";
 }
 
 TEST(PstgenRoundTrip, NamesPathsAndNestingAsWritten) {

@@ -1,8 +1,8 @@
 // The writer's files are structurally sound (header CRCs, pages, blocks,
 // trees, allocation maps, mandatory nodes) for every description, for the
-// sample and synthetic mailboxes, in both formats (Unicode, ANSI) and all
-// three encodings; the checker itself accepts real Outlook files of both
-// formats and catches damage.
+// sample and synthetic mailboxes, in every format (Unicode, ANSI, 4 KB-page
+// Unicode with and without deflated blocks) and all three encodings; the
+// checker itself accepts real Outlook files and catches damage.
 #include "codepage.h"
 #include "description.h"
 #include "ltp_writer.h"
@@ -49,7 +49,12 @@ TEST(PstgenStructure, EveryDescriptionAndTheSampleAreSoundInEveryFormatAndEncodi
       const HeaderFields header = format.ReadHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()));
       EXPECT_EQ(header.crypt, static_cast<std::uint8_t>(kind.encoding));
       EXPECT_EQ(header.file_eof, bytes.size());
-      EXPECT_EQ(CheckPstFile(file).format, format.name);
+      const CheckReport report = CheckPstFile(file);
+      EXPECT_EQ(report.format, format.name);
+      // Deflation keeps a block as it is unless deflating shortens it: the
+      // text of unencoded and permuted blocks shrinks, cyclic-encoded bytes
+      // look random and do not.
+      EXPECT_EQ(report.deflated_blocks > 0, kind.compress && kind.encoding != Encoding::Cyclic) << report.Summary();
     }
     const auto sample = dir / ("sample-" + kind.Name() + ".pst");
     const WriteStats stats = WriteMailbox(kind.Apply(SampleMailbox()), sample);
@@ -100,6 +105,21 @@ TEST(PstgenStructure, SyntheticMailboxesAreDeterministicAndSoundPastTheFirstFree
   WriteMailbox(SyntheticMailbox(options), dir / "ansi.pst");
   EXPECT_GT(std::filesystem::file_size(dir / "ansi.pst"), 128 * kAMapCoverage + kFirstAMap);
   ExpectSound(dir / "ansi.pst");
+  // 4 KB-page files have one AMap per 16 MB region and no other map
+  // pages; deflated blocks leave the output deterministic.
+  options.format = FileFormat::Unicode4k;
+  options.encoding = Encoding::Permute;
+  MailboxSpec mailbox_4k = SyntheticMailbox(options);
+  mailbox_4k.compress = true;
+  WriteMailbox(mailbox_4k, dir / "4k-a.pst");
+  WriteMailbox(mailbox_4k, dir / "4k-b.pst");
+  const std::string four_k = ReadFile(dir / "4k-a.pst");
+  EXPECT_TRUE(four_k == ReadFile(dir / "4k-b.pst")) << "same seed, different 4 KB-page files";
+  const PstFormat& f4k = FormatOf(FileFormat::Unicode4k);
+  EXPECT_EQ(f4k.amap_coverage(), 16678912u);
+  EXPECT_GT(four_k.size(), f4k.RegionStart(2));
+  EXPECT_EQ((four_k.size() - f4k.first_amap) % f4k.amap_coverage(), 0u);
+  ExpectSound(dir / "4k-a.pst");
 }
 
 TEST(PstgenStructure, FortyThousandItemsInOneFolderAreSound) {
@@ -156,7 +176,7 @@ TEST(PstgenStructure, CheckerNamesWhatOutlook98LeftInItsFile) {
 
 TEST(PstgenStructure, CheckerCatchesDamage) {
   ScratchDir dir;
-  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi}) {
+  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi, FileFormat::Unicode4k}) {
     const PstFormat& format = FormatOf(kind);
     SCOPED_TRACE(format.name);
     MailboxSpec spec = SampleMailbox();
@@ -173,12 +193,12 @@ TEST(PstgenStructure, CheckerCatchesDamage) {
     };
     // The encoding byte of the header: under dwCRCFull in Unicode files,
     // under dwCRCPartial (the only header CRC) in ANSI ones.
-    const bool unicode = kind == FileFormat::Unicode;
+    const bool unicode = kind != FileFormat::Ansi;
     const CheckReport header = damaged(unicode ? 513 : 461, 0x02);
     EXPECT_NE(header.Summary().find(unicode ? "dwCRCFull is wrong" : "dwCRCPartial is wrong"), std::string::npos)
         << header.Summary();
     // The first data block after the map pages: its CRC no longer matches.
-    const std::size_t first_block = kFirstAMap + 2 * kPageSize;
+    const std::size_t first_block = format.first_amap + format.FirstDataOffset(0);
     const CheckReport block = damaged(first_block, static_cast<char>(good[first_block] ^ 0x5A));
     EXPECT_NE(block.Summary().find("wrong CRC"), std::string::npos) << block.Summary();
     // A flipped byte in the trailer of the NBT root page.
@@ -188,15 +208,65 @@ TEST(PstgenStructure, CheckerCatchesDamage) {
     // The AMap claims its first data units are free although blocks are
     // there; its CRC is made right again so that only the bits are wrong.
     std::string bytes = good;
-    std::uint8_t* amap = reinterpret_cast<std::uint8_t*>(bytes.data()) + kFirstAMap;
+    std::uint8_t* amap = reinterpret_cast<std::uint8_t*>(bytes.data()) + format.first_amap;
     amap[format.map_bits_at + 2] = 0;  // units 16..23: the first blocks
-    format.WritePageTrailer(amap, kPtypeAMap, 0, kFirstAMap);
+    format.WritePageTrailer(amap, kPtypeAMap, 0, format.first_amap);
     norvexa::testing::WriteFile(dir / "amap.pst", bytes);
     const CheckReport report = CheckPstFile(dir / "amap.pst");
     EXPECT_FALSE(report.ok());
     EXPECT_NE(report.Summary().find("marked free"), std::string::npos) << report.Summary();
-    EXPECT_EQ(report.Summary().find("AMap at 0x4400: wrong CRC"), std::string::npos) << report.Summary();
+    EXPECT_EQ(report.Summary().find("wrong CRC"), std::string::npos) << report.Summary();
   }
+}
+
+// Deflated blocks of 4 KB-page files: a zlib stream that no longer inflates
+// (its CRC made right again, as a writer that deflated badly would leave
+// it), and a trailer that gives another inflated size than the BBT entry.
+TEST(PstgenStructure, CheckerCatchesBadlyDeflatedBlocks) {
+  ScratchDir dir;
+  MailboxSpec spec = Description("every-kind");
+  spec.format = FileFormat::Unicode4k;
+  spec.compress = true;
+  const auto file = dir / "deflated.pst";
+  WriteMailbox(spec, file);
+  const PstFormat& format = FormatOf(FileFormat::Unicode4k);
+  const std::string good = ReadFile(file);
+  const auto* g = reinterpret_cast<const std::uint8_t*>(good.data());
+  // The first deflated block: blocks follow one another from the first
+  // data byte; each ends with its trailer at the end of its last 512-byte
+  // step.
+  std::uint64_t ib = format.first_amap + format.FirstDataOffset(0), trailer_at = 0;
+  BlockTrailer trailer;
+  for (int block = 0; block < 50; ++block) {
+    std::uint64_t end = ib;
+    do {
+      end += format.block_align;
+      trailer = format.ReadBlockTrailer(g + end - format.block_trailer_size);
+    } while (format.BlockTotal(trailer.cb) != end - ib && end - ib < 65536);
+    trailer_at = end - format.block_trailer_size;
+    if (trailer.inflated != trailer.cb) break;
+    ib = end;
+  }
+  ASSERT_NE(trailer.inflated, trailer.cb) << "no deflated block among the first 50";
+  ASSERT_EQ(trailer.crc, Crc32(g + ib, trailer.cb));
+
+  std::string broken = good;
+  auto* b = reinterpret_cast<std::uint8_t*>(broken.data());
+  b[ib + trailer.cb / 2] ^= 0xFF;
+  Put32(b + trailer_at + 4, Crc32(b + ib, trailer.cb));
+  norvexa::testing::WriteFile(dir / "stream.pst", broken);
+  CheckReport report = CheckPstFile(dir / "stream.pst");
+  EXPECT_NE(report.Summary().find("does not inflate"), std::string::npos) << report.Summary();
+  EXPECT_EQ(report.Summary().find("wrong CRC"), std::string::npos) << report.Summary();
+
+  broken = good;
+  b = reinterpret_cast<std::uint8_t*>(broken.data());
+  Put16(b + trailer_at + 18, static_cast<std::uint16_t>(trailer.inflated + 1));
+  norvexa::testing::WriteFile(dir / "size.pst", broken);
+  report = CheckPstFile(dir / "size.pst");
+  EXPECT_NE(report.Summary().find("trailer inflated size differs from the BBT"), std::string::npos)
+      << report.Summary();
+  EXPECT_NE(report.Summary().find("does not inflate"), std::string::npos) << report.Summary();
 }
 
 // A folder whose contents table lists one of its two messages, built from
@@ -204,7 +274,7 @@ TEST(PstgenStructure, CheckerCatchesDamage) {
 // missing mandatory nodes of this bare file).
 TEST(PstgenStructure, CheckerComparesFolderTablesWithTheNodeTree) {
   ScratchDir dir;
-  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi}) {
+  for (FileFormat kind : {FileFormat::Unicode, FileFormat::Ansi, FileFormat::Unicode4k}) {
     const PstFormat& format = FormatOf(kind);
     SCOPED_TRACE(format.name);
     const auto file = dir / (std::string(format.name) + "-bare.pst");
@@ -279,6 +349,16 @@ TEST(PstgenStructure, FaultyDescriptionsAreRefusedWithTheirPlace) {
             std::string::npos);
   EXPECT_NE(error_of(R"({"encoding":"rot13"})").find("rot13"), std::string::npos);
   EXPECT_NE(error_of(R"({"format":"ebcdic"})").find("unknown format \"ebcdic\""), std::string::npos);
+  EXPECT_NE(error_of(R"({"format":"unicode4k","compress":"yes"})").find("\"compress\" must be true or false"),
+            std::string::npos);
+  const MailboxSpec four_k = ParseDescription(QByteArray(R"({"format":"unicode4k","compress":true})"), "test.json");
+  EXPECT_EQ(four_k.format, FileFormat::Unicode4k);
+  EXPECT_TRUE(four_k.compress);
+  // Only 4 KB-page files have deflated blocks.
+  ScratchDir dir;
+  MailboxSpec deflated_unicode = four_k;
+  deflated_unicode.format = FileFormat::Unicode;
+  EXPECT_THROW(WriteMailbox(deflated_unicode, dir / "refused.pst"), PstWriteError);
   EXPECT_NE(error_of(R"({"format":"ansi","codepage":99999})").find("code page 99999"), std::string::npos);
   EXPECT_NE(error_of(R"({"codepage":"latin1"})").find("whole number"), std::string::npos);
   const MailboxSpec spec =
