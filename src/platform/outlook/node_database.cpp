@@ -330,6 +330,16 @@ NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
   if (bid == 0) return tree;
   CollectLeaves(bid, -1, tree);
   if ((bid & kInternalBit) == 0) tree.size = ReadBlock(bid)->size();
+  // The total size of a tree comes from its top block, and readers reserve
+  // that much before reading the blocks. No leaf holds more than one
+  // block's worth, and where blocks are not compressed every byte of the
+  // data sits in the file; a larger total is damage, refused here before
+  // anything is allocated for it.
+  const std::uint64_t per_block = format_ == Format::Unicode4k ? 0xFFFF : max_block_ - block_trailer_;
+  if (tree.size > tree.blocks.size() * per_block || (format_ != Format::Unicode4k && tree.size > file_size_)) {
+    Fail("data tree block " + Hex(bid) + " gives a size of " + std::to_string(tree.size) +
+         " bytes, more than its blocks can hold (damaged)");
+  }
   return tree;
 }
 
