@@ -142,8 +142,13 @@ std::vector<std::uint8_t> NodeDatabase::ReadAt(std::uint64_t offset, std::size_t
 // ---------------------------------------------------------------------------
 
 Block NodeDatabase::ReadPage(std::uint64_t bid, std::uint64_t ib, std::uint8_t ptype) const {
-  if (Block cached = pages_.Find(ib)) return cached;
-  auto page = std::make_shared<std::vector<std::uint8_t>>(ReadAt(ib, page_size_));
+  // A cached page passed its checks against the reference that first led
+  // to it; a damaged entry (of the other tree, say) can lead to the same
+  // offset, so the page's type and identifier are checked again for every
+  // reference. The CRC was checked when the page was read.
+  Block page = pages_.Find(ib);
+  const bool cached = page != nullptr;
+  if (!cached) page = std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, page_size_));
   const std::uint8_t* p = page->data();
   // The trailer: ptype, ptypeRepeat, wSig, then CRC and BID (their order
   // and widths differ between the formats).
@@ -153,14 +158,14 @@ Block NodeDatabase::ReadPage(std::uint64_t bid, std::uint64_t ib, std::uint8_t p
     case Format::Unicode: trailer = 496; crc_at = 500; bid_at = 504; covered = 496; break;
     case Format::Unicode4k: trailer = 4072; crc_at = 4076; bid_at = 4080; covered = 4072; break;
   }
-  const std::string where = "the index page at offset " + Hex(ib);
-  if (p[trailer] != ptype || p[trailer + 1] != ptype) Fail(where + " is not an index page (damaged)");
+  auto fail = [&](const char* what) { Fail("the index page at offset " + Hex(ib) + what); };
+  if (p[trailer] != ptype || p[trailer + 1] != ptype) fail(" is not an index page (damaged)");
   const std::uint64_t page_bid = wide() ? Le64(p + bid_at) : Le32(p + bid_at);
-  if (page_bid != bid) Fail(where + " is not the page its parent points to (damaged)");
-  if (PstCrc(p, covered) != Le32(p + crc_at)) Fail(where + " fails its CRC check (damaged)");
-  Block result = std::move(page);
-  pages_.Put(ib, result);
-  return result;
+  if (page_bid != bid) fail(" is not the page its parent points to (damaged)");
+  if (cached) return page;
+  if (PstCrc(p, covered) != Le32(p + crc_at)) fail(" fails its CRC check (damaged)");
+  pages_.Put(ib, page);
+  return page;
 }
 
 const std::uint8_t* NodeDatabase::SearchTree(std::uint64_t root_bid, std::uint64_t root_ib, std::uint8_t ptype,
@@ -333,6 +338,16 @@ NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
   if (bid == 0) return tree;
   CollectLeaves(bid, -1, tree);
   if ((bid & kInternalBit) == 0) tree.size = ReadBlock(bid)->size();
+  // The total size of a tree comes from its top block, and readers reserve
+  // that much before reading the blocks. No leaf holds more than one
+  // block's worth, and where blocks are not compressed every byte of the
+  // data sits in the file; a larger total is damage, refused here before
+  // anything is allocated for it.
+  const std::uint64_t per_block = format_ == Format::Unicode4k ? 0xFFFF : max_block_ - block_trailer_;
+  if (tree.size > tree.blocks.size() * per_block || (format_ != Format::Unicode4k && tree.size > file_size_)) {
+    Fail("data tree block " + Hex(bid) + " gives a size of " + std::to_string(tree.size) +
+         " bytes, more than its blocks can hold (damaged)");
+  }
   return tree;
 }
 

@@ -126,10 +126,15 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
     while (const std::optional<std::uint64_t> row = rows.Next()) {
       const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*row), PidTagLtpRowId);
       if (!nid || !IsFolderNid(*nid) || *nid == node_.nid) continue;
+      // A folder above this one, listed again by a damaged table: it is
+      // already being read higher up, and following it would loop.
+      if (std::find(above_.begin(), above_.end(), *nid) != above_.end()) continue;
       const std::optional<NodeEntry> child = file_->db()->FindNode(*nid);
       if (!child) continue;  // a row left behind by a deleted folder
       auto folder = std::make_unique<PstFolder>(file_, *child, std::nullopt);
       if (path_) folder->path_ = path_->empty() ? folder->name_ : *path_ + "\\" + folder->name_;
+      folder->above_ = above_;
+      folder->above_.push_back(node_.nid);
       folders.push_back(std::move(folder));
     }
   } catch (const OutlookError& e) {

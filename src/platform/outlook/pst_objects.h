@@ -48,6 +48,11 @@ class PstFolder : public Folder {
   std::string name_;
   std::string container_class_;
   mutable std::optional<std::string> path_;
+  // The folders this one was reached through, from the first one asked
+  // for down to its parent. A damaged hierarchy table can list one of
+  // them again below; Folders() leaves such rows out, or the folder tree
+  // would have no end.
+  std::vector<std::uint32_t> above_;
 };
 
 // The contents of a folder, in the order of its contents table. Only the

@@ -72,7 +72,7 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
 
 NodeEntry StoreFile::Node(std::uint32_t nid, const std::string& what) const {
   const std::optional<NodeEntry> node = db_->FindNode(nid);
-  if (!node) db_->Fail(what + " (node " + std::to_string(nid) + ") is missing from the node index");
+  if (!node) db_->Fail(what + " (node " + std::to_string(nid) + ") is missing from the node index (damaged)");
   return *node;
 }
 

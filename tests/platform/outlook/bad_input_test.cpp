@@ -2,48 +2,23 @@
 // real stores cut short or with their B-tree pages damaged. Each gives an
 // OutlookError naming the file, never a crash (also under sanitizers).
 #include "platform/outlook/outlook.h"
+#include "read_everything.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace norvexa::outlook {
 namespace {
-
-// Reads everything a conversion reads: every folder, item value and
-// attachment (saved into SCRATCH).
-void ReadEverything(const Store& store, const std::filesystem::path& scratch) {
-  std::function<void(const Folder&)> walk = [&](const Folder& folder) {
-    (void)folder.FolderPath();
-    (void)folder.DefaultMessageClass();
-    const auto items = folder.GetItems();
-    for (std::int64_t i = 1; i <= items->Count(); ++i) {
-      const auto item = items->GetItem(i);
-      (void)item->Subject();
-      (void)item->Body();
-      (void)item->SenderEmailAddress();
-      (void)item->MessageDate();
-      (void)item->Members();
-      (void)item->Categories();
-      const auto attachments = item->GetAttachments();
-      for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
-        attachments->GetAttachment(k)->SaveAsFile(scratch / "attachment");
-      }
-    }
-    for (const auto& sub : folder.Folders()) walk(*sub);
-  };
-  walk(*store.IPMRootFolder());
-}
 
 // Expects opening PATH, or reading it all, to fail with an OutlookError
 // whose message names the file.
 void ExpectCleanFailure(const std::filesystem::path& path, const std::filesystem::path& scratch) {
   try {
     const auto store = OpenStoreFile(path);
-    ReadEverything(*store, scratch);
+    testing::ReadEverything(*store, scratch);
     ADD_FAILURE() << path << " read without an error";
   } catch (const OutlookError& e) {
     EXPECT_NE(std::string(e.what()).find(path.filename().string()), std::string::npos) << e.what();
