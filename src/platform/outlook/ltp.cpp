@@ -281,6 +281,9 @@ std::optional<std::uint64_t> TableContext::Cursor::Next() {
     const auto* r = reinterpret_cast<const std::uint8_t*>(current.records.data()) + current.at;
     current.at += record;
     if (leaf) {
+      // Each row is listed once: an index that lists more rows than the
+      // matrix holds names some of them again.
+      if (position_ >= table_->matrix_rows_) heap.db().Fail("a table's row index lists more rows than it has (damaged)");
       ++position_;
       const std::uint64_t row = data_size_ == 4 ? Le32(r + 4) : Le16(r + 4);
       if (row >= table_->matrix_rows_) heap.db().Fail("a table's row index names a row that is not there (damaged)");
