@@ -236,6 +236,12 @@ Statement& Statement::BindZeroBlob(int index, std::int64_t size) {
   return *this;
 }
 
+Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
+  if (sqlite3_bind_blob64(statement_, index, data, static_cast<sqlite3_uint64>(size), SQLITE_STATIC) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
 bool Statement::Step() {
   const int rc = sqlite3_step(statement_);
   if (rc == SQLITE_ROW) return true;

@@ -88,6 +88,9 @@ class Statement {
   Statement& Bind(int index, double value);
   Statement& BindNull(int index);
   Statement& BindZeroBlob(int index, std::int64_t size);
+  // Binds SIZE bytes at DATA without copying them: DATA must stay unchanged
+  // until the statement has run.
+  Statement& BindBlob(int index, const void* data, std::size_t size);
 
   // Steps once: true when a row is available, false when done.
   bool Step();
