@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <openssl/evp.h>
+#include <openssl/opensslv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -71,6 +72,17 @@ std::string Hex(const unsigned char* bytes, unsigned length) {
   return hex;
 }
 
+// SHA-256 as OpenSSL provides it, looked up once: given EVP_sha256(),
+// OpenSSL 3 looks the algorithm up in its provider tables again at every
+// EVP_DigestInit_ex.
+const EVP_MD* Sha256() {
+#if OPENSSL_VERSION_NUMBER >= 0x30000000L
+  static EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  if (fetched) return fetched;
+#endif
+  return EVP_sha256();
+}
+
 using BlobHandle = std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)>;
 
 BlobHandle OpenBlob(Connection& connection, std::int64_t id, bool write, const char* operation) {
@@ -99,7 +111,7 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
   stored.info.size = st.st_size;
 
   std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1)
+  if (!hash || EVP_DigestInit_ex(hash.get(), Sha256(), nullptr) != 1)
     throw NotesError(std::string(operation) + where + ": SHA-256 is not available");
 
   // A file smaller than one chunk (most attachments) is read whole before

@@ -53,6 +53,11 @@ std::string FormatTime(const QTime& t) {
 
 std::string ItemTypeName(const ItemValue& value) { return std::visit(TypeNamer{}, value); }
 
+bool IsStoredItemType(const std::string& type) {
+  return type == "text" || type == "number" || type == "datetime" || type == "time" || type == "textlist" ||
+         type == "richtext";
+}
+
 std::string FormatDateTime(const QDateTime& value) {
   if (!value.isValid()) throw NotesError("a date-time item must hold a valid date-time");
   // One time-zone look-up, for the instant (a local-time value pays for it

@@ -241,6 +241,10 @@ class DocumentImpl : public Document {
     }
     std::int64_t seq = 0;
     for (const ItemState& item : s.items) {
+      // The table's CHECK on the type is not evaluated by this connection.
+      if (!IsStoredItemType(item.stored.type))
+        throw NotesError(std::string(operation) + " on " + c.path() + ": item " + item.name + " has no storable type (\"" +
+                         item.stored.type + "\")");
       Statement insert(c, "INSERT INTO items(note_id, name, seq, type, value) VALUES (?1, ?2, ?3, ?4, ?5)", operation);
       insert.Bind(1, note_id).Bind(2, item.name).Bind(3, seq++).Bind(4, item.stored.type);
       if (item.stored.is_real) insert.Bind(5, item.stored.real);
