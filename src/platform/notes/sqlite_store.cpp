@@ -258,6 +258,12 @@ Statement& Statement::Bind(int index, const std::string& text) {
   return *this;
 }
 
+Statement& Statement::BindView(int index, const std::string& text) {
+  if (sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK)
+    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
+  return *this;
+}
+
 Statement& Statement::Bind(int index, std::int64_t value) {
   if (sqlite3_bind_int64(statement_, index, value) != SQLITE_OK)
     ThrowSqlite(connection_.handle(), connection_.path(), operation_);

@@ -92,6 +92,9 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
 
   Statement& Bind(int index, const std::string& text);
+  // Binds TEXT without copying it: TEXT must stay alive and unchanged until
+  // the statement has run.
+  Statement& BindView(int index, const std::string& text);
   Statement& Bind(int index, std::int64_t value);
   Statement& Bind(int index, double value);
   Statement& BindNull(int index);
