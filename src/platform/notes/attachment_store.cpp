@@ -115,9 +115,9 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
     throw NotesError(std::string(operation) + where + ": SHA-256 is not available");
 
   // A file smaller than one chunk (most attachments) is read whole before
-  // the transaction begins, hashed on this thread and inserted as one value;
-  // one more byte than its size is asked for, so a file that grew since
-  // fstat is noticed.
+  // the transaction begins, hashed on this thread and inserted as one value.
+  // Reading goes on to the end of the file (up to a chunk), so a file that
+  // grew or shrank since fstat is noticed.
   const bool whole = stored.info.size < static_cast<std::int64_t>(kChunk);
   std::size_t whole_size = 0;
   if (whole) {
