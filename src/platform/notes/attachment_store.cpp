@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <openssl/evp.h>
+#include <openssl/opensslv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -71,6 +72,17 @@ std::string Hex(const unsigned char* bytes, unsigned length) {
   return hex;
 }
 
+// SHA-256 as OpenSSL provides it, looked up once: given EVP_sha256(),
+// OpenSSL 3 looks the algorithm up in its provider tables again at every
+// EVP_DigestInit_ex.
+const EVP_MD* Sha256() {
+#if OPENSSL_VERSION_NUMBER >= 0x30000000L
+  static EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  if (fetched) return fetched;
+#endif
+  return EVP_sha256();
+}
+
 using BlobHandle = std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)>;
 
 BlobHandle OpenBlob(Connection& connection, std::int64_t id, bool write, const char* operation) {
@@ -93,17 +105,39 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
   struct stat st {};
   if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
     throw NotesError(operation + where + " is not a regular file");
-#ifdef POSIX_FADV_SEQUENTIAL
-  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint; its failure changes nothing
-#endif
 
   StoredAttachment stored;
   stored.info.file_name = source.filename().string();
   stored.info.size = st.st_size;
 
   std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1)
+  if (!hash || EVP_DigestInit_ex(hash.get(), Sha256(), nullptr) != 1)
     throw NotesError(std::string(operation) + where + ": SHA-256 is not available");
+
+  // A file smaller than one chunk (most attachments) is read whole before
+  // the transaction begins, hashed on this thread and inserted as one value.
+  // Reading goes on to the end of the file (up to a chunk), so a file that
+  // grew or shrank since fstat is noticed.
+  const bool whole = stored.info.size < static_cast<std::int64_t>(kChunk);
+  std::size_t whole_size = 0;
+  if (whole) {
+    char* buffer = ChunkBuffer(0);
+    for (;;) {
+      const ssize_t n = ReadSome(file.get(), buffer + whole_size, kChunk - whole_size);
+      if (n < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
+      if (n == 0) break;
+      whole_size += static_cast<std::size_t>(n);
+      if (static_cast<std::int64_t>(whole_size) > stored.info.size)
+        throw NotesError(operation + where + " grew while it was being read");
+    }
+    if (static_cast<std::int64_t>(whole_size) != stored.info.size)
+      throw NotesError(operation + where + " shrank while it was being read");
+    EVP_DigestUpdate(hash.get(), buffer, whole_size);
+  } else {
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint; its failure changes nothing
+#endif
+  }
 
   std::lock_guard lock(connection.mutex());
   if (stored.info.size > sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1))
@@ -118,38 +152,45 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
     insert.Run();
   }
   stored.id = sqlite3_last_insert_rowid(connection.handle());
-  {
-    // The bytes live in a row of their own, so that recording the hash
-    // afterwards rewrites only the small metadata row, not the blob.
-    Statement insert(connection, "INSERT INTO attachment_data(id, data) VALUES (?1, zeroblob(?2))", operation);
-    insert.Bind(1, stored.id).Bind(2, std::int64_t{stored.info.size});
+  // The bytes live in a row of their own, so that recording the hash
+  // afterwards rewrites only the small metadata row, not the blob.
+  if (whole) {
+    Statement insert(connection, "INSERT INTO attachment_data(id, data) VALUES (?1, ?2)", operation);
+    insert.Bind(1, stored.id).BindBlob(2, ChunkBuffer(0), whole_size);
     insert.Run();
-  }
-
-  // The hash of each chunk is computed on another thread while the next
-  // chunk is read and written, and the last one while the transaction
-  // commits; two buffers take turns.
-  std::future<void> hashing;
-  auto hash_chunk = [context = hash.get()](const char* data, std::size_t n) { EVP_DigestUpdate(context, data, n); };
-  {
-    BlobHandle blob = OpenBlob(connection, stored.id, true, operation);
-    std::int64_t offset = 0;
-    for (int turn = 0;; turn ^= 1) {
-      char* buffer = ChunkBuffer(turn);
-      const ssize_t n = ReadSome(file.get(), buffer, kChunk);
-      if (n < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
-      if (n == 0) break;
-      if (offset + n > stored.info.size) throw NotesError(operation + where + " grew while it was being read");
-      if (hashing.valid()) hashing.get();
-      hashing = std::async(std::launch::async, hash_chunk, buffer, static_cast<std::size_t>(n));
-      if (sqlite3_blob_write(blob.get(), buffer, static_cast<int>(n), static_cast<int>(offset)) != SQLITE_OK)
-        ThrowSqlite(connection.handle(), connection.path(), operation);
-      offset += n;
+    transaction.Commit();
+  } else {
+    {
+      Statement insert(connection, "INSERT INTO attachment_data(id, data) VALUES (?1, zeroblob(?2))", operation);
+      insert.Bind(1, stored.id).Bind(2, std::int64_t{stored.info.size});
+      insert.Run();
     }
-    if (offset != stored.info.size) throw NotesError(operation + where + " shrank while it was being read");
+    // A larger file is streamed in chunks. The hash of each chunk is
+    // computed on another thread while the next chunk is read and written,
+    // and the last one while the transaction commits; two buffers take
+    // turns. (A thread per megabyte costs little beside the megabyte.)
+    std::future<void> hashing;
+    auto hash_chunk = [context = hash.get()](const char* data, std::size_t n) { EVP_DigestUpdate(context, data, n); };
+    {
+      BlobHandle blob = OpenBlob(connection, stored.id, true, operation);
+      std::int64_t offset = 0;
+      for (int turn = 0;; turn ^= 1) {
+        char* buffer = ChunkBuffer(turn);
+        const ssize_t n = ReadSome(file.get(), buffer, kChunk);
+        if (n < 0) throw NotesError(operation + where + " cannot be read (" + std::strerror(errno) + ")");
+        if (n == 0) break;
+        if (offset + n > stored.info.size) throw NotesError(operation + where + " grew while it was being read");
+        if (hashing.valid()) hashing.get();
+        hashing = std::async(std::launch::async, hash_chunk, buffer, static_cast<std::size_t>(n));
+        if (sqlite3_blob_write(blob.get(), buffer, static_cast<int>(n), static_cast<int>(offset)) != SQLITE_OK)
+          ThrowSqlite(connection.handle(), connection.path(), operation);
+        offset += n;
+      }
+      if (offset != stored.info.size) throw NotesError(operation + where + " shrank while it was being read");
+    }
+    transaction.Commit();
+    if (hashing.valid()) hashing.get();
   }
-  transaction.Commit();
-  if (hashing.valid()) hashing.get();
 
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned length = 0;

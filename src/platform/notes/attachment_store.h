@@ -1,6 +1,7 @@
-// File attachments in the attachments table: streaming a file in through
-// SQLite's incremental blob I/O (never holding the whole file in memory),
-// computing its SHA-256 on the way, and streaming it back out.
+// File attachments in the attachments table: storing a file (read whole
+// when smaller than one 1 MB chunk, otherwise streamed through SQLite's
+// incremental blob I/O, so a large file is never held in memory), computing
+// its SHA-256 on the way, and streaming it back out.
 #pragma once
 
 #include "platform/notes/notes.h"

@@ -53,12 +53,23 @@ std::string FormatTime(const QTime& t) {
 
 std::string ItemTypeName(const ItemValue& value) { return std::visit(TypeNamer{}, value); }
 
+bool IsStoredItemType(const std::string& type) {
+  return type == "text" || type == "number" || type == "datetime" || type == "time" || type == "textlist" ||
+         type == "richtext";
+}
+
 std::string FormatDateTime(const QDateTime& value) {
   if (!value.isValid()) throw NotesError("a date-time item must hold a valid date-time");
-  // Two time-zone look-ups (offset and instant); a local-time value pays for
-  // each, so no more are made.
-  const int offset = value.offsetFromUtc();
-  const QDateTime shifted = QDateTime::fromSecsSinceEpoch(value.toSecsSinceEpoch() + offset, Qt::UTC);
+  // One time-zone look-up, for the instant (a local-time value pays for it
+  // with mktime, which also checks the system's zone file). The offset is
+  // the wall-clock time the value holds, read as UTC, less the instant; the
+  // value keeps its wall-clock time, so reading it needs no look-up.
+  const qint64 msecs = value.toMSecsSinceEpoch();
+  const qint64 wall = QDateTime(value.date(), value.time(), Qt::UTC).toMSecsSinceEpoch();
+  const int offset = static_cast<int>((wall - msecs) / 1000);
+  // The instant truncated to the second (toward zero, as toSecsSinceEpoch
+  // does), shown at the offset.
+  const QDateTime shifted = QDateTime::fromSecsSinceEpoch(msecs / 1000 + offset, Qt::UTC);
   const QDate d = shifted.date();
   const QTime t = shifted.time();
   if (d.year() < 1 || d.year() > 9999) throw NotesError("a date-time item must lie in the years 1 to 9999");

@@ -27,6 +27,10 @@ ItemValue DecodeItemValue(const StoredValue& stored);
 // The type name of VALUE ("text", "number", "datetime", "time", "textlist").
 std::string ItemTypeName(const ItemValue& value);
 
+// True when TYPE is one the items table allows: a type name above or
+// "richtext".
+bool IsStoredItemType(const std::string& type);
+
 // "yyyy-mm-ddThh:mm:ss+hh:mm" (offset seconds appended as ":ss" when not 0):
 // the wall-clock time at the value's own UTC offset, to the second. Throws
 // NotesError for an invalid value or one outside the years 1 to 9999.

@@ -6,9 +6,10 @@
 #include "platform/notes/mime_content.h"
 #include "platform/notes/notes_objects.h"
 
-#include <QUuid>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <cstring>
 
 namespace norvexa::notes::internal {
 
@@ -73,6 +74,27 @@ struct DocumentState {
     item.open_parts.clear();
   }
 };
+
+// A new universal id: a random (version 4) UUID as 32 upper-case
+// hexadecimal digits, the form QUuid::createUuid gives. The bits come from
+// Qt's global generator, seeded once from the system's source; asking the
+// system's source for every document, as QUuid does, took more time than
+// the rest of the id.
+std::string NewUniversalId() {
+  quint64 words[2];
+  QRandomGenerator::global()->fillRange(words);
+  unsigned char bytes[16];
+  std::memcpy(bytes, words, sizeof bytes);
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string unid(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    unid[2 * i] = kDigits[bytes[i] >> 4];
+    unid[2 * i + 1] = kDigits[bytes[i] & 15];
+  }
+  return unid;
+}
 
 QDateTime ParseStamp(const std::string& text) { return QDateTime::fromString(QString::fromStdString(text), Qt::ISODateWithMs); }
 
@@ -220,12 +242,12 @@ class DocumentImpl : public Document {
     std::lock_guard lock(c.mutex());
     const std::string now = NowUtc();
     const bool is_new = s.note_id == 0;
-    const std::string unid = is_new ? QUuid::createUuid().toString(QUuid::Id128).toUpper().toStdString() : s.unid;
+    const std::string unid = is_new ? NewUniversalId() : s.unid;
     Transaction transaction(c, operation);
     std::int64_t note_id = s.note_id;
     if (is_new) {
       Statement insert(c, "INSERT INTO documents(unid, created, modified) VALUES (?1, ?2, ?2)", operation);
-      insert.Bind(1, unid).Bind(2, now);
+      insert.BindView(1, unid).BindView(2, now);
       insert.Run();
       note_id = sqlite3_last_insert_rowid(c.handle());
     } else {
@@ -241,10 +263,14 @@ class DocumentImpl : public Document {
     }
     std::int64_t seq = 0;
     for (const ItemState& item : s.items) {
+      // The table's CHECK on the type is not evaluated by this connection.
+      if (!IsStoredItemType(item.stored.type))
+        throw NotesError(std::string(operation) + " on " + c.path() + ": item " + item.name + " has no storable type (\"" +
+                         item.stored.type + "\")");
       Statement insert(c, "INSERT INTO items(note_id, name, seq, type, value) VALUES (?1, ?2, ?3, ?4, ?5)", operation);
-      insert.Bind(1, note_id).Bind(2, item.name).Bind(3, seq++).Bind(4, item.stored.type);
+      insert.Bind(1, note_id).BindView(2, item.name).Bind(3, seq++).BindView(4, item.stored.type);
       if (item.stored.is_real) insert.Bind(5, item.stored.real);
-      else insert.Bind(5, item.stored.text);
+      else insert.BindView(5, item.stored.text);
       insert.Run();
       std::int64_t part_seq = 0;
       for (const MimePart& part : item.parts) {
@@ -255,8 +281,8 @@ class DocumentImpl : public Document {
                               "INSERT INTO mime_parts(note_id, item_name, seq, content_type, encoding, content) "
                               "VALUES (?1, ?2, ?3, ?4, ?5, CAST(?6 AS BLOB))",
                               operation);
-        insert_part.Bind(1, note_id).Bind(2, item.name).Bind(3, part_seq++).Bind(4, bytes.content_type);
-        insert_part.Bind(5, std::int64_t{part.encoding}).Bind(6, content);
+        insert_part.Bind(1, note_id).BindView(2, item.name).Bind(3, part_seq++).BindView(4, bytes.content_type);
+        insert_part.Bind(5, std::int64_t{part.encoding}).BindView(6, content);
         insert_part.Run();
       }
     }

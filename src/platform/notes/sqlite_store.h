@@ -35,6 +35,9 @@ namespace norvexa::notes::internal {
 // Throws NotesError "<operation> on <path>: <SQLite's message>".
 [[noreturn]] void ThrowSqlite(sqlite3* db, const std::string& path, const std::string& operation);
 
+// The background checkpoints of one database (defined in sqlite_store.cpp).
+struct CheckpointTarget;
+
 class Connection {
  public:
   // Takes ownership of DB, an open connection to the file at PATH.
@@ -64,9 +67,14 @@ class Connection {
   // The size of the log, in pages, when a checkpoint was last asked for.
   int& checkpoint_requested_at() { return checkpoint_requested_at_; }
 
+  // What the background checkpoints of this database use; closed before
+  // this connection is.
+  const std::shared_ptr<CheckpointTarget>& checkpoint_target() const { return checkpoint_target_; }
+
  private:
   sqlite3* db_;
   std::string path_;
+  std::shared_ptr<CheckpointTarget> checkpoint_target_;
   std::recursive_mutex mutex_;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, std::int64_t> folder_ids_;
@@ -84,10 +92,16 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
 
   Statement& Bind(int index, const std::string& text);
+  // Binds TEXT without copying it: TEXT must stay alive and unchanged until
+  // the statement has run.
+  Statement& BindView(int index, const std::string& text);
   Statement& Bind(int index, std::int64_t value);
   Statement& Bind(int index, double value);
   Statement& BindNull(int index);
   Statement& BindZeroBlob(int index, std::int64_t size);
+  // Binds SIZE bytes at DATA without copying them: DATA must stay unchanged
+  // until the statement has run.
+  Statement& BindBlob(int index, const void* data, std::size_t size);
 
   // Steps once: true when a row is available, false when done.
   bool Step();

@@ -89,6 +89,40 @@ TEST_F(AttachmentsTest, FilesRoundTripByteForByteWithNameSizeAndHash) {
   EXPECT_THROW(doc->ExtractAttachment("nope", scratch_ / "nope"), NotesError);
 }
 
+// Files just below, at and just above one megabyte: the size at which a
+// file stops being read whole and is streamed in chunks instead.
+TEST_F(AttachmentsTest, FilesAroundOneMegabyteRoundTripWithTheirHash) {
+  const auto path = NewMailDatabase();
+  const std::size_t sizes[] = {(1u << 20) - 1, 1u << 20, (1u << 20) + 1};
+  std::vector<std::string> contents;
+  std::string unid;
+  {
+    Session session;
+    auto db = session.GetDatabase("", path.string());
+    auto doc = db->CreateDocument();
+    auto item = doc->CreateRichTextItem("Attachment");
+    for (std::size_t size : sizes) {
+      const auto file = scratch_ / "staging" / ("file-" + std::to_string(size) + ".bin");
+      contents.push_back(WriteRandomFile(file, size));
+      EXPECT_EQ(item->EmbedObject(EMBED_ATTACHMENT, "", file.string(), "Attachment")->FileSize(),
+                static_cast<std::int64_t>(size));
+    }
+    ASSERT_TRUE(doc->Save(false, false));
+    unid = doc->UniversalID();
+  }
+  internal::CloseIdleConnections();
+  Session session;
+  auto doc = session.GetDatabase("", path.string())->GetDocumentByUNID(unid);
+  const auto infos = doc->Attachments();
+  ASSERT_EQ(infos.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(infos[i].size, static_cast<std::int64_t>(sizes[i]));
+    EXPECT_EQ(infos[i].sha256, Sha256Hex(contents[i])) << sizes[i];
+    doc->ExtractAttachment(infos[i].file_name, scratch_ / "out.bin");
+    EXPECT_TRUE(ReadFile(scratch_ / "out.bin") == contents[i]) << sizes[i];
+  }
+}
+
 TEST_F(AttachmentsTest, FilesThatCannotBeEmbeddedStoreNothing) {
   const auto path = NewMailDatabase();
   Session session;

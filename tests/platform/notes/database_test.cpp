@@ -4,7 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <set>
 
 namespace norvexa::notes::testing {
 namespace {
@@ -155,6 +158,51 @@ TEST_F(DatabaseTest, FoldersNestAtBackslashesAndListEachDocumentOnce) {
   EXPECT_EQ(again->FolderDocumentIds("Outlook Contacts"), std::vector<std::string>{doc->UniversalID()});
   EXPECT_TRUE(again->FolderDocumentIds("Personal Folders").empty());
   EXPECT_THROW(again->FolderDocumentIds("Nowhere"), NotesError);
+}
+
+// Enough documents for the log to pass the background checkpoint's threshold
+// several times and the writer's own once: every document is there and the
+// file is sound, and when the last connection closes (the background
+// checkpoints' own included) the log and its index are removed, as for a
+// file no program has open. Every universal id is new and has the form of a
+// random (version 4) UUID.
+TEST_F(DatabaseTest, CheckpointedLogIsRemovedAtTheLastCloseAndEveryDocumentStays) {
+  const auto path = NewMailDatabase();
+  const std::string wal = path.string() + "-wal";
+  const std::string shm = path.string() + "-shm";
+  constexpr int kDocuments = 1500;
+  std::set<std::string> unids;
+  for (int i = 0; i < kDocuments; ++i) {
+    Session session;  // a new session and database per document, as the writers do
+    auto db = session.GetDatabase("", path.string());
+    auto doc = db->CreateDocument();
+    doc->ReplaceItemValue("Subject", "document " + std::to_string(i));
+    doc->ReplaceItemValue("Body", std::string(2000, static_cast<char>('a' + i % 26)));
+    ASSERT_TRUE(doc->Save(false, false));
+    doc->PutInFolder("Inbox");
+    unids.insert(doc->UniversalID());
+  }
+  EXPECT_TRUE(std::filesystem::exists(wal));
+  internal::CloseIdleConnections();
+  EXPECT_FALSE(std::filesystem::exists(wal));
+  EXPECT_FALSE(std::filesystem::exists(shm));
+
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+  sqlite3_finalize(st);
+  sqlite3_close(raw);
+
+  Session session;
+  auto db = session.GetDatabase("", path.string());
+  const auto filed = db->FolderDocumentIds("Inbox");
+  EXPECT_EQ(std::set<std::string>(filed.begin(), filed.end()), unids);
+  EXPECT_EQ(unids.size(), static_cast<std::size_t>(kDocuments));
+  const QRegularExpression v4("^[0-9A-F]{12}4[0-9A-F]{3}[89AB][0-9A-F]{15}$");
+  for (const std::string& unid : unids) EXPECT_TRUE(v4.match(QString::fromStdString(unid)).hasMatch()) << unid;
 }
 
 }  // namespace
