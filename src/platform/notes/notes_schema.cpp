@@ -129,7 +129,7 @@ void CreateDatabaseFile(const std::filesystem::path& path, const NewDatabase& co
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(OpenRaw(path, true), sqlite3_close);
     // The schema is written in rollback-journal mode, so the header with the
     // application id is in the main file before anyone can open it.
-    const std::string header_sql = "PRAGMA page_size=8192; PRAGMA application_id=" + std::to_string(kApplicationId) +
+    const std::string header_sql = "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                    "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
     Exec(db.get(), where, "BEGIN IMMEDIATE", "create database");
     Exec(db.get(), where, header_sql.c_str(), "create database");
