@@ -63,14 +63,18 @@ void DataStream::AddBlock(std::size_t index, std::uint64_t bid, std::size_t size
   total_ += size;
 }
 
-std::uint64_t DataStream::Finish() {
+std::uint64_t DataStream::Finish(TreeTop top) {
   FlushBuffer();
   if (bids_.empty()) return 0;
   if (bids_.size() == 1) return bids_.front();
   if (total_ > 0xFFFFFFFFull) throw PstWriteError("node data larger than 4 GB");
   const PstFormat& format = ndb_.format();
+  // The top block; the XBLOCKs below an XXBLOCK stay internal blocks.
+  auto write_top = [&](const Bytes& block) {
+    return top == TreeTop::DataBlock ? ndb_.WriteDataBlock(block.data(), block.size()) : ndb_.WriteInternalBlock(block);
+  };
   const std::size_t per_block = format.xblock_max_entries();
-  if (bids_.size() <= per_block) return ndb_.WriteInternalBlock(XBlock(format, 1, bids_.data(), bids_.size(), total_));
+  if (bids_.size() <= per_block) return write_top(XBlock(format, 1, bids_.data(), bids_.size(), total_));
   std::vector<std::uint64_t> xblocks;
   for (std::size_t i = 0; i < bids_.size(); i += per_block) {
     const std::size_t n = std::min(per_block, bids_.size() - i);
@@ -79,7 +83,7 @@ std::uint64_t DataStream::Finish() {
     xblocks.push_back(ndb_.WriteInternalBlock(XBlock(format, 1, &bids_[i], n, bytes)));
   }
   if (xblocks.size() > per_block) throw PstWriteError("node data too large for an XXBLOCK");
-  return ndb_.WriteInternalBlock(XBlock(format, 2, xblocks.data(), xblocks.size(), total_));
+  return write_top(XBlock(format, 2, xblocks.data(), xblocks.size(), total_));
 }
 
 std::uint64_t Subnodes::Write(NdbWriter& ndb) {

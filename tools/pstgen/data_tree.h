@@ -9,6 +9,13 @@
 
 namespace norvexa::pstgen {
 
+// How the top block of a data tree of more than one block is stored.
+enum class TreeTop {
+  Internal,   // as the format says: an internal block (id with the internal bit), never encoded
+  DataBlock,  // as some older files store large tables: under a data block's id, encoded (and
+              // deflated) like one, so only its content says it is a tree block
+};
+
 // Writes one node's data as it comes. Blocks are written as soon as they are
 // full; only their ids are kept.
 class DataStream {
@@ -25,10 +32,12 @@ class DataStream {
   // bytes. Must not be mixed with Write.
   void AddBlock(std::size_t index, std::uint64_t bid, std::size_t size);
 
-  // Writes what is buffered and the XBLOCK/XXBLOCK when needed; returns the
-  // id of the block at the top of the data tree, 0 for an empty stream.
-  // Throws PstWriteError when the data is larger than a data tree can hold.
-  std::uint64_t Finish();
+  // Writes what is buffered and the XBLOCK/XXBLOCK when needed, the top one
+  // stored as TOP says (data of one block has no tree block: TOP does not
+  // apply); returns the id of the block at the top of the data tree, 0 for
+  // an empty stream. Throws PstWriteError when the data is larger than a
+  // data tree can hold.
+  std::uint64_t Finish(TreeTop top = TreeTop::Internal);
 
   std::uint64_t size() const { return total_; }
 

@@ -139,6 +139,11 @@ class Reader {
     item.anniversary = Date(o, "anniversary", where);
     item.display_name = Text(o, "name", where);
     for (const QJsonValue& v : o.value("members").toArray()) item.members.push_back(Addr(v, where + " > members"));
+    if (o.contains("legacy_attachment_table")) {
+      if (!o.value("legacy_attachment_table").isBool())
+        Fail(where, "\"legacy_attachment_table\" must be true or false");
+      item.legacy_attachment_table = o.value("legacy_attachment_table").toBool();
+    }
     int n = 0;
     for (const QJsonValue& v : o.value("attachments").toArray()) {
       if (!v.isObject()) Fail(where, "an attachment must be an object");

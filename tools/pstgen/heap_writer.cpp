@@ -93,7 +93,7 @@ void HeapWriter::EmitPage(std::size_t index, Bytes& page) {
   stream_.AddBlock(index, ndb_.WriteDataBlock(page.data(), page.size()), page.size());
 }
 
-std::uint64_t HeapWriter::Finish() {
+std::uint64_t HeapWriter::Finish(TreeTop top) {
   ClosePage();
   if (bitmap_page_) {
     Bytes& bp = bitmap_page_->second;
@@ -108,7 +108,7 @@ std::uint64_t HeapWriter::Finish() {
   Put32(p.data() + 4, user_root_);
   for (std::size_t k = 0; k < 8 && k < fill_.size(); ++k) SetNibble(p.data() + 8, k, fill_[k]);
   stream_.AddBlock(0, ndb_.WriteDataBlock(p.data(), p.size()), p.size());
-  return stream_.Finish();
+  return stream_.Finish(top);
 }
 
 BthWriter::BthWriter(HeapWriter& heap, std::uint8_t key_size, std::uint8_t value_size)

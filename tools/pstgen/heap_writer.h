@@ -26,8 +26,11 @@ class HeapWriter {
   void SetUserRoot(std::uint32_t hid) { user_root_ = hid; }
 
   // Writes the remaining pages; returns the id of the top block of the
-  // heap's data tree.
-  std::uint64_t Finish();
+  // heap's data tree, stored as TOP says (see DataStream::Finish).
+  std::uint64_t Finish(TreeTop top = TreeTop::Internal);
+
+  // The heap's pages (blocks) so far; all of them after Finish.
+  std::size_t pages() const { return index_ + 1; }
 
  private:
   // Size of the header of page INDEX (HNHDR, HNBITMAPHDR or HNPAGEHDR).

@@ -134,7 +134,7 @@ void TableWriter::AddRow(std::uint32_t row_id, const PropMap& values) {
   matrix_->Write(row.data(), row.size());
 }
 
-std::uint64_t TableWriter::Finish() {
+std::uint64_t TableWriter::Finish(TreeTop top) {
   // Row index: row id -> row index, in row id order.
   std::sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) { return a.row_id < b.row_id; });
   bool disjoint = true;
@@ -186,7 +186,7 @@ std::uint64_t TableWriter::Finish() {
     info.push_back(c.bit);
   }
   heap_.SetUserRoot(heap_.Allocate(info));
-  return heap_.Finish();
+  return heap_.Finish(top);
 }
 
 }  // namespace norvexa::pstgen

@@ -25,8 +25,13 @@ class TableWriter {
   std::uint32_t rows() const { return rows_; }
 
   // Writes the row index, the row matrix and the table header; returns the
-  // id of the node's data block.
-  std::uint64_t Finish();
+  // id of the node's data block. TOP says how the top block of the heap's
+  // data tree is stored (see DataStream::Finish).
+  std::uint64_t Finish(TreeTop top = TreeTop::Internal);
+
+  // The blocks of the table's heap (its row matrix apart); all of them
+  // after Finish.
+  std::size_t heap_blocks() const { return heap_.pages(); }
 
  private:
   struct Column {

@@ -296,6 +296,8 @@ class Writer {
     }
     // Attachments.
     std::uint64_t attachment_bytes = 0;
+    if (item.legacy_attachment_table && item.attachments.empty())
+      throw PstWriteError("item \"" + item.subject + "\": \"legacy_attachment_table\" without attachments");
     if (!item.attachments.empty()) {
       Subnodes table_subs;
       TableWriter table(ndb_, attachment_columns_, table_subs);
@@ -351,7 +353,11 @@ class Writer {
         table.AddRow(nid, ap);
         ++stats_.attachments;
       }
-      const std::uint64_t bid = table.Finish();
+      const std::uint64_t bid = table.Finish(item.legacy_attachment_table ? TreeTop::DataBlock : TreeTop::Internal);
+      if (item.legacy_attachment_table && table.heap_blocks() < 2)
+        throw PstWriteError("item \"" + item.subject + "\": \"legacy_attachment_table\" needs an attachment table " +
+                            "larger than one block, and its " + std::to_string(item.attachments.size()) +
+                            " attachments make a smaller one; give it more");
       subs.Add(SubnodeEntry{kNidAttachmentTable, bid, table_subs.Write(ndb_)});
     }
 

@@ -66,6 +66,10 @@ struct Item {
   // Distribution lists.
   std::vector<Address> members;
   std::vector<Attachment> attachments;
+  // Store the attachment table as some Outlook 2000 files appear to: the
+  // top block of its heap's data tree under a data block's id (see TreeTop).
+  // The table must span more than one block.
+  bool legacy_attachment_table = false;
 };
 
 // Calls SINK once per item, in order.

@@ -1,6 +1,6 @@
 // The writer's files are structurally sound (header CRCs, pages, blocks,
 // trees, allocation maps, mandatory nodes) for every description, for the
-// sample and synthetic mailboxes, in every format (Unicode, ANSI, 4 KB-page
+// sample and synthetic mailboxes, for attachment tables of the older shape, in every format (Unicode, ANSI, 4 KB-page
 // Unicode with and without deflated blocks) and all three encodings; the
 // checker itself accepts real Outlook files and catches damage.
 #include "codepage.h"
@@ -8,6 +8,7 @@
 #include "ltp_writer.h"
 #include "mailbox_writer.h"
 #include "ndb_writer.h"
+#include "platform/outlook/outlook.h"
 #include "pst_check.h"
 #include "pstgen_test_support.h"
 #include "sample.h"
@@ -328,6 +329,69 @@ TEST(PstgenStructure, AnsiTablesPastSixteenBitRowNumbersAreRefused) {
       EXPECT_NO_THROW(table.Finish());
     }
   }
+}
+
+// An attachment table written as some Outlook 2000 files have it (the top
+// block of its heap's data tree under a data block's id) keeps the file
+// sound in every kind of file, and our reader gives every attachment; the
+// option is refused where the table fits one block, so a test that asks for
+// the shape always gets it. (Our reader's and the other readers' handling of
+// the shape is tested with the store access.)
+TEST(PstgenStructure, LegacyAttachmentTablesAreSoundInEveryKindAndNeedSeveralBlocks) {
+  const MailboxSpec described = ParseDescription(
+      QByteArray(R"({"folders":[{"name":"A","items":[{"legacy_attachment_table":true,"attachments":[{}]}]}]})"),
+      "test.json");
+  bool flag = false;
+  described.folders.at(0).items([&flag](const Item& item) { flag = item.legacy_attachment_table; });
+  EXPECT_TRUE(flag);
+  try {
+    ParseDescription(QByteArray(R"({"folders":[{"name":"A","items":[{"legacy_attachment_table":1}]}]})"), "t.json");
+    ADD_FAILURE() << "a number was taken for true or false";
+  } catch (const DescriptionError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"legacy_attachment_table\" must be true or false"), std::string::npos);
+  }
+
+  // COUNT attachments with long names: 600 make a heap of several blocks
+  // even in 4 KB-page files.
+  auto mailbox = [](int count) {
+    MailboxSpec spec;
+    FolderSpec folder;
+    folder.name = "Inbox";
+    folder.items = [count](const std::function<void(const Item&)>& sink) {
+      Item item;
+      item.subject = "Many";
+      item.legacy_attachment_table = true;
+      for (int n = 0; n < count; ++n) {
+        Attachment a;
+        a.file_name = "attachment " + std::to_string(n) + " with a name long enough to fill a table.txt";
+        a.data = {'a', static_cast<std::uint8_t>('0' + n % 10)};
+        item.attachments.push_back(a);
+      }
+      sink(item);
+    };
+    spec.folders.push_back(folder);
+    return spec;
+  };
+  ScratchDir dir;
+  for (const FileKind& kind : testing::AllFileKinds()) {
+    SCOPED_TRACE(kind.Name());
+    const auto file = dir / (kind.Name() + ".pst");
+    WriteMailbox(kind.Apply(mailbox(600)), file);
+    ExpectSound(file);
+    const auto items = outlook::OpenStoreFile(file)->IPMRootFolder()->Folders().at(1)->GetItems();
+    EXPECT_EQ(items->GetItem(1)->GetAttachments()->Count(), 600);
+  }
+  outlook::ReleaseCachedStores();
+  auto error_of = [&dir](const MailboxSpec& spec) -> std::string {
+    try {
+      WriteMailbox(spec, dir / "refused.pst");
+    } catch (const PstWriteError& e) {
+      return e.what();
+    }
+    return "";
+  };
+  EXPECT_NE(error_of(mailbox(3)).find("larger than one block"), std::string::npos);
+  EXPECT_NE(error_of(mailbox(0)).find("without attachments"), std::string::npos);
 }
 
 TEST(PstgenStructure, FaultyDescriptionsAreRefusedWithTheirPlace) {
