@@ -77,6 +77,24 @@ std::size_t DocumentCount(const std::string& path) {
   return session.GetDatabase("", path)->AllDocumentIds().size();
 }
 
+std::vector<std::string> SourceKeysOfConvertedItems(const std::filesystem::path& path) {
+  std::vector<std::string> keys;
+  const auto store = outlook::OpenStoreFile(path);
+  std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
+    for (const auto& child : folder.Folders()) {
+      const std::string kind = child->DefaultMessageClass();
+      if (kind == "IPM.Note" || kind == "IPM.Appointment" || kind == "IPM.Task" || kind == "IPM.Contact") {
+        const auto items = child->GetItems();
+        for (std::int64_t i = 1; i <= items->Count(); ++i) keys.push_back(items->GetItem(i)->SourceKey());
+      }
+      walk(*child);
+    }
+  };
+  walk(*store->IPMRootFolder());
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
 std::vector<std::string> SourceAttachmentHashes(const std::filesystem::path& path,
                                                 const std::filesystem::path& scratch) {
   std::vector<std::string> hashes;

@@ -48,6 +48,10 @@ std::string FolderReferenceOfKind(const std::filesystem::path& path, const std::
 // Universal ids of the documents in the Notes database at PATH.
 std::size_t DocumentCount(const std::string& path);
 
+// The source keys of the items of the store at PATH that a run converts
+// (those of mail, calendar, task and contact folders), sorted.
+std::vector<std::string> SourceKeysOfConvertedItems(const std::filesystem::path& path);
+
 // SHA-256 hashes (hex) of every attachment of the mail, calendar and task
 // items of the store at PATH, sorted; SCRATCH is a folder for a copy.
 std::vector<std::string> SourceAttachmentHashes(const std::filesystem::path& path,
