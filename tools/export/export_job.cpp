@@ -218,7 +218,10 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
     result.reason = reason;
     result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (result.report && status != 0) PrintMissing(out, *result.report);
-    out << "norvexa-export: " << (result.store.empty() ? std::string("store") : result.store) << ": " << reason
+    // The line names the store once: the store access's own messages
+    // already begin with its file.
+    const bool named = !result.store.empty() && reason.find(result.store) != std::string::npos;
+    out << "norvexa-export: " << (named || result.store.empty() ? std::string() : result.store + ": ") << reason
         << "\n";
     out.flush();
     return result;
@@ -260,7 +263,11 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
       return finish(2, std::string("the folders of the mailbox could not be read: ") + e.what());
     }
   } catch (const std::exception& e) {
-    return finish(2, std::string("cannot open the store: ") + e.what());
+    // The store access names the file and what is wrong with it.
+    const std::string what = e.what();
+    return finish(2, what.find(result.store) != std::string::npos || result.store.empty()
+                         ? what
+                         : "cannot open the store: " + what);
   }
   if (!selection.unknown.empty()) {
     std::string known;
