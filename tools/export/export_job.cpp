@@ -206,7 +206,7 @@ Selection SelectFolders(const outlook::Store& store, const std::vector<std::stri
 ExportResult RunExport(const Source& source, const Target& target, const std::vector<std::string>& folders,
                        bool resume, CommandServices& services, const Display& display) {
   ExportResult result;
-  result.target = target;
+  result.target = {target.kind, Absolute(target.path)};
   result.resume = resume;
   result.store = source.profile.empty() ? Absolute(source.store_file) : std::string();
   std::ostream& out = *display.out;
@@ -278,7 +278,7 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
   result.items_in_folders = selection.items;
 
   // The target must be there to be written to before anything is read.
-  const std::string target_path = Absolute(target.path);
+  const std::string& target_path = result.target.path;
   std::error_code ec;
   if (target.kind == TargetKind::NewDatabase) {
     fs::create_directories(PathOf(target_path), ec);
