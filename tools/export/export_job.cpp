@@ -372,6 +372,11 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
                   : " " + OneLine(text.section(QStringLiteral("\r\n\r\n"), -1));
     return finish(result.report->Copied() > 0 ? 1 : 2, reason);
   }
+  if (end != conversion::RunEnd::Completed) {
+    // A way of ending the run this command does not know: what was copied
+    // stays; nothing says the rest was.
+    return finish(1, "the export ended before its end" + (message ? ": " + OneLine(message->text) : std::string()));
+  }
   result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
   return finish(result.report->AllCopied() ? 0 : 1, CompletedText(result));
 }
