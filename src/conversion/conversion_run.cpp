@@ -185,6 +185,16 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   return RunEnd::Completed;
 }
 
+bool ConversionRun::AlreadyInTarget(const outlook::Item& item, const std::string& folder_name) const {
+  if (!skip_) return false;
+  try {
+    return skip_(item, folder_name);
+  } catch (const std::exception&) {
+    // Not known to be there: writing it is the safe side.
+    return false;
+  }
+}
+
 bool ConversionRun::TargetStillWritable() {
   std::vector<std::filesystem::path> targets{std::filesystem::path(std::u8string(
       Global::NsfFilePath.begin(), Global::NsfFilePath.end()))};
@@ -265,7 +275,8 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
 // "IPM.DistList" is a group and any other item (whatever its class, or one
 // whose class cannot be read) a person; in the other folders every item is
 // taken as the folder's kind. After each item the run yields once and lets
-// the item go. Items that cannot be fetched or copied are reported; the walk
+// the item go. An item the target already holds (see SetSkip) is counted as
+// skipped and not written. Items that cannot be fetched or copied are reported; the walk
 // goes on with the next one. After an item that could not be copied the
 // places the run writes to are checked: when one can no longer be written
 // the walk ends there (false, with the items not reached in ITEMS_LEFT).
@@ -289,6 +300,11 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
       item = items->GetItem(position);
     } catch (const std::exception& e) {
       report_.ItemFailed("item " + std::to_string(position), std::string("could not be read: ") + e.what());
+      view_.Yield();
+      continue;
+    }
+    if (AlreadyInTarget(*item, folder_name)) {
+      report_.ItemSkipped();
       view_.Yield();
       continue;
     }

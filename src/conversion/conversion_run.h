@@ -10,6 +10,7 @@
 #include "target/create_nsf.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ class QWidget;
 
 namespace norvexa::outlook {
 class Folder;
+class Item;
 class Store;
 }  // namespace norvexa::outlook
 
@@ -74,8 +76,17 @@ class ConversionRun {
   // A failure of CreateNSF ends the program through the system services.
   RunEnd Run(const RunTarget& target);
 
-  // The account of the last run.
+  // The account of the last run; during a run, the account so far.
   const RunReport& Report() const { return report_; }
+
+  // Decides, for an item of a converted folder, that the target already
+  // holds its document: the item is then not prepared nor written, and the
+  // report counts it as skipped. Asked with the item and the folder name
+  // (the path under which its mail, calendar or task document is filed).
+  // An exception it throws counts as false. The windows set none: every
+  // item is written.
+  using SkipItem = std::function<bool(const outlook::Item& item, const std::string& folder_name)>;
+  void SetSkip(SkipItem skip) { skip_ = std::move(skip); }
 
  private:
   enum class Kind { Contact, Mail, Calendar, Task };
@@ -86,6 +97,9 @@ class ConversionRun {
   // holds the items of the folder that were not reached.
   bool FolderStep(const outlook::Store& store, const std::string& reference, std::int64_t& items_left);
   bool ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind, std::int64_t& items_left);
+
+  // True when SKIP_ is set and says the target holds ITEM's document.
+  bool AlreadyInTarget(const outlook::Item& item, const std::string& folder_name) const;
 
   // True when every place the run writes to can still be written; else
   // records in the report why not (with no item left yet) and returns false.
@@ -101,6 +115,7 @@ class ConversionRun {
   bool new_database_ = true;
   std::string address_book_;  // the new address book, "" for an existing database
   std::unique_ptr<AttachmentStaging> staging_;
+  SkipItem skip_;
 };
 
 }  // namespace norvexa::conversion

@@ -50,6 +50,25 @@ class ItemDoneGuard {
   AttachmentStaging& staging_;
 };
 
+// Holds the source key of one item in Global::SourceKey, where the writer
+// takes it from, while the item is prepared and written; clears it when it
+// goes out of scope, so that no key is carried over to a later document.
+class SourceKeyGuard {
+ public:
+  explicit SourceKeyGuard(const Item& item) {
+    try {
+      Global::SourceKey = item.SourceKey();
+    } catch (const std::exception&) {
+      // The key is documented never to throw; a store access that does
+      // anyway gets its document written without a key.
+      Global::SourceKey.clear();
+    }
+  }
+  ~SourceKeyGuard() { Global::SourceKey.clear(); }
+  SourceKeyGuard(const SourceKeyGuard&) = delete;
+  SourceKeyGuard& operator=(const SourceKeyGuard&) = delete;
+};
+
 // Sets the three progress texts for the item of CONTEXT; the count is read
 // from the folder's items now.
 void ShowProgress(ItemContext& context, const std::string& processing) {
@@ -208,6 +227,7 @@ GroupValues ReadGroupValues(const Item& item, std::vector<std::string>& problems
 
 ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
+  SourceKeyGuard key(item);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   MailValues v = ReadMailValues(item, outcome.problems);
@@ -225,6 +245,7 @@ ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
+  SourceKeyGuard key(item);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   CalendarValues v = ReadCalendarValues(item, outcome.problems);
@@ -242,6 +263,7 @@ ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
+  SourceKeyGuard key(item);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   TaskValues v = ReadTaskValues(item, outcome.problems);
@@ -259,6 +281,7 @@ ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
+  SourceKeyGuard key(item);
   writers::ContactValues c = ReadContactValues(item, outcome.problems);
   // A contact is named by first name, one space, last name.
   outcome.label = c.elotus_FirstName + " " + c.elotus_LastName;
@@ -270,6 +293,7 @@ ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareGroup(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
+  SourceKeyGuard key(item);
   GroupValues v = ReadGroupValues(item, outcome.problems);
   outcome.label = v.DLName;
   ShowProgress(context, v.DLName);

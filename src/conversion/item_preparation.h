@@ -92,7 +92,9 @@ GroupValues ReadGroupValues(const outlook::Item& item, std::vector<std::string>&
 // that throws or does not save gives an outcome that says why. Mail,
 // calendar and task items first stage their attachments into
 // Global::AttachmentList; whatever staged file the writer left is deleted
-// before the function returns, whatever happened.
+// before the function returns, whatever happened. The item's source key is
+// in Global::SourceKey while the writer runs (so its document carries it)
+// and "" again when the function returns.
 ItemOutcome PrepareMail(const outlook::Item& item, ItemContext& context);
 ItemOutcome PrepareCalendar(const outlook::Item& item, ItemContext& context);
 ItemOutcome PrepareTask(const outlook::Item& item, ItemContext& context);

@@ -13,7 +13,7 @@ const char* WasWere(std::int64_t n) { return n == 1 ? "was" : "were"; }
 
 }  // namespace
 
-void RunReport::BeginFolder(const std::string& name) { folders_.push_back({name, 0, 0, {}}); }
+void RunReport::BeginFolder(const std::string& name) { folders_.push_back({name, 0, 0, 0, {}}); }
 
 RunReport::FolderAccount& RunReport::Current() {
   // An item reported before any folder was begun still gets an account.
@@ -26,27 +26,30 @@ void RunReport::ItemCopied() {
   ++copied_;
 }
 
+void RunReport::ItemSkipped() {
+  ++Current().skipped;
+  ++skipped_;
+}
+
 void RunReport::ItemFailed(const std::string& label, const std::string& reason) {
   FolderAccount& folder = Current();
   ++folder.failed;
   ++failed_;
-  folder.failures.push_back((label.empty() ? std::string("(no subject or name)") : "\"" + label + "\"") + ": " +
-                            reason);
+  folder.failures.push_back({label, reason});
 }
 
 void RunReport::FolderFailed(const std::string& name, const std::string& reason,
                              std::optional<std::int64_t> items) {
   if (items) {
     unread_ += *items;
-    folder_failures_.push_back(name + " (" + Count(*items, "item", "items") + "): " + reason);
   } else {
     ++uncounted_folders_;
-    folder_failures_.push_back(name + " (number of items not known): " + reason);
   }
+  folder_failures_.push_back({name, reason, items});
 }
 
 void RunReport::FolderNotConverted(const std::string& name, const std::string& message_class) {
-  not_converted_.push_back(name + " (" + message_class + ")");
+  not_converted_.push_back({name, message_class});
 }
 
 void RunReport::Stopped(StopPlace place, sys::WriteState state, const std::string& where, std::int64_t items_left) {
@@ -57,10 +60,17 @@ void RunReport::Stopped(StopPlace place, sys::WriteState state, const std::strin
 std::string RunReport::Detail() const {
   // What is missing comes first: it is what the user looks for.
   std::string detail;
-  for (const std::string& failure : folder_failures_) detail += "Folder could not be read: " + failure + "\n";
+  for (const FolderFailure& failure : folder_failures_) {
+    detail += "Folder could not be read: " + failure.name +
+              (failure.items ? " (" + Count(*failure.items, "item", "items") + "): "
+                             : std::string(" (number of items not known): ")) +
+              failure.reason + "\n";
+  }
   for (const FolderAccount& folder : folders_) {
-    for (const std::string& failure : folder.failures) {
-      detail += "Could not be copied: " + folder.name + ": " + failure + "\n";
+    for (const ItemFailure& failure : folder.failures) {
+      detail += "Could not be copied: " + folder.name + ": " +
+                (failure.label.empty() ? std::string("(no subject or name)") : "\"" + failure.label + "\"") + ": " +
+                failure.reason + "\n";
     }
   }
   if (items_left_ > 0) {
@@ -68,9 +78,12 @@ std::string RunReport::Detail() const {
   }
   for (const FolderAccount& folder : folders_) {
     detail += "Folder " + folder.name + ": " + std::to_string(folder.copied) + " copied, " +
-              std::to_string(folder.failed) + " could not be copied\n";
+              std::to_string(folder.failed) + " could not be copied" +
+              (folder.skipped > 0 ? ", " + std::to_string(folder.skipped) + " already in the database" : "") + "\n";
   }
-  for (const std::string& folder : not_converted_) detail += "Not converted (kind not exported): " + folder + "\n";
+  for (const UnconvertedFolder& folder : not_converted_) {
+    detail += "Not converted (kind not exported): " + folder.name + " (" + folder.message_class + ")\n";
+  }
   return detail;
 }
 

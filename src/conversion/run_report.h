@@ -18,11 +18,43 @@ namespace norvexa::conversion {
 
 class RunReport {
  public:
+  // One item that could not be copied (or only in part): the text that
+  // names it (subject or name; may be "") and why.
+  struct ItemFailure {
+    std::string label;
+    std::string reason;
+  };
+  // What became of the items of one folder the run walked.
+  struct FolderAccount {
+    std::string name;
+    std::int64_t copied = 0;
+    std::int64_t failed = 0;
+    std::int64_t skipped = 0;  // already in the target (see ItemSkipped)
+    std::vector<ItemFailure> failures;
+  };
+  // A folder that could not be opened or read: its name, why, and the
+  // number of its items as the folder tree showed it, when known.
+  struct FolderFailure {
+    std::string name;
+    std::string reason;
+    std::optional<std::int64_t> items;
+  };
+  // A folder of a kind the run does not convert.
+  struct UnconvertedFolder {
+    std::string name;
+    std::string message_class;
+  };
+
   // Starts the account of folder NAME; later calls refer to it.
   void BeginFolder(const std::string& name);
 
   // An item of the current folder was copied.
   void ItemCopied();
+
+  // An item of the current folder was not written because the target
+  // already holds its document (an export finished by a second run). Not
+  // a failure.
+  void ItemSkipped();
 
   // An item of the current folder, named LABEL (subject or name; may be ""),
   // could not be copied, or only in part, for REASON.
@@ -48,6 +80,8 @@ class RunReport {
   void AddItemsLeft(std::int64_t items) { items_left_ += items; }
 
   std::int64_t Copied() const { return copied_; }
+  // Items not written because the target already held them.
+  std::int64_t Skipped() const { return skipped_; }
   // Items read but not (fully) copied.
   std::int64_t Failed() const { return failed_; }
   // Items in folders that could not be read, as far as their count is known.
@@ -57,6 +91,13 @@ class RunReport {
   std::int64_t FoldersFailed() const { return static_cast<std::int64_t>(folder_failures_.size()); }
   bool AllCopied() const { return failed_ == 0 && folder_failures_.empty() && !stopped_; }
   bool WasStopped() const { return stopped_.has_value(); }
+  // Items of the ticked folders not reached by a stopped run.
+  std::int64_t ItemsLeft() const { return items_left_; }
+
+  // The accounts as they stand, in the order the run met them.
+  const std::vector<FolderAccount>& Folders() const { return folders_; }
+  const std::vector<FolderFailure>& FolderFailures() const { return folder_failures_; }
+  const std::vector<UnconvertedFolder>& NotConverted() const { return not_converted_; }
 
   // The completion message for the target paths NSF_PATH and ADDRESS_BOOK
   // ("" for an existing database). When everything was copied: the plain
@@ -76,21 +117,16 @@ class RunReport {
   sys::Message StopMessage(const std::string& nsf_path, const std::string& address_book) const;
 
  private:
-  struct FolderAccount {
-    std::string name;
-    std::int64_t copied = 0;
-    std::int64_t failed = 0;
-    std::vector<std::string> failures;  // "label: reason"
-  };
   struct StopCause {
     StopPlace place;
     sys::WriteState state;
     std::string where;
   };
   std::vector<FolderAccount> folders_;
-  std::vector<std::string> folder_failures_;  // "name (N items): reason"
-  std::vector<std::string> not_converted_;    // "name (class)"
+  std::vector<FolderFailure> folder_failures_;
+  std::vector<UnconvertedFolder> not_converted_;
   std::int64_t copied_ = 0;
+  std::int64_t skipped_ = 0;
   std::int64_t failed_ = 0;
   std::int64_t unread_ = 0;
   std::int64_t uncounted_folders_ = 0;  // folders not read whose count is unknown

@@ -2,6 +2,8 @@
 // every writer takes.
 #include "writers/notes_target.h"
 
+#include "conversion/global/global.h"
+#include "writers/item_values.h"
 #include "writers/session_probe.h"
 
 #include <utility>
@@ -45,6 +47,12 @@ void NotesTarget::CreateDocument(Steps& steps) {
 }
 
 bool NotesTarget::Save(Steps& steps) {
+  // The item's source key goes into the document with it, in the same
+  // save, so that a document in the database always says which item it
+  // came from.
+  if (!Global::SourceKey.empty()) {
+    Put(steps, document, Global::kSourceKeyItem, Global::SourceKey);
+  }
   bool saved = false;
   steps.Run("saving the document", [&] {
     saved = Need(document, "document").Save(false, false);

@@ -29,7 +29,9 @@ class NotesTarget {
   // Creates the document (a step).
   void CreateDocument(Steps& steps);
 
-  // Saves the document with 0 and 0 (a step). True when Save returned true.
+  // Puts the text item Global::kSourceKeyItem holding Global::SourceKey when
+  // that is not "" (a step), then saves the document with 0 and 0 (a
+  // step). True when Save returned true.
   bool Save(Steps& steps);
 
   // Lists the document in folder NAME (a step).

@@ -64,7 +64,7 @@ class FakeMapiObject final : public outlook::MapiObject {
 class FakeItem final : public outlook::Item {
  public:
   std::string message_class = "IPM.Note", subject, body, to, cc, bcc, sender_email, sender_name, categories,
-              location, dl_name;
+              location, dl_name, source_key;
   std::optional<std::int64_t> importance;
   std::optional<QDateTime> creation, date, start, end, due, start_date, reminder, birthday, anniversary;
   std::map<outlook::ContactField, std::string> contact;
@@ -104,6 +104,7 @@ class FakeItem final : public outlook::Item {
     return std::make_unique<FakeAttachments>(attachments);
   }
   const outlook::MapiObject& MAPIOBJECT() const override { return mapi; }
+  std::string SourceKey() const override { return source_key; }
 
  private:
   std::string Get(const std::string& what, const std::string& value) const {

@@ -67,6 +67,20 @@ TEST(GeneratedMailbox, EveryKindArrivesInTheNewDatabases) {
   EXPECT_EQ(names->AllDocumentIds().size(), 2u);  // the person and the group
   EXPECT_EQ(mail->FolderDocumentIds("Every Kind\\Inbox").size(), 2u);
 
+  // Every document names the item it came from: the source keys of the
+  // documents are those of the items of the converted folders, each once.
+  std::vector<std::string> keys;
+  for (notes::Database* database : {mail.get(), names.get()}) {
+    for (const std::string& unid : database->AllDocumentIds()) {
+      const auto key = database->GetDocumentByUNID(unid)->GetItemValue(Global::kSourceKeyItem);
+      ASSERT_TRUE(key.has_value()) << unid;
+      keys.push_back(std::get<std::string>(*key));
+    }
+  }
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, testing::SourceKeysOfConvertedItems(pst));
+  EXPECT_TRUE(Global::SourceKey.empty());
+
   // Attachments byte for byte, the attached message included.
   std::vector<std::string> stored;
   for (const std::string& unid : mail->AllDocumentIds()) {

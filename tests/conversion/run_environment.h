@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,37 @@ std::string FolderReferenceOfKind(const std::filesystem::path& path, const std::
 
 // Universal ids of the documents in the Notes database at PATH.
 std::size_t DocumentCount(const std::string& path);
+
+// The source keys of the items of the store at PATH that a run converts
+// (those of mail, calendar, task and contact folders), sorted.
+std::vector<std::string> SourceKeysOfConvertedItems(const std::filesystem::path& path);
+
+// The source keys of every document of the Notes database at PATH, sorted
+// ("" for a document without one).
+std::vector<std::string> DocumentSourceKeys(const std::string& path);
+
+// A new, empty mail database at PATH from the client's mail template.
+void MakeMailDatabase(const std::string& path);
+
+// One document as an export should leave it: its form, its subject (the
+// last name of a Person, the list name of a Group) and the SHA-256 hashes of
+// its attachments, sorted.
+struct DocumentSketch {
+  std::string form;
+  std::string title;
+  std::vector<std::string> attachments;
+  bool operator<(const DocumentSketch& o) const;
+  bool operator==(const DocumentSketch& o) const;
+};
+
+// What the store at PATH should become, per Notes folder (the Outlook
+// folder's path; "Outlook Contacts" and "Outlook Groups" for contacts and
+// lists): its documents, sorted. SCRATCH is a folder for copies.
+std::map<std::string, std::vector<DocumentSketch>> ExpectedDocuments(const std::filesystem::path& path,
+                                                                     const std::filesystem::path& scratch);
+
+// The documents listed in FOLDER of the Notes database at PATH, sorted.
+std::vector<DocumentSketch> ActualDocuments(const std::string& path, const std::string& folder);
 
 // SHA-256 hashes (hex) of every attachment of the mail, calendar and task
 // items of the store at PATH, sorted; SCRATCH is a folder for a copy.

@@ -4,6 +4,8 @@
 #include "conversion/conversion_run.h"
 #include "conversion/frm_save.h"
 #include "conversion/global/global.h"
+#include "description.h"
+#include "mailbox_writer.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
 #include "run_environment.h"
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 namespace norvexa::conversion {
 namespace {
@@ -296,6 +299,50 @@ TEST(Run, SecondStartIsIgnoredAndHashStaysInTheFolderName) {
   const std::vector<std::string> folders = database->FolderNames();
   EXPECT_NE(std::find(folders.begin(), folders.end(), "Personal Folders\\C# and #2"), folders.end());
   EXPECT_EQ(database->FolderDocumentIds("Personal Folders\\C# and #2").size(), 1u);
+}
+
+TEST(Run, ItemsTheTargetHoldsAreSkippedAndCountedAndAFailingCheckWritesTheItem) {
+  testing::ScratchDir work;
+  const fs::path pst = work / "Every Kind.pst";
+  pstgen::WriteMailbox(pstgen::ReadDescription(fs::path(NORVEXA_SOURCE_DIR) / "tests/data/mailboxes/every-kind.json"),
+                       pst);
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  const std::string target = (env.scratch() / "mine.nsf").string();
+  MakeMailDatabase(target);
+  Global::SelectedStoreId = testing::StoreIdOf(pst);
+  Global::SelectedFolders = testing::FolderReferences(pst);
+  const std::size_t items = testing::SourceKeysOfConvertedItems(pst).size();
+
+  // The inbox's items are said to be there; asking about the calendar's
+  // fails, which must not lose them.
+  TestView view;
+  ConversionRun run(view);
+  std::vector<std::string> asked;
+  run.SetSkip([&](const outlook::Item& item, const std::string& folder_name) {
+    asked.push_back(item.SourceKey());
+    if (folder_name == "Every Kind\\Calendar") throw std::runtime_error("cannot look");
+    return folder_name == "Every Kind\\Inbox";
+  });
+  ASSERT_EQ(run.Run({false, target}), RunEnd::Completed);
+  EXPECT_EQ(asked.size(), items);
+  EXPECT_EQ(run.Report().Skipped(), 2);
+  EXPECT_EQ(run.Report().Copied(), static_cast<std::int64_t>(items) - 2);
+  EXPECT_TRUE(run.Report().AllCopied());
+  const sys::Message& done = services.messages.back();
+  EXPECT_EQ(done.icon, sys::Icon::Information);
+  EXPECT_TRUE(done.detail.contains("Folder Every Kind\\Inbox: 0 copied, 0 could not be copied, 2 already in the "
+                                   "database"))
+      << done.detail.toStdString();
+
+  notes::Session session;
+  const auto database = session.GetDatabase("", target);
+  // Nothing was written for the inbox, not even its folder.
+  const std::vector<std::string> folders = database->FolderNames();
+  EXPECT_EQ(std::find(folders.begin(), folders.end(), "Every Kind\\Inbox"), folders.end());
+  EXPECT_EQ(database->FolderDocumentIds("Every Kind\\Calendar").size(), 1u);
+  EXPECT_EQ(testing::DocumentCount(target), items - 2);
 }
 
 }  // namespace

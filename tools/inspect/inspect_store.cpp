@@ -161,6 +161,7 @@ QJsonObject ItemObject(const Item& item, const std::string& kind) {
   QJsonObject o;
   const std::string message_class = item.MessageClass();
   o["message_class"] = Q(message_class);
+  o["source_key"] = Q(item.SourceKey());
   if (kind == "IPM.Note") AddMail(item, o);
   else if (kind == "IPM.Appointment") AddAppointment(item, o);
   else if (kind == "IPM.Task") AddTask(item, o);

@@ -14,6 +14,7 @@ std::map<std::string, std::int64_t> SelectedFolderCounts;
 std::string NsfFilePath;
 std::string AddressBookPath;
 std::string AttachmentList;
+std::string SourceKey;
 std::array<std::string, 2> ExcludeFromViewValues;
 
 namespace {

@@ -36,6 +36,14 @@ extern std::string AddressBookPath;
 // "" or "|" before the staged path of each attachment of the current item.
 extern std::string AttachmentList;
 
+// The source key of the current item (outlook::Item::SourceKey), which every
+// writer stores in its document as the text item kSourceKeyItem; "" outside
+// an item, and then no such item is written.
+extern std::string SourceKey;
+
+// The name of the document item that holds the source key.
+inline constexpr char kSourceKeyItem[] = "NorvexaSourceKey";
+
 // The text list written as item "excludeFromView": "D" and "S" once the save
 // window has loaded.
 extern std::array<std::string, 2> ExcludeFromViewValues;

@@ -133,6 +133,14 @@ std::string DefaultMessageClassFor(const std::string& container_class);
 
 // A folder entry identifier as text: eight hex digits of the node.
 std::string FolderEntryId(std::uint32_t nid);
+
+// The part of Item::SourceKey that names the store: RECORD_KEY (the bytes of
+// the message store's PR_RECORD_KEY) in upper-case hex or, when it is empty,
+// "file" and 16 hex digits of the 64-bit FNV-1a hash of PATH (the store
+// file's absolute path, UTF-8).
+std::string StoreKey(const std::string& record_key, const std::string& path);
+// An item's source key: STORE_KEY, "-", the node NID in eight hex digits.
+std::string ItemSourceKey(const std::string& store_key, std::uint32_t nid);
 // The node named by folder entry identifier TEXT (blanks around ignored),
 // or nullopt when it is not one.
 std::optional<std::uint32_t> ParseFolderEntryId(const std::string& text);

@@ -282,6 +282,16 @@ class Item {
 
   // The underlying MAPI message, for MapiUtils::HrGetOneProp.
   virtual const MapiObject& MAPIOBJECT() const = 0;
+
+  // A key naming this item among all stores, the same every time the store
+  // is read, by either reader: the message store's record key (PR_RECORD_KEY,
+  // 0x0FF9) in upper-case hexadecimal, "-", and the item's node identifier
+  // in eight upper-case hexadecimal digits, for example
+  // "5D3B0C7A9E114F2B8C6D0E1F2A3B4C5D-00200024". A store without a record
+  // key is named by its file instead: "file", 16 hexadecimal digits of a
+  // hash of its absolute path, "-" and the node. An item attached to another
+  // has no node of its own in the store and gives "". Never throws.
+  virtual std::string SourceKey() const = 0;
 };
 
 class Attachments {

@@ -45,6 +45,13 @@ PstItem::PstItem(std::shared_ptr<StoreFile> file, std::shared_ptr<const Property
       context_(std::move(context)),
       depth_(depth) {}
 
+std::string PstItem::SourceKey() const {
+  // An attached item (depth 1 and more) sits in a subnode of its carrier,
+  // whose identifier is not unique in the store.
+  if (depth_ > 0) return std::string();
+  return pff::ItemSourceKey(file_->store_key(), context_->heap().node().nid);
+}
+
 std::vector<pff::Recipient> PstItem::Recipients() const {
   std::vector<pff::Recipient> recipients;
   const std::optional<NodeEntry> node = context_->heap().Subnode(kNidRecipientTable);

@@ -79,6 +79,7 @@ class PstItem : public pff::MapiItem {
   PstItem(std::shared_ptr<StoreFile> file, const NodeEntry& node, int depth = 0);
   std::unique_ptr<Attachments> GetAttachments() const override;
   std::vector<pff::Recipient> Recipients() const override;
+  std::string SourceKey() const override;
 
  private:
   PstItem(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context, int depth);

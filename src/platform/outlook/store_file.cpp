@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
 constexpr std::uint16_t PR_IPM_SUBTREE_ENTRYID = 0x35E0;
+constexpr std::uint16_t PR_RECORD_KEY = 0x0FF9;
 constexpr std::uint16_t PidTagNameidStreamGuid = 0x0002;
 constexpr std::uint16_t PidTagNameidStreamEntry = 0x0003;
 constexpr std::uint16_t PidTagNameidStreamString = 0x0004;
@@ -55,6 +56,7 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
     const pff::PropertyBag bag = file->Bag(store, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(PR_DISPLAY_NAME);
+    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(PR_RECORD_KEY)), file->path_);
     const auto ipm = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
     if (ipm && NidType(*ipm) == kNidTypeNormalFolder && file->db_->FindNode(*ipm)) file->top_folder_ = *ipm;
   } catch (const OutlookError& e) {

@@ -50,6 +50,9 @@ class StoreFile {
   // PR_DISPLAY_NAME of the message store, else the file name without
   // extension.
   const std::string& display_name() const { return display_name_; }
+  // What names the store in the source key of each of its items (see
+  // pff::StoreKey).
+  const std::string& store_key() const { return store_key_; }
   // Code page for 8-bit texts of items that name none.
   int default_codepage() const { return default_codepage_; }
   // The top folder of the visible hierarchy: the IPM subtree when the
@@ -82,6 +85,7 @@ class StoreFile {
   std::shared_ptr<const NodeDatabase> db_;
   std::string path_;
   std::string display_name_;
+  std::string store_key_;
   int default_codepage_ = 1252;
   std::uint32_t top_folder_ = kNidRootFolder;
   std::unordered_map<std::uint16_t, Name> names_;

@@ -104,6 +104,27 @@ std::string FolderEntryId(std::uint32_t nid) {
   return buffer;
 }
 
+std::string StoreKey(const std::string& record_key, const std::string& path) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string key;
+  if (!record_key.empty()) {
+    for (unsigned char c : record_key) {
+      key.push_back(digits[c >> 4]);
+      key.push_back(digits[c & 0x0F]);
+    }
+    return key;
+  }
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (unsigned char c : path) hash = (hash ^ c) * 0x100000001B3ull;
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "file%016llX", static_cast<unsigned long long>(hash));
+  return buffer;
+}
+
+std::string ItemSourceKey(const std::string& store_key, std::uint32_t nid) {
+  return store_key + "-" + FolderEntryId(nid);
+}
+
 std::optional<std::uint32_t> ParseFolderEntryId(const std::string& raw) {
   const std::string entry_id = text::Trim(raw);
   if (entry_id.empty() || entry_id.size() > 8) return std::nullopt;

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,9 @@ TEST(InspectStore, PrintsTheTreeAndTheItemValues) {
   const QJsonObject mail =
       QJsonDocument::fromJson(items.out).object()["folders"].toArray()[2].toObject()["items"].toArray()[0].toObject();
   EXPECT_EQ(mail["message_class"].toString(), "IPM.Note");
+  // The store's record key (16 bytes) and the item's node.
+  EXPECT_TRUE(QRegularExpression("^[0-9A-F]{32}-[0-9A-F]{8}$").match(mail["source_key"].toString()).hasMatch())
+      << mail["source_key"].toString().toStdString();
   EXPECT_TRUE(mail["sender_email"].toString().contains("CN="));
   EXPECT_EQ(mail["sender_name"].toString(), "Terry Mahaffey");
   EXPECT_TRUE(mail["date"].toString().startsWith("2010-03-15T"));

@@ -124,5 +124,19 @@ TEST(OutlookText, StoreIdentifiersRoundTripAndCarryNoHash) {
   EXPECT_FALSE(PathForStoreId("/tmp/a.pst").has_value());
 }
 
+TEST(OutlookText, SourceKeysNameTheStoreByRecordKeyElseByFile) {
+  const std::string record_key("\x6A\x55\x2B\x81\x00\xFF", 6);
+  EXPECT_EQ(ItemSourceKey(StoreKey(record_key, "/a.pst"), 0x200024), "6A552B8100FF-00200024");
+  // The record key names the store wherever its file is.
+  EXPECT_EQ(StoreKey(record_key, "/a.pst"), StoreKey(record_key, "/b.pst"));
+  // Without one, the file does: the same path gives the same key, another
+  // path another key, never one that a record key could give.
+  const std::string a = StoreKey("", "/data/a.pst");
+  EXPECT_EQ(a, StoreKey("", "/data/a.pst"));
+  EXPECT_NE(a, StoreKey("", "/data/b.pst"));
+  EXPECT_EQ(a.size(), 20u);
+  EXPECT_EQ(a.rfind("file", 0), 0u);
+}
+
 }  // namespace
 }  // namespace norvexa::outlook::pff

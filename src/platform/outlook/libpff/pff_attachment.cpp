@@ -52,7 +52,8 @@ const pff::MapiItem& PffAttachment::AttachedItem() const {
   if (libpff_attachment_get_item(attachment_->get(), &item, &error) != 1 || item == nullptr) {
     Fail(attachment_->file()->path(), "cannot read the item attached as " + Describe(), error);
   }
-  attached_item_ = std::make_unique<PffItem>(std::make_shared<const ItemHandle>(attachment_->file(), attachment_, item));
+  attached_item_ =
+      std::make_unique<PffItem>(std::make_shared<const ItemHandle>(attachment_->file(), attachment_, item), true);
   return *attached_item_;
 }
 

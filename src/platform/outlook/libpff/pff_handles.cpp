@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
 constexpr std::uint16_t PR_IPM_SUBTREE_ENTRYID = 0x35E0;
+constexpr std::uint16_t PR_RECORD_KEY = 0x0FF9;
 
 // Frees an item pointer that has not yet found its owner.
 void FreeItem(libpff_item_t* item) {
@@ -85,7 +86,9 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(PR_DISPLAY_NAME);
     file->ipm_subtree_ = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
+    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(PR_RECORD_KEY)), name);
   }
+  if (file->store_key_.empty()) file->store_key_ = pff::StoreKey(std::string(), name);
   if (file->display_name_.empty()) {
     file->display_name_ = PathUtf8(path.stem());
   }

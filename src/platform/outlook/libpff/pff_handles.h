@@ -47,6 +47,9 @@ class File {
   const std::string& display_name() const { return display_name_; }
   // Code page for 8-bit texts of items that name none.
   int default_codepage() const { return default_codepage_; }
+  // What names the store in the source key of each of its items (see
+  // pff::StoreKey).
+  const std::string& store_key() const { return store_key_; }
   // Node identifier of the IPM subtree, or nullopt when the message store
   // does not name one (the root folder then serves as top).
   std::optional<std::uint32_t> ipm_subtree() const { return ipm_subtree_; }
@@ -61,6 +64,7 @@ class File {
   libpff_file_t* file_ = nullptr;
   std::string path_;
   std::string display_name_;
+  std::string store_key_;
   int default_codepage_ = 1252;
   std::optional<std::uint32_t> ipm_subtree_;
   std::optional<std::map<std::uint32_t, std::string>> folder_paths_;

@@ -97,9 +97,21 @@ pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t
   return pff::PropertyBag(std::move(entries), std::move(reader), file, store_codepage);
 }
 
-PffItem::PffItem(ItemRef message)
+PffItem::PffItem(ItemRef message, bool attached)
     : MapiItem(ReadBag(message, message->get(), 0, message->file()->path(), message->file()->default_codepage())),
-      message_(std::move(message)) {}
+      message_(std::move(message)),
+      attached_(attached) {}
+
+std::string PffItem::SourceKey() const {
+  if (attached_) return std::string();
+  try {
+    return pff::ItemSourceKey(message_->file()->store_key(), Identifier(*message_));
+  } catch (const OutlookError&) {
+    // The identifier comes from libpff's item tree in memory; should it
+    // not be given, the item has no key rather than a wrong one.
+    return std::string();
+  }
+}
 
 std::unique_ptr<Attachments> PffItem::GetAttachments() const {
   int count = 0;

@@ -66,12 +66,16 @@ class PffItems : public Items {
 
 class PffItem : public pff::MapiItem {
  public:
-  explicit PffItem(ItemRef message);
+  // MESSAGE is a folder's item, or, when ATTACHED, an item attached to
+  // another (which has no source key).
+  explicit PffItem(ItemRef message, bool attached = false);
   std::unique_ptr<Attachments> GetAttachments() const override;
   std::vector<pff::Recipient> Recipients() const override;
+  std::string SourceKey() const override;
 
  private:
   ItemRef message_;
+  bool attached_;
 };
 
 class PffAttachments : public Attachments {

@@ -1,0 +1,19 @@
+// The completion report of one export as one JSON object, for scripts: the
+// store and target, the exit status and its reason, the databases written,
+// the item counts, each folder's counts, every item not copied with its
+// reason, the folders not read and those not converted.
+#pragma once
+
+#include "export_job.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+
+namespace norvexa::exporter {
+
+QJsonObject ReportJson(const ExportResult& result);
+
+// OBJECT as one line of compact JSON, ending in a new line.
+QByteArray JsonLine(const QJsonObject& object);
+
+}  // namespace norvexa::exporter
