@@ -156,6 +156,8 @@ QWidget* frmMain::BuildSelectFileTab() {
   // Names of their own: the box would otherwise carry its frame's caption,
   // and the two "Export Mailbox" buttons would sound alike.
   txtNotesDatabaseFile->setAccessibleName("Outlook (.pst) file");
+  // A frame inside a frame is otherwise named after the outer one.
+  OtherPSTFrame->setAccessibleName(OtherPSTFrame->title());
   CmdExportConfigured->setAccessibleName("Export Mailbox (configured Outlook Mailboxes)");
   CmdExportOther->setAccessibleName("Export Mailbox (Other PST file)");
   other->addWidget(txtNotesDatabaseFile, 0, 0);

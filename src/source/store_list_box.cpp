@@ -4,6 +4,8 @@
 #include "widgets/elided_label.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
@@ -26,6 +28,38 @@ class StoreLabelDelegate : public QStyledItemDelegate {
   }
 };
 
+// What assistive tools are told of the list: its name (the label beside
+// it) and, as its value, the label of the picked entry, never the raw entry
+// text with its blanks and identifier (which Qt's own interface reads out,
+// as the name on Linux and the value elsewhere).
+class StoreListAccessible : public QAccessibleWidget {
+ public:
+  explicit StoreListAccessible(StoreListBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text which) const override {
+    const auto* box = static_cast<const StoreListBox*>(widget());
+    if (which == QAccessible::Value) return box->ShownText(box->currentIndex());
+    if (which == QAccessible::Name && box->accessibleName().isEmpty()) return box->ShownText(box->currentIndex());
+    return QAccessibleWidget::text(which);
+  }
+
+  // The open list is the one child, as in Qt's own combo box interface.
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(static_cast<StoreListBox*>(widget())->view()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && child->object() == static_cast<StoreListBox*>(widget())->view() ? 0 : -1;
+  }
+};
+
+QAccessibleInterface* StoreListAccessibleFactory(const QString& class_name, QObject* object) {
+  if (class_name == QLatin1String(StoreListBox::staticMetaObject.className()) && object) {
+    if (auto* box = qobject_cast<StoreListBox*>(object)) return new StoreListAccessible(box);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void AddStoreEntry(QComboBox* combo, const QString& entry, const QString& label, const QString& path) {
@@ -37,14 +71,20 @@ void AddStoreEntry(QComboBox* combo, const QString& entry, const QString& label,
 }
 
 StoreListBox::StoreListBox(QWidget* parent) : QComboBox(parent) {
+  static const bool factory_installed = [] {
+    QAccessible::installFactory(StoreListAccessibleFactory);
+    return true;
+  }();
+  (void)factory_installed;
   setItemDelegate(new StoreLabelDelegate(this));
   // Long labels keep their start (the name) and their end (the file name).
   view()->setTextElideMode(Qt::ElideMiddle);
   view()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // The value assistive tools read is the raw entry text; the label of the
-  // picked entry goes with it as the description.
-  connect(this, &QComboBox::currentIndexChanged, this,
-          [this](int index) { setAccessibleDescription(index < 0 ? QString() : ShownText(index)); });
+  // Assistive tools learn of a new pick as of a changed value.
+  connect(this, &QComboBox::currentIndexChanged, this, [this] {
+    QAccessibleValueChangeEvent event(this, ShownText(currentIndex()));
+    QAccessible::updateAccessibility(&event);
+  });
 }
 
 QString StoreListBox::ShownText(int index) const {

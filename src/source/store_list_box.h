@@ -2,7 +2,8 @@
 // keeps its text exactly as the store list made it (display name, 300
 // blanks, "#", identifier: the handlers read the identifier back from it),
 // while the list shows a label for it: the display name and the store
-// file's name. The list opens no wider than its window.
+// file's name. The list opens no wider than its window. Assistive tools
+// are told the label too, not the raw entry text.
 #pragma once
 
 #include <QComboBox>

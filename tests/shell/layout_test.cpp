@@ -66,7 +66,9 @@ void ExpectStatusPanelsFit(const frmMain& w) {
   EXPECT_LT(p2.right(), p3.left());
   EXPECT_TRUE(w.rect().contains(p3)) << p3.right() << " in a window " << w.width() << " wide";
   for (const QSizeGrip* grip : w.statusBar()->findChildren<QSizeGrip*>()) {
-    if (grip->isVisible()) EXPECT_LT(p3.right(), RectIn(grip, &w).left());
+    if (grip->isVisible()) {
+      EXPECT_LT(p3.right(), RectIn(grip, &w).left());
+    }
   }
 }
 
@@ -164,7 +166,12 @@ TEST(MainWindowLayout, StoreListTellsTwoStoresOfOneNameApartAndKeepsTheirEntryTe
   w.CmbOutlookStores_Click();
   EXPECT_EQ(Global::SelectedStoreId, ids[1]);
   EXPECT_EQ(list->currentText(), list->itemText(1));
-  EXPECT_EQ(list->accessibleDescription(), list->ShownText(1));
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(list);
+  EXPECT_EQ(iface->role(), QAccessible::ComboBox);
+  EXPECT_EQ(iface->text(QAccessible::Name), w.LblStores->text());
+  EXPECT_EQ(iface->text(QAccessible::Value), list->ShownText(1));
+  ASSERT_EQ(iface->childCount(), 1);
+  EXPECT_EQ(iface->child(0)->object(), list->view());
   EXPECT_FALSE(list->grab().isNull());
   EXPECT_EQ(w.size(), size);
   EXPECT_TRUE(services.messages.empty());
@@ -231,6 +238,7 @@ TEST(MainWindowLayout, EveryControlHasANameOfItsOwn) {
   EXPECT_NE(AccessibleName(w.txtNotesDatabaseFile), w.OtherPSTFrame->title());
   EXPECT_NE(AccessibleName(w.txtNotesDatabaseFile), w.SourceFrame->title());
   EXPECT_EQ(AccessibleName(w.txtNotesDatabaseFile), "Outlook (.pst) file");
+  for (QGroupBox* frame : w.findChildren<QGroupBox*>()) EXPECT_EQ(AccessibleName(frame), frame->title());
   EXPECT_EQ(AccessibleName(w.CmbOutlookStores), w.LblStores->text());
   EXPECT_EQ(AccessibleName(w.OutlookFoldersTree), w.LblFolders->text());
   for (QRadioButton* option : {w.OptConfiguredPST, w.OptOtherPST}) {
