@@ -190,7 +190,9 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
       progress_.EndedEarly(not_reached);
     }
   }
-  view_.ShowOverallProgress(progress_.Snapshot(RunProgress::Clock::now()));
+  OverallProgress last = progress_.Snapshot(RunProgress::Clock::now());
+  last.finished = true;
+  view_.ShowOverallProgress(last);
 
   Global::SelectedFolders.clear();
   Global::SelectedFolderCounts.clear();

@@ -46,7 +46,8 @@ class RunView : public target::SaveProgress, public ItemProgress {
 
   // The overall progress over all ticked folders: once as the walk of the
   // folders begins, at most a few times a second while it goes on, and once
-  // at its end. A view without a progress bar ignores it.
+  // at its end (marked finished, before the completion message). A view
+  // without a progress bar ignores it.
   virtual void ShowOverallProgress(const OverallProgress& progress) { (void)progress; }
 };
 

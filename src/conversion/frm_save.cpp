@@ -257,8 +257,9 @@ void frmSave::CmdStop_Click() {
 
 void frmSave::reject() {
   if (running_) {
-    // Already stopping: the window closes as soon as the run has ended.
-    if (stop_asked_) return;
+    // Already stopping, or only the report is left: the window closes as
+    // soon as the run has ended.
+    if (stop_asked_ || !CmdStop->isEnabled()) return;
     sys::Message question;
     question.text = QStringLiteral(
         "An export is running. Do you want to stop it after the item it is copying?\r\n"
@@ -301,6 +302,8 @@ void frmSave::ShowOverallProgress(const OverallProgress& progress) {
   QString text = OverallProgressText(progress, locale());
   if (stop_asked_) text += QStringLiteral(", stopping after the current item");
   LblOverall->setText(text);
+  // Nothing is left to stop once the walk is over.
+  if (progress.finished) CmdStop->setEnabled(false);
 }
 
 }  // namespace norvexa::conversion

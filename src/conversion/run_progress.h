@@ -23,6 +23,7 @@ struct OverallProgress {
   std::int64_t total = 0;  // items the run goes through, as far as known
   std::optional<double> items_per_second;        // not yet known at the start
   std::optional<std::chrono::seconds> time_left;  // not known without a rate
+  bool finished = false;  // the walk is over; only its report is still to come
 };
 
 class RunProgress {

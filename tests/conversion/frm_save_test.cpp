@@ -214,10 +214,12 @@ TEST(SaveWindow, PathBoxesTakeTheWindowsWidthAndElideTheMiddleOfALongPath) {
     EXPECT_FALSE(box->grab().isNull());
   }
   // The user in the box gets the line edit as it is, to scroll or copy.
-  form.activateWindow();
+  QApplication::setActiveWindow(&form);
   form.txtNSFFileName->setFocus();
   Settle();
-  if (form.txtNSFFileName->hasFocus()) EXPECT_EQ(form.txtNSFFileName->DisplayedText(), path);
+  ASSERT_TRUE(form.txtNSFFileName->hasFocus());
+  EXPECT_EQ(form.txtNSFFileName->DisplayedText(), path);
+  form.txtNSFFileName->clearFocus();
   // A wider window gives the boxes the room.
   const int before = form.txtExNSFFileName->width();
   form.resize(size.width() + 200, size.height());
@@ -282,6 +284,7 @@ TEST(SaveWindow, EveryControlHasItsOwnAccessibleNameAndTheOptionsAreOneChoice) {
     EXPECT_FALSE(seen.contains(name)) << name.toStdString();
     seen.insert(name);
   }
+  EXPECT_EQ(AccessibleText(form.ExportFrame, QAccessible::Name), form.ExportFrame->title());
   // A captioned label tells its text as its description.
   form.SetFound("120");
   EXPECT_EQ(AccessibleText(form.LblFound, QAccessible::Name), "Found");

@@ -151,6 +151,8 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
     EXPECT_EQ(view.shown.front().total, kMails - 2 + kContacts + 2);
     EXPECT_EQ(view.shown.back().done, kMails + kContacts);
     EXPECT_EQ(view.shown.back().total, kMails + kContacts);
+    EXPECT_TRUE(view.shown.back().finished);
+    EXPECT_FALSE(view.shown.front().finished);
     for (std::size_t i = 1; i < view.shown.size(); ++i) {
       EXPECT_GE(view.shown[i].done, view.shown[i - 1].done);
       EXPECT_LE(view.shown[i].done, view.shown[i].total);
@@ -297,6 +299,26 @@ TEST_F(Stop, SaveWindowKeepsItsSizeAsksBeforeClosingAndStopsOnlyDuringARun) {
   // Stop outside a run does nothing.
   second.CmdStop_Click();
   EXPECT_EQ(services_.messages.size(), 4u);
+
+  // A run that goes to its end: when its report comes there is nothing left
+  // to stop, and closing the window then asks nothing.
+  HandOver();
+  frmSave third;
+  third.PrepareForNewDatabase();
+  third.OptExistingNSF->click();
+  bool stop_enabled_at_report = true;
+  services_.on_message = [&](const sys::Message& m) {
+    if (m.title != "Export Complete") return;
+    stop_enabled_at_report = third.CmdStop->isEnabled();
+    third.close();
+  };
+  services_.open_file_names.push_back(QString::fromStdString(existing));
+  third.CmdExistingNSF->click();
+  services_.on_message = nullptr;
+  EXPECT_FALSE(stop_enabled_at_report);
+  EXPECT_EQ(services_.messages.size(), 5u);
+  EXPECT_EQ(services_.messages.back().title, "Export Complete");
+  EXPECT_EQ(third.result(), QDialog::Accepted);
 }
 
 }  // namespace
