@@ -42,6 +42,16 @@ std::optional<std::int64_t> TreeCount(const std::string& reference) {
   return found->second;
 }
 
+// The items the folder tree showed for the folders of REFERENCES, as far as
+// it showed them: where the overall progress starts from.
+std::int64_t TreeTotal(const std::vector<std::string>& references) {
+  std::int64_t total = 0;
+  for (const std::string& reference : references) {
+    if (!TrimSpaces(reference).empty()) total += TreeCount(reference).value_or(0);
+  }
+  return total;
+}
+
 std::string ToUtf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
@@ -159,16 +169,30 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   // longer be written. The list is copied because the yields run other
   // handlers.
   const std::vector<std::string> folders = Global::SelectedFolders;
+  progress_.Start(TreeTotal(folders), RunProgress::Clock::now());
+  view_.ShowOverallProgress(progress_.Snapshot(RunProgress::Clock::now()));
   bool halted = false;
   for (std::size_t k = 0; k < folders.size() && !halted; ++k) {
     if (TrimSpaces(folders[k]).empty()) continue;
     std::int64_t items_left = 0;
-    if (!FolderStep(*store, folders[k], items_left)) {
+    std::size_t not_reached = k + 1;  // the first folder the run did not reach
+    if (stop_requested_) {
+      report_.StoppedByUser();
+      not_reached = k;
       halted = true;
-      const std::vector<std::string> rest(folders.begin() + static_cast<std::ptrdiff_t>(k) + 1, folders.end());
-      report_.AddItemsLeft(items_left + ItemsIn(*store, rest));
+    } else if (!FolderStep(*store, folders[k], items_left)) {
+      halted = true;
+    }
+    if (halted) {
+      const std::vector<std::string> rest(folders.begin() + static_cast<std::ptrdiff_t>(not_reached), folders.end());
+      const std::int64_t not_reached = items_left + ItemsIn(*store, rest);
+      report_.AddItemsLeft(not_reached);
+      progress_.EndedEarly(not_reached);
     }
   }
+  OverallProgress last = progress_.Snapshot(RunProgress::Clock::now());
+  last.finished = true;
+  view_.ShowOverallProgress(last);
 
   Global::SelectedFolders.clear();
   Global::SelectedFolderCounts.clear();
@@ -178,7 +202,7 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
 
   if (halted) {
     sys::Services().ShowMessage(view_.MessageOwner(), report_.StopMessage(Global::NsfFilePath, address_book_shown));
-    return RunEnd::Halted;
+    return report_.StoppedOnRequest() ? RunEnd::StoppedByUser : RunEnd::Halted;
   }
   sys::Services().ShowMessage(view_.MessageOwner(),
                               report_.CompletionMessage(Global::NsfFilePath, address_book_shown));
@@ -193,6 +217,11 @@ bool ConversionRun::AlreadyInTarget(const outlook::Item& item, const std::string
     // Not known to be there: writing it is the safe side.
     return false;
   }
+}
+
+void ConversionRun::ItemHandled() {
+  const RunProgress::Clock::time_point now = RunProgress::Clock::now();
+  if (progress_.ItemDone(now)) view_.ShowOverallProgress(progress_.Snapshot(now));
 }
 
 bool ConversionRun::TargetStillWritable() {
@@ -237,6 +266,7 @@ std::int64_t ConversionRun::ItemsIn(const outlook::Store& store, const std::vect
 
 bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& reference, std::int64_t& items_left) {
   const FolderReference pieces = SplitFolderReference(reference);
+  progress_.BeginFolder(TreeCount(reference));
   std::unique_ptr<outlook::Folder> folder;
   std::string name;
   try {
@@ -244,6 +274,7 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
     name = folder->Name();
   } catch (const std::exception& e) {
     report_.FolderFailed(pieces.folder_name, std::string("could not be opened: ") + e.what(), TreeCount(reference));
+    progress_.FolderSkipped();
     return true;
   }
   view_.SetSaveHeader(name);
@@ -254,6 +285,7 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
   } catch (const std::exception& e) {
     report_.FolderFailed(pieces.folder_name, std::string("its kind could not be read: ") + e.what(),
                          TreeCount(reference));
+    progress_.FolderSkipped();
     return true;
   }
 
@@ -267,6 +299,7 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
     return ItemLoop(*folder, pieces.folder_name, Kind::Task, items_left);
   }
   report_.FolderNotConverted(pieces.folder_name.empty() ? name : pieces.folder_name, message_class);
+  progress_.FolderSkipped();
   return true;
 }
 
@@ -279,7 +312,8 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
 // skipped and not written. Items that cannot be fetched or copied are reported; the walk
 // goes on with the next one. After an item that could not be copied the
 // places the run writes to are checked: when one can no longer be written
-// the walk ends there (false, with the items not reached in ITEMS_LEFT).
+// the walk ends there (false, with the items not reached in ITEMS_LEFT), as
+// it does before the next item once a stop has been requested.
 bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind,
                              std::int64_t& items_left) {
   report_.BeginFolder(folder_name);
@@ -290,16 +324,24 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
     count = items->Count();
   } catch (const std::exception& e) {
     report_.FolderFailed(folder_name, std::string("its items could not be read: ") + e.what(), std::nullopt);
+    progress_.FolderSkipped();
     return true;
   }
+  progress_.FolderCounted(count);
 
   std::int64_t ordinal = 1;
   for (std::int64_t position = 1; position <= count; ++position, ++ordinal) {
+    if (stop_requested_) {
+      report_.StoppedByUser();
+      items_left = count - position + 1;
+      return false;
+    }
     std::unique_ptr<outlook::Item> item;
     try {
       item = items->GetItem(position);
     } catch (const std::exception& e) {
       report_.ItemFailed("item " + std::to_string(position), std::string("could not be read: ") + e.what());
+      ItemHandled();
       view_.Yield();
       continue;
     }
@@ -318,6 +360,7 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
       case Kind::Calendar: outcome = PrepareCalendar(*item, context); break;
       case Kind::Task: outcome = PrepareTask(*item, context); break;
     }
+    ItemHandled();
     if (outcome.Copied()) {
       report_.ItemCopied();
     } else {

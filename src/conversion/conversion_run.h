@@ -6,9 +6,11 @@
 #pragma once
 
 #include "conversion/item_preparation.h"
+#include "conversion/run_progress.h"
 #include "conversion/run_report.h"
 #include "target/create_nsf.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +45,12 @@ class RunView : public target::SaveProgress, public ItemProgress {
 
   // The window that owns the run's message boxes (may be null).
   virtual QWidget* MessageOwner() = 0;
+
+  // The overall progress over all ticked folders: once as the walk of the
+  // folders begins, at most a few times a second while it goes on, and once
+  // at its end (marked finished, before the completion message). A view
+  // without a progress bar ignores it.
+  virtual void ShowOverallProgress(const OverallProgress& progress) { (void)progress; }
 };
 
 // The target the user chose.
@@ -56,8 +64,11 @@ struct RunTarget {
 // nothing was written, the window stays open); Halted when it began writing
 // and had to end early because the target (or the folder for attachments)
 // became full, read-only or vanished: what was saved stays, a message said
-// what happened and what to do, and the window closes as after a run.
-enum class RunEnd { Completed, Stopped, Halted };
+// what happened and what to do, and the window closes as after a run;
+// StoppedByUser when the user asked it to stop (RequestStop): it ended after
+// the item it was copying, what was saved stays, a message said how many
+// items of how many were copied, and the window closes as after a run.
+enum class RunEnd { Completed, Stopped, Halted, StoppedByUser };
 
 class ConversionRun {
  public:
@@ -74,7 +85,15 @@ class ConversionRun {
   // the target databases and the folder for attachments are checked; when
   // one of them is full, read-only or gone the run halts after that item.
   // A failure of CreateNSF ends the program through the system services.
+  // A stop requested with RequestStop ends the walk after the item being
+  // copied; the staging folder is removed as at any end.
   RunEnd Run(const RunTarget& target);
+
+  // Asks the run to end after the item it is copying (before the first
+  // item when the walk has not begun). Meant for the run's yields, where a
+  // click on Stop arrives; safe from another thread as well. A request made
+  // before Run is kept.
+  void RequestStop() { stop_requested_ = true; }
 
   // The account of the last run; during a run, the account so far.
   const RunReport& Report() const { return report_; }
@@ -100,6 +119,9 @@ class ConversionRun {
 
   // True when SKIP_ is set and says the target holds ITEM's document.
   bool AlreadyInTarget(const outlook::Item& item, const std::string& folder_name) const;
+  // Counts one more item handled and lets the view show the overall
+  // progress when an update is due.
+  void ItemHandled();
 
   // True when every place the run writes to can still be written; else
   // records in the report why not (with no item left yet) and returns false.
@@ -116,6 +138,8 @@ class ConversionRun {
   std::string address_book_;  // the new address book, "" for an existing database
   std::unique_ptr<AttachmentStaging> staging_;
   SkipItem skip_;
+  RunProgress progress_;
+  std::atomic<bool> stop_requested_{false};
 };
 
 }  // namespace norvexa::conversion

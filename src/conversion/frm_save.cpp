@@ -1,20 +1,23 @@
 // frmSave: the save window's controls, their enabling rules, the two
-// choosers, and the progress labels the conversion run writes.
+// choosers, the progress labels the conversion run writes, the overall
+// progress bar and Stop.
 #include "conversion/frm_save.h"
 
 #include "conversion/global/global.h"
 #include "platform/system/system_services.h"
 
+#include <QButtonGroup>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace norvexa::conversion {
@@ -32,51 +35,91 @@ class FlagGuard {
   bool& flag_;
 };
 
+// Steps of the progress bar: fine enough for any run, and within an int
+// whatever the number of items.
+constexpr int kBarSteps = 1000;
+
+// The width the window opens with: room for a path of a good length.
+constexpr int kOpeningWidth = 640;
+
 }  // namespace
 
 frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Export Outlook Mailbox to Lotus Notes"));
   setModal(true);
 
-  // Target choice. The two options are exclusive by the handlers below, not
-  // by Qt, so that either can be set "not selected" as the handlers say.
+  // Target choice: two exclusive options, so that they are one choice for
+  // the user and for assistive tools alike; the handlers below still set
+  // the other one "not selected" as they always did.
   OptNewNSF = new QRadioButton(QStringLiteral("Save in New NSF file"), this);
-  OptNewNSF->setAutoExclusive(false);
-  txtNSFFileName = new QLineEdit(this);
-  txtNSFFileName->setReadOnly(true);
+  txtNSFFileName = new widgets::PathBox(this);
   CmdNewNSF = new QPushButton(QStringLiteral("&Select..."), this);
   OptExistingNSF = new QRadioButton(QStringLiteral("Save in Existing NSF file"), this);
-  OptExistingNSF->setAutoExclusive(false);
-  txtExNSFFileName = new QLineEdit(this);
-  txtExNSFFileName->setReadOnly(true);
+  txtExNSFFileName = new widgets::PathBox(this);
   CmdExistingNSF = new QPushButton(QStringLiteral("&Select..."), this);
   CmdConversion = new QPushButton(QStringLiteral("&Export Mailbox"), this);
+  TargetOptions = new QButtonGroup(this);
+  TargetOptions->setExclusive(true);
+  TargetOptions->addButton(OptNewNSF);
+  TargetOptions->addButton(OptExistingNSF);
+
+  auto* folder_label = new QLabel(QStringLiteral("Select Folder :"), this);
+  auto* file_label = new QLabel(QStringLiteral("Select NSF File :"), this);
+  folder_label->setBuddy(txtNSFFileName);
+  file_label->setBuddy(txtExNSFFileName);
+  // Each control is named by its own caption or the label beside it; the two
+  // "&Select..." buttons by the row they choose for.
+  txtNSFFileName->setAccessibleName(QStringLiteral("Select Folder"));
+  txtExNSFFileName->setAccessibleName(QStringLiteral("Select NSF File"));
+  CmdNewNSF->setAccessibleName(QStringLiteral("Select Folder..."));
+  CmdExistingNSF->setAccessibleName(QStringLiteral("Select NSF File..."));
 
   auto* target = new QGridLayout;
   target->addWidget(OptNewNSF, 0, 0, 1, 3);
-  target->addWidget(new QLabel(QStringLiteral("Select Folder :"), this), 1, 0);
+  target->addWidget(folder_label, 1, 0);
   target->addWidget(txtNSFFileName, 1, 1);
   target->addWidget(CmdNewNSF, 1, 2);
   target->addWidget(OptExistingNSF, 2, 0, 1, 3);
-  target->addWidget(new QLabel(QStringLiteral("Select NSF File :"), this), 3, 0);
+  target->addWidget(file_label, 3, 0);
   target->addWidget(txtExNSFFileName, 3, 1);
   target->addWidget(CmdExistingNSF, 3, 2);
+  // The path boxes take whatever width the window has.
+  target->setColumnStretch(1, 1);
 
   // Progress.
   ExportFrame = new QGroupBox(QStringLiteral(" Export Progress Details"), this);
-  LblSaveHeader = new QLabel(QStringLiteral("Click Export Mailbox Button to Start Export Process"), ExportFrame);
+  LblSaveHeader = new widgets::ElidedLabel(QStringLiteral("Click Export Mailbox Button to Start Export Process"), ExportFrame);
   LblSubject = new QLabel(QStringLiteral("Subject :"), ExportFrame);
-  LblProcessing = new QLabel(ExportFrame);
-  LblFound = new QLabel(ExportFrame);
-  LblCurrent = new QLabel(ExportFrame);
+  LblProcessing = new widgets::ElidedLabel(ExportFrame);
+  LblFound = new widgets::ElidedLabel(ExportFrame);
+  LblCurrent = new widgets::ElidedLabel(ExportFrame);
+  LblProcessing->SetCaption(QStringLiteral("Subject"));
+  LblFound->SetCaption(QStringLiteral("Found"));
+  LblCurrent->SetCaption(QStringLiteral("Current"));
+  auto* found_label = new QLabel(QStringLiteral("Found :"), ExportFrame);
+  auto* current_label = new QLabel(QStringLiteral("Current :"), ExportFrame);
+  auto* overall_label = new QLabel(QStringLiteral("Overall :"), ExportFrame);
+  PrgOverall = new QProgressBar(ExportFrame);
+  PrgOverall->setRange(0, kBarSteps);
+  PrgOverall->setValue(0);
+  PrgOverall->setAccessibleName(QStringLiteral("Overall progress"));
+  overall_label->setBuddy(PrgOverall);
+  LblOverall = new widgets::ElidedLabel(ExportFrame);
+  LblOverall->SetCaption(QStringLiteral("Items copied, rate and time left"));
+  CmdStop = new QPushButton(QStringLiteral("S&top"), ExportFrame);
+
   auto* progress = new QGridLayout(ExportFrame);
-  progress->addWidget(LblSaveHeader, 0, 0, 1, 2);
+  progress->addWidget(LblSaveHeader, 0, 0, 1, 3);
   progress->addWidget(LblSubject, 1, 0);
-  progress->addWidget(LblProcessing, 1, 1);
-  progress->addWidget(new QLabel(QStringLiteral("Found :"), ExportFrame), 2, 0);
-  progress->addWidget(LblFound, 2, 1);
-  progress->addWidget(new QLabel(QStringLiteral("Current :"), ExportFrame), 3, 0);
-  progress->addWidget(LblCurrent, 3, 1);
+  progress->addWidget(LblProcessing, 1, 1, 1, 2);
+  progress->addWidget(found_label, 2, 0);
+  progress->addWidget(LblFound, 2, 1, 1, 2);
+  progress->addWidget(current_label, 3, 0);
+  progress->addWidget(LblCurrent, 3, 1, 1, 2);
+  progress->addWidget(overall_label, 4, 0);
+  progress->addWidget(PrgOverall, 4, 1);
+  progress->addWidget(CmdStop, 4, 2);
+  progress->addWidget(LblOverall, 5, 1, 1, 2);
   progress->setColumnStretch(1, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -87,11 +130,13 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   layout->addLayout(target);
   layout->addWidget(ExportFrame);
   layout->addLayout(buttons);
+  resize(std::max(kOpeningWidth, sizeHint().width()), sizeHint().height());
 
   // As the window is created: nothing can be started until a target is set.
   CmdConversion->setEnabled(false);
   CmdNewNSF->setEnabled(false);
   CmdExistingNSF->setEnabled(false);
+  CmdStop->setEnabled(false);
 
   connect(OptNewNSF, &QRadioButton::toggled, this, [this](bool on) {
     if (on) OptNewNSF_Click();
@@ -99,16 +144,10 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   connect(OptExistingNSF, &QRadioButton::toggled, this, [this](bool on) {
     if (on) OptExistingNSF_Click();
   });
-  // A click on the selected option keeps it selected, as option buttons do.
-  connect(OptNewNSF, &QRadioButton::clicked, this, [this](bool on) {
-    if (!on) OptNewNSF->setChecked(true);
-  });
-  connect(OptExistingNSF, &QRadioButton::clicked, this, [this](bool on) {
-    if (!on) OptExistingNSF->setChecked(true);
-  });
   connect(CmdNewNSF, &QPushButton::clicked, this, [this] { CmdNewNSF_Click(); });
   connect(CmdExistingNSF, &QPushButton::clicked, this, [this] { CmdExistingNSF_Click(); });
   connect(CmdConversion, &QPushButton::clicked, this, [this] { CmdConversion_Click(); });
+  connect(CmdStop, &QPushButton::clicked, this, [this] { CmdStop_Click(); });
   connect(txtNSFFileName, &QLineEdit::textChanged, this, [this] { txtNSFFileName_Change(); });
   connect(txtExNSFFileName, &QLineEdit::textChanged, this, [this] { txtExNSFFileName_Change(); });
 
@@ -177,6 +216,22 @@ void frmSave::CmdConversion_Click() {
     target.new_database = OptNewNSF->isChecked();
     target.existing_file = txtExNSFFileName->text().toStdString();
     ConversionRun run(*this);
+    // Stop works while this run is in progress, and only then, however the
+    // run ends.
+    struct CurrentRun {
+      frmSave& form;
+      CurrentRun(frmSave& f, ConversionRun& r) : form(f) {
+        form.run_ = &r;
+        form.stop_asked_ = false;
+        form.CmdStop->setEnabled(true);
+      }
+      ~CurrentRun() {
+        form.run_ = nullptr;
+        form.CmdStop->setEnabled(false);
+      }
+      CurrentRun(const CurrentRun&) = delete;
+      CurrentRun& operator=(const CurrentRun&) = delete;
+    } current(*this, run);
     try {
       end = run.Run(target);
     } catch (const std::exception& e) {
@@ -189,11 +244,32 @@ void frmSave::CmdConversion_Click() {
       return;
     }
   }
-  if (end == RunEnd::Completed || end == RunEnd::Halted) accept();
+  if (end == RunEnd::Completed || end == RunEnd::Halted || end == RunEnd::StoppedByUser) accept();
+}
+
+void frmSave::CmdStop_Click() {
+  if (!run_ || stop_asked_) return;
+  run_->RequestStop();
+  stop_asked_ = true;
+  CmdStop->setEnabled(false);
+  LblOverall->setText(LblOverall->text() + QStringLiteral(", stopping after the current item"));
 }
 
 void frmSave::reject() {
-  if (running_) return;
+  if (running_) {
+    // Already stopping, or only the report is left: the window closes as
+    // soon as the run has ended.
+    if (stop_asked_ || !CmdStop->isEnabled()) return;
+    sys::Message question;
+    question.text = QStringLiteral(
+        "An export is running. Do you want to stop it after the item it is copying?\r\n"
+        "Everything copied so far is kept.");
+    question.title = QStringLiteral("Norvexa");
+    question.icon = sys::Icon::Question;
+    question.buttons = sys::Buttons::YesNo;
+    if (sys::Services().ShowMessage(this, question) == sys::Answer::Yes) CmdStop_Click();
+    return;
+  }
   QDialog::reject();
 }
 
@@ -212,10 +288,22 @@ void frmSave::ResetProgress() {
   LblCurrent->setText(QString());
   LblSubject->setVisible(false);
   LblSubject->setVisible(true);
+  PrgOverall->setValue(0);
+  LblOverall->setText(QString());
 }
 
 void frmSave::Yield() { QCoreApplication::processEvents(); }
 
 QWidget* frmSave::MessageOwner() { return this; }
+
+void frmSave::ShowOverallProgress(const OverallProgress& progress) {
+  const double part = progress.total > 0 ? static_cast<double>(progress.done) / static_cast<double>(progress.total) : 0;
+  PrgOverall->setValue(static_cast<int>(part * kBarSteps));
+  QString text = OverallProgressText(progress, locale());
+  if (stop_asked_) text += QStringLiteral(", stopping after the current item");
+  LblOverall->setText(text);
+  // Nothing is left to stop once the walk is over.
+  if (progress.finished) CmdStop->setEnabled(false);
+}
 
 }  // namespace norvexa::conversion

@@ -1,19 +1,24 @@
 // frmSave: the save window, where the user picks the target of the export (a
 // new mail database in a chosen folder, or an existing .nsf file) and where
-// the conversion run shows its progress. Modal over the main window. The
-// window is thin: the run itself is ConversionRun.
+// the conversion run shows its progress: the labels of the folder and item
+// being copied, the overall progress bar and the Stop button. Modal over the
+// main window. The window is thin: the run itself is ConversionRun, the
+// progress figures RunProgress. It keeps its size whatever the length of
+// the texts it shows.
 #pragma once
 
 #include "conversion/conversion_run.h"
 #include "target/create_nsf.h"
+#include "widgets/elided_label.h"
 
 #include <QDialog>
 
-class QRadioButton;
-class QLineEdit;
-class QPushButton;
-class QLabel;
+class QButtonGroup;
 class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
 
 namespace norvexa::conversion {
 
@@ -24,22 +29,29 @@ class frmSave : public QDialog, public RunView {
   explicit frmSave(QWidget* owner = nullptr);
   ~frmSave() override;
 
-  // Target choice.
-  QRadioButton* OptNewNSF = nullptr;       // "Save in New NSF file"
-  QLineEdit* txtNSFFileName = nullptr;     // read-only, the chosen folder
-  QPushButton* CmdNewNSF = nullptr;        // "&Select..."
-  QRadioButton* OptExistingNSF = nullptr;  // "Save in Existing NSF file"
-  QLineEdit* txtExNSFFileName = nullptr;   // read-only, the chosen .nsf
-  QPushButton* CmdExistingNSF = nullptr;   // "&Select..."
-  QPushButton* CmdConversion = nullptr;    // "&Export Mailbox"
+  // Target choice. The two options are one exclusive group.
+  QRadioButton* OptNewNSF = nullptr;            // "Save in New NSF file"
+  widgets::PathBox* txtNSFFileName = nullptr;   // read-only, the chosen folder
+  QPushButton* CmdNewNSF = nullptr;             // "&Select..."
+  QRadioButton* OptExistingNSF = nullptr;       // "Save in Existing NSF file"
+  widgets::PathBox* txtExNSFFileName = nullptr;  // read-only, the chosen .nsf
+  QPushButton* CmdExistingNSF = nullptr;        // "&Select..."
+  QPushButton* CmdConversion = nullptr;         // "&Export Mailbox"
+  QButtonGroup* TargetOptions = nullptr;
 
-  // Progress ("Export Progress Details").
+  // Progress ("Export Progress Details"). The labels that show item texts
+  // elide what does not fit and carry the whole text in their tooltip.
   QGroupBox* ExportFrame = nullptr;
-  QLabel* LblSaveHeader = nullptr;
-  QLabel* LblProcessing = nullptr;
+  widgets::ElidedLabel* LblSaveHeader = nullptr;
+  widgets::ElidedLabel* LblProcessing = nullptr;
   QLabel* LblSubject = nullptr;
-  QLabel* LblFound = nullptr;
-  QLabel* LblCurrent = nullptr;
+  widgets::ElidedLabel* LblFound = nullptr;
+  widgets::ElidedLabel* LblCurrent = nullptr;
+  // Overall progress over every ticked folder: the bar, "N of M items" with
+  // the rate and the time left under it, and Stop (enabled only during a run).
+  QProgressBar* PrgOverall = nullptr;
+  widgets::ElidedLabel* LblOverall = nullptr;
+  QPushButton* CmdStop = nullptr;  // "S&top"
 
   // The conversion run: reads SelectedStoreId and SelectedFolders, writes
   // every item of every ticked folder, shows the completion message and
@@ -69,6 +81,10 @@ class frmSave : public QDialog, public RunView {
   void txtNSFFileName_Change();
   void txtExNSFFileName_Change();
 
+  // Asks the run in progress to end after the item it is copying; Stop is
+  // disabled from then on. Does nothing when no run is in progress.
+  void CmdStop_Click();
+
   // True while a run is in progress.
   bool Running() const { return running_; }
 
@@ -77,13 +93,17 @@ class frmSave : public QDialog, public RunView {
   void SetProcessing(const std::string& text) override;
   void SetFound(const std::string& text) override;
   void SetCurrent(const std::string& text) override;
+  // Also empties the overall progress.
   void ResetProgress() override;
   void Yield() override;
   QWidget* MessageOwner() override;
+  void ShowOverallProgress(const OverallProgress& progress) override;
 
  public slots:
-  // Closing the window (Esc, the close box) is refused while a run is in
-  // progress, so the run always finishes in a window that still exists.
+  // Closing the window (Esc, the close box) while a run is in progress asks
+  // whether to stop it; Yes stops it as Stop does, and the window closes
+  // when the run has ended, so the run always finishes in a window that
+  // still exists. No lets the run go on.
   void reject() override;
 
  private:
@@ -91,6 +111,8 @@ class frmSave : public QDialog, public RunView {
   void ApplyChangeRule(const QString& text);
 
   bool running_ = false;
+  ConversionRun* run_ = nullptr;  // the run in progress
+  bool stop_asked_ = false;       // Stop was pressed during this run
 };
 
 }  // namespace norvexa::conversion

@@ -57,6 +57,8 @@ void RunReport::Stopped(StopPlace place, sys::WriteState state, const std::strin
   items_left_ = items_left;
 }
 
+void RunReport::StoppedByUser() { stopped_ = StopCause{StopPlace::User, sys::WriteState::Writable, std::string()}; }
+
 std::string RunReport::Detail() const {
   // What is missing comes first: it is what the user looks for.
   std::string detail;
@@ -127,6 +129,22 @@ sys::Message RunReport::StopMessage(const std::string& nsf_path, const std::stri
   message.title = QStringLiteral("Export Stopped");
   message.icon = sys::Icon::Critical;
   message.buttons = sys::Buttons::Ok;
+
+  if (StoppedOnRequest()) {
+    // Nothing went wrong: the user learns how far the export came.
+    message.icon = sys::Icon::Information;
+    const std::int64_t total = copied_ + NotCopied();
+    std::string text = "The export was stopped before its end, as you asked.\r\n\r\n" + std::to_string(copied_) +
+                       " of " + Count(total, "item", "items") + " " + WasWere(total) + " copied";
+    if (failed_ + unread_ > 0) text += ", " + std::to_string(failed_ + unread_) + " could not be copied";
+    text += " and " + std::to_string(items_left_) + " " + WasWere(items_left_) + " not reached.";
+    if (copied_ > 0) {
+      text += " The documents copied are kept in:\r\n" + nsf_path + (address_book.empty() ? "" : "\r\n" + address_book);
+    }
+    message.text = QString::fromStdString(text);
+    message.detail = QString::fromStdString(Detail());
+    return message;
+  }
 
   const StopCause cause = stopped_.value_or(StopCause{StopPlace::Target, sys::WriteState::NotWritable, nsf_path});
   const bool target = cause.place == StopPlace::Target;

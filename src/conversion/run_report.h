@@ -2,8 +2,9 @@
 // the items that could not be copied (with the reason), the folders that
 // could not be read (with the item count the folder tree showed for them),
 // and the folders of kinds the run does not convert. It composes the
-// completion message from that account, and the message of a run that had
-// to stop because its target could no longer be written.
+// completion message from that account, and the message of a run that
+// stopped early: because its target could no longer be written, or because
+// the user asked it to.
 #pragma once
 
 #include "platform/system/system_services.h"
@@ -69,12 +70,17 @@ class RunReport {
   // convert (journal, notes). Not a failure.
   void FolderNotConverted(const std::string& name, const std::string& message_class);
 
-  // What could no longer be written when a run stopped.
-  enum class StopPlace { Target, Staging };
+  // Why a run stopped: what could no longer be written (Target, Staging),
+  // or the user's request (User).
+  enum class StopPlace { Target, Staging, User };
 
   // The run stopped early because PLACE, at path WHERE, is in STATE (not
   // Writable); ITEMS_LEFT items of the ticked folders were not reached.
   void Stopped(StopPlace place, sys::WriteState state, const std::string& where, std::int64_t items_left);
+
+  // The run stopped early because the user asked it to (the items not
+  // reached follow with AddItemsLeft).
+  void StoppedByUser();
 
   // ITEMS more items of the ticked folders were not reached by a stopped run.
   void AddItemsLeft(std::int64_t items) { items_left_ += items; }
@@ -91,6 +97,8 @@ class RunReport {
   std::int64_t FoldersFailed() const { return static_cast<std::int64_t>(folder_failures_.size()); }
   bool AllCopied() const { return failed_ == 0 && folder_failures_.empty() && !stopped_; }
   bool WasStopped() const { return stopped_.has_value(); }
+  bool StoppedOnRequest() const { return stopped_ && stopped_->place == StopPlace::User; }
+
   // Items of the ticked folders not reached by a stopped run.
   std::int64_t ItemsLeft() const { return items_left_; }
 
@@ -112,8 +120,10 @@ class RunReport {
   // The message of a stopped run (see Stopped): what happened to the
   // target, how many items were copied and how many were not, where the
   // copied documents are (NSF_PATH, ADDRESS_BOOK; "" for an existing
-  // database) and what to do to copy everything. The detailed text is that
-  // of CompletionMessage.
+  // database) and what to do to copy everything. After StoppedByUser: that
+  // the export was stopped as asked, how many items of how many were copied
+  // (and how many could not be, or were not reached), and where the copied
+  // documents are. The detailed text is that of CompletionMessage.
   sys::Message StopMessage(const std::string& nsf_path, const std::string& address_book) const;
 
  private:

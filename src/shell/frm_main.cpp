@@ -8,11 +8,13 @@
 #include "shell/image_list.h"
 #include "shell/maker.h"
 #include "source/folders_tree.h"
+#include "source/store_list_box.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,10 +25,20 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace norvexa::shell {
+namespace {
+
+// The size the window is designed for.
+constexpr int kDesignWidth = 760;
+constexpr int kDesignHeight = 560;
+
+}  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), SmallIcons(std::make_unique<ImageList>()) {
   setWindowTitle(kCaption);
@@ -65,8 +77,34 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), SmallIcons(std::make_un
   connect(CmbOutlookStores, &QComboBox::activated, this, &frmMain::CmbOutlookStores_Click);
   connect(CmdStartConversion, &QPushButton::clicked, this, &frmMain::CmdStartConversion_Click);
 
-  resize(760, 560);
   Form_Load();
+  // Maximising is disabled for good: the window keeps one size, which every
+  // window manager honours by offering no way to resize it. Measured again
+  // when shown (showEvent), once the size grip is there to be measured.
+  setFixedSize(FixedSize());
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  setFixedSize(FixedSize());
+}
+
+QSize frmMain::FixedSize() const {
+  // The frame's own hint leaves out what the status bar needs across: its
+  // three fixed panels, their spacing and the size grip.
+  const QSize needed = minimumSizeHint();
+  const int status_width = statusBar()->minimumSizeHint().width();
+  return QSize(std::max({kDesignWidth, needed.width(), status_width}), std::max(kDesignHeight, needed.height()));
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  const Qt::WindowStates unwanted = Qt::WindowMaximized | Qt::WindowFullScreen;
+  if (windowState() & unwanted) {
+    // Undone once the state change has been delivered everywhere.
+    QTimer::singleShot(0, this, [this, unwanted] { setWindowState(windowState() & ~unwanted); });
+  }
 }
 
 frmMain::~frmMain() = default;
@@ -115,6 +153,13 @@ QWidget* frmMain::BuildSelectFileTab() {
   txtNotesDatabaseFile = new QLineEdit(OtherPSTFrame);
   txtNotesDatabaseFile->setReadOnly(true);
   CmdExportOther = new QPushButton("Export Mailbox", OtherPSTFrame);
+  // Names of their own: the box would otherwise carry its frame's caption,
+  // and the two "Export Mailbox" buttons would sound alike.
+  txtNotesDatabaseFile->setAccessibleName("Outlook (.pst) file");
+  // A frame inside a frame is otherwise named after the outer one.
+  OtherPSTFrame->setAccessibleName(OtherPSTFrame->title());
+  CmdExportConfigured->setAccessibleName("Export Mailbox (configured Outlook Mailboxes)");
+  CmdExportOther->setAccessibleName("Export Mailbox (Other PST file)");
   other->addWidget(txtNotesDatabaseFile, 0, 0);
   other->addWidget(CmdBrowse, 0, 1);
   other->addWidget(CmdExportOther, 1, 0, 1, 1, Qt::AlignLeft);
@@ -146,16 +191,22 @@ QWidget* frmMain::BuildMailboxPreviewTab() {
   auto* tab = new QWidget;
   auto* layout = new QVBoxLayout(tab);
   LblStores = new QLabel("Please select a available configured Outlook mailbox", tab);
-  CmbOutlookStores = new QComboBox(tab);
+  // Entries carry 300 blanks and the identifier after the name; the list
+  // shows each store's name and file name instead, and keeps its width.
+  CmbOutlookStores = new source::StoreListBox(tab);
   CmbOutlookStores->setEditable(false);
   CmbOutlookStores->setPlaceholderText("---- Select a Outlook Mailbox ----");
   CmbOutlookStores->setCurrentIndex(-1);
-  // Entries carry 300 blanks before the identifier; show the names only.
   CmbOutlookStores->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   CmbOutlookStores->setMinimumContentsLength(40);
+  LblStores->setBuddy(CmbOutlookStores);
+  CmbOutlookStores->setAccessibleName(LblStores->text());
   LblFolders = new QLabel("Select folders you need to convert to Lotus Notes mailbox", tab);
   OutlookFoldersTree = new QTreeWidget(tab);
   source::SetUpFoldersTree(OutlookFoldersTree);
+  LblFolders->setBuddy(OutlookFoldersTree);
+  // Item views take no name from a label beside them.
+  OutlookFoldersTree->setAccessibleName(LblFolders->text());
   CmdStartConversion = new QPushButton("Start Conversion", tab);
 
   layout->addWidget(LblStores);

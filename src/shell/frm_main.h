@@ -124,6 +124,17 @@ class frmMain : public QMainWindow {
   // Lets the windows repaint during long work.
   static void YieldToMessageLoop();
 
+  // The size the window has for good: its design size, or more when its
+  // contents (the three status bar panels, larger fonts) need more.
+  QSize FixedSize() const;
+
+ protected:
+  // A window manager that maximises the window or makes it full screen
+  // regardless of its fixed size is undone: the window returns to its size.
+  void changeEvent(QEvent* event) override;
+  // Fixes the window's size with everything in it shown.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void BuildBanner(QWidget* host);
   QWidget* BuildSelectFileTab();

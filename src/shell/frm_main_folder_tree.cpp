@@ -27,10 +27,12 @@ void FillTree(QTreeWidget* tree, const ImageList& icons, const outlook::Store& s
   walker.AddTopLevelFolders(*store.IPMRootFolder(), root.key);
 }
 
-// Ticks every node and shows the whole tree.
+// Ticks every node and shows the whole tree, its column wide enough for
+// every node.
 void FinishTree(QTreeWidget* tree) {
   source::TickAllNodes(tree);
   tree->expandAll();
+  source::FitColumnToNodes(tree);
 }
 
 }  // namespace

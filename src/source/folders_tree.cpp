@@ -1,9 +1,13 @@
 // The check-box folder tree on the widget side.
 #include "source/folders_tree.h"
 
+#include "widgets/elided_label.h"
+
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 namespace norvexa::source {
 namespace {
@@ -24,7 +28,22 @@ void SetUpFoldersTree(QTreeWidget* tree) {
   tree->setHeaderLabels({"Mailbox Folders"});
   tree->setIconSize(QSize(16, 16));
   tree->setUniformRowHeights(true);
+  // The column fills the tree and grows past it for a wide node; the tree
+  // then scrolls sideways. Every shown node is measured (a folder tree has
+  // hundreds of nodes, not millions).
   tree->header()->setStretchLastSection(true);
+  tree->header()->setResizeContentsPrecision(-1);
+  tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  QObject::connect(tree, &QTreeWidget::itemExpanded, tree, [tree] { FitColumnToNodes(tree); });
+  QObject::connect(tree, &QTreeWidget::itemCollapsed, tree, [tree] { FitColumnToNodes(tree); });
+}
+
+void FitColumnToNodes(QTreeWidget* tree) {
+  // A stretched column is never narrower than the header's minimum size.
+  // (QTreeView hides the measure that every item view offers.)
+  const QAbstractItemView* view = tree;
+  const int widest = view->sizeHintForColumn(0);
+  tree->header()->setMinimumSectionSize(std::max(widest, tree->header()->defaultSectionSize() / 2));
 }
 
 void RemoveAllNodes(QTreeWidget* tree) { tree->clear(); }
@@ -74,6 +93,7 @@ void TreeWidgetSink::AddNode(const FolderNode& node) {
   // The parent (or the tree) owns the new item.
   auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
   item->setText(0, Text(node.text));
+  item->setToolTip(0, widgets::PlainToolTip(Text(node.text)));
   item->setData(0, kKeyRole, Text(node.key));
   item->setData(0, kReferenceRole, Text(node.reference));
   item->setData(0, kImageRole, node.image);

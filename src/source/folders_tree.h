@@ -22,7 +22,14 @@ using ImageLookup = std::function<QIcon(int slot)>;
 
 // Sets TREE up as the folder tree: one column headed "Mailbox Folders",
 // check boxes that tick independently of parents and children, small icons.
+// The column is kept as wide as its widest node (FitColumnToNodes) as
+// nodes are expanded and collapsed, so a node that does not fit scrolls
+// sideways instead of losing the end of its text, the item count.
 void SetUpFoldersTree(QTreeWidget* tree);
+
+// Widens TREE's column to its widest shown node, or to the width of the
+// tree when every node fits. Call it after a fill.
+void FitColumnToNodes(QTreeWidget* tree);
 
 // Removes every node of TREE.
 void RemoveAllNodes(QTreeWidget* tree);

@@ -1,6 +1,8 @@
 // The entry text of the store list.
 #include "source/store_entry.h"
 
+#include <filesystem>
+
 namespace norvexa::source {
 
 std::string StoreListEntry(const std::string& display_name, const std::string& store_id) {
@@ -13,6 +15,14 @@ std::optional<std::string> StoreIdOfEntry(const std::string& entry) {
   const std::size_t hash = entry.rfind('#');
   if (hash == std::string::npos) return std::nullopt;
   return entry.substr(hash + 1);
+}
+
+std::string StoreEntryLabel(const std::string& display_name, const std::string& store_path) {
+  // The platform's own idea of a path's last component; texts are UTF-8.
+  const std::filesystem::path path(std::u8string(store_path.begin(), store_path.end()));
+  const std::u8string file = path.filename().u8string();
+  if (file.empty()) return display_name;
+  return display_name + " \u2014 " + std::string(file.begin(), file.end());
 }
 
 }  // namespace norvexa::source

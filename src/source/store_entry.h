@@ -1,5 +1,6 @@
 // The entry text of the store list: how a store is written into the
-// drop-down list of configured stores, and how its identifier is read back.
+// drop-down list of configured stores, how its identifier is read back, and
+// the label the list shows for it instead of the raw entry text.
 #pragma once
 
 #include <optional>
@@ -18,5 +19,11 @@ std::string StoreListEntry(const std::string& display_name, const std::string& s
 // last "#" (identifiers never hold "#", display names may). std::nullopt when
 // ENTRY holds no "#" at all, as the list's initial text does.
 std::optional<std::string> StoreIdOfEntry(const std::string& entry);
+
+// What the list shows for a store: DISPLAY_NAME, then " — " and the file
+// name of STORE_PATH (its last component on this platform), so that two
+// stores of one display name can be told apart. DISPLAY_NAME alone when
+// STORE_PATH names no file.
+std::string StoreEntryLabel(const std::string& display_name, const std::string& store_path);
 
 }  // namespace norvexa::source

@@ -2,6 +2,7 @@
 #include "source/store_list.h"
 
 #include "source/store_entry.h"
+#include "source/store_list_box.h"
 
 #include <QComboBox>
 #include <QString>
@@ -23,9 +24,16 @@ int AppendOfferedStores(outlook::Session& session, QComboBox* combo, std::unique
     try {
       current = session.Stores().Item(position);
       if (!StoreIsOffered(*current)) continue;
-      const QString entry = QString::fromStdString(StoreListEntry(current->DisplayName(), current->StoreID()));
+      const std::string name = current->DisplayName();
+      const QString entry = QString::fromStdString(StoreListEntry(name, current->StoreID()));
+      std::string path;
+      try {
+        path = current->PstPath();
+      } catch (const outlook::OutlookError&) {
+        // No file to name: the display name alone labels the entry.
+      }
       combo->setEnabled(true);
-      combo->addItem(entry);
+      AddStoreEntry(combo, entry, QString::fromStdString(StoreEntryLabel(name, path)), QString::fromStdString(path));
       ++appended;
     } catch (const outlook::OutlookError&) {
       // A store that cannot be read is not offered; the next one is.

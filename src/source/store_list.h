@@ -15,7 +15,8 @@ namespace norvexa::source {
 bool StoreIsOffered(const outlook::Store& store);
 
 // Appends to COMBO the entry text of every offered store of SESSION's store
-// list, in the list's order, enabling COMBO whenever it appends. Each store
+// list, in the list's order, enabling COMBO whenever it appends. Each entry
+// is labelled with the store's display name and file name (AddStoreEntry). Each store
 // is held in CURRENT while it is examined. A store that cannot be read is
 // skipped without a word, as is a store list that cannot be read at all
 // (the list stays as it is). Returns the number of entries appended.

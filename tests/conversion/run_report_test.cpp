@@ -113,5 +113,33 @@ TEST(RunReport, StopMessageSaysWhatHappenedWhatWasCopiedAndWhatToDo) {
       "the disk that holds the folder for attachments (/tmp/norvexa-attachments-x/) is full"));
 }
 
+TEST(RunReport, StopOnRequestSaysHowManyOfHowManyWereCopiedWithoutCallingItAFault) {
+  RunReport asked = MixedRun(5);
+  asked.StoppedByUser();
+  asked.AddItemsLeft(7);
+  EXPECT_TRUE(asked.StoppedOnRequest());
+  sys::Message message = asked.StopMessage("/mnt/out/mail.nsf", "/mnt/out/names.nsf");
+  EXPECT_EQ(message.title, "Export Stopped");
+  EXPECT_EQ(message.icon, sys::Icon::Information);
+  EXPECT_EQ(message.text.toStdString(),
+            "The export was stopped before its end, as you asked.\r\n\r\n"
+            "4 of 17 items were copied, 6 could not be copied and 7 were not reached. The documents copied are "
+            "kept in:\r\n/mnt/out/mail.nsf\r\n/mnt/out/names.nsf");
+  EXPECT_TRUE(message.detail.startsWith("Folder could not be read: Box\\Archive (5 items)"));
+  EXPECT_TRUE(message.detail.contains("Not reached when the export stopped: 7 items\n"));
+
+  // Stopped before the first item: nothing to point to.
+  RunReport early;
+  early.StoppedByUser();
+  early.AddItemsLeft(1);
+  EXPECT_EQ(early.StopMessage("m", "").text.toStdString(),
+            "The export was stopped before its end, as you asked.\r\n\r\n0 of 1 item was copied and 1 was not "
+            "reached.");
+  // A disk that fills is no request of the user's.
+  RunReport full;
+  full.Stopped(RunReport::StopPlace::Target, sys::WriteState::Full, "m", 0);
+  EXPECT_FALSE(full.StoppedOnRequest());
+}
+
 }  // namespace
 }  // namespace norvexa::conversion

@@ -19,7 +19,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QProgressBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -75,7 +77,6 @@ int Render(const fs::path& out_dir) {
   Save(&splash, out_dir, "splash");
   splash.close();
 
-  w.resize(820, 600);
   w.show();
   Settle();
   Save(&w, out_dir, "main-select-file");
@@ -87,7 +88,9 @@ int Render(const fs::path& out_dir) {
   Save(&w, out_dir, "main-mailbox-preview");
 
   // The save window mid-run: grabbed from a timer that fires at the run's
-  // yields, once the progress shows the second item of a folder.
+  // yields, once the overall progress shows items done, their rate and the
+  // time left. The sample mailbox is small, so each yield is drawn out a
+  // little for the rate to be measured before the run ends.
   bool grabbed = false;
   services.folders.push_back(QString::fromStdString(out.string()));
   const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
@@ -96,10 +99,11 @@ int Render(const fs::path& out_dir) {
       modal->close();
       return;
     }
-    save->resize(560, 420);
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-      if (!grabbed && save->LblCurrent->text().startsWith("2/")) {
+      if (grabbed) return;
+      QThread::msleep(150);
+      if (save->PrgOverall->value() > 0 && save->LblOverall->text().contains("left")) {
         Save(save, out_dir, "save-window-during-run");
         grabbed = true;
       }

@@ -1,4 +1,5 @@
-// The entry text of the store list and how the identifier is read back.
+// The entry text of the store list, how the identifier is read back, and
+// the label the list shows.
 #include "source/store_entry.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,15 @@ TEST(StoreEntry, HashInsideDisplayNameStillGivesTheIdentifier) {
   const std::string entry = StoreListEntry("Team #2 Archive", "PST:2F746D70");
   EXPECT_EQ(StoreIdOfEntry(entry), "PST:2F746D70");
   EXPECT_EQ(StoreIdOfEntry(StoreListEntry("###", "")), "");
+}
+
+TEST(StoreEntry, LabelIsTheNameAndTheStoreFilesName) {
+  EXPECT_EQ(StoreEntryLabel("Personal Folders", "/home/ann/Mail/Archive 2019.pst"),
+            "Personal Folders \u2014 Archive 2019.pst");
+  EXPECT_NE(StoreEntryLabel("Personal Folders", "/home/ann/Mail/Archive 2019.pst"),
+            StoreEntryLabel("Personal Folders", "/home/ann/Mail/Archive 2020.pst"));
+  EXPECT_EQ(StoreEntryLabel("Архив #2", "/данные/Архив.pst"), "Архив #2 \u2014 Архив.pst");
+  EXPECT_EQ(StoreEntryLabel("Mailbox - Ann", ""), "Mailbox - Ann");
 }
 
 TEST(StoreEntry, TextWithoutHashHasNoIdentifier) {
