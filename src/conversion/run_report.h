@@ -1,5 +1,6 @@
-// The account of one conversion run: per folder, the documents written and
-// the items that could not be copied (with the reason), the folders that
+// The account of one conversion run: per folder, the documents written, the
+// items that could not be copied (with the reason) and those the target
+// already held (an export finished by a second run), the folders that
 // could not be read (with the item count the folder tree showed for them),
 // and the folders of kinds the run does not convert. It composes the
 // completion message from that account, and the message of a run that
