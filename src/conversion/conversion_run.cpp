@@ -175,19 +175,20 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   for (std::size_t k = 0; k < folders.size() && !halted; ++k) {
     if (TrimSpaces(folders[k]).empty()) continue;
     std::int64_t items_left = 0;
-    std::size_t not_reached = k + 1;  // the first folder the run did not reach
+    std::size_t first_not_reached = k + 1;  // of the folders
     if (stop_requested_) {
       report_.StoppedByUser();
-      not_reached = k;
+      first_not_reached = k;
       halted = true;
     } else if (!FolderStep(*store, folders[k], items_left)) {
       halted = true;
     }
     if (halted) {
-      const std::vector<std::string> rest(folders.begin() + static_cast<std::ptrdiff_t>(not_reached), folders.end());
-      const std::int64_t not_reached = items_left + ItemsIn(*store, rest);
-      report_.AddItemsLeft(not_reached);
-      progress_.EndedEarly(not_reached);
+      const std::vector<std::string> rest(folders.begin() + static_cast<std::ptrdiff_t>(first_not_reached),
+                                          folders.end());
+      const std::int64_t items_not_reached = items_left + ItemsIn(*store, rest);
+      report_.AddItemsLeft(items_not_reached);
+      progress_.EndedEarly(items_not_reached);
     }
   }
   OverallProgress last = progress_.Snapshot(RunProgress::Clock::now());

@@ -28,18 +28,23 @@ class StoreLabelDelegate : public QStyledItemDelegate {
   }
 };
 
-// What assistive tools are told of the list: its name (the label beside
-// it) and, as its value, the label of the picked entry, never the raw entry
-// text with its blanks and identifier (which Qt's own interface reads out,
-// as the name on Linux and the value elsewhere).
+// What assistive tools are told of the list: what Qt's own combo box
+// interface tells, with the label of the picked entry wherever that gives
+// the raw entry text with its blanks and identifier. As in Qt's interface,
+// the name is the picked entry on Unix systems, where assistive tools take
+// the label beside the list from its relations, and the list's own name
+// (the label beside it) elsewhere; the value is the picked entry.
 class StoreListAccessible : public QAccessibleWidget {
  public:
   explicit StoreListAccessible(StoreListBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
   QString text(QAccessible::Text which) const override {
     const auto* box = static_cast<const StoreListBox*>(widget());
-    if (which == QAccessible::Value) return box->ShownText(box->currentIndex());
-    if (which == QAccessible::Name && box->accessibleName().isEmpty()) return box->ShownText(box->currentIndex());
+    const QString picked = box->ShownText(box->currentIndex());
+#ifdef Q_OS_UNIX
+    if (which == QAccessible::Name) return picked;
+#endif
+    if (which == QAccessible::Value) return picked;
     return QAccessibleWidget::text(which);
   }
 

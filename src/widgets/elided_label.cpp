@@ -67,18 +67,18 @@ QString ElidedLabel::DisplayedText() const {
 }
 
 QSize ElidedLabel::sizeHint() const {
+  // Not measured from the text: a label that changes its text for every
+  // item of a run must not cost a measure of the whole text each time.
   const QFontMetrics fm = fontMetrics();
-  const int wanted = fm.horizontalAdvance(OneLine(text()));
-  const int width = std::min(wanted, fm.averageCharWidth() * kPreferredChars);
   const QMargins m = contentsMargins();
-  return QSize(width + m.left() + m.right() + 2 * margin(), fm.height() + m.top() + m.bottom() + 2 * margin());
+  return QSize(fm.averageCharWidth() * kPreferredChars + m.left() + m.right() + 2 * margin(),
+               fm.height() + m.top() + m.bottom() + 2 * margin());
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
-  const QSize hint = sizeHint();
   const QMargins m = contentsMargins();
-  return QSize(std::min(hint.width(), fontMetrics().averageCharWidth() * kMinimumChars + m.left() + m.right()),
-               hint.height());
+  return QSize(fontMetrics().averageCharWidth() * kMinimumChars + m.left() + m.right() + 2 * margin(),
+               sizeHint().height());
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*) {

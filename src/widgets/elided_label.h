@@ -20,7 +20,7 @@ QString OneLine(const QString& text);
 
 // A one-line plain-text label. It shows as much of its text as fits, with
 // "…" at the end, and the whole text in its tooltip. Its size hints do not
-// grow with the text. With a caption (the text of the label beside it) the
+// depend on the text. With a caption (the text of the label beside it) the
 // caption is its accessible name and the text its accessible description,
 // so an empty label is still read out under a name of its own.
 class ElidedLabel : public QLabel {
