@@ -36,8 +36,8 @@ const std::string S = sys::PathSeparator().toStdString();
 constexpr int kMails = 12;
 constexpr int kContacts = 3;
 
-// A mailbox of KMAILS mails with 400-character subjects in a folder with a
-// 400-character name, KCONTACTS contacts with long names, and a journal of
+// A mailbox of kMails mails with 400-character subjects in a folder with a
+// 400-character name, kContacts contacts with long names, and a journal of
 // two entries, which the run does not convert.
 pstgen::MailboxSpec LongTextMailbox() {
   pstgen::MailboxSpec mailbox;
