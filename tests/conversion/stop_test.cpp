@@ -36,12 +36,12 @@ const std::string S = sys::PathSeparator().toStdString();
 constexpr int kMails = 12;
 constexpr int kContacts = 3;
 
-// A mailbox of KMAILS mails with 400-character subjects in a folder with a
-// 400-character name, KCONTACTS contacts with long names, and a journal of
+// A mailbox of kMails mails with 400-character subjects in a folder with a
+// 400-character name, kContacts contacts with long names, and a journal of
 // two entries, which the run does not convert.
 pstgen::MailboxSpec LongTextMailbox() {
-  pstgen::MailboxSpec spec;
-  spec.store_name = testing::MixedScriptUtf8(60, 2);
+  pstgen::MailboxSpec mailbox;
+  mailbox.store_name = testing::MixedScriptUtf8(60, 2);
   pstgen::FolderSpec mail;
   mail.name = testing::MixedScriptUtf8(400, 1);
   mail.container_class = "IPF.Note";
@@ -79,8 +79,8 @@ pstgen::MailboxSpec LongTextMailbox() {
       sink(j);
     }
   };
-  spec.folders = {mail, contacts, journal};
-  return spec;
+  mailbox.folders = {mail, contacts, journal};
+  return mailbox;
 }
 
 // A view without a screen that keeps every overall progress it is shown

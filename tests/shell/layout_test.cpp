@@ -115,17 +115,17 @@ TEST(MainWindowLayout, SizeIsFixedForGoodAndTheStatusPanelsFitInside) {
 TEST(MainWindowLayout, StoreListTellsTwoStoresOfOneNameApartAndKeepsTheirEntryTexts) {
   testing::ScratchDir scratch;
   // Two archives of one long display name in several scripts.
-  pstgen::MailboxSpec spec;
-  spec.store_name = testing::MixedScriptUtf8(120, 3);
+  pstgen::MailboxSpec mailbox;
+  mailbox.store_name = testing::MixedScriptUtf8(120, 3);
   pstgen::FolderSpec inbox;
   inbox.name = "Inbox";
   inbox.container_class = "IPF.Note";
   inbox.items = [](const std::function<void(const pstgen::Item&)>&) {};
-  spec.folders = {inbox};
+  mailbox.folders = {inbox};
   const fs::path first = scratch / "Archive 2019.pst";
   const fs::path second = scratch / "Archive 2020.pst";
-  pstgen::WriteMailbox(spec, first);
-  pstgen::WriteMailbox(spec, second);
+  pstgen::WriteMailbox(mailbox, first);
+  pstgen::WriteMailbox(mailbox, second);
   testing::ProfileGuard profile(testing::WriteProfile(scratch / "profile", {first, second}));
   testing::ScriptedServices services;
   frmMain w;
@@ -138,10 +138,10 @@ TEST(MainWindowLayout, StoreListTellsTwoStoresOfOneNameApartAndKeepsTheirEntryTe
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->count(), 2);
   const std::vector<std::string> ids{outlook::OpenStoreFile(first)->StoreID(), outlook::OpenStoreFile(second)->StoreID()};
-  const QString name = QString::fromStdString(spec.store_name);
+  const QString name = QString::fromStdString(mailbox.store_name);
   for (int i = 0; i < 2; ++i) {
     // The entry text is exactly as it always was: the handlers read it.
-    EXPECT_EQ(list->itemText(i).toStdString(), spec.store_name + std::string(300, ' ') + "#" + ids[i]);
+    EXPECT_EQ(list->itemText(i).toStdString(), mailbox.store_name + std::string(300, ' ') + "#" + ids[i]);
     EXPECT_EQ(list->itemData(i, Qt::AccessibleTextRole).toString(), list->ShownText(i));
     EXPECT_FALSE(list->ShownText(i).contains('#'));
   }
