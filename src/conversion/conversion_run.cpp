@@ -9,6 +9,7 @@
 #include "platform/system/system_services.h"
 #include "platform/system/write_check.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -136,6 +137,15 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
     const std::string separator = sys::PathSeparator().toStdString();
     const NewDatabaseNames names =
         ComposeNewDatabaseNames(Global::NsfFilePath, pst_path, sys::Services().Now(), separator);
+    // The address book is "names" + the date stamp (at most 19 characters)
+    // + ".nsf" in the same folder.
+    const std::size_t longest = std::max(names.nsf_path.size(), names.folder.size() + 5 + 19 + 4);
+    if (longest > notes::kMaxDatabasePathBytes) {
+      return Stop("The path of the folder " + WithoutTrailing(names.folder, separator) +
+                  " is too long for a Lotus Notes database (" + std::to_string(longest) + " bytes, at most " +
+                  std::to_string(notes::kMaxDatabasePathBytes) +
+                  "); nothing was exported. Please choose a folder with a shorter path.");
+    }
     if (!Global::EnsureFolderExists(WithoutTrailing(names.folder, separator))) {
       return Stop("Could not create the folder " + WithoutTrailing(names.folder, separator) +
                   "; nothing was exported. Please choose another folder.");

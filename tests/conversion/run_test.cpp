@@ -239,6 +239,14 @@ TEST(Run, StepsBeforeWritingFailCleanlyAndKeepTheWindow) {
   EXPECT_TRUE(shown.text.startsWith("Could not create the folder")) << shown.text.toStdString();
   EXPECT_FALSE(shown.text.contains("NOT INSTALLED"));
 
+  // An output folder whose path is too long for a database file: a clear
+  // message, nothing made, and the program goes on.
+  const fs::path deep = env.scratch() / std::string(200, 'a') / std::string(200, 'b') / std::string(120, 'c');
+  shown = run_new(testing::StoreIdOf(pst), deep.string());
+  EXPECT_TRUE(shown.text.contains("is too long for a Lotus Notes database")) << shown.text.toStdString();
+  EXPECT_FALSE(shown.text.contains("NOT INSTALLED"));
+  EXPECT_FALSE(fs::exists(env.scratch() / std::string(200, 'a')));
+
   // An existing file that is not a Notes database, or is not there at all.
   for (const fs::path& file : {testing::WriteFile(env.scratch() / "notes.nsf", "plain text, not a database"),
                                env.scratch() / "missing.nsf"}) {

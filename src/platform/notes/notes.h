@@ -44,6 +44,11 @@ using TextList = std::vector<std::string>;
 using ItemValue = std::variant<std::string, double, QDateTime, QTime, TextList>;
 
 // Constants of the back-end.
+// The longest path, in bytes of UTF-8, of a database file this back-end can
+// create or open: SQLite's 512-byte limit for a full path name, less the 8
+// bytes of the "-journal" name it forms beside the file.
+inline constexpr std::size_t kMaxDatabasePathBytes = 504;
+
 inline constexpr int EMBED_ATTACHMENT = 1454;
 inline constexpr int ENC_NONE = 1725;
 inline constexpr int ENC_QUOTED_PRINTABLE = 1726;
