@@ -5,6 +5,7 @@
 // back-end: its document in its folder, its attachments byte for byte, the
 // contacts and lists as Person and Group documents.
 #include "conversion/frm_save.h"
+#include "conversion/run_environment.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -16,7 +17,6 @@
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
 
-#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,9 +25,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <map>
 
 namespace norvexa::shell {
 namespace {
@@ -37,10 +35,6 @@ using testing::ScratchDir;
 using testing::ScriptedServices;
 
 const std::string S = sys::PathSeparator().toStdString();
-
-std::string Sha256(const std::string& bytes) {
-  return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
-}
 
 // Points an environment variable at a value for the guard's lifetime.
 class EnvGuard {
@@ -61,82 +55,8 @@ class EnvGuard {
   bool had_;
 };
 
-// One item as the Notes side should show it: its form, subject or name, and
-// the hashes of its attachments (sorted).
-struct Expected {
-  std::string form;
-  std::string title;
-  std::vector<std::string> attachments;
-  bool operator<(const Expected& o) const {
-    return std::tie(form, title, attachments) < std::tie(o.form, o.title, o.attachments);
-  }
-  bool operator==(const Expected& o) const {
-    return form == o.form && title == o.title && attachments == o.attachments;
-  }
-};
-
-// What the store at PATH should become: per Notes folder, its documents.
-std::map<std::string, std::vector<Expected>> ExpectedDocuments(const fs::path& pst, const fs::path& scratch) {
-  std::map<std::string, std::vector<Expected>> expected;
-  const auto store = outlook::OpenStoreFile(pst);
-  std::function<void(const outlook::Folder&)> walk = [&](const outlook::Folder& folder) {
-    for (const auto& child : folder.Folders()) {
-      const std::string kind = child->DefaultMessageClass();
-      const std::string name = child->FolderPath().substr(2);
-      const auto items = child->GetItems();
-      for (std::int64_t i = 1; i <= items->Count(); ++i) {
-        const auto item = items->GetItem(i);
-        Expected e;
-        if (kind == "IPM.Contact") {
-          const bool group = item->MessageClass() == "IPM.DistList";
-          e.form = group ? "Group" : "Person";
-          e.title = group ? item->DLName() : item->Contact(outlook::ContactField::LastName);
-          expected[group ? "Outlook Groups" : "Outlook Contacts"].push_back(e);
-          continue;
-        }
-        if (kind != "IPM.Note" && kind != "IPM.Appointment" && kind != "IPM.Task") continue;
-        e.form = kind == "IPM.Note" ? "Memo" : kind == "IPM.Appointment" ? "Appointment" : "Task";
-        e.title = item->Subject();
-        const auto attachments = item->GetAttachments();
-        for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
-          attachments->GetAttachment(k)->SaveAsFile(scratch / "copy");
-          e.attachments.push_back(Sha256(testing::ReadFile(scratch / "copy")));
-        }
-        std::sort(e.attachments.begin(), e.attachments.end());
-        expected[name].push_back(e);
-      }
-      walk(*child);
-    }
-  };
-  walk(*store->IPMRootFolder());
-  for (auto& [folder, documents] : expected) std::sort(documents.begin(), documents.end());
-  return expected;
-}
-
-std::string Text(const notes::Document& document, const std::string& item) {
-  const auto value = document.GetItemValue(item);
-  return value && std::holds_alternative<std::string>(*value) ? std::get<std::string>(*value) : std::string();
-}
-
-// The documents of FOLDER in the database at PATH, as Expected values.
-std::vector<Expected> ActualDocuments(const std::string& path, const std::string& folder) {
-  notes::Session session;
-  const auto database = session.GetDatabase("", path);
-  std::vector<Expected> actual;
-  for (const std::string& unid : database->FolderDocumentIds(folder)) {
-    const auto document = database->GetDocumentByUNID(unid);
-    Expected e;
-    e.form = Text(*document, "Form");
-    e.title = e.form == "Group" ? Text(*document, "ListName")
-              : e.form == "Person" ? Text(*document, "LastName")
-                                   : Text(*document, "Subject");
-    for (const auto& info : document->Attachments()) e.attachments.push_back(info.sha256);
-    std::sort(e.attachments.begin(), e.attachments.end());
-    actual.push_back(e);
-  }
-  std::sort(actual.begin(), actual.end());
-  return actual;
-}
+using testing::ActualDocuments;
+using testing::ExpectedDocuments;
 
 class EndToEnd : public ::testing::Test {
  protected:
