@@ -306,22 +306,26 @@ std::string TableContext::Row(std::uint64_t row) const {
   return std::string(reinterpret_cast<const char*>(block->data() + at), row_size_);
 }
 
+std::optional<RawProperty> TableContext::Cell(const std::string& row_data, const Column& c) const {
+  const auto* r = reinterpret_cast<const std::uint8_t*>(row_data.data());
+  const std::size_t bitmap_byte = bitmap_offset_ + c.bit / 8;
+  if (bitmap_byte >= row_data.size() || c.offset + c.size > row_data.size()) return std::nullopt;
+  if ((r[bitmap_byte] & (0x80 >> (c.bit % 8))) == 0) return std::nullopt;
+  RawProperty p;
+  p.id = c.id;
+  p.type = c.type;
+  const std::size_t fixed = FixedSize(c.type);
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < c.size && i < 8; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
+  p.reference = value;
+  p.inline_value = fixed > 0 && fixed <= 8 && c.size >= fixed;
+  return p;
+}
+
 std::vector<RawProperty> TableContext::Cells(const std::string& row_data) const {
   std::vector<RawProperty> cells;
-  const auto* r = reinterpret_cast<const std::uint8_t*>(row_data.data());
   for (const Column& c : columns_) {
-    const std::size_t bitmap_byte = bitmap_offset_ + c.bit / 8;
-    if (bitmap_byte >= row_data.size() || c.offset + c.size > row_data.size()) continue;
-    if ((r[bitmap_byte] & (0x80 >> (c.bit % 8))) == 0) continue;
-    RawProperty p;
-    p.id = c.id;
-    p.type = c.type;
-    const std::size_t fixed = FixedSize(c.type);
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < c.size && i < 8; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
-    p.reference = value;
-    p.inline_value = fixed > 0 && fixed <= 8 && c.size >= fixed;
-    cells.push_back(p);
+    if (const std::optional<RawProperty> p = Cell(row_data, c)) cells.push_back(*p);
   }
   return cells;
 }
@@ -337,8 +341,11 @@ std::string TableContext::Value(const RawProperty& p, std::uint64_t limit) const
 }
 
 std::optional<std::uint32_t> TableContext::Cell32(const std::string& row_data, std::uint16_t id) const {
-  for (const RawProperty& p : Cells(row_data)) {
-    if (p.id == id && p.inline_value) return static_cast<std::uint32_t>(p.reference);
+  // Read once per item of a folder: look at that one column only.
+  for (const Column& c : columns_) {
+    if (c.id != id) continue;
+    const std::optional<RawProperty> p = Cell(row_data, c);
+    if (p && p->inline_value) return static_cast<std::uint32_t>(p->reference);
   }
   return std::nullopt;
 }

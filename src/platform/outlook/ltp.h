@@ -150,6 +150,9 @@ class TableContext {
   std::optional<std::uint32_t> Cell32(const std::string& row_data, std::uint16_t id) const;
 
  private:
+  // The cell of column C in ROW_DATA, or nullopt when the row has none.
+  std::optional<RawProperty> Cell(const std::string& row_data, const Column& c) const;
+
   Heap heap_;
   std::vector<Column> columns_;
   std::size_t row_size_ = 0;
