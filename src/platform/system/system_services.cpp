@@ -22,6 +22,16 @@ ScopedServices::ScopedServices(SystemServices& services) : previous_(Current()) 
 
 ScopedServices::~ScopedServices() { Current() = previous_; }
 
+void ShowNotice(QWidget* owner, const QString& text, const QString& title, Icon icon, const QString& detail) {
+  Message message;
+  message.text = text;
+  message.title = title;
+  message.icon = icon;
+  message.buttons = Buttons::Ok;
+  message.detail = detail;
+  Services().ShowMessage(owner, message);
+}
+
 QString PathSeparator() { return QString(QDir::separator()); }
 
 }  // namespace norvexa::sys

@@ -74,6 +74,12 @@ class ScopedServices {
   SystemServices* previous_;
 };
 
+// Shows an OK box over OWNER (may be null) with TEXT, TITLE and ICON, and
+// DETAIL behind "Show Details" when it is not empty. The one way the
+// program builds a box that asks nothing.
+void ShowNotice(QWidget* owner, const QString& text, const QString& title, Icon icon = Icon::Information,
+                const QString& detail = QString());
+
 // The platform's path separator as text ("\" on Windows, "/" elsewhere).
 QString PathSeparator();
 
