@@ -162,7 +162,6 @@ int main(int argc, char** argv) {
     // the user fills before a run; it is timed apart from the run.
     std::cout << "prepare_seconds: " << static_cast<double>(prepare.nsecsElapsed()) / 1e9 << "\n"
               << "prepare_peak_resident_kb: " << PeakResidentKb() << "\n";
-    Global::NsfFilePath = out.string();
     Global::ExcludeFromViewValues = {"D", "S"};
 
     BenchServices services;
@@ -178,7 +177,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     const std::clock_t cpu_start = std::clock();
-    const conversion::RunEnd end = run.Run({true, std::string()});
+    const conversion::RunEnd end = run.Run({true, std::string(), out.string()});
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     // Processor time of every thread of the process, the Notes back-end's
     // background checkpoints included.

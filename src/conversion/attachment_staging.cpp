@@ -3,6 +3,7 @@
 
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/paths.h"
 #include "platform/system/system_services.h"
 
 #include <QDir>
@@ -23,15 +24,6 @@ namespace {
 // Longest staged name in UTF-8 bytes: well below the 255 that common file
 // systems allow, leaving room for " (N)".
 constexpr qsizetype kMaxNameBytes = 200;
-
-std::filesystem::path ToPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 bool IsForbidden(QChar c) {
   if (c.unicode() < 0x20 || c.unicode() == 0x7F) return true;
@@ -121,11 +113,7 @@ std::vector<std::filesystem::path> StagingParents() {
 std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::vector<std::filesystem::path>& parents) {
   std::string reasons;
   for (const std::filesystem::path& parent : parents) {
-    const std::string text = Utf8(parent);
-    if (text.find('|') != std::string::npos) {
-      reasons += "\r\n" + text + ": its path holds \"|\", which would split the list of attachments";
-      continue;
-    }
+    const std::string text = sys::Utf8(parent);
     try {
       // The cache folder may not have been made yet.
       std::error_code ec;
@@ -143,7 +131,7 @@ AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent) {
       QString::fromStdU16String((parent / "norvexa-attachments-XXXXXX").u16string());
   dir_ = std::make_unique<QTemporaryDir>(template_path);
   if (!dir_->isValid()) {
-    throw std::runtime_error("cannot create a folder for attachments in " + Utf8(parent) + ": " +
+    throw std::runtime_error("cannot create a folder for attachments in " + sys::Utf8(parent) + ": " +
                              dir_->errorString().toStdString());
   }
   // QTemporaryDir already makes the folder owner-only; say so explicitly so
@@ -152,11 +140,6 @@ AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent) {
     throw std::runtime_error("cannot restrict the permissions of " + dir_->path().toStdString());
   }
   folder_ = QDir::toNativeSeparators(dir_->path()).toStdString() + sys::PathSeparator().toStdString();
-  // The attachment list separates paths with "|": a folder holding one could
-  // not be named in it.
-  if (folder_.find('|') != std::string::npos) {
-    throw std::runtime_error("the folder for attachments " + folder_ + " holds \"|\" in its path");
-  }
 }
 
 AttachmentStaging::~AttachmentStaging() {
@@ -164,8 +147,8 @@ AttachmentStaging::~AttachmentStaging() {
   ItemDone();
 }
 
-std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems) {
-  std::string list;
+writers::StagedFiles AttachmentStaging::StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems) {
+  writers::StagedFiles list;
   std::unique_ptr<outlook::Attachments> attachments;
   std::int64_t count = 0;
   try {
@@ -193,7 +176,7 @@ std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<
       std::string name = safe;
       std::error_code ec;
       for (int n = 2; used.contains(QString::fromStdString(name).toCaseFolded()) ||
-                      std::filesystem::exists(ToPath(folder_ + name), ec);
+                      std::filesystem::exists(sys::PathFromUtf8(folder_ + name), ec);
            ++n) {
         name = NumberedName(safe, n);
       }
@@ -204,26 +187,26 @@ std::string AttachmentStaging::StageItem(const outlook::Item& item, std::vector<
     // item (saved as a message) is named like every other one.
     const bool nameless_item = original.empty() && attachment->IsItem();
     std::string name = unique(nameless_item ? std::string("attachment.eml") : SafeAttachmentName(original));
-    std::string path = folder_ + name;
+    const std::filesystem::path path = sys::PathFromUtf8(folder_ + name);
     staged_.push_back(path);
     try {
-      attachment->SaveAsFile(ToPath(path));
-      QFile::setPermissions(QString::fromStdString(path), QFile::ReadOwner | QFile::WriteOwner);
+      attachment->SaveAsFile(path);
+      QFile::setPermissions(QString::fromStdU16String(path.u16string()), QFile::ReadOwner | QFile::WriteOwner);
     } catch (const std::exception& e) {
       problems.push_back({"attachment \"" + original + "\" could not be saved: " + e.what()});
     }
     // The entry stays even when the save failed: the writer then finds no
     // file there and embeds nothing for it.
-    list += "|" + path;
+    list.push_back(path);
   }
   return list;
 }
 
 int AttachmentStaging::ItemDone() {
   int left = 0;
-  for (const std::string& path : staged_) {
+  for (const std::filesystem::path& path : staged_) {
     std::error_code ec;
-    std::filesystem::remove(ToPath(path), ec);
+    std::filesystem::remove(path, ec);
     if (ec) ++left;
   }
   staged_.clear();

@@ -1,11 +1,12 @@
 // Staging of attachments: the files that the mail, calendar and task writers
 // embed. Each run stages into a private folder of its own (readable by the
-// user only), inside the system temporary folder or, when that folder's path
-// holds "|" (which would split the attachment list apart), inside another
-// folder of the user's own; under safe file names that never collide. What a
-// writer did not consume is removed once the item is done, and the whole
-// folder when the run ends.
+// user only), inside the system temporary folder or, when no folder can be
+// made there, inside another folder of the user's own; under safe file names
+// that never collide. What a writer did not consume is removed once the
+// item is done, and the whole folder when the run ends.
 #pragma once
+
+#include "writers/writers.h"
 
 #include <QTemporaryDir>
 
@@ -43,12 +44,12 @@ class AttachmentStaging {
  public:
   // Creates the run's staging folder inside PARENT, with permissions for its
   // owner only. Throws std::runtime_error naming the folder when it cannot
-  // be made, or when its path would hold "|".
+  // be made.
   explicit AttachmentStaging(const std::filesystem::path& parent);
 
-  // The staging folder in the first of PARENTS whose path holds no "|" and
-  // in which one can be made. Throws std::runtime_error saying, for each
-  // parent, why it could not be used.
+  // The staging folder in the first of PARENTS in which one can be made.
+  // Throws std::runtime_error saying, for each parent, why it could not be
+  // used.
   static std::unique_ptr<AttachmentStaging> InFirstUsable(const std::vector<std::filesystem::path>& parents);
 
   // Removes the staging folder and everything left in it.
@@ -61,15 +62,15 @@ class AttachmentStaging {
   const std::string& Folder() const { return folder_; }
 
   // Stages every attachment of ITEM, in the order of its attachment
-  // collection, and returns the attachment list: "" when there is none, else
-  // "|" followed by the staged path, once per attachment. An attachment that
-  // cannot be saved keeps its entry (the writer finds no file there) and is
-  // reported in PROBLEMS, as is an attachment table that cannot be read.
+  // collection, and returns the staged paths, one per attachment (none when
+  // the item has none). An attachment that cannot be saved keeps its entry
+  // (the writer finds no file there) and is reported in PROBLEMS, as is an
+  // attachment table that cannot be read.
   // Names are made safe; a name already used by this item gets " (2)", " (3)"
   // ... before its extension. An attachment without a name is staged as
   // "attachment", or "attachment.eml" when it is a mail message (an attached
   // item without a name or subject), like every other attached item.
-  std::string StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems);
+  writers::StagedFiles StageItem(const outlook::Item& item, std::vector<StagingProblem>& problems);
 
   // Deletes every file staged for the current item that is still there
   // (whatever the writer did or failed to do) and forgets them. Returns the
@@ -80,7 +81,7 @@ class AttachmentStaging {
  private:
   std::unique_ptr<QTemporaryDir> dir_;
   std::string folder_;
-  std::vector<std::string> staged_;  // paths staged for the current item
+  std::vector<std::filesystem::path> staged_;  // files staged for the current item
 };
 
 }  // namespace norvexa::conversion

@@ -6,7 +6,9 @@
 #include "conversion/naming.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/paths.h"
 #include "platform/system/system_services.h"
+#include "platform/system/text.h"
 #include "platform/system/write_check.h"
 
 #include <algorithm>
@@ -48,14 +50,9 @@ std::optional<std::int64_t> TreeCount(const std::string& reference) {
 std::int64_t TreeTotal(const std::vector<std::string>& references) {
   std::int64_t total = 0;
   for (const std::string& reference : references) {
-    if (!TrimSpaces(reference).empty()) total += TreeCount(reference).value_or(0);
+    if (!sys::Trim(reference).empty()) total += TreeCount(reference).value_or(0);
   }
   return total;
-}
-
-std::string ToUtf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -81,18 +78,15 @@ ConversionRun::~ConversionRun() = default;
 
 RunEnd ConversionRun::Stop(const std::string& text) {
   staging_.reset();
-  sys::Message message;
-  message.text = QString::fromStdString(text);
-  message.title = QStringLiteral("Norvexa");
-  message.icon = sys::Icon::Warning;
-  sys::Services().ShowMessage(view_.MessageOwner(), message);
+  sys::ShowNotice(view_.MessageOwner(), QString::fromStdString(text), QStringLiteral("Norvexa"), sys::Icon::Warning);
   return RunEnd::Stopped;
 }
 
 RunEnd ConversionRun::Run(const RunTarget& target) {
   report_ = RunReport();
-  new_database_ = target.new_database;
-  address_book_.clear();
+  writer_ = writers::WriterContext();
+  writer_.yield = [this] { view_.Yield(); };
+  writer_.exclude_from_view = Global::ExcludeFromViewValues;
   view_.ResetProgress();
 
   // Session and log-on: the run's own, closed when the run ends.
@@ -111,68 +105,16 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
     return Stop(std::string("Could not open the Outlook store; nothing was exported.\r\n") + e.what());
   }
 
-  // The private folder for this run's attachments, in a folder whose path
-  // can be named in the attachment list.
+  // The private folder for this run's attachments.
   try {
     staging_ = AttachmentStaging::InFirstUsable(StagingParents());
   } catch (const std::exception& e) {
     return Stop(std::string("Could not make a folder for the attachments; nothing was exported.\r\n") + e.what());
   }
 
-  std::string address_book_shown;
-  if (target.new_database) {
-    if (TrimSpaces(Global::NsfFilePath).empty()) {
-      return Stop("Please select the folder in which to save the new Lotus Notes Mailbox.");
-    }
-    std::string pst_path;
-    try {
-      pst_path = store->PstPath();
-    } catch (const std::exception& e) {
-      return Stop(std::string("Could not find the file of the Outlook store; nothing was exported.\r\n") + e.what());
-    }
-    if (pst_path.empty()) {
-      return Stop("The Outlook store has no file of its own to name the new Lotus Notes Mailbox after; "
-                  "nothing was exported.");
-    }
-    const std::string separator = sys::PathSeparator().toStdString();
-    const NewDatabaseNames names =
-        ComposeNewDatabaseNames(Global::NsfFilePath, pst_path, sys::Services().Now(), separator);
-    // The address book is "names" + the date stamp (at most 19 characters)
-    // + ".nsf" in the same folder.
-    const std::size_t longest = std::max(names.nsf_path.size(), names.folder.size() + 5 + 19 + 4);
-    if (longest > notes::kMaxDatabasePathBytes) {
-      return Stop("The path of the folder " + WithoutTrailing(names.folder, separator) +
-                  " is too long for a Lotus Notes database (" + std::to_string(longest) + " bytes, at most " +
-                  std::to_string(notes::kMaxDatabasePathBytes) +
-                  "); nothing was exported. Please choose a folder with a shorter path.");
-    }
-    if (!Global::EnsureFolderExists(WithoutTrailing(names.folder, separator))) {
-      return Stop("Could not create the folder " + WithoutTrailing(names.folder, separator) +
-                  "; nothing was exported. Please choose another folder.");
-    }
-    Global::NsfFilePath = names.nsf_path;
-    Global::AddressBookPath = names.folder;
-    view_.Yield();
-    target::CreateNSF(view_);
-    address_book_shown = Global::AddressBookPath;
-    address_book_ = Global::AddressBookPath;
-  } else {
-    const std::string path = TrimSpaces(target.existing_file);
-    // The writers open the database for every item; make sure it is one
-    // before any item is read, so a wrong file costs one clear message.
-    try {
-      notes::Session notes;
-      const std::unique_ptr<notes::Database> database = notes.GetDatabase("", path);
-      if (!database->IsOpen()) {
-        return Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.");
-      }
-    } catch (const std::exception& e) {
-      return Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.\r\n" +
-                  e.what());
-    }
-    Global::NsfFilePath = path;
-    view_.Yield();
-  }
+  if (!SettleTarget(target, *store)) return RunEnd::Stopped;
+  Global::NsfFilePath = writer_.paths.mail_database;
+  Global::AddressBookPath = writer_.paths.address_book;
 
   // From here on a folder or item that fails is counted and reported at the
   // end; the run goes on with the next one, unless the target itself can no
@@ -183,7 +125,7 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   view_.ShowOverallProgress(progress_.Snapshot(RunProgress::Clock::now()));
   bool halted = false;
   for (std::size_t k = 0; k < folders.size() && !halted; ++k) {
-    if (TrimSpaces(folders[k]).empty()) continue;
+    if (sys::Trim(folders[k]).empty()) continue;
     std::int64_t items_left = 0;
     std::size_t first_not_reached = k + 1;  // of the folders
     if (stop_requested_) {
@@ -211,13 +153,75 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
   session.Logoff();
   staging_.reset();  // removes the staging folder and anything left in it
 
+  const target::RunPaths& paths = writer_.paths;
   if (halted) {
-    sys::Services().ShowMessage(view_.MessageOwner(), report_.StopMessage(Global::NsfFilePath, address_book_shown));
+    sys::Services().ShowMessage(view_.MessageOwner(), report_.StopMessage(paths.mail_database, paths.address_book));
     return report_.StoppedOnRequest() ? RunEnd::StoppedByUser : RunEnd::Halted;
   }
   sys::Services().ShowMessage(view_.MessageOwner(),
-                              report_.CompletionMessage(Global::NsfFilePath, address_book_shown));
+                              report_.CompletionMessage(paths.mail_database, paths.address_book));
   return RunEnd::Completed;
+}
+
+bool ConversionRun::SettleTarget(const RunTarget& target, const outlook::Store& store) {
+  if (target.new_database) {
+    if (sys::Trim(target.output_folder).empty()) {
+      Stop("Please select the folder in which to save the new Lotus Notes Mailbox.");
+      return false;
+    }
+    std::string pst_path;
+    try {
+      pst_path = store.PstPath();
+    } catch (const std::exception& e) {
+      Stop(std::string("Could not find the file of the Outlook store; nothing was exported.\r\n") + e.what());
+      return false;
+    }
+    if (pst_path.empty()) {
+      Stop("The Outlook store has no file of its own to name the new Lotus Notes Mailbox after; "
+           "nothing was exported.");
+      return false;
+    }
+    const std::string separator = sys::PathSeparator().toStdString();
+    const NewDatabaseNames names =
+        ComposeNewDatabaseNames(target.output_folder, pst_path, sys::Services().Now(), separator);
+    // The address book is "names" + the date stamp (at most 19 characters)
+    // + ".nsf" in the same folder.
+    const std::size_t longest = std::max(names.nsf_path.size(), names.folder.size() + 5 + 19 + 4);
+    if (longest > notes::kMaxDatabasePathBytes) {
+      Stop("The path of the folder " + WithoutTrailing(names.folder, separator) +
+           " is too long for a Lotus Notes database (" + std::to_string(longest) + " bytes, at most " +
+           std::to_string(notes::kMaxDatabasePathBytes) +
+           "); nothing was exported. Please choose a folder with a shorter path.");
+      return false;
+    }
+    if (!Global::EnsureFolderExists(WithoutTrailing(names.folder, separator))) {
+      Stop("Could not create the folder " + WithoutTrailing(names.folder, separator) +
+           "; nothing was exported. Please choose another folder.");
+      return false;
+    }
+    view_.Yield();
+    writer_.paths = target::CreateNSF(view_, names.nsf_path, names.folder);
+    return true;
+  }
+
+  const std::string path = sys::Trim(target.existing_file);
+  // The writers open the database for every item; make sure it is one
+  // before any item is read, so a wrong file costs one clear message.
+  try {
+    notes::Session notes;
+    const std::unique_ptr<notes::Database> database = notes.GetDatabase("", path);
+    if (!database->IsOpen()) {
+      Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.");
+      return false;
+    }
+  } catch (const std::exception& e) {
+    Stop("The file " + path + " could not be opened as a Lotus Notes database; nothing was exported.\r\n" +
+         e.what());
+    return false;
+  }
+  writer_.paths.mail_database = path;
+  view_.Yield();
+  return true;
 }
 
 bool ConversionRun::AlreadyInTarget(const outlook::Item& item, const std::string& folder_name) const {
@@ -236,20 +240,17 @@ void ConversionRun::ItemHandled() {
 }
 
 bool ConversionRun::TargetStillWritable() {
-  std::vector<std::filesystem::path> targets{std::filesystem::path(std::u8string(
-      Global::NsfFilePath.begin(), Global::NsfFilePath.end()))};
-  if (!address_book_.empty()) {
-    targets.push_back(std::filesystem::path(std::u8string(address_book_.begin(), address_book_.end())));
-  }
-  for (const std::filesystem::path& target : targets) {
-    const sys::WriteState state = sys::CheckWritable(target);
+  std::vector<std::string> targets{writer_.paths.mail_database};
+  if (!writer_.paths.address_book.empty()) targets.push_back(writer_.paths.address_book);
+  for (const std::string& target : targets) {
+    const sys::WriteState state = sys::CheckWritable(sys::PathFromUtf8(target));
     if (state != sys::WriteState::Writable) {
-      report_.Stopped(RunReport::StopPlace::Target, state, ToUtf8(target), 0);
+      report_.Stopped(RunReport::StopPlace::Target, state, target, 0);
       return false;
     }
   }
   if (staging_) {
-    const std::filesystem::path folder(std::u8string(staging_->Folder().begin(), staging_->Folder().end()));
+    const std::filesystem::path folder = sys::PathFromUtf8(staging_->Folder());
     const sys::WriteState state = sys::CheckWritable(folder);
     if (state != sys::WriteState::Writable) {
       report_.Stopped(RunReport::StopPlace::Staging, state, staging_->Folder(), 0);
@@ -262,7 +263,7 @@ bool ConversionRun::TargetStillWritable() {
 std::int64_t ConversionRun::ItemsIn(const outlook::Store& store, const std::vector<std::string>& references) {
   std::int64_t items = 0;
   for (const std::string& reference : references) {
-    if (TrimSpaces(reference).empty()) continue;
+    if (sys::Trim(reference).empty()) continue;
     const FolderReference pieces = SplitFolderReference(reference);
     try {
       const std::unique_ptr<outlook::Folder> folder = store.GetFolderFromID(pieces.entry_id);
@@ -361,7 +362,7 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
       view_.Yield();
       continue;
     }
-    ItemContext context{*items, ordinal, folder_name, view_, *staging_, new_database_};
+    ItemContext context{*items, ordinal, folder_name, view_, *staging_, writer_};
     ItemOutcome outcome;
     switch (kind) {
       case Kind::Contact: outcome = IsDistributionList(*item) ? PrepareGroup(*item, context)

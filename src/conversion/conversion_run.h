@@ -40,9 +40,6 @@ class RunView : public target::SaveProgress, public ItemProgress {
   // caption hidden and shown again.
   virtual void ResetProgress() = 0;
 
-  // Lets the window's message loop process what is pending.
-  virtual void Yield() = 0;
-
   // The window that owns the run's message boxes (may be null).
   virtual QWidget* MessageOwner() = 0;
 
@@ -57,6 +54,7 @@ class RunView : public target::SaveProgress, public ItemProgress {
 struct RunTarget {
   bool new_database = true;    // "Save in New NSF file" selected
   std::string existing_file;   // text of the existing-database box
+  std::string output_folder;   // the folder chosen for a new database
 };
 
 // How a run ended: Completed when it reached the completion message (the
@@ -78,10 +76,11 @@ class ConversionRun {
   ConversionRun& operator=(const ConversionRun&) = delete;
 
   // Runs the whole conversion for TARGET from Global::SelectedStoreId and
-  // Global::SelectedFolders. For a new database, Global::NsfFilePath holds the
-  // output folder on entry; on completion it and Global::AddressBookPath name
-  // the databases written. Clears SelectedFolders and SelectedFolderCounts
-  // when it completes or halts. After every item that could not be copied
+  // Global::SelectedFolders. Once the target databases are settled (made by
+  // CreateNSF for a new database), Paths() names them and
+  // Global::NsfFilePath and Global::AddressBookPath are set to them; the
+  // writers get them as a value. Clears SelectedFolders and
+  // SelectedFolderCounts when it completes or halts. After every item that could not be copied
   // the target databases and the folder for attachments are checked; when
   // one of them is full, read-only or gone the run halts after that item.
   // A failure of CreateNSF ends the program through the system services.
@@ -97,6 +96,9 @@ class ConversionRun {
 
   // The account of the last run; during a run, the account so far.
   const RunReport& Report() const { return report_; }
+
+  // The target databases of the last run, once settled; empty paths before.
+  const target::RunPaths& Paths() const { return writer_.paths; }
 
   // Decides, for an item of a converted folder, that the target already
   // holds its document: the item is then not prepared nor written, and the
@@ -132,10 +134,14 @@ class ConversionRun {
   // folder that cannot be opened.
   static std::int64_t ItemsIn(const outlook::Store& store, const std::vector<std::string>& references);
 
+  // Settles the target databases for TARGET into writer_.paths: composes the
+  // names and calls CreateNSF for a new database, checks the existing one.
+  // Returns false after showing why it could not (Stop).
+  bool SettleTarget(const RunTarget& target, const outlook::Store& store);
+
   RunView& view_;
   RunReport report_;
-  bool new_database_ = true;
-  std::string address_book_;  // the new address book, "" for an existing database
+  writers::WriterContext writer_;  // the targets, yielding and the exclude values
   std::unique_ptr<AttachmentStaging> staging_;
   SkipItem skip_;
   RunProgress progress_;

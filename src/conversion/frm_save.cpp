@@ -186,9 +186,11 @@ void frmSave::OptExistingNSF_Click() {
 void frmSave::CmdNewNSF_Click() {
   // During a run a new choice would change the target under the writers.
   if (running_) return;
-  Global::NsfFilePath = Global::BrowseForFolder(nullptr, "Select Folder to Save NSF File");
-  if (Global::NsfFilePath.empty()) return;
-  txtNSFFileName->setText(QString::fromStdString(Global::NsfFilePath));
+  // A new choice of target begins: the last run's database is no longer it.
+  Global::NsfFilePath.clear();
+  output_folder_ = Global::BrowseForFolder(nullptr, "Select Folder to Save NSF File");
+  if (output_folder_.empty()) return;
+  txtNSFFileName->setText(QString::fromStdString(output_folder_));
   CmdConversion_Click();
 }
 
@@ -215,6 +217,7 @@ void frmSave::CmdConversion_Click() {
     RunTarget target;
     target.new_database = OptNewNSF->isChecked();
     target.existing_file = txtExNSFFileName->text().toStdString();
+    target.output_folder = output_folder_;
     ConversionRun run(*this);
     // Stop works while this run is in progress, and only then, however the
     // run ends.
@@ -236,11 +239,8 @@ void frmSave::CmdConversion_Click() {
       end = run.Run(target);
     } catch (const std::exception& e) {
       // Anything the run did not meet itself: say so and keep the window.
-      sys::Message message;
-      message.text = QStringLiteral("The export stopped before its end:\r\n") + QString::fromStdString(e.what());
-      message.title = QStringLiteral("Norvexa");
-      message.icon = sys::Icon::Critical;
-      sys::Services().ShowMessage(this, message);
+      sys::ShowNotice(this, QStringLiteral("The export stopped before its end:\r\n") + QString::fromStdString(e.what()),
+                      QStringLiteral("Norvexa"), sys::Icon::Critical);
       return;
     }
   }

@@ -111,6 +111,7 @@ class frmSave : public QDialog, public RunView {
   void ApplyChangeRule(const QString& text);
 
   bool running_ = false;
+  std::string output_folder_;     // chosen with CmdNewNSF; "" until then
   ConversionRun* run_ = nullptr;  // the run in progress
   bool stop_asked_ = false;       // Stop was pressed during this run
 };

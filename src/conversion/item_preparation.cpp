@@ -4,7 +4,6 @@
 #include "conversion/attachment_staging.h"
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
-#include "writers/date_text.h"
 
 #include <exception>
 #include <optional>
@@ -29,14 +28,6 @@ auto ReadOr(std::vector<std::string>& problems, const char* what, Read read) -> 
   }
 }
 
-// The date of WHEN as text in the system's regional date format, its year
-// in four digits so that a birthday in 1925 does not come back as 2025; ""
-// when there is no date.
-std::string RegionalDate(const std::optional<QDateTime>& when) {
-  if (!when || !when->isValid()) return std::string();
-  return writers::RegionalDateText(when->date());
-}
-
 // Deletes the staged files of the current item when it goes out of scope, so
 // leftovers go also when the writer throws.
 class ItemDoneGuard {
@@ -50,24 +41,19 @@ class ItemDoneGuard {
   AttachmentStaging& staging_;
 };
 
-// Holds the source key of one item in Global::SourceKey, where the writer
-// takes it from, while the item is prepared and written; clears it when it
-// goes out of scope, so that no key is carried over to a later document.
-class SourceKeyGuard {
- public:
-  explicit SourceKeyGuard(const Item& item) {
-    try {
-      Global::SourceKey = item.SourceKey();
-    } catch (const std::exception&) {
-      // The key is documented never to throw; a store access that does
-      // anyway gets its document written without a key.
-      Global::SourceKey.clear();
-    }
+// The run's writer context for ITEM: the same targets, with the item's
+// source key, so that its document says which item it came from.
+writers::WriterContext WriterFor(const Item& item, const ItemContext& context) {
+  writers::WriterContext writer = context.writer;
+  try {
+    writer.source_key = item.SourceKey();
+  } catch (const std::exception&) {
+    // The key is documented never to throw; a store access that does
+    // anyway gets its document written without a key.
+    writer.source_key.clear();
   }
-  ~SourceKeyGuard() { Global::SourceKey.clear(); }
-  SourceKeyGuard(const SourceKeyGuard&) = delete;
-  SourceKeyGuard& operator=(const SourceKeyGuard&) = delete;
-};
+  return writer;
+}
 
 // Sets the three progress texts for the item of CONTEXT; the count is read
 // from the folder's items now.
@@ -210,8 +196,8 @@ writers::ContactValues ReadContactValues(const Item& item, std::vector<std::stri
   c.elotus_Childern = field(ContactField::Children, "the children");
   c.elotus_HomePhone = field(ContactField::HomePhone, "the home telephone");
   c.elotus_HomeFax = field(ContactField::HomeFax, "the home fax");
-  c.elotus_BirthDay = RegionalDate(ReadOr(problems, "the birthday", [&] { return item.Birthday(); }));
-  c.elotus_Anniversary = RegionalDate(ReadOr(problems, "the anniversary", [&] { return item.Anniversary(); }));
+  c.elotus_BirthDay = ReadOr(problems, "the birthday", [&] { return item.Birthday(); });
+  c.elotus_Anniversary = ReadOr(problems, "the anniversary", [&] { return item.Anniversary(); });
   c.elotus_Comments = ReadOr(problems, "the body", [&] { return item.Body(); });
   c.elotus_Categories = ReadOr(problems, "the categories", [&] { return item.Categories(); });
   return c;
@@ -227,17 +213,17 @@ GroupValues ReadGroupValues(const Item& item, std::vector<std::string>& problems
 
 ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  SourceKeyGuard key(item);
+  const writers::WriterContext writer = WriterFor(item, context);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   MailValues v = ReadMailValues(item, outcome.problems);
   outcome.label = v.Subject;
   ShowProgress(context, v.Subject);
-  std::string attachments = Global::AttachmentList;
+  writers::StagedFiles attachments = Global::AttachmentList;
   std::string folder = context.folder_name;
   bool save_it = true;
   CallWriter(outcome, [&] {
-    return writers::SendNotesMail(v.Subject, attachments, v.MailTo, v.MailFrom, v.MailCC, v.MailBCC, v.BodyText,
+    return writers::SendNotesMail(writer, v.Subject, attachments, v.MailTo, v.MailFrom, v.MailCC, v.MailBCC, v.BodyText,
                                   v.MailDate, folder, v.SenderName, v.SentFlag, save_it);
   });
   return outcome;
@@ -245,17 +231,17 @@ ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  SourceKeyGuard key(item);
+  const writers::WriterContext writer = WriterFor(item, context);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   CalendarValues v = ReadCalendarValues(item, outcome.problems);
   outcome.label = v.calSubject;
   ShowProgress(context, v.calSubject);
-  std::string attachments = Global::AttachmentList;
+  writers::StagedFiles attachments = Global::AttachmentList;
   std::string folder = context.folder_name;
   bool save_it = true;
   CallWriter(outcome, [&] {
-    return writers::SendNotesCalendar(v.calSubject, attachments, v.calSenderEmail, v.calStart, v.calEnd, v.calBody,
+    return writers::SendNotesCalendar(writer, v.calSubject, attachments, v.calSenderEmail, v.calStart, v.calEnd, v.calBody,
                                       v.calCreationTime, v.calLocation, v.calCategories, folder, save_it);
   });
   return outcome;
@@ -263,17 +249,17 @@ ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  SourceKeyGuard key(item);
+  const writers::WriterContext writer = WriterFor(item, context);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   TaskValues v = ReadTaskValues(item, outcome.problems);
   outcome.label = v.TaskSubject;
   ShowProgress(context, v.TaskSubject);
-  std::string attachments = Global::AttachmentList;
+  writers::StagedFiles attachments = Global::AttachmentList;
   std::string folder = context.folder_name;
   bool save_it = true;
   CallWriter(outcome, [&] {
-    return writers::SendNotesTask(v.TaskSubject, attachments, v.TaskDueDate, v.TaskStart, v.TaskBody,
+    return writers::SendNotesTask(writer, v.TaskSubject, attachments, v.TaskDueDate, v.TaskStart, v.TaskBody,
                                   v.TaskCreationTime, v.TaskPriority, v.TaskReminderTime, folder, save_it);
   });
   return outcome;
@@ -281,24 +267,24 @@ ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  SourceKeyGuard key(item);
+  const writers::WriterContext writer = WriterFor(item, context);
   writers::ContactValues c = ReadContactValues(item, outcome.problems);
   // A contact is named by first name, one space, last name.
   outcome.label = c.elotus_FirstName + " " + c.elotus_LastName;
   ShowProgress(context, outcome.label);
   bool save_it = true;
-  CallWriter(outcome, [&] { return writers::SaveNotesContacts(c, save_it, context.new_database); });
+  CallWriter(outcome, [&] { return writers::SaveNotesContacts(writer, c, save_it); });
   return outcome;
 }
 
 ItemOutcome PrepareGroup(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  SourceKeyGuard key(item);
+  const writers::WriterContext writer = WriterFor(item, context);
   GroupValues v = ReadGroupValues(item, outcome.problems);
   outcome.label = v.DLName;
   ShowProgress(context, v.DLName);
   bool save_it = true;
-  CallWriter(outcome, [&] { return writers::SaveNotesGroups(v.DLName, v.Members, v.Desc, save_it, context.new_database); });
+  CallWriter(outcome, [&] { return writers::SaveNotesGroups(writer, v.DLName, v.Members, v.Desc, save_it); });
   v.Members.clear();
   return outcome;
 }

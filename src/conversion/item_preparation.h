@@ -44,7 +44,9 @@ struct ItemContext {
   std::string folder_name;       // Notes folder for mail, calendar and task
   ItemProgress& progress;
   AttachmentStaging& staging;
-  bool new_database = true;      // Person and Group go to the address book
+  // The run's writer context: target databases, yielding, exclude-from-view
+  // values. Each item's writer gets a copy with the item's source key.
+  const writers::WriterContext& writer;
 };
 
 // What became of one item: the text that names it (subject, "first last" or
@@ -81,8 +83,7 @@ struct GroupValues {
 MailValues ReadMailValues(const outlook::Item& item, std::vector<std::string>& problems);
 CalendarValues ReadCalendarValues(const outlook::Item& item, std::vector<std::string>& problems);
 TaskValues ReadTaskValues(const outlook::Item& item, std::vector<std::string>& problems);
-// Birthday and anniversary become text in the system's short regional date
-// format; empty when the contact has none.
+// Birthday and anniversary stay dates; std::nullopt when the contact has none.
 writers::ContactValues ReadContactValues(const outlook::Item& item, std::vector<std::string>& problems);
 GroupValues ReadGroupValues(const outlook::Item& item, std::vector<std::string>& problems);
 
@@ -92,9 +93,8 @@ GroupValues ReadGroupValues(const outlook::Item& item, std::vector<std::string>&
 // that throws or does not save gives an outcome that says why. Mail,
 // calendar and task items first stage their attachments into
 // Global::AttachmentList; whatever staged file the writer left is deleted
-// before the function returns, whatever happened. The item's source key is
-// in Global::SourceKey while the writer runs (so its document carries it)
-// and "" again when the function returns.
+// before the function returns, whatever happened. The writer gets the
+// item's source key in its context, so its document carries it.
 ItemOutcome PrepareMail(const outlook::Item& item, ItemContext& context);
 ItemOutcome PrepareCalendar(const outlook::Item& item, ItemContext& context);
 ItemOutcome PrepareTask(const outlook::Item& item, ItemContext& context);

@@ -2,6 +2,8 @@
 #include "conversion/naming.h"
 
 #include "conversion/global/global.h"
+#include "platform/system/text.h"
+#include "target/date_stamp.h"
 
 namespace norvexa::conversion {
 namespace {
@@ -20,28 +22,21 @@ std::string RemoveAll(std::string text, const std::string& pattern) {
 
 }  // namespace
 
-std::string TrimSpaces(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 NewDatabaseNames ComposeNewDatabaseNames(const std::string& output_folder, const std::string& pst_path,
                                          const QDateTime& now, const std::string& separator) {
   // The steps keep the order in which the folder is built: the separator
   // test looks at the untrimmed choice, each later step trims what it has.
   std::string path = output_folder;
   if (!EndsWith(path, separator)) path += separator;
-  path = TrimSpaces(path) + "Converted Outlook PST";
-  path = TrimSpaces(path) + separator;
+  path = sys::Trim(path) + "Converted Outlook PST";
+  path = sys::Trim(path) + separator;
 
   NewDatabaseNames names;
   names.folder = path;
 
-  std::string base = TrimSpaces(Global::GetFileNameFromPath(pst_path));
-  base = RemoveAll(base, ".pst") + Global::DateStamp(now);
-  names.nsf_path = TrimSpaces(path) + TrimSpaces(base) + ".nsf";
+  std::string base = sys::Trim(Global::GetFileNameFromPath(pst_path));
+  base = RemoveAll(base, ".pst") + target::DateStamp(now);
+  names.nsf_path = sys::Trim(path) + sys::Trim(base) + ".nsf";
   return names;
 }
 
@@ -53,7 +48,7 @@ FolderReference SplitFolderReference(const std::string& reference) {
     return pieces;
   }
   pieces.entry_id = reference.substr(0, hash);
-  pieces.folder_name = TrimSpaces(reference.substr(hash + 1));
+  pieces.folder_name = sys::Trim(reference.substr(hash + 1));
   return pieces;
 }
 

@@ -32,8 +32,4 @@ struct FolderReference {
 };
 FolderReference SplitFolderReference(const std::string& reference);
 
-// TEXT without the spaces at both ends (blanks only, as the naming rule
-// trims; other white space is kept).
-std::string TrimSpaces(const std::string& text);
-
 }  // namespace norvexa::conversion

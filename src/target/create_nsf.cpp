@@ -2,11 +2,10 @@
 // companion address book from the user's address book or "pernames.ntf".
 #include "target/create_nsf.h"
 
-#include "conversion/global/global.h"
 #include "platform/notes/notes.h"
 #include "platform/system/system_services.h"
-
-#include <QCoreApplication>
+#include "platform/system/text.h"
+#include "target/date_stamp.h"
 
 #include <exception>
 #include <filesystem>
@@ -17,13 +16,6 @@
 namespace norvexa::target {
 
 namespace {
-
-// TEXT without the spaces at both ends.
-std::string TrimSpaces(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // The database FILE of the local client, which must exist: a missing file
 // gives a database that is not open, and copying it would only fail later.
@@ -46,19 +38,15 @@ void RemoveCreatedDatabase(const std::string& path) {
 
 // Tells the user that Notes is missing or misconfigured and ends the
 // program (ExitProgram does not return).
-void NotesNotInstalled() {
-  sys::Message message;
-  message.text = QStringLiteral("Lotus Notes NOT INSTALLED or CONFIGURED Properly.");
-  message.title = QStringLiteral("Notes Not Installed/Configured");
-  message.icon = sys::Icon::Information;
-  message.buttons = sys::Buttons::Ok;
-  sys::Services().ShowMessage(nullptr, message);
+[[noreturn]] void NotesNotInstalled() {
+  sys::ShowNotice(nullptr, QStringLiteral("Lotus Notes NOT INSTALLED or CONFIGURED Properly."),
+                  QStringLiteral("Notes Not Installed/Configured"));
   sys::Services().ExitProgram(1);
 }
 
 }  // namespace
 
-void CreateNSF(SaveProgress& progress) {
+RunPaths CreateNSF(SaveProgress& progress, const std::string& mail_database, const std::string& folder) {
   progress.SetSaveHeader("Creating Lotus Notes Mailbox...");
   progress.SetProcessing("Please Wait...");
 
@@ -68,32 +56,35 @@ void CreateNSF(SaveProgress& progress) {
 
     const std::string mail_template = session->GETENVIRONMENTSTRING("DefaultMailTemplate", true);
     {
-      std::unique_ptr<notes::Database> template_db = OpenSource(*session, TrimSpaces(mail_template));
-      std::unique_ptr<notes::Database> mail_db = template_db->CreateCopy("", Global::NsfFilePath);
+      std::unique_ptr<notes::Database> template_db = OpenSource(*session, sys::Trim(mail_template));
+      std::unique_ptr<notes::Database> mail_db = template_db->CreateCopy("", mail_database);
       mail_database_made = true;
       mail_db.reset();
       template_db.reset();
     }
-    QCoreApplication::processEvents();
+    progress.Yield();
 
     progress.SetSaveHeader("Creating Design Elements...");
     progress.SetSaveHeader("Creating Address Book...");
     const std::string names = session->GETENVIRONMENTSTRING("NAMES", true);
     const std::string source = names.empty() ? std::string("pernames.ntf") : names.substr(0, names.find(','));
     std::unique_ptr<notes::Database> source_db = OpenSource(*session, source);
-    Global::AddressBookPath += "names" + Global::DateStamp(sys::Services().Now()) + ".nsf";
-    std::unique_ptr<notes::Database> address_book = source_db->CreateCopy("", Global::AddressBookPath);
+    RunPaths paths;
+    paths.mail_database = mail_database;
+    paths.address_book = folder + "names" + DateStamp(sys::Services().Now()) + ".nsf";
+    paths.contacts_to_address_book = true;
+    std::unique_ptr<notes::Database> address_book = source_db->CreateCopy("", paths.address_book);
 
-    QCoreApplication::processEvents();
+    progress.Yield();
     address_book.reset();
     source_db.reset();
     session.reset();
-    return;
+    return paths;
   } catch (const std::exception&) {
     // Every failure gets the same message below; which step failed is not
     // told to the user. The Notes objects are released by now.
   }
-  if (mail_database_made) RemoveCreatedDatabase(Global::NsfFilePath);
+  if (mail_database_made) RemoveCreatedDatabase(mail_database);
   NotesNotInstalled();
 }
 

@@ -1,15 +1,13 @@
 // SendNotesCalendar: one Outlook appointment as one Notes "Appointment".
 #include "writers/writers.h"
 
-#include "conversion/global/global.h"
-#include "writers/attachment_step.h"
 #include "writers/item_values.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
 namespace norvexa::writers {
 
-// Writes the appointment into Global::NsfFilePath and files it into
+// Writes the appointment into the context's mail database and files it into
 // FolderName. Until the first attachment path is handled, a failing step
 // throws notes::NotesError to the caller (the run records the item as not
 // written; the unsaved document is dropped). From the first path on, every
@@ -17,15 +15,13 @@ namespace norvexa::writers {
 // failing Save or PutInFolder throws as well. The start and end are also
 // put split into a date at midnight and a time of day. calCreationTime is
 // not used; a missing date-time gives empty items.
-WriteResult SendNotesCalendar(std::string& calSubject, std::string& MailAttachment,
+WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubject, StagedFiles& MailAttachment,
                               std::string& calSenderEmail, DateArg& calStart, DateArg& calEnd,
                               std::string& calBody, DateArg& /*calCreationTime*/, std::string& calLocation,
                               std::string& calCategories, std::string& FolderName, bool& /*SaveIt*/) {
   Steps steps(Steps::Mode::Throw);
-  NotesTarget target;
-  target.Open(steps, Global::NsfFilePath);
-  target.EnableFolder(steps, FolderName);
-  target.CreateDocument(steps);
+  NotesTarget target(context);
+  target.Begin(steps, context.paths.mail_database, FolderName);
 
   Put(steps, target.document, "Form", std::string("Appointment"));
   Put(steps, target.document, "AltChair", std::string());
@@ -43,14 +39,9 @@ WriteResult SendNotesCalendar(std::string& calSubject, std::string& MailAttachme
   Put(steps, target.document, "Body", calBody);
   Put(steps, target.document, "CalendarDateTime", DateValue(calStart));
   Put(steps, target.document, "Categories", calCategories);
-  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
 
-  EmbedStagedAttachments(steps, target.document, MailAttachment);
-
-  const bool saved = target.Save(steps);
-  target.PutInFolder(steps, FolderName);
-  target.Release();
-  return Outcome(saved, steps);
+  return target.Finish(steps, &MailAttachment, FolderName);
 }
 
 }  // namespace norvexa::writers

@@ -1,32 +1,9 @@
 // Item values shared by the writers.
 #include "writers/item_values.h"
 
-#include "conversion/global/global.h"
-
 #include <QTime>
 
 namespace norvexa::writers {
-
-std::string TrimSpaces(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> SplitAll(const std::string& text, char separator) {
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = text.find(separator, start);
-    if (at == std::string::npos) {
-      pieces.push_back(text.substr(start));
-      return pieces;
-    }
-    pieces.push_back(text.substr(start, at - start));
-    start = at + 1;
-  }
-}
 
 namespace {
 
@@ -52,8 +29,8 @@ notes::ItemValue TimeOfDayValue(const DateArg& when) {
   return QTime(t.hour(), t.minute(), t.second());
 }
 
-notes::TextList ExcludeFromViewList() {
-  return notes::TextList(Global::ExcludeFromViewValues.begin(), Global::ExcludeFromViewValues.end());
+notes::TextList ExcludeFromViewList(const WriterContext& context) {
+  return notes::TextList(context.exclude_from_view.begin(), context.exclude_from_view.end());
 }
 
 void Put(Steps& steps, const std::unique_ptr<notes::Document>& doc, const std::string& name,

@@ -9,16 +9,8 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace norvexa::writers {
-
-// TEXT without the blanks (spaces only) at both ends.
-std::string TrimSpaces(const std::string& text);
-
-// TEXT cut at every SEPARATOR; empty pieces are kept, so "" gives one empty
-// piece and "a|" gives "a" and "".
-std::vector<std::string> SplitAll(const std::string& text, char separator);
 
 // A date-time item's value: the date-time itself, or the empty text when the
 // source has none (a missing date is never made up).
@@ -32,8 +24,8 @@ notes::ItemValue DayValue(const DateArg& when);
 // when WHEN is missing.
 notes::ItemValue TimeOfDayValue(const DateArg& when);
 
-// Global::ExcludeFromViewValues as a text list.
-notes::TextList ExcludeFromViewList();
+// The context's exclude-from-view values as a text list.
+notes::TextList ExcludeFromViewList(const WriterContext& context);
 
 // Puts item NAME with VALUE into DOC as one step of STEPS.
 void Put(Steps& steps, const std::unique_ptr<notes::Document>& doc, const std::string& name,

@@ -1,8 +1,7 @@
 // SendNotesMail: one Outlook mail item as one Notes "Memo" document.
 #include "writers/writers.h"
 
-#include "conversion/global/global.h"
-#include "writers/attachment_step.h"
+#include "platform/system/text.h"
 #include "writers/item_values.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
@@ -18,23 +17,21 @@ constexpr char kHtmlBodyType[] = "text/html; charset=\"iso-8859-1\"";
 
 }  // namespace
 
-// Writes the mail item into Global::NsfFilePath and files it into
+// Writes the mail item into the context's mail database and files it into
 // FolderName. Every failing step is passed over and the next one runs, so
 // the staged attachment files are deleted even when no document could be
 // made. MailFrom becomes SenderName when it holds "CN=" or, trimmed of
-// spaces, is empty; MailAttachment loses its leading "|".
+// spaces, is empty.
 // The session's MIME-conversion switch is turned off while the HTML part of
 // the body is made and set back before the document is saved. Returns
 // whether the document was saved and, if not, every failure on the way.
-WriteResult SendNotesMail(std::string& Subject, std::string& MailAttachment, std::string& MailTo,
+WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, StagedFiles& MailAttachment, std::string& MailTo,
                           std::string& MailFrom, std::string& MailCC, std::string& MailBCC,
                           std::string& BodyText, DateArg& MailDate, std::string& FolderName,
                           std::string& SenderName, std::int16_t& SentFlag, bool& /*SaveIt*/) {
   Steps steps(Steps::Mode::Skip);
-  NotesTarget target;
-  target.Open(steps, Global::NsfFilePath);
-  target.EnableFolder(steps, FolderName);
-  target.CreateDocument(steps);
+  NotesTarget target(context);
+  target.Begin(steps, context.paths.mail_database, FolderName);
 
   const std::string body = BodyText;
   std::optional<bool> convert_mime;
@@ -58,7 +55,7 @@ WriteResult SendNotesMail(std::string& Subject, std::string& MailAttachment, std
   // An X.500 address is no use as a sender in Notes, and a sender known only
   // by name (system messages, drafts, some Exchange mail) has no address at
   // all: in both cases the display name is the sender.
-  if (MailFrom.find("CN=") != std::string::npos || TrimSpaces(MailFrom).empty()) MailFrom = SenderName;
+  if (MailFrom.find("CN=") != std::string::npos || sys::Trim(MailFrom).empty()) MailFrom = SenderName;
 
   Put(steps, target.document, "Form", std::string("Memo"));
   Put(steps, target.document, "From", MailFrom);
@@ -68,27 +65,24 @@ WriteResult SendNotesMail(std::string& Subject, std::string& MailAttachment, std
   Put(steps, target.document, "Body", BodyText);
   Put(steps, target.document, "PostedDate", DateValue(MailDate));
   Put(steps, target.document, "Type", std::string("Memo"));
-  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
   Put(steps, target.document, "SendTo", MailTo);
   Put(steps, target.document, "Principal", MailFrom);
   if (SentFlag == 0) Put(steps, target.document, "DeliveredDate", DateValue(MailDate));
 
-  EmbedStagedAttachments(steps, target.document, MailAttachment);
-
-  // Set back only what was read: an unknown switch is left as it is.
-  if (convert_mime) {
-    steps.Run("restoring convertMime", [&] { Need(target.session, "session").SetConvertMime(*convert_mime); });
-  }
-  steps.Run("closing the MIME parts",
-            [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
-  html_part.reset();
-  body_item.reset();
-  stream.reset();
-
-  const bool saved = target.Save(steps);
-  target.PutInFolder(steps, FolderName);
-  target.Release();
-  return Outcome(saved, steps);
+  // After the attachments and before the save: the switch goes back and
+  // the MIME parts are closed.
+  return target.Finish(steps, &MailAttachment, FolderName, [&] {
+    // Set back only what was read: an unknown switch is left as it is.
+    if (convert_mime) {
+      steps.Run("restoring convertMime", [&] { Need(target.session, "session").SetConvertMime(*convert_mime); });
+    }
+    steps.Run("closing the MIME parts",
+              [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
+    html_part.reset();
+    body_item.reset();
+    stream.reset();
+  });
 }
 
 }  // namespace norvexa::writers

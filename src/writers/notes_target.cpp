@@ -2,7 +2,7 @@
 // every writer takes.
 #include "writers/notes_target.h"
 
-#include "conversion/global/global.h"
+#include "writers/attachment_step.h"
 #include "writers/item_values.h"
 #include "writers/session_probe.h"
 
@@ -32,37 +32,34 @@ WriteResult Outcome(bool saved, const Steps& steps) {
   return {false, steps.Failures().empty() ? "the document was not saved" : steps.Failures()};
 }
 
-void NotesTarget::Open(Steps& steps, const std::string& path) {
+void NotesTarget::Begin(Steps& steps, const std::string& path, const std::string& enable_folder) {
   steps.Run("creating the Notes session", [&] { session = std::make_unique<notes::Session>(); });
   steps.Run("opening the database " + path,
             [&] { database = Need(session, "session").GetDatabase("", path); });
-}
-
-void NotesTarget::EnableFolder(Steps& steps, const std::string& name) {
-  steps.Run("making the folder " + name, [&] { Need(database, "database").EnableFolder(name); });
-}
-
-void NotesTarget::CreateDocument(Steps& steps) {
+  if (!enable_folder.empty()) {
+    steps.Run("making the folder " + enable_folder,
+              [&] { Need(database, "database").EnableFolder(enable_folder); });
+  }
   steps.Run("creating the document", [&] { document = Need(database, "database").CreateDocument(); });
 }
 
-bool NotesTarget::Save(Steps& steps) {
+WriteResult NotesTarget::Finish(Steps& steps, StagedFiles* attachments, const std::string& folder,
+                                const std::function<void()>& before_save) {
+  if (attachments) EmbedStagedAttachments(steps, document, *attachments, context_);
+  if (before_save) before_save();
+
   // The item's source key goes into the document with it, in the same
   // save, so that a document in the database always says which item it
   // came from.
-  if (!Global::SourceKey.empty()) {
-    Put(steps, document, Global::kSourceKeyItem, Global::SourceKey);
-  }
+  if (!context_.source_key.empty()) Put(steps, document, kSourceKeyItem, context_.source_key);
   bool saved = false;
   steps.Run("saving the document", [&] {
     saved = Need(document, "document").Save(false, false);
     if (!saved) throw notes::NotesError("the database did not store the document");
   });
-  return saved;
-}
-
-void NotesTarget::PutInFolder(Steps& steps, const std::string& name) {
-  steps.Run("filing the document into " + name, [&] { Need(document, "document").PutInFolder(name); });
+  steps.Run("filing the document into " + folder, [&] { Need(document, "document").PutInFolder(folder); });
+  Release();
+  return Outcome(saved, steps);
 }
 
 void NotesTarget::Release() {

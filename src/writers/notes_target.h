@@ -1,12 +1,14 @@
-// The Notes objects one writer holds for one document: its own session, the
-// target database and the new document. They are released in the order
-// document, database, session, also when a step throws.
+// The Notes objects one writer holds for one document (its own session, the
+// target database and the new document) and the first and last steps every
+// writer takes on them. They are released in the order document, database,
+// session, also when a step throws.
 #pragma once
 
 #include "platform/notes/notes.h"
 #include "writers/steps.h"
 #include "writers/writers.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,28 +16,24 @@ namespace norvexa::writers {
 
 class NotesTarget {
  public:
-  NotesTarget() = default;
+  explicit NotesTarget(const WriterContext& context) : context_(context) {}
   ~NotesTarget() { Release(); }
   NotesTarget(const NotesTarget&) = delete;
   NotesTarget& operator=(const NotesTarget&) = delete;
 
-  // Creates the session and opens the database at PATH (server ""), each a
-  // step of STEPS.
-  void Open(Steps& steps, const std::string& path);
+  // The first steps: creates the session, opens DATABASE (server ""), makes
+  // the folder ENABLE_FOLDER when it is not "", and creates the document;
+  // each a step of STEPS.
+  void Begin(Steps& steps, const std::string& database, const std::string& enable_folder);
 
-  // Makes folder NAME in the database (a step).
-  void EnableFolder(Steps& steps, const std::string& name);
-
-  // Creates the document (a step).
-  void CreateDocument(Steps& steps);
-
-  // Puts the text item Global::kSourceKeyItem holding Global::SourceKey when
-  // that is not "" (a step), then saves the document with 0 and 0 (a
-  // step). True when Save returned true.
-  bool Save(Steps& steps);
-
-  // Lists the document in folder NAME (a step).
-  void PutInFolder(Steps& steps, const std::string& name);
+  // The last steps, in this order: when ATTACHMENTS is not null, the
+  // attachment step (see attachment_step.h); BEFORE_SAVE when given; the
+  // text item kSourceKeyItem holding the context's source key when that is
+  // not ""; Save with 0 and 0; PutInFolder FOLDER; then the release of the
+  // document, the database and the session. Each back-end call is a step.
+  // Returns whether the document was saved and what the steps passed over.
+  WriteResult Finish(Steps& steps, StagedFiles* attachments, const std::string& folder,
+                     const std::function<void()>& before_save = {});
 
   // Releases the document, the database and the session, in that order.
   void Release();
@@ -43,6 +41,9 @@ class NotesTarget {
   std::unique_ptr<notes::Session> session;
   std::unique_ptr<notes::Database> database;
   std::unique_ptr<notes::Document> document;
+
+ private:
+  const WriterContext& context_;
 };
 
 // A writer's result: saved or not, with the failures STEPS passed over (a

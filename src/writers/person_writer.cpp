@@ -1,8 +1,7 @@
 // SaveNotesContacts: one Outlook contact as one Notes "Person" document.
 #include "writers/writers.h"
 
-#include "conversion/global/global.h"
-#include "writers/date_text.h"
+#include "platform/system/text.h"
 #include "writers/item_values.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
@@ -14,28 +13,25 @@ namespace norvexa::writers {
 
 namespace {
 
-// Puts NAME as the date TEXT denotes, at midnight, when TEXT is a date;
-// otherwise (empty or not a date) puts nothing.
-void PutDateFromText(Steps& steps, NotesTarget& target, const std::string& name, const std::string& text) {
-  if (text.empty()) return;
-  const std::optional<QDate> date = ParseRegionalDate(text);
-  if (!date) return;
-  Put(steps, target.document, name, QDateTime(*date, QTime(0, 0, 0)));
+// Puts NAME as the day of WHEN at midnight, when WHEN is a date; otherwise
+// (missing or invalid) puts nothing.
+void PutDay(Steps& steps, NotesTarget& target, const std::string& name, const DateArg& when) {
+  if (!when || !when->isValid()) return;
+  Put(steps, target.document, name, QDateTime(when->date(), QTime(0, 0, 0)));
 }
 
 }  // namespace
 
-// Writes the contact into the address book at Global::AddressBookPath when
-// NEW_DATABASE (the new-database option) is set, else into the mail
-// database at Global::NsfFilePath, and files it into "Outlook Contacts".
-// Every failing step is passed over; the result says whether the document
-// was saved. All items are text and written even when empty, except
-// Birthday and Anniversary, which are put only for a date text.
-WriteResult SaveNotesContacts(ContactValues& c, bool& /*SaveIt*/, bool new_database) {
+// Writes the contact into the context's contacts database (the address
+// book of a new database, else the mail database) and files it into
+// "Outlook Contacts". Every failing step is passed over; the result says
+// whether the document was saved. All items are text and written even when
+// empty, except Birthday and Anniversary: the day at midnight, put only when
+// the contact has the date.
+WriteResult SaveNotesContacts(const WriterContext& context, ContactValues& c, bool& /*SaveIt*/) {
   Steps steps(Steps::Mode::Skip);
-  NotesTarget target;
-  target.Open(steps, new_database ? Global::AddressBookPath : Global::NsfFilePath);
-  target.CreateDocument(steps);
+  NotesTarget target(context);
+  target.Begin(steps, context.paths.ContactsDatabase(), std::string());
 
   const auto put = [&](const std::string& name, const std::string& value) {
     Put(steps, target.document, name, value);
@@ -43,7 +39,7 @@ WriteResult SaveNotesContacts(ContactValues& c, bool& /*SaveIt*/, bool new_datab
   put("Form", "Person");
   put("FirstName", c.elotus_FirstName);
   put("MiddleName", c.elotus_MiddleName);
-  put("FullName", TrimSpaces(c.elotus_FirstName + " " + c.elotus_MiddleName + " " + c.elotus_LastName));
+  put("FullName", sys::Trim(c.elotus_FirstName + " " + c.elotus_MiddleName + " " + c.elotus_LastName));
   put("LastName", c.elotus_LastName);
   put("Suffix", c.elotus_Suffix);
   put("Title", c.elotus_Title);
@@ -76,16 +72,13 @@ WriteResult SaveNotesContacts(ContactValues& c, bool& /*SaveIt*/, bool new_datab
   put("Children", c.elotus_Childern);
   put("PhoneNumber", c.elotus_HomePhone);
   put("HomeFAXPhoneNumber", c.elotus_HomeFax);
-  PutDateFromText(steps, target, "Birthday", c.elotus_BirthDay);
-  PutDateFromText(steps, target, "Anniversary", c.elotus_Anniversary);
+  PutDay(steps, target, "Birthday", c.elotus_BirthDay);
+  PutDay(steps, target, "Anniversary", c.elotus_Anniversary);
   put("Comment", c.elotus_Comments);
   put("Categories", c.elotus_Categories);
   put("Type", "Person");
 
-  const bool saved = target.Save(steps);
-  target.PutInFolder(steps, "Outlook Contacts");
-  target.Release();
-  return Outcome(saved, steps);
+  return target.Finish(steps, nullptr, "Outlook Contacts");
 }
 
 }  // namespace norvexa::writers

@@ -1,29 +1,25 @@
 // SendNotesTask: one Outlook task as one Notes "Task" document.
 #include "writers/writers.h"
 
-#include "conversion/global/global.h"
-#include "writers/attachment_step.h"
 #include "writers/item_values.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
 namespace norvexa::writers {
 
-// Writes the task into Global::NsfFilePath and files it into FolderName.
+// Writes the task into the context's mail database and files it into FolderName.
 // Failures are handled as in SendNotesCalendar: thrown to the caller until
 // the first attachment path, passed over and reported in the result after.
 // Dates are put whole (no split); CalendarDateTime is the creation time;
 // TaskPriority goes to Importance unchanged. TaskReminderTime is not used;
 // a missing date-time gives an empty item.
-WriteResult SendNotesTask(std::string& TaskSubject, std::string& MailAttachment, DateArg& TaskDueDate,
+WriteResult SendNotesTask(const WriterContext& context, std::string& TaskSubject, StagedFiles& MailAttachment, DateArg& TaskDueDate,
                           DateArg& TaskStart, std::string& TaskBody, DateArg& TaskCreationTime,
                           std::string& TaskPriority, DateArg& /*TaskReminderTime*/, std::string& FolderName,
                           bool& /*SaveIt*/) {
   Steps steps(Steps::Mode::Throw);
-  NotesTarget target;
-  target.Open(steps, Global::NsfFilePath);
-  target.EnableFolder(steps, FolderName);
-  target.CreateDocument(steps);
+  NotesTarget target(context);
+  target.Begin(steps, context.paths.mail_database, FolderName);
 
   Put(steps, target.document, "Form", std::string("Task"));
   Put(steps, target.document, "TaskType", std::string("1"));
@@ -38,14 +34,9 @@ WriteResult SendNotesTask(std::string& TaskSubject, std::string& MailAttachment,
   Put(steps, target.document, "Body", TaskBody);
   Put(steps, target.document, "CalendarDateTime", DateValue(TaskCreationTime));
   Put(steps, target.document, "Importance", TaskPriority);
-  Put(steps, target.document, "excludeFromView", ExcludeFromViewList());
+  Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
 
-  EmbedStagedAttachments(steps, target.document, MailAttachment);
-
-  const bool saved = target.Save(steps);
-  target.PutInFolder(steps, FolderName);
-  target.Release();
-  return Outcome(saved, steps);
+  return target.Finish(steps, &MailAttachment, FolderName);
 }
 
 }  // namespace norvexa::writers

@@ -72,14 +72,13 @@ TEST(GeneratedMailbox, EveryKindArrivesInTheNewDatabases) {
   std::vector<std::string> keys;
   for (notes::Database* database : {mail.get(), names.get()}) {
     for (const std::string& unid : database->AllDocumentIds()) {
-      const auto key = database->GetDocumentByUNID(unid)->GetItemValue(Global::kSourceKeyItem);
+      const auto key = database->GetDocumentByUNID(unid)->GetItemValue(writers::kSourceKeyItem);
       ASSERT_TRUE(key.has_value()) << unid;
       keys.push_back(std::get<std::string>(*key));
     }
   }
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, testing::SourceKeysOfConvertedItems(pst));
-  EXPECT_TRUE(Global::SourceKey.empty());
 
   // Attachments byte for byte, the attached message included.
   std::vector<std::string> stored;

@@ -2,8 +2,11 @@
 #include "conversion/global/global.h"
 #include "conversion/naming.h"
 #include "platform/system/system_services.h"
+#include "target/date_stamp.h"
 
 #include <gtest/gtest.h>
+
+#include <QLocale>
 
 namespace norvexa::conversion {
 namespace {
@@ -13,9 +16,18 @@ const std::string S = sys::PathSeparator().toStdString();
 QDateTime At(int y, int mo, int d, int h, int mi, int s) { return QDateTime(QDate(y, mo, d), QTime(h, mi, s)); }
 
 TEST(Naming, StampHasTwoDigitDayAndMonthAndBareTimeFields) {
-  EXPECT_EQ(Global::DateStamp(At(2026, 12, 6, 9, 5, 3)), "06-12-2026-9-5-3");
-  EXPECT_EQ(Global::DateStamp(At(2027, 1, 31, 23, 59, 58)), "31-01-2027-23-59-58");
-  EXPECT_EQ(Global::DateStamp(At(2027, 7, 4, 0, 0, 0)), "04-07-2027-0-0-0");
+  // The same stamp whatever the user's locale writes dates and digits like.
+  const QLocale previous;
+  for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Japanese, QLocale::Japan),
+                                QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+    QLocale::setDefault(locale);
+    SCOPED_TRACE(locale.name().toStdString());
+    EXPECT_EQ(target::DateStamp(At(2026, 12, 6, 9, 5, 3)), "06-12-2026-9-5-3");
+    EXPECT_EQ(target::DateStamp(At(2027, 1, 31, 23, 59, 58)), "31-01-2027-23-59-58");
+    EXPECT_EQ(target::DateStamp(At(2027, 7, 4, 0, 0, 0)), "04-07-2027-0-0-0");
+  }
+  QLocale::setDefault(previous);
 }
 
 TEST(Naming, NewDatabaseGoesIntoConvertedFolderNamedAfterTheStoreFile) {

@@ -6,7 +6,6 @@
 #include "fake_item.h"
 #include "platform/system/system_services.h"
 #include "support/fixtures.h"
-#include "writers/date_text.h"
 
 #include <QLocale>
 
@@ -83,7 +82,7 @@ TEST(Preparation, TaskPriorityIsTheImportanceInDigitsAndMissingDatesStayEmpty) {
   EXPECT_FALSE(c.calCreationTime.has_value());
 }
 
-TEST(Preparation, ContactValuesInTheirPlacesWithRegionalDates) {
+TEST(Preparation, ContactValuesInTheirPlacesWithTheirDates) {
   FakeItem contact;
   contact.message_class = "IPM.Contact";
   contact.contact = {{ContactField::FirstName, "Ada"},     {ContactField::LastName, "Lovelace"},
@@ -94,6 +93,17 @@ TEST(Preparation, ContactValuesInTheirPlacesWithRegionalDates) {
   contact.categories = "Friends, Math";
   contact.birthday = QDateTime(QDate(1815, 12, 10), QTime(0, 0));
   std::vector<std::string> problems;
+  // The dates do not pass through the user's way of writing them: the same
+  // day comes out in English, German and Japanese.
+  const QLocale previous;
+  for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Japanese, QLocale::Japan),
+                                QLocale(QLocale::English, QLocale::UnitedStates)}) {
+    QLocale::setDefault(locale);
+    const writers::ContactValues c = ReadContactValues(contact, problems);
+    ASSERT_TRUE(c.elotus_BirthDay.has_value()) << locale.name().toStdString();
+    EXPECT_EQ(c.elotus_BirthDay->date(), QDate(1815, 12, 10)) << locale.name().toStdString();
+  }
+  QLocale::setDefault(previous);
   const writers::ContactValues c = ReadContactValues(contact, problems);
   EXPECT_EQ(c.elotus_FirstName, "Ada");
   EXPECT_EQ(c.elotus_LastName, "Lovelace");
@@ -106,12 +116,9 @@ TEST(Preparation, ContactValuesInTheirPlacesWithRegionalDates) {
   EXPECT_EQ(c.elotus_HomeFax, "555");
   EXPECT_EQ(c.elotus_Comments, "Notes");
   EXPECT_EQ(c.elotus_Categories, "Friends, Math");
-  // Regional text with the whole year, which the person writer reads back
-  // as the same day: a two-digit year would turn 1815 into 2015.
-  EXPECT_EQ(c.elotus_BirthDay, writers::RegionalDateText(QDate(1815, 12, 10)));
-  EXPECT_NE(c.elotus_BirthDay.find("1815"), std::string::npos);
-  EXPECT_EQ(writers::ParseRegionalDate(c.elotus_BirthDay), QDate(1815, 12, 10));
-  EXPECT_EQ(c.elotus_Anniversary, "");  // absent: empty, not a made-up date
+  // The whole date, never shortened: 1815 stays 1815.
+  EXPECT_EQ(c.elotus_BirthDay, QDateTime(QDate(1815, 12, 10), QTime(0, 0)));
+  EXPECT_FALSE(c.elotus_Anniversary.has_value());  // absent: empty, not a made-up date
   EXPECT_TRUE(problems.empty());
 
   // A value that is there but unreadable is empty and named as a problem.
@@ -133,8 +140,9 @@ TEST(Preparation, ProgressTextsNameTheItemAndCountTheFolder) {
   testing::FakeItems items;
   items.count = 7;
   // No Notes client here: the writers fail, which the outcome says.
-  Global::NsfFilePath = (scratch / "missing.nsf").string();
-  ItemContext context{items, 3, "Personal Folders\\Contacts", progress, staging, false};
+  writers::WriterContext writer;
+  writer.paths.mail_database = (scratch / "missing.nsf").string();
+  ItemContext context{items, 3, "Personal Folders\\Contacts", progress, staging, writer};
 
   FakeItem nameless;
   ItemOutcome outcome = PrepareContact(nameless, context);
@@ -162,7 +170,7 @@ TEST(Preparation, ProgressTextsNameTheItemAndCountTheFolder) {
   EXPECT_EQ(progress.current, "5/7");
   EXPECT_EQ(outcome.label, "Quarterly report");
   EXPECT_EQ(Global::AttachmentList,
-            "|" + staging.Folder() + "report.pdf" + "|" + staging.Folder() + "report (2).pdf");
+            (writers::StagedFiles{staging.Folder() + "report.pdf", staging.Folder() + "report (2).pdf"}));
   EXPECT_TRUE(std::filesystem::is_empty(staging.Folder()));
 
   // The calendar writer gives up before its attachment step when there is no
@@ -174,7 +182,7 @@ TEST(Preparation, ProgressTextsNameTheItemAndCountTheFolder) {
   outcome = PrepareCalendar(appointment, context);
   EXPECT_EQ(progress.processing, "Review");
   EXPECT_FALSE(outcome.Copied());
-  EXPECT_EQ(Global::AttachmentList, "|" + staging.Folder() + "agenda.txt");
+  EXPECT_EQ(Global::AttachmentList, writers::StagedFiles{staging.Folder() + "agenda.txt"});
   EXPECT_TRUE(std::filesystem::is_empty(staging.Folder()));
 }
 

@@ -103,7 +103,7 @@ std::vector<std::string> DocumentSourceKeys(const std::string& path) {
   const auto database = session.GetDatabase("", path);
   std::vector<std::string> keys;
   for (const std::string& unid : database->AllDocumentIds()) {
-    const auto key = database->GetDocumentByUNID(unid)->GetItemValue(Global::kSourceKeyItem);
+    const auto key = database->GetDocumentByUNID(unid)->GetItemValue(writers::kSourceKeyItem);
     keys.push_back(key && std::holds_alternative<std::string>(*key) ? std::get<std::string>(*key) : std::string());
   }
   std::sort(keys.begin(), keys.end());

@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeItem;
+using writers::StagedFiles;
 
 const std::string S = sys::PathSeparator().toStdString();
 
@@ -69,10 +70,10 @@ TEST(Staging, PrivateFolderHoldsEveryAttachmentAndIsRemovedAtTheEnd) {
     item.attachments = {{"a.txt", "first"}, {"A.TXT", "second"}, {"a.txt", "third"}, {"../x", "fourth"},
                         {"", "fifth"}};
     std::vector<StagingProblem> problems;
-    const std::string list = staging.StageItem(item, problems);
+    const StagedFiles list = staging.StageItem(item, problems);
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(list, "|" + folder + "a.txt" + "|" + folder + "A (2).TXT" + "|" + folder + "a (3).txt" + "|" + folder +
-                        "x" + "|" + folder + "attachment");
+    EXPECT_EQ(list, (StagedFiles{folder + "a.txt", folder + "A (2).TXT", folder + "a (3).txt", folder + "x",
+                                 folder + "attachment"}));
     EXPECT_EQ(testing::ReadFile(folder + "a.txt"), "first");
     EXPECT_EQ(testing::ReadFile(folder + "A (2).TXT"), "second");
     EXPECT_EQ(testing::ReadFile(folder + "a (3).txt"), "third");
@@ -86,7 +87,7 @@ TEST(Staging, PrivateFolderHoldsEveryAttachmentAndIsRemovedAtTheEnd) {
     // The next item starts afresh: its a.txt is a.txt again.
     FakeItem next;
     next.attachments = {{"a.txt", "again"}};
-    EXPECT_EQ(staging.StageItem(next, problems), "|" + folder + "a.txt");
+    EXPECT_EQ(staging.StageItem(next, problems), StagedFiles{folder + "a.txt"});
     EXPECT_EQ(testing::ReadFile(folder + "a.txt"), "again");
   }
   // The run is over: folder and leftovers are gone.
@@ -99,18 +100,18 @@ TEST(Staging, FailuresKeepTheirEntryAndAreReported) {
   FakeItem item;
   item.attachments = {{"good.bin", "ok"}, {"bad.bin", "", true}};
   std::vector<StagingProblem> problems;
-  const std::string list = staging.StageItem(item, problems);
-  EXPECT_EQ(list, "|" + staging.Folder() + "good.bin" + "|" + staging.Folder() + "bad.bin");
+  const StagedFiles list = staging.StageItem(item, problems);
+  EXPECT_EQ(list, (StagedFiles{staging.Folder() + "good.bin", staging.Folder() + "bad.bin"}));
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].what.find("bad.bin"), std::string::npos);
 
   FakeItem none;
-  EXPECT_EQ(staging.StageItem(none, problems), "");  // no lone "|"
+  EXPECT_TRUE(staging.StageItem(none, problems).empty());
 
   FakeItem broken;
   broken.failing = {"Attachments"};
   problems.clear();
-  EXPECT_EQ(staging.StageItem(broken, problems), "");
+  EXPECT_TRUE(staging.StageItem(broken, problems).empty());
   EXPECT_EQ(problems.size(), 1u);
 }
 
@@ -120,31 +121,31 @@ TEST(Staging, UnusableTempFolderIsAnError) {
   EXPECT_THROW(AttachmentStaging((scratch / "file").string() + S), std::runtime_error);
 }
 
-TEST(Staging, FolderWhosePathHoldsAPipeIsPassedOver) {
+TEST(Staging, FirstUsableFolderWinsAndAPipeInItsPathIsNoObstacle) {
   testing::ScratchDir scratch;
   fs::create_directories(scratch / "a|b");
-  fs::create_directories(scratch / "ok");
   const fs::path plain = testing::WriteFile(scratch / "file", "x");
-  EXPECT_THROW(AttachmentStaging(scratch / "a|b"), std::runtime_error);
+  const fs::path other = testing::WriteFile(scratch / "other", "x");
 
-  // The first parent that can be named in the list and used wins.
-  const auto staging = AttachmentStaging::InFirstUsable({scratch / "a|b", plain, scratch / "ok"});
-  EXPECT_EQ(staging->Folder().rfind((scratch / "ok").string() + S, 0), 0u) << staging->Folder();
+  // A parent that cannot hold a folder is passed over; one whose path holds
+  // "|" is used, and the staged paths name it whole.
+  const auto staging = AttachmentStaging::InFirstUsable({plain, scratch / "a|b"});
+  EXPECT_EQ(staging->Folder().rfind((scratch / "a|b").string() + S, 0), 0u) << staging->Folder();
   FakeItem item;
   item.attachments = {{"a.txt", "one"}, {"b.txt", "two"}};
   std::vector<StagingProblem> problems;
-  const std::string list = staging->StageItem(item, problems);
-  EXPECT_EQ(list, "|" + staging->Folder() + "a.txt|" + staging->Folder() + "b.txt");
-  EXPECT_TRUE(fs::is_empty(scratch / "a|b"));
+  const StagedFiles list = staging->StageItem(item, problems);
+  EXPECT_EQ(list, (StagedFiles{staging->Folder() + "a.txt", staging->Folder() + "b.txt"}));
+  EXPECT_EQ(testing::ReadFile(list[1]), "two");
 
   // None usable: the error names every parent and why.
   try {
-    AttachmentStaging::InFirstUsable({scratch / "a|b", plain});
+    AttachmentStaging::InFirstUsable({plain, other});
     ADD_FAILURE() << "no folder should have been made";
   } catch (const std::runtime_error& e) {
     const std::string what = e.what();
-    EXPECT_NE(what.find((scratch / "a|b").string() + ": its path holds \"|\""), std::string::npos) << what;
     EXPECT_NE(what.find(plain.string() + ": "), std::string::npos) << what;
+    EXPECT_NE(what.find(other.string() + ": "), std::string::npos) << what;
   }
 }
 
@@ -157,10 +158,10 @@ TEST(Staging, NamelessAttachedItemIsStagedAsEml) {
   // message, another attached item; and a named item keeps its name.
   item.attachments = {{"", message, false, true}, {"", message}, {"", message, false, true}, {"notes.txt", message, false, true}};
   std::vector<StagingProblem> problems;
-  const std::string list = staging.StageItem(item, problems);
+  const StagedFiles list = staging.StageItem(item, problems);
   EXPECT_TRUE(problems.empty());
   const std::string f = staging.Folder();
-  EXPECT_EQ(list, "|" + f + "attachment.eml|" + f + "attachment|" + f + "attachment (2).eml|" + f + "notes.txt");
+  EXPECT_EQ(list, (StagedFiles{f + "attachment.eml", f + "attachment", f + "attachment (2).eml", f + "notes.txt"}));
   EXPECT_EQ(testing::ReadFile(f + "attachment.eml"), message);
   EXPECT_EQ(testing::ReadFile(f + "attachment"), message);
   EXPECT_FALSE(fs::exists(f + "attachment (2)"));

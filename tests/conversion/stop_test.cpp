@@ -142,10 +142,9 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
   // included) and ends at every item the run went through.
   {
     HandOver();
-    Global::NsfFilePath = (env_->scratch() / "all").string();
     ProgressView view;
     ConversionRun run(view);
-    ASSERT_EQ(run.Run({true, ""}), RunEnd::Completed) << services_.messages.back().text.toStdString();
+    ASSERT_EQ(run.Run({true, "", (env_->scratch() / "all").string()}), RunEnd::Completed) << services_.messages.back().text.toStdString();
     ASSERT_GE(view.shown.size(), 2u);
     EXPECT_EQ(view.shown.front().done, 0);
     EXPECT_EQ(view.shown.front().total, kMails - 2 + kContacts + 2);
@@ -163,13 +162,13 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
   // item, the five documents stay, the staging folder goes, and the message
   // says so with how many of how many were copied.
   HandOver();
-  Global::NsfFilePath = (env_->scratch() / "stopped").string();
+  const std::string stopped_folder = (env_->scratch() / "stopped").string();
   ProgressView view;
   ConversionRun run(view);
   view.on_yield = [&] {
     if (view.current == "5/" + std::to_string(kMails)) run.RequestStop();
   };
-  ASSERT_EQ(run.Run({true, ""}), RunEnd::StoppedByUser);
+  ASSERT_EQ(run.Run({true, "", stopped_folder}), RunEnd::StoppedByUser);
   EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 5u);
   EXPECT_EQ(testing::DocumentCount(Global::AddressBookPath), 0u);
   EXPECT_TRUE(fs::is_empty(env_->temp()));

@@ -2,7 +2,6 @@
 // client: names, sources, progress texts, and the fatal path.
 #include "target/create_nsf.h"
 
-#include "conversion/global/global.h"
 #include "support/scripted_services.h"
 #include "writers/notes_client.h"
 
@@ -24,26 +23,27 @@ class RecordedProgress final : public target::SaveProgress {
  public:
   void SetSaveHeader(const std::string& text) override { headers.push_back(text); }
   void SetProcessing(const std::string& text) override { processing.push_back(text); }
+  void Yield() override { ++yields; }
   std::vector<std::string> headers, processing;
+  int yields = 0;
 };
 
 class CreateNsf : public ::testing::Test {
  protected:
   void SetUp() override {
     out_ = client_.Scratch("Converted Outlook PST");
-    Global::NsfFilePath = (out_ / "Archive06-12-2026-9-5-3.nsf").string();
-    Global::AddressBookPath = out_.string() + kSep;
+    mail_ = (out_ / "Archive06-12-2026-9-5-3.nsf").string();
+    folder_ = out_.string() + kSep;
     services_.now = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 4));
   }
-  void TearDown() override {
-    Global::NsfFilePath.clear();
-    Global::AddressBookPath.clear();
-  }
+
+  // Runs CreateNSF for the fixture's names, keeping what it returns.
+  void Create() { paths_ = target::CreateNSF(progress_, mail_, folder_); }
 
   // Runs CreateNSF expecting the fatal path; returns the exit status.
   int RunExpectingExit() {
     try {
-      target::CreateNSF(progress_);
+      Create();
     } catch (const ProgramExited& exited) {
       return exited.status;
     }
@@ -70,6 +70,8 @@ class CreateNsf : public ::testing::Test {
   testing::ScriptedServices services_;
   RecordedProgress progress_;
   std::filesystem::path out_;
+  std::string mail_, folder_;
+  target::RunPaths paths_;
 };
 
 TEST_F(CreateNsf, MakesTheMailDatabaseAndAStampedAddressBookFromTheFirstNamesEntry) {
@@ -77,22 +79,24 @@ TEST_F(CreateNsf, MakesTheMailDatabaseAndAStampedAddressBookFromTheFirstNamesEnt
   // Without the address-book template, only names.nsf can be the source.
   std::filesystem::remove(client_.dir() / "pernames.ntf");
 
-  target::CreateNSF(progress_);
+  Create();
 
   EXPECT_TRUE(services_.messages.empty());
-  EXPECT_EQ(Global::AddressBookPath, out_.string() + kSep + "names06-12-2026-9-5-4.nsf");
-  EXPECT_EQ(Global::NsfFilePath, (out_ / "Archive06-12-2026-9-5-3.nsf").string());
+  EXPECT_EQ(paths_.address_book, out_.string() + kSep + "names06-12-2026-9-5-4.nsf");
+  EXPECT_EQ(paths_.mail_database, (out_ / "Archive06-12-2026-9-5-3.nsf").string());
+  EXPECT_TRUE(paths_.contacts_to_address_book);
+  EXPECT_EQ(progress_.yields, 2);
   EXPECT_EQ(progress_.headers, (std::vector<std::string>{"Creating Lotus Notes Mailbox...",
                                                          "Creating Design Elements...", "Creating Address Book..."}));
   EXPECT_EQ(progress_.processing, std::vector<std::string>{"Please Wait..."});
 
-  OpenedDatabase mail(Global::NsfFilePath);
+  OpenedDatabase mail(paths_.mail_database);
   ASSERT_TRUE(mail.db->IsOpen());
   EXPECT_TRUE(mail.db->AllDocumentIds().empty());
   OpenedDatabase mail_template(client_.dir() / client_.Setting("DefaultMailTemplate"));
   EXPECT_EQ(mail.db->DesignElementNames(), mail_template.db->DesignElementNames());
 
-  OpenedDatabase book(Global::AddressBookPath);
+  OpenedDatabase book(paths_.address_book);
   ASSERT_TRUE(book.db->IsOpen());
   EXPECT_TRUE(book.db->AllDocumentIds().empty());
   OpenedDatabase names(client_.dir() / "names.nsf");
@@ -105,11 +109,11 @@ TEST_F(CreateNsf, EmptyNamesCopiesTheAddressBookTemplate) {
   std::filesystem::remove(client_.dir() / "names.nsf");
   services_.now = QDateTime(QDate(2027, 1, 2), QTime(23, 0, 59));
 
-  target::CreateNSF(progress_);
+  Create();
 
   EXPECT_TRUE(services_.messages.empty());
-  EXPECT_EQ(Global::AddressBookPath, out_.string() + kSep + "names02-01-2027-23-0-59.nsf");
-  OpenedDatabase book(Global::AddressBookPath);
+  EXPECT_EQ(paths_.address_book, out_.string() + kSep + "names02-01-2027-23-0-59.nsf");
+  OpenedDatabase book(paths_.address_book);
   OpenedDatabase pernames(client_.dir() / "pernames.ntf");
   EXPECT_EQ(book.db->DesignElementNames(), pernames.db->DesignElementNames());
 }
@@ -117,19 +121,17 @@ TEST_F(CreateNsf, EmptyNamesCopiesTheAddressBookTemplate) {
 TEST_F(CreateNsf, TemplateNameIsTrimmedOfSpaces) {
   client_.SetSetting("DefaultMailTemplate", "  " + client_.Setting("DefaultMailTemplate") + "  ");
   client_.SetSetting("NAMES", "names.nsf");
-  target::CreateNSF(progress_);
+  Create();
   EXPECT_TRUE(services_.messages.empty());
-  EXPECT_TRUE(std::filesystem::exists(Global::NsfFilePath));
+  EXPECT_TRUE(std::filesystem::exists(mail_));
 }
 
 TEST_F(CreateNsf, NoMailTemplateEndsTheProgramWithTheMessage) {
   client_.SetSetting("DefaultMailTemplate", "");
-  const std::string folder = Global::AddressBookPath;
-
   EXPECT_EQ(RunExpectingExit(), 1);
   ExpectFatalMessage();
   EXPECT_TRUE(FilesInOut().empty());
-  EXPECT_EQ(Global::AddressBookPath, folder);
+  EXPECT_EQ(paths_.address_book, "");  // nothing returned
 }
 
 TEST_F(CreateNsf, FailingAddressBookRemovesTheMailDatabaseJustMade) {
@@ -137,17 +139,17 @@ TEST_F(CreateNsf, FailingAddressBookRemovesTheMailDatabaseJustMade) {
 
   EXPECT_EQ(RunExpectingExit(), 1);
   ExpectFatalMessage();
-  EXPECT_FALSE(std::filesystem::exists(Global::NsfFilePath));
+  EXPECT_FALSE(std::filesystem::exists(mail_));
   EXPECT_TRUE(FilesInOut().empty()) << "left: " << ::testing::PrintToString(FilesInOut());
   EXPECT_EQ(progress_.headers.back(), "Creating Address Book...");
 }
 
 TEST_F(CreateNsf, AnExistingFileAtTheTargetIsNeverRemoved) {
-  testing::WriteFile(Global::NsfFilePath, "someone else's file");
+  testing::WriteFile(mail_, "someone else's file");
 
   EXPECT_EQ(RunExpectingExit(), 1);
   ExpectFatalMessage();
-  EXPECT_EQ(testing::ReadFile(Global::NsfFilePath), "someone else's file");
+  EXPECT_EQ(testing::ReadFile(mail_), "someone else's file");
 }
 
 TEST_F(CreateNsf, NoClientEndsTheProgramWithTheMessage) {

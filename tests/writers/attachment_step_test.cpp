@@ -13,6 +13,8 @@ namespace norvexa {
 namespace {
 
 using testing::ReadFile;
+using testing::writer_context;
+using writers::StagedFiles;
 
 // Every byte value, then a longer run: what a binary attachment looks like.
 std::string BinaryBytes() {
@@ -37,19 +39,24 @@ TEST_F(AttachmentStep, MailEmbedsEachListedFileByteForByteAndDeletesIt) {
   const std::string b = Stage("b.bin", BinaryBytes());
   const std::string missing = (staging_ / "never-staged.doc").string();
   const std::string folder = staging_.string();  // a path naming a folder is never deleted
+  // A folder whose path holds "|" is an ordinary place for a staged file.
+  std::filesystem::create_directories(staging_ / "tmp|1");
+  const std::string piped = testing::WriteFile(staging_ / "tmp|1" / "c|d.txt", "piped").string();
 
-  std::string Subject = "s", MailAttachment = "|" + a + "|" + missing + "|" + folder + "|" + b, MailTo, MailFrom,
-              MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  StagedFiles MailAttachment{a, missing, folder, b, piped};
+  const StagedFiles given = MailAttachment;
   writers::DateArg MailDate;
   std::int16_t SentFlag = 0;
   bool SaveIt = true;
-  const writers::WriteResult result = writers::SendNotesMail(Subject, MailAttachment, MailTo, MailFrom, MailCC,
-                                                             MailBCC, BodyText, MailDate, FolderName, SenderName,
-                                                             SentFlag, SaveIt);
+  const writers::WriteResult result =
+      writers::SendNotesMail(writer_context, Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC, BodyText,
+                             MailDate, FolderName, SenderName, SentFlag, SaveIt);
   EXPECT_TRUE(result.saved) << result.reason;
-  EXPECT_EQ(MailAttachment, a + "|" + missing + "|" + folder + "|" + b);  // the leading "|" is dropped
+  EXPECT_EQ(MailAttachment, given);  // the caller's list is left as it was
   EXPECT_FALSE(std::filesystem::exists(a));
   EXPECT_FALSE(std::filesystem::exists(b));
+  EXPECT_FALSE(std::filesystem::exists(piped));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 
   testing::OpenedDatabase db(mail_path_);
@@ -57,40 +64,43 @@ TEST_F(AttachmentStep, MailEmbedsEachListedFileByteForByteAndDeletesIt) {
   ASSERT_TRUE(doc);
   EXPECT_TRUE(doc->HasItem("Attachment"));
   const auto attachments = doc->Attachments();
-  ASSERT_EQ(attachments.size(), 2u);
+  ASSERT_EQ(attachments.size(), 3u);
   EXPECT_EQ(attachments[0].file_name, "a.txt");
   EXPECT_EQ(attachments[1].file_name, "b.bin");
+  EXPECT_EQ(attachments[2].file_name, "c|d.txt");
   EXPECT_EQ(attachments[1].size, static_cast<std::int64_t>(BinaryBytes().size()));
   EXPECT_EQ(Extracted(*doc, "a.txt"), "first file\r\n");
   EXPECT_EQ(Extracted(*doc, "b.bin"), BinaryBytes());
+  EXPECT_EQ(Extracted(*doc, "c|d.txt"), "piped");
 }
 
-TEST_F(AttachmentStep, BlankListTouchesNothingAndCalendarAndTaskEmbedToo) {
+TEST_F(AttachmentStep, EmptyListTouchesNothingAndCalendarAndTaskEmbedToo) {
   const std::string keep = Stage("keep.txt", "keep");
-  std::string Subject = "s", MailAttachment = "   ", MailTo, MailFrom, MailCC, MailBCC, BodyText,
-              FolderName = "Inbox", SenderName;
+  std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  StagedFiles MailAttachment;
   writers::DateArg MailDate;
   std::int16_t SentFlag = 0;
   bool SaveIt = true;
-  EXPECT_TRUE(writers::SendNotesMail(Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC, BodyText, MailDate,
-                                     FolderName, SenderName, SentFlag, SaveIt)
+  EXPECT_TRUE(writers::SendNotesMail(writer_context, Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC,
+                                     BodyText, MailDate, FolderName, SenderName, SentFlag, SaveIt)
                   .saved);
-  EXPECT_EQ(MailAttachment, "   ");
+  EXPECT_TRUE(MailAttachment.empty());
   EXPECT_TRUE(std::filesystem::exists(keep));
 
   const std::string c = Stage("agenda.pdf", "%PDF-1.4 agenda");
-  std::string calSubject = "m", calAttachment = "|" + c, calSender, calBody, calLocation, calCategories,
-              calFolder = "Calendar";
+  std::string calSubject = "m", calSender, calBody, calLocation, calCategories, calFolder = "Calendar";
+  StagedFiles calAttachment{c};
   writers::DateArg calStart = QDateTime(QDate(2024, 1, 1), QTime(9, 0)), calEnd = calStart, calCreated;
-  EXPECT_TRUE(writers::SendNotesCalendar(calSubject, calAttachment, calSender, calStart, calEnd, calBody, calCreated,
+  EXPECT_TRUE(writers::SendNotesCalendar(writer_context, calSubject, calAttachment, calSender, calStart, calEnd, calBody, calCreated,
                                          calLocation, calCategories, calFolder, SaveIt)
                   .saved);
   EXPECT_FALSE(std::filesystem::exists(c));
 
   const std::string t = Stage("list.xlsx", std::string("PK\x03\x04", 4) + "sheet");
-  std::string TaskSubject = "t", TaskAttachment = "|" + t, TaskBody, TaskPriority = "1", TaskFolder = "Tasks";
+  std::string TaskSubject = "t", TaskBody, TaskPriority = "1", TaskFolder = "Tasks";
+  StagedFiles TaskAttachment{t};
   writers::DateArg due, start, created, reminder;
-  EXPECT_TRUE(writers::SendNotesTask(TaskSubject, TaskAttachment, due, start, TaskBody, created, TaskPriority,
+  EXPECT_TRUE(writers::SendNotesTask(writer_context, TaskSubject, TaskAttachment, due, start, TaskBody, created, TaskPriority,
                                      reminder, TaskFolder, SaveIt)
                   .saved);
   EXPECT_FALSE(std::filesystem::exists(t));
@@ -108,12 +118,12 @@ TEST_F(AttachmentStep, BlankListTouchesNothingAndCalendarAndTaskEmbedToo) {
 
 TEST_F(AttachmentStep, CalendarPassesOverAnUnusablePathOnceTheStepHasBegun) {
   const std::string ok = Stage("ok.txt", "ok");
-  std::string calSubject = "m", calAttachment = "|" + (staging_ / "lost.txt").string() + "|" + ok, calSender,
-              calBody, calLocation, calCategories, calFolder = "Calendar";
+  std::string calSubject = "m", calSender, calBody, calLocation, calCategories, calFolder = "Calendar";
+  StagedFiles calAttachment{staging_ / "lost.txt", ok};
   writers::DateArg calStart, calEnd, calCreated;
   bool SaveIt = true;
   writers::WriteResult result;
-  EXPECT_NO_THROW(result = writers::SendNotesCalendar(calSubject, calAttachment, calSender, calStart, calEnd, calBody,
+  EXPECT_NO_THROW(result = writers::SendNotesCalendar(writer_context, calSubject, calAttachment, calSender, calStart, calEnd, calBody,
                                                       calCreated, calLocation, calCategories, calFolder, SaveIt));
   EXPECT_TRUE(result.saved) << result.reason;
   EXPECT_FALSE(std::filesystem::exists(ok));

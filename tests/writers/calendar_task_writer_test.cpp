@@ -17,7 +17,7 @@ using writers::DateArg;
 
 struct CalendarArgs {
   std::string calSubject = "Design review";
-  std::string MailAttachment;
+  writers::StagedFiles MailAttachment;
   std::string calSenderEmail = "carol@example.com";
   DateArg calStart = QDateTime(QDate(2024, 3, 7), QTime(14, 5, 9, 250));
   DateArg calEnd = QDateTime(QDate(2024, 3, 8), QTime(0, 0, 0));
@@ -29,14 +29,14 @@ struct CalendarArgs {
   bool SaveIt = true;
 
   writers::WriteResult Send() {
-    return writers::SendNotesCalendar(calSubject, MailAttachment, calSenderEmail, calStart, calEnd, calBody,
+    return writers::SendNotesCalendar(testing::writer_context, calSubject, MailAttachment, calSenderEmail, calStart, calEnd, calBody,
                                       calCreationTime, calLocation, calCategories, FolderName, SaveIt);
   }
 };
 
 struct TaskArgs {
   std::string TaskSubject = "File taxes";
-  std::string MailAttachment;
+  writers::StagedFiles MailAttachment;
   DateArg TaskDueDate = QDateTime(QDate(2024, 4, 15), QTime(17, 30, 0));
   DateArg TaskStart = QDateTime(QDate(2024, 4, 1), QTime(9, 0, 0));
   std::string TaskBody = "Forms in the drawer";
@@ -47,7 +47,7 @@ struct TaskArgs {
   bool SaveIt = true;
 
   writers::WriteResult Send() {
-    return writers::SendNotesTask(TaskSubject, MailAttachment, TaskDueDate, TaskStart, TaskBody, TaskCreationTime,
+    return writers::SendNotesTask(testing::writer_context, TaskSubject, MailAttachment, TaskDueDate, TaskStart, TaskBody, TaskCreationTime,
                                   TaskPriority, TaskReminderTime, FolderName, SaveIt);
   }
 };
@@ -104,14 +104,14 @@ TEST_F(CalendarWriter, MissingStartAndEndGiveEmptyItems) {
 }
 
 TEST_F(CalendarWriter, FailureBeforeTheAttachmentsReachesTheCaller) {
-  Global::NsfFilePath = (out_ / "no-such.nsf").string();
+  testing::writer_context.paths.mail_database = (out_ / "no-such.nsf").string();
   CalendarArgs args;
   const std::string staged = Stage("slides.pdf", "pdf");
-  args.MailAttachment = "|" + staged;
+  args.MailAttachment = {staged};
   EXPECT_THROW(args.Send(), notes::NotesError);
   // The staged file was not consumed: it is left to the run.
   EXPECT_TRUE(std::filesystem::exists(staged));
-  EXPECT_EQ(args.MailAttachment, "|" + staged);
+  EXPECT_EQ(args.MailAttachment, writers::StagedFiles{staged});
 }
 
 TEST_F(TaskWriter, TaskGetsEveryItemInOrderWithWholeDatesAndImportanceUnchanged) {
@@ -158,7 +158,7 @@ TEST_F(TaskWriter, MissingDatesGiveEmptyItemsAndFailuresReachTheCaller) {
     EXPECT_EQ(ItemAs<QDateTime>(*doc, "StartDate"), *args.TaskStart);
   }
 
-  Global::NsfFilePath = (out_ / "missing" / "mail.nsf").string();
+  testing::writer_context.paths.mail_database = (out_ / "missing" / "mail.nsf").string();
   TaskArgs failing;
   EXPECT_THROW(failing.Send(), std::exception);
 }

@@ -19,7 +19,7 @@ using writers::DateArg;
 // The arguments of one call of SendNotesMail, with a received message.
 struct MailArgs {
   std::string Subject = "Quarterly figures";
-  std::string MailAttachment;
+  writers::StagedFiles MailAttachment;
   std::string MailTo = "ann@example.com; bob@example.com";
   std::string MailFrom = "carol@example.com";
   std::string MailCC = "dave@example.com";
@@ -32,7 +32,7 @@ struct MailArgs {
   bool SaveIt = true;
 
   writers::WriteResult Send() {
-    return writers::SendNotesMail(Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC, BodyText, MailDate,
+    return writers::SendNotesMail(testing::writer_context, Subject, MailAttachment, MailTo, MailFrom, MailCC, MailBCC, BodyText, MailDate,
                                   FolderName, SenderName, SentFlag, SaveIt);
   }
 };
@@ -154,10 +154,10 @@ TEST_F(MailWriter, MimeConversionSwitchIsBackOnWhenTheSessionIsReleased) {
 }
 
 TEST_F(MailWriter, UnreachableDatabaseIsReportedAndStagedFilesAreStillDeleted) {
-  Global::NsfFilePath = (out_ / "no-such.nsf").string();
+  testing::writer_context.paths.mail_database = (out_ / "no-such.nsf").string();
   MailArgs args;
   const std::string staged = Stage("report.doc", "bytes");
-  args.MailAttachment = "|" + staged;
+  args.MailAttachment = {staged};
   writers::WriteResult result;
   EXPECT_NO_THROW(result = args.Send());
   EXPECT_FALSE(result.saved);

@@ -2,15 +2,36 @@
 // rules, and the choice between the address book and the mail database.
 #include "writers/writers.h"
 
-#include "writers/date_text.h"
 #include "writers/writer_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <QLocale>
 
 namespace norvexa {
 namespace {
 
 using testing::ItemAs;
+
+// The test's writer context, with contacts going to the address book
+// (NEW_DATABASE) or into the mail database.
+writers::WriterContext Context(bool new_database) {
+  writers::WriterContext context = testing::writer_context;
+  context.paths.contacts_to_address_book = new_database;
+  return context;
+}
+
+// Makes LOCALE the default for the lifetime of the guard.
+class LocaleGuard {
+ public:
+  explicit LocaleGuard(const QLocale& locale) { QLocale::setDefault(locale); }
+  ~LocaleGuard() { QLocale::setDefault(previous_); }
+  LocaleGuard(const LocaleGuard&) = delete;
+  LocaleGuard& operator=(const LocaleGuard&) = delete;
+
+ private:
+  QLocale previous_;
+};
 
 writers::ContactValues FullContact() {
   writers::ContactValues c;
@@ -48,8 +69,8 @@ writers::ContactValues FullContact() {
   c.elotus_Childern = "Eve";
   c.elotus_HomePhone = "555-0200";
   c.elotus_HomeFax = "555-0201";
-  c.elotus_BirthDay = writers::RegionalDateText(QDate(1980, 5, 17)) + " 13:45:00";
-  c.elotus_Anniversary = "";
+  c.elotus_BirthDay = QDateTime(QDate(1980, 5, 17), QTime(13, 45, 0));
+  c.elotus_Anniversary = std::nullopt;
   c.elotus_Comments = "Met at the fair";
   c.elotus_Categories = "Friends";
   return c;
@@ -59,13 +80,27 @@ class PersonWriter : public testing::WriterTest {};
 class GroupWriter : public testing::WriterTest {};
 
 TEST_F(PersonWriter, ContactGetsEveryItemInOrderIntoTheAddressBook) {
-  writers::ContactValues c = FullContact();
-  bool save_it = true;
-  const writers::WriteResult result = writers::SaveNotesContacts(c, save_it, /*new_database=*/true);
-  EXPECT_TRUE(result.saved) << result.reason;
+  // The same contact, written while the user's locale is English, German
+  // and Japanese: the document must not depend on how dates are written
+  // there.
+  const QLocale locales[] = {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+                             QLocale(QLocale::Japanese, QLocale::Japan)};
+  for (const QLocale& locale : locales) {
+    LocaleGuard in_locale(locale);
+    writers::ContactValues c = FullContact();
+    bool save_it = true;
+    const writers::WriteResult result = writers::SaveNotesContacts(Context(true), c, save_it);
+    EXPECT_TRUE(result.saved) << result.reason;
+  }
 
   testing::OpenedDatabase book(book_path_);
-  auto doc = book.OnlyDocument();
+  const auto docs = book.Documents();
+  ASSERT_EQ(docs.size(), 3u);
+  for (std::size_t i = 0; i < docs.size(); ++i) {
+    SCOPED_TRACE(locales[i].name().toStdString());
+    EXPECT_EQ(ItemAs<QDateTime>(*docs[i], "Birthday"), QDateTime(QDate(1980, 5, 17), QTime(0, 0, 0)));
+  }
+  const auto& doc = docs.front();
   ASSERT_TRUE(doc);
   EXPECT_EQ(doc->ItemNames(),
             (std::vector<std::string>{
@@ -90,7 +125,8 @@ TEST_F(PersonWriter, ContactGetsEveryItemInOrderIntoTheAddressBook) {
   // A birthday text with a time of day gives that day at midnight.
   EXPECT_EQ(ItemAs<QDateTime>(*doc, "Birthday"), QDateTime(QDate(1980, 5, 17), QTime(0, 0, 0)));
   EXPECT_FALSE(doc->HasItem("Anniversary"));
-  EXPECT_EQ(book.db->FolderDocumentIds("Outlook Contacts"), std::vector<std::string>{doc->UniversalID()});
+  EXPECT_EQ(book.db->FolderDocumentIds("Outlook Contacts").size(), 3u);
+  EXPECT_EQ(book.db->FolderDocumentIds("Outlook Contacts").front(), doc->UniversalID());
 
   testing::OpenedDatabase mail(mail_path_);
   EXPECT_TRUE(mail.Documents().empty());
@@ -99,10 +135,10 @@ TEST_F(PersonWriter, ContactGetsEveryItemInOrderIntoTheAddressBook) {
 TEST_F(PersonWriter, ExistingDatabaseOptionWritesIntoTheMailDatabase) {
   writers::ContactValues c;
   c.elotus_LastName = "Lee";
-  c.elotus_BirthDay = "not a date";
-  c.elotus_Anniversary = writers::RegionalDateText(QDate(2005, 3, 7));
+  c.elotus_BirthDay = QDateTime();  // not a date
+  c.elotus_Anniversary = QDateTime(QDate(2005, 3, 7), QTime(0, 0, 0));
   bool save_it = true;
-  EXPECT_TRUE(writers::SaveNotesContacts(c, save_it, /*new_database=*/false).saved);
+  EXPECT_TRUE(writers::SaveNotesContacts(Context(false), c, save_it).saved);
 
   testing::OpenedDatabase mail(mail_path_);
   auto doc = mail.OnlyDocument();
@@ -119,11 +155,12 @@ TEST_F(PersonWriter, ExistingDatabaseOptionWritesIntoTheMailDatabase) {
 }
 
 TEST_F(PersonWriter, UnreachableAddressBookIsReportedNotThrown) {
-  Global::AddressBookPath = (out_ / "gone.nsf").string();
+  writers::WriterContext context = Context(true);
+  context.paths.address_book = (out_ / "gone.nsf").string();
   writers::ContactValues c;
   bool save_it = true;
   writers::WriteResult result;
-  EXPECT_NO_THROW(result = writers::SaveNotesContacts(c, save_it, true));
+  EXPECT_NO_THROW(result = writers::SaveNotesContacts(context, c, save_it));
   EXPECT_FALSE(result.saved);
   EXPECT_NE(result.reason, "");
 }
@@ -133,11 +170,11 @@ TEST_F(GroupWriter, ListGetsItsItemsInOrderIntoTheChosenDatabase) {
   std::vector<std::string> members = {"ann@example.com", "Bob Builder", "cy@example.com"};
   std::string desc;
   bool save_it = true;
-  EXPECT_TRUE(writers::SaveNotesGroups(name, members, desc, save_it, /*new_database=*/true).saved);
+  EXPECT_TRUE(writers::SaveNotesGroups(Context(true), name, members, desc, save_it).saved);
   std::string other = "Empty";
   std::vector<std::string> none;
   std::string other_desc = "Nobody yet";
-  EXPECT_TRUE(writers::SaveNotesGroups(other, none, other_desc, save_it, /*new_database=*/false).saved);
+  EXPECT_TRUE(writers::SaveNotesGroups(Context(false), other, none, other_desc, save_it).saved);
 
   testing::OpenedDatabase book(book_path_);
   auto doc = book.OnlyDocument();

@@ -1,9 +1,10 @@
 // The setting every writer test starts from: a provisioned client, an empty
-// mail database and an empty address book, and the globals pointing at them.
+// mail database and an empty address book, and the writer context pointing
+// at them (contacts to the address book, as for a new database).
 #pragma once
 
-#include "conversion/global/global.h"
 #include "writers/notes_client.h"
+#include "writers/writer_context.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,9 @@
 #include <string>
 
 namespace norvexa::testing {
+
+// The context the writer tests hand to the writers; set up by WriterTest.
+inline writers::WriterContext writer_context;
 
 class WriterTest : public ::testing::Test {
  protected:
@@ -23,16 +27,16 @@ class WriterTest : public ::testing::Test {
       notes::Session session;
       session.GetDatabase("", "pernames.ntf")->CreateCopy("", book_path_.string());
     }
-    Global::NsfFilePath = mail_path_.string();
-    Global::AddressBookPath = book_path_.string();
-    Global::ExcludeFromViewValues = {"D", "S"};
+    writer_context = writers::WriterContext();
+    writer_context.paths.mail_database = mail_path_.string();
+    writer_context.paths.address_book = book_path_.string();
+    writer_context.paths.contacts_to_address_book = true;
+    writer_context.exclude_from_view = {"D", "S"};
     staging_ = client_.Scratch("staging");
   }
 
   void TearDown() override {
-    Global::NsfFilePath.clear();
-    Global::AddressBookPath.clear();
-    Global::ExcludeFromViewValues = {"", ""};
+    writer_context = writers::WriterContext();
   }
 
   // Stages a file NAME holding BYTES, as the item preparation does, and

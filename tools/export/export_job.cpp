@@ -5,6 +5,7 @@
 #include "conversion/global/global.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/paths.h"
 #include "platform/system/write_check.h"
 #include "progress.h"
 #include "resume_index.h"
@@ -53,12 +54,9 @@ QString Comparable(const std::string& path) {
   return text.toCaseFolded();
 }
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+using sys::Utf8;
 
-fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path PathOf(const std::string& utf8) { return sys::PathFromUtf8(utf8); }
 
 // PATH made absolute, as UTF-8 text.
 std::string Absolute(const std::string& path) {
@@ -109,7 +107,6 @@ void ClearGlobals() {
   Global::NsfFilePath.clear();
   Global::AddressBookPath.clear();
   Global::AttachmentList.clear();
-  Global::SourceKey.clear();
 }
 
 std::string Plural(std::int64_t n, const char* one, const char* many) {
@@ -310,7 +307,6 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
   Global::SelectedFolders = selection.references;
   Global::SelectedFolderCounts = selection.counts;
   Global::ExcludeFromViewValues = {"D", "S"};
-  if (target.kind == TargetKind::NewDatabase) Global::NsfFilePath = target_path;
 
   out << "Exporting " << result.store << " (" << Plural(selection.items, "item", "items") << " in "
       << Plural(static_cast<std::int64_t>(selection.references.size()), "folder", "folders") << ") into "
@@ -337,7 +333,10 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
 
   conversion::RunEnd end = conversion::RunEnd::Stopped;
   try {
-    end = run.Run({target.kind == TargetKind::NewDatabase, target_path});
+    conversion::RunTarget run_target;
+    run_target.new_database = target.kind == TargetKind::NewDatabase;
+    (run_target.new_database ? run_target.output_folder : run_target.existing_file) = target_path;
+    end = run.Run(run_target);
   } catch (const ExitRequested&) {
     // The new databases could not be made: the Notes client is missing,
     // or its templates cannot be copied.
@@ -359,8 +358,8 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
     return finish(2, message ? OneLine(message->text) : std::string("nothing was exported"));
   }
   result.report = run.Report();
-  result.mail_database = Global::NsfFilePath;
-  if (target.kind == TargetKind::NewDatabase) result.address_book = Global::AddressBookPath;
+  result.mail_database = run.Paths().mail_database;
+  result.address_book = run.Paths().address_book;
   if (end == conversion::RunEnd::Halted) {
     // The message's first paragraph says what happened to the target.
     const QString text = message ? message->text : QString();

@@ -1,7 +1,7 @@
 // What a Notes database already holds of a store; see resume_index.h.
 #include "resume_index.h"
 
-#include "conversion/global/global.h"
+#include "writers/writer_context.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
 
@@ -31,7 +31,7 @@ ResumeIndex::ResumeIndex(const std::string& path) : path_(path) {
   }
   for (const std::string& unid : database->AllDocumentIds()) {
     const std::unique_ptr<notes::Document> document = database->GetDocumentByUNID(unid);
-    const std::string key = TextItem(*document, Global::kSourceKeyItem);
+    const std::string key = TextItem(*document, writers::kSourceKeyItem);
     if (key.empty()) continue;
     Entry entry{unid, TextItem(*document, "Form"), filed.count(unid) > 0};
     // Should a key be there twice (an earlier export without --resume), a

@@ -1,6 +1,6 @@
 // What a Notes database already holds of a store, for finishing an export
 // that ended early: the source key of every document (the text item
-// Global::kSourceKeyItem that the writers store), so that an item whose
+// writers::kSourceKeyItem that the writers store), so that an item whose
 // document is there is not written a second time.
 #pragma once
 

@@ -13,8 +13,7 @@ std::vector<std::string> SelectedFolders;
 std::map<std::string, std::int64_t> SelectedFolderCounts;
 std::string NsfFilePath;
 std::string AddressBookPath;
-std::string AttachmentList;
-std::string SourceKey;
+writers::StagedFiles AttachmentList;
 std::array<std::string, 2> ExcludeFromViewValues;
 
 namespace {
@@ -44,10 +43,6 @@ std::string GetFileNameFromPath(const std::string& path) {
   const std::size_t at = path.rfind(Separator());
   if (at == std::string::npos) return path;
   return path.substr(at + Separator().size());
-}
-
-std::string DateStamp(const QDateTime& when) {
-  return when.toString(QStringLiteral("dd-MM-yyyy-H-m-s")).toStdString();
 }
 
 std::string BrowseForFolder(QWidget* owner, const std::string& prompt) {

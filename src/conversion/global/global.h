@@ -3,7 +3,8 @@
 // These are the program's only shared mutable state.
 #pragma once
 
-#include <QDateTime>
+#include "writers/writers.h"
+
 #include <QString>
 
 #include <array>
@@ -27,22 +28,20 @@ extern std::vector<std::string> SelectedFolders;
 // reference; the run counts them as not copied when a folder cannot be read.
 extern std::map<std::string, std::int64_t> SelectedFolderCounts;
 
-// The output folder, then the full path of the target mail database.
+// The full path of the mail database of the last run, set once when the run
+// has settled its target (before the first item) and kept after it; "" when
+// a new choice of target is being made. The run itself hands its paths to
+// CreateNSF and the writers as a value (target::RunPaths).
 extern std::string NsfFilePath;
 
-// The output folder, then the full path of the new address book.
+// The full path of the address book the last run created; "" when it wrote
+// into an existing database. Set with NsfFilePath.
 extern std::string AddressBookPath;
 
-// "" or "|" before the staged path of each attachment of the current item.
-extern std::string AttachmentList;
-
-// The source key of the current item (outlook::Item::SourceKey), which every
-// writer stores in its document as the text item kSourceKeyItem; "" outside
-// an item, and then no such item is written.
-extern std::string SourceKey;
-
-// The name of the document item that holds the source key.
-inline constexpr char kSourceKeyItem[] = "NorvexaSourceKey";
+// The staged files of the current mail, calendar or task item, one per
+// attachment in order; emptied at the start of every such item and handed
+// to its writer as MailAttachment.
+extern writers::StagedFiles AttachmentList;
 
 // The text list written as item "excludeFromView": "D" and "S" once the save
 // window has loaded.
@@ -58,11 +57,6 @@ bool EnsureFolderExists(const std::string& path);
 // The text after the last separator of PATH; PATH itself when it holds none;
 // "" when it ends in one.
 std::string GetFileNameFromPath(const std::string& path);
-
-// The date stamp of WHEN in the form "dd-mm-yyyy-h-m-s": day and month in two
-// digits, four-digit year, then hour (24-hour clock), minutes and seconds
-// without leading zeros. Used in the names of new databases.
-std::string DateStamp(const QDateTime& when);
 
 // The folder browser with PROMPT; the chosen folder's path, or "" when the
 // user cancels or anything fails.

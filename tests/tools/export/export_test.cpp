@@ -413,7 +413,7 @@ TEST_F(ExportCommand, ResumeFilesADocumentSavedButNotYetInItsFolder) {
     const auto database = session.GetDatabase("", target);
     const auto document = database->CreateDocument();
     document->ReplaceItemValue("Form", std::string("Memo"));
-    document->ReplaceItemValue(Global::kSourceKeyItem, key);
+    document->ReplaceItemValue(writers::kSourceKeyItem, key);
     ASSERT_TRUE(document->Save(false, false));
     unid = document->UniversalID();
   }
