@@ -211,58 +211,61 @@ GroupValues ReadGroupValues(const Item& item, std::vector<std::string>& problems
   return v;
 }
 
-ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
+namespace {
+
+// The preparation of an item that carries attachments (mail, calendar
+// entry, task): stages its attachments, reads its values with READ, names
+// it by its SUBJECT, shows the progress and calls WRITE with the writer
+// context, the values, the staged files and the folder name.
+template <typename Values, typename Write>
+ItemOutcome PrepareWithAttachments(const Item& item, ItemContext& context,
+                                   Values (*read)(const Item&, std::vector<std::string>&),
+                                   std::string Values::*subject, Write write) {
   ItemOutcome outcome;
   const writers::WriterContext writer = WriterFor(item, context);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
-  MailValues v = ReadMailValues(item, outcome.problems);
-  outcome.label = v.Subject;
-  ShowProgress(context, v.Subject);
+  Values v = read(item, outcome.problems);
+  outcome.label = v.*subject;
+  ShowProgress(context, outcome.label);
   writers::StagedFiles attachments = Global::AttachmentList;
   std::string folder = context.folder_name;
   bool save_it = true;
-  CallWriter(outcome, [&] {
-    return writers::SendNotesMail(writer, v.Subject, attachments, v.MailTo, v.MailFrom, v.MailCC, v.MailBCC, v.BodyText,
-                                  v.MailDate, folder, v.SenderName, v.SentFlag, save_it);
-  });
+  CallWriter(outcome, [&] { return write(writer, v, attachments, folder, save_it); });
   return outcome;
+}
+
+}  // namespace
+
+ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
+  return PrepareWithAttachments(item, context, ReadMailValues, &MailValues::Subject,
+                                [](const writers::WriterContext& writer, MailValues& v,
+                                   writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
+                                  return writers::SendNotesMail(writer, v.Subject, attachments, v.MailTo, v.MailFrom,
+                                                                v.MailCC, v.MailBCC, v.BodyText, v.MailDate, folder,
+                                                                v.SenderName, v.SentFlag, save_it);
+                                });
 }
 
 ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
-  ItemOutcome outcome;
-  const writers::WriterContext writer = WriterFor(item, context);
-  ItemDoneGuard done(context.staging);
-  StageAttachments(item, context, outcome);
-  CalendarValues v = ReadCalendarValues(item, outcome.problems);
-  outcome.label = v.calSubject;
-  ShowProgress(context, v.calSubject);
-  writers::StagedFiles attachments = Global::AttachmentList;
-  std::string folder = context.folder_name;
-  bool save_it = true;
-  CallWriter(outcome, [&] {
-    return writers::SendNotesCalendar(writer, v.calSubject, attachments, v.calSenderEmail, v.calStart, v.calEnd, v.calBody,
-                                      v.calCreationTime, v.calLocation, v.calCategories, folder, save_it);
-  });
-  return outcome;
+  return PrepareWithAttachments(item, context, ReadCalendarValues, &CalendarValues::calSubject,
+                                [](const writers::WriterContext& writer, CalendarValues& v,
+                                   writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
+                                  return writers::SendNotesCalendar(writer, v.calSubject, attachments,
+                                                                    v.calSenderEmail, v.calStart, v.calEnd, v.calBody,
+                                                                    v.calCreationTime, v.calLocation, v.calCategories,
+                                                                    folder, save_it);
+                                });
 }
 
 ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
-  ItemOutcome outcome;
-  const writers::WriterContext writer = WriterFor(item, context);
-  ItemDoneGuard done(context.staging);
-  StageAttachments(item, context, outcome);
-  TaskValues v = ReadTaskValues(item, outcome.problems);
-  outcome.label = v.TaskSubject;
-  ShowProgress(context, v.TaskSubject);
-  writers::StagedFiles attachments = Global::AttachmentList;
-  std::string folder = context.folder_name;
-  bool save_it = true;
-  CallWriter(outcome, [&] {
-    return writers::SendNotesTask(writer, v.TaskSubject, attachments, v.TaskDueDate, v.TaskStart, v.TaskBody,
-                                  v.TaskCreationTime, v.TaskPriority, v.TaskReminderTime, folder, save_it);
-  });
-  return outcome;
+  return PrepareWithAttachments(item, context, ReadTaskValues, &TaskValues::TaskSubject,
+                                [](const writers::WriterContext& writer, TaskValues& v,
+                                   writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
+                                  return writers::SendNotesTask(writer, v.TaskSubject, attachments, v.TaskDueDate,
+                                                                v.TaskStart, v.TaskBody, v.TaskCreationTime,
+                                                                v.TaskPriority, v.TaskReminderTime, folder, save_it);
+                                });
 }
 
 ItemOutcome PrepareContact(const Item& item, ItemContext& context) {

@@ -223,6 +223,11 @@ TEST_F(Stop, SaveWindowKeepsItsSizeAsksBeforeClosingAndStopsOnlyDuringARun) {
     if (current == QString("2/%1").arg(kMails) && questions == 0) {
       ++questions;
       form.close();
+      // Refused: the window stays open and the run goes on, Stop at hand.
+      EXPECT_TRUE(form.isVisible());
+      EXPECT_TRUE(form.Running());
+      EXPECT_TRUE(form.CmdStop->isEnabled());
+      EXPECT_FALSE(form.LblOverall->text().endsWith("stopping after the current item"));
     } else if (current == QString("3/%1").arg(kMails) && !checked_layout) {
       // Texts of real length as the run shows them: the window keeps its
       // size, the labels their place, the whole texts are in the tooltips.
@@ -243,6 +248,8 @@ TEST_F(Stop, SaveWindowKeepsItsSizeAsksBeforeClosingAndStopsOnlyDuringARun) {
     } else if (current == QString("4/%1").arg(kMails) && questions == 1) {
       ++questions;
       form.close();
+      // Accepted: the window stays until the run has ended after this item.
+      EXPECT_TRUE(form.isVisible());
       EXPECT_FALSE(form.CmdStop->isEnabled());  // the stop is under way
       EXPECT_TRUE(form.LblOverall->text().endsWith("stopping after the current item"));
     }
