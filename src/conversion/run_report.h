@@ -97,7 +97,6 @@ class RunReport {
   std::int64_t NotCopied() const { return failed_ + unread_ + items_left_; }
   std::int64_t FoldersFailed() const { return static_cast<std::int64_t>(folder_failures_.size()); }
   bool AllCopied() const { return failed_ == 0 && folder_failures_.empty() && !stopped_; }
-  bool WasStopped() const { return stopped_.has_value(); }
   bool StoppedOnRequest() const { return stopped_ && stopped_->place == StopPlace::User; }
 
   // Items of the ticked folders not reached by a stopped run.

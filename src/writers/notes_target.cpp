@@ -17,19 +17,21 @@ SessionProbe& InstalledProbe() {
   return probe;
 }
 
+// A writer's result: saved or not, with the failures STEPS passed over (a
+// saved document lacks what those steps would have put).
+WriteResult Outcome(bool saved, const Steps& steps) {
+  // A saved document may still lack a part whose step failed (an attachment
+  // that did not fit on the disk): that is said too, never dropped.
+  if (saved) return {true, steps.Failures()};
+  return {false, steps.Failures().empty() ? "the document was not saved" : steps.Failures()};
+}
+
 }  // namespace
 
 void SetSessionProbe(SessionProbe probe) { InstalledProbe() = std::move(probe); }
 
 void ProbeSession(notes::Session& session) {
   if (InstalledProbe()) InstalledProbe()(session);
-}
-
-WriteResult Outcome(bool saved, const Steps& steps) {
-  // A saved document may still lack a part whose step failed (an attachment
-  // that did not fit on the disk): that is said too, never dropped.
-  if (saved) return {true, steps.Failures()};
-  return {false, steps.Failures().empty() ? "the document was not saved" : steps.Failures()};
 }
 
 void NotesTarget::Begin(Steps& steps, const std::string& path, const std::string& enable_folder) {

@@ -46,8 +46,4 @@ class NotesTarget {
   const WriterContext& context_;
 };
 
-// A writer's result: saved or not, with the failures STEPS passed over (a
-// saved document lacks what those steps would have put).
-WriteResult Outcome(bool saved, const Steps& steps);
-
 }  // namespace norvexa::writers
