@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/outlook/outlook.h"
+#include "source/folders_tree.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -81,9 +82,13 @@ class frmMain : public QMainWindow {
 
   // The image list the folder tree draws from.
   std::unique_ptr<ImageList> SmallIcons;
+  // The picture of an image slot of SmallIcons, as the folder tree asks
+  // for it.
+  source::ImageLookup FolderImage;
 
   // The store-access session and the store being read; held only while a
-  // store list or a folder tree is being filled.
+  // store list or a folder tree is being filled (the store browser holds
+  // them here and empties both before it returns).
   std::unique_ptr<outlook::Session> CurrentSession;
   std::unique_ptr<outlook::Store> CurrentStore;
 
@@ -109,7 +114,7 @@ class frmMain : public QMainWindow {
 
   // ---- Folder tree (frm_main_folder_tree.cpp) ----
   // Fills the tree for the store of the current CmbOutlookStores entry in a
-  // session of its own, which it logs off and releases on every path. A
+  // session of its own, which is logged off and released on every path. A
   // failure is shown to the user; the tree then keeps the nodes added so far
   // unticked (or, when the store was not found, its earlier nodes). Returns
   // true when the fill completed.
@@ -118,11 +123,11 @@ class frmMain : public QMainWindow {
   // Throws OutlookError when the store cannot be read; nodes added so far stay.
   void ShowPstFolders(const std::string& store_id);
 
-  // ---- Folder hand-over (frm_main_hand_over.cpp) ----
-  void CmdStartConversion_Click();
-
   // Lets the windows repaint during long work.
   static void YieldToMessageLoop();
+
+  // ---- Folder hand-over (frm_main_hand_over.cpp) ----
+  void CmdStartConversion_Click();
 
   // The size the window has for good: its design size, or more when its
   // contents (the three status bar panels, larger fonts) need more.
@@ -142,15 +147,10 @@ class frmMain : public QMainWindow {
   void BuildStatusBar();
   void BuildMenus();
 
-  // Logs CurrentSession off (a failure to do so is of no consequence: the
-  // session is dropped right after) and releases CurrentStore and
-  // CurrentSession.
-  void ReleaseSession();
-
-  // Creates CurrentSession and logs on to the default profile. On failure
-  // releases it, shows "Outlook NOT installed or configured properly." and
-  // returns false.
-  bool StartSession();
+  // Shows "Outlook NOT installed or configured properly.", with DETAIL (what
+  // the store access said) behind "Show Details": the box for a session that
+  // could not be logged on (frm_main_store_list.cpp).
+  void ShowOutlookNotConfigured(const std::string& detail);
 };
 
 }  // namespace norvexa::shell

@@ -1,84 +1,52 @@
 // frmMain, the folder tree: filling OutlookFoldersTree for a picked store or
-// an opened .pst file, every node ticked at the end.
+// an opened .pst file, every node ticked at the end. The store browser does
+// the work on the tree through a sink; these handlers say what failed.
 #include "shell/frm_main.h"
 
 #include "conversion/global/global.h"
 #include "platform/system/system_services.h"
-#include "shell/image_list.h"
-#include "source/folder_nodes.h"
 #include "source/folders_tree.h"
-#include "source/store_entry.h"
+#include "source/store_browser.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace norvexa::shell {
-namespace {
-
-// Adds the root of STORE and every supported folder below it to TREE.
-void FillTree(QTreeWidget* tree, const ImageList& icons, const outlook::Store& store) {
-  source::TreeWidgetSink sink(
-      tree, [&icons](int slot) { return icons.Image(slot); }, &frmMain::YieldToMessageLoop);
-  const source::FolderNode root = source::RootNode(store);
-  sink.AddNode(root);
-  if (QTreeWidgetItem* root_item = source::NodeAt(tree, 1)) root_item->setExpanded(true);
-  source::FolderTreeWalker walker(sink);
-  walker.AddTopLevelFolders(*store.IPMRootFolder(), root.key);
-}
-
-// Ticks every node and shows the whole tree, its column wide enough for
-// every node.
-void FinishTree(QTreeWidget* tree) {
-  source::TickAllNodes(tree);
-  tree->expandAll();
-  source::FitColumnToNodes(tree);
-}
-
-}  // namespace
 
 bool frmMain::ShowMailboxFolders() {
-  if (!StartSession()) return false;
-  YieldToMessageLoop();
+  source::TreeWidgetSink tree(OutlookFoldersTree, FolderImage, &frmMain::YieldToMessageLoop);
+  const source::TreeFill fill =
+      source::StoreBrowser(CurrentSession, CurrentStore).ShowStore(CmbOutlookStores->currentText().toStdString(), tree);
+  if (fill.store_id) Global::SelectedStoreId = *fill.store_id;
+  if (!fill.error) return true;
 
-  const std::optional<std::string> store_id = source::StoreIdOfEntry(CmbOutlookStores->currentText().toStdString());
-  if (!store_id) {
-    // Not an entry of the list (the initial text): no store to show.
-    ReleaseSession();
-    return false;
+  switch (fill.error->failure) {
+    case source::BrowseFailure::LogOn:
+      ShowOutlookNotConfigured(fill.error->detail);
+      break;
+    case source::BrowseFailure::NotAStoreEntry:
+      // Not an entry of the list (the initial text): no store to show.
+      break;
+    case source::BrowseFailure::StoreNotFound:
+    case source::BrowseFailure::NotLoaded:
+    case source::BrowseFailure::ReadFailed:
+      // The user learns that the tree is not the store they picked.
+      sys::ShowNotice(this, "The folders of the chosen mailbox could not be read.", "Norvexa", sys::Icon::Information,
+                      QString::fromStdString(fill.error->detail));
+      break;
   }
-  Global::SelectedStoreId = *store_id;
-
-  try {
-    CurrentStore = CurrentSession->Stores().GetStoreFromID(QString::fromStdString(*store_id).trimmed().toStdString());
-    source::RemoveAllNodes(OutlookFoldersTree);
-    FillTree(OutlookFoldersTree, *SmallIcons, *CurrentStore);
-  } catch (const std::exception& error) {
-    // The session goes whatever happened; the user learns that the tree is
-    // not the store they picked.
-    ReleaseSession();
-    sys::Message message;
-    message.text = "The folders of the chosen mailbox could not be read.";
-    message.title = "Norvexa";
-    message.icon = sys::Icon::Information;
-    message.detail = QString::fromStdString(error.what());
-    sys::Services().ShowMessage(this, message);
-    return false;
-  }
-
-  ReleaseSession();
-  YieldToMessageLoop();
-  FinishTree(OutlookFoldersTree);
-  return true;
+  return false;
 }
 
 void frmMain::ShowPstFolders(const std::string& /*store_id*/) {
   YieldToMessageLoop();
   CmdStartConversion->setEnabled(false);
   if (!CurrentStore) throw outlook::OutlookError("no store is open to show");
-  source::RemoveAllNodes(OutlookFoldersTree);
-  FillTree(OutlookFoldersTree, *SmallIcons, *CurrentStore);
-  FinishTree(OutlookFoldersTree);
+  source::TreeWidgetSink tree(OutlookFoldersTree, FolderImage, &frmMain::YieldToMessageLoop);
+  source::StoreBrowser::FillTree(*CurrentStore, tree);
 }
+
+void frmMain::YieldToMessageLoop() { QCoreApplication::processEvents(); }
 
 }  // namespace norvexa::shell

@@ -1,10 +1,13 @@
 // frmMain, the store session: listing the stores of the profile, opening a
-// .pst file, and picking a store from the list.
+// .pst file, and picking a store from the list. The store browser does the
+// work; these handlers set the controls around it and tell the user what
+// failed.
 #include "shell/frm_main.h"
 
 #include "conversion/global/global.h"
 #include "platform/system/system_services.h"
-#include "source/store_list.h"
+#include "source/store_browser.h"
+#include "source/store_list_box.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -14,44 +17,24 @@
 
 namespace norvexa::shell {
 
-bool frmMain::StartSession() {
-  try {
-    CurrentSession.reset();
-    CurrentSession = std::make_unique<outlook::Session>();
-    CurrentSession->Logon();
-    return true;
-  } catch (const std::exception& error) {
-    CurrentSession.reset();
-    sys::Message message;
-    message.text = "Outlook NOT installed or configured properly.";
-    message.title = "Norvexa";
-    message.icon = sys::Icon::Information;
-    message.detail = QString::fromStdString(error.what());
-    sys::Services().ShowMessage(this, message);
-    return false;
-  }
-}
-
-void frmMain::ReleaseSession() {
-  CurrentStore.reset();
-  if (CurrentSession) {
-    try {
-      CurrentSession->Logoff();
-    } catch (const outlook::OutlookError&) {
-      // Logging off only ends the log-on; the session is dropped right
-      // below, which frees everything it held either way.
-    }
-  }
-  CurrentSession.reset();
+void frmMain::ShowOutlookNotConfigured(const std::string& detail) {
+  sys::ShowNotice(this, "Outlook NOT installed or configured properly.", "Norvexa", sys::Icon::Information,
+                  QString::fromStdString(detail));
 }
 
 void frmMain::CmdExportConfigured_Click() {
   CmdStartConversion->setEnabled(false);
-  if (!StartSession()) return;
-
-  // Stores that cannot be read are passed over without a word.
-  source::AppendOfferedStores(*CurrentSession, CmbOutlookStores, CurrentStore);
-  ReleaseSession();
+  // Stores that cannot be read are left out without a word; only a failed
+  // log-on comes back as an error.
+  const source::StoreListing listing = source::StoreBrowser(CurrentSession, CurrentStore).ListStores();
+  if (listing.error) {
+    ShowOutlookNotConfigured(listing.error->detail);
+    return;
+  }
+  for (const source::StoreOffer& offer : listing.stores) {
+    CmbOutlookStores->setEnabled(true);
+    source::AddStoreEntry(CmbOutlookStores, offer);
+  }
 
   NotesTab->setTabEnabled(1, true);
   NotesTab->setCurrentIndex(1);
@@ -59,23 +42,20 @@ void frmMain::CmdExportConfigured_Click() {
 
 void frmMain::CmdExportOther_Click() {
   CmdStartConversion->setEnabled(false);
-  if (!StartSession()) return;
-
-  // From here on a failing step is passed over: a file that cannot be
-  // opened or read is simply not loaded.
-  try {
-    CurrentStore = CurrentSession->Stores().AddPSTStore(txtNotesDatabaseFile->text().trimmed().toStdString());
-    if (source::StoreIsOffered(*CurrentStore)) {
-      CmbOutlookStores->setEnabled(false);
-      Global::SelectedStoreId = CurrentStore->StoreID();
-      ShowPstFolders(Global::SelectedStoreId);
-      CmdStartConversion->setEnabled(true);
-    }
-  } catch (const outlook::OutlookError&) {
-    // Not loaded: the start button stays disabled and the tree keeps what
-    // it shows.
+  const source::TreeFill load = source::StoreBrowser(CurrentSession, CurrentStore)
+                                    .OpenPst(txtNotesDatabaseFile->text().toStdString(), [this](const std::string& id) {
+                                      CmbOutlookStores->setEnabled(false);
+                                      Global::SelectedStoreId = id;
+                                      ShowPstFolders(id);
+                                      CmdStartConversion->setEnabled(true);
+                                    });
+  if (load.error && load.error->failure == source::BrowseFailure::LogOn) {
+    ShowOutlookNotConfigured(load.error->detail);
+    return;
   }
-  ReleaseSession();
+  // Any other failure is passed over: a file that cannot be opened or read
+  // is simply not loaded, the start button stays disabled and the tree keeps
+  // what it shows.
 
   NotesTab->setTabEnabled(1, true);
   NotesTab->setCurrentIndex(1);
