@@ -1,8 +1,12 @@
 // frmMain: the main window. Its frame (banner, tabs, status bar, menus),
 // the source choice of tab " Select File", and the store list, folder tree
 // and folder hand-over of tab " Mailbox Preview". The handlers are split
-// over one file per concern (frm_main*.cpp); the logic they call lives in
-// plain classes in source/.
+// over one file per concern: the frame's and the source choice's in
+// shell/frm_main*.cpp, those of tab " Mailbox Preview" in
+// source/frm_main_*.cpp beside the plain classes that do their work (the
+// store browser, the folder tree and the hand-over). Those files use
+// nothing of shell/ but this header, so the source library does not depend
+// on the shell's.
 #pragma once
 
 #include "platform/outlook/outlook.h"
@@ -107,12 +111,12 @@ class frmMain : public QMainWindow {
   void CmdBrowse_Click();
   void txtNotesDatabaseFile_Change();
 
-  // ---- Store session and store list (frm_main_store_list.cpp) ----
+  // ---- Store session and store list (source/frm_main_store_list.cpp) ----
   void CmdExportConfigured_Click();
   void CmdExportOther_Click();
   void CmbOutlookStores_Click();
 
-  // ---- Folder tree (frm_main_folder_tree.cpp) ----
+  // ---- Folder tree (source/frm_main_folder_tree.cpp) ----
   // Fills the tree for the store of the current CmbOutlookStores entry in a
   // session of its own, which is logged off and released on every path. A
   // failure is shown to the user; the tree then keeps the nodes added so far
@@ -126,7 +130,7 @@ class frmMain : public QMainWindow {
   // Lets the windows repaint during long work.
   static void YieldToMessageLoop();
 
-  // ---- Folder hand-over (frm_main_hand_over.cpp) ----
+  // ---- Folder hand-over (source/frm_main_hand_over.cpp) ----
   void CmdStartConversion_Click();
 
   // The size the window has for good: its design size, or more when its
@@ -149,7 +153,7 @@ class frmMain : public QMainWindow {
 
   // Shows "Outlook NOT installed or configured properly.", with DETAIL (what
   // the store access said) behind "Show Details": the box for a session that
-  // could not be logged on (frm_main_store_list.cpp).
+  // could not be logged on (source/frm_main_store_list.cpp).
   void ShowOutlookNotConfigured(const std::string& detail);
 };
 
