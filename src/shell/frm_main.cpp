@@ -46,6 +46,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), SmallIcons(std::make_un
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(SmallIcons->Image(0));
+  FolderImage = [icons = SmallIcons.get()](int slot) { return icons->Image(slot); };
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -280,7 +281,5 @@ void frmMain::mnuAbout_Click() {
   frmAbout about(this);
   about.exec();
 }
-
-void frmMain::YieldToMessageLoop() { QCoreApplication::processEvents(); }
 
 }  // namespace norvexa::shell

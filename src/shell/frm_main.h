@@ -1,11 +1,16 @@
 // frmMain: the main window. Its frame (banner, tabs, status bar, menus),
 // the source choice of tab " Select File", and the store list, folder tree
 // and folder hand-over of tab " Mailbox Preview". The handlers are split
-// over one file per concern (frm_main*.cpp); the logic they call lives in
-// plain classes in source/.
+// over one file per concern: the frame's and the source choice's in
+// shell/frm_main*.cpp, those of tab " Mailbox Preview" in
+// source/frm_main_*.cpp beside the plain classes that do their work (the
+// store browser, the folder tree and the hand-over). Those files use
+// nothing of shell/ but this header, so the source library does not depend
+// on the shell's.
 #pragma once
 
 #include "platform/outlook/outlook.h"
+#include "source/folders_tree.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -81,9 +86,13 @@ class frmMain : public QMainWindow {
 
   // The image list the folder tree draws from.
   std::unique_ptr<ImageList> SmallIcons;
+  // The picture of an image slot of SmallIcons, as the folder tree asks
+  // for it.
+  source::ImageLookup FolderImage;
 
   // The store-access session and the store being read; held only while a
-  // store list or a folder tree is being filled.
+  // store list or a folder tree is being filled (the store browser holds
+  // them here and empties both before it returns).
   std::unique_ptr<outlook::Session> CurrentSession;
   std::unique_ptr<outlook::Store> CurrentStore;
 
@@ -102,14 +111,14 @@ class frmMain : public QMainWindow {
   void CmdBrowse_Click();
   void txtNotesDatabaseFile_Change();
 
-  // ---- Store session and store list (frm_main_store_list.cpp) ----
+  // ---- Store session and store list (source/frm_main_store_list.cpp) ----
   void CmdExportConfigured_Click();
   void CmdExportOther_Click();
   void CmbOutlookStores_Click();
 
-  // ---- Folder tree (frm_main_folder_tree.cpp) ----
+  // ---- Folder tree (source/frm_main_folder_tree.cpp) ----
   // Fills the tree for the store of the current CmbOutlookStores entry in a
-  // session of its own, which it logs off and releases on every path. A
+  // session of its own, which is logged off and released on every path. A
   // failure is shown to the user; the tree then keeps the nodes added so far
   // unticked (or, when the store was not found, its earlier nodes). Returns
   // true when the fill completed.
@@ -118,11 +127,11 @@ class frmMain : public QMainWindow {
   // Throws OutlookError when the store cannot be read; nodes added so far stay.
   void ShowPstFolders(const std::string& store_id);
 
-  // ---- Folder hand-over (frm_main_hand_over.cpp) ----
-  void CmdStartConversion_Click();
-
   // Lets the windows repaint during long work.
   static void YieldToMessageLoop();
+
+  // ---- Folder hand-over (source/frm_main_hand_over.cpp) ----
+  void CmdStartConversion_Click();
 
   // The size the window has for good: its design size, or more when its
   // contents (the three status bar panels, larger fonts) need more.
@@ -142,15 +151,10 @@ class frmMain : public QMainWindow {
   void BuildStatusBar();
   void BuildMenus();
 
-  // Logs CurrentSession off (a failure to do so is of no consequence: the
-  // session is dropped right after) and releases CurrentStore and
-  // CurrentSession.
-  void ReleaseSession();
-
-  // Creates CurrentSession and logs on to the default profile. On failure
-  // releases it, shows "Outlook NOT installed or configured properly." and
-  // returns false.
-  bool StartSession();
+  // Shows "Outlook NOT installed or configured properly.", with DETAIL (what
+  // the store access said) behind "Show Details": the box for a session that
+  // could not be logged on (source/frm_main_store_list.cpp).
+  void ShowOutlookNotConfigured(const std::string& detail);
 };
 
 }  // namespace norvexa::shell

@@ -51,8 +51,27 @@ class FolderNodeSink {
   // Adds NODE under the node keyed NODE.parent_key (none for the root).
   virtual void AddNode(const FolderNode& node) = 0;
 
-  // Called after every sub-folder so that a window can keep repainting.
+  // Called at the fill's fixed points (after every sub-folder, and around
+  // the store session of a fill) so that a window can keep repainting.
   virtual void Yield() {}
+};
+
+// The whole folder tree that a fill replaces: besides the nodes, the steps
+// around them. A fill calls RemoveAllNodes, adds the root (then RootAdded)
+// and the folder nodes, and FillCompleted once every node is there.
+class FolderTreeSink : public FolderNodeSink {
+ public:
+  // Removes every node. A fill calls it only once its store is open, so a
+  // store that cannot be found leaves the tree as it was.
+  virtual void RemoveAllNodes() = 0;
+
+  // Called once the root node has been added, before any folder node.
+  virtual void RootAdded() {}
+
+  // Called when every node has been added: ticks every node, the root
+  // included, and shows the whole tree. Never called after a failed read,
+  // so the nodes added until then stay unticked.
+  virtual void FillCompleted() = 0;
 };
 
 // The root node of STORE: key and text its display name, image slot 0, no

@@ -84,6 +84,11 @@ bool NodeTicked(const QTreeWidgetItem* node) { return node->checkState(0) == Qt:
 TreeWidgetSink::TreeWidgetSink(QTreeWidget* tree, ImageLookup images, std::function<void()> yield)
     : tree_(tree), images_(std::move(images)), yield_(std::move(yield)) {}
 
+void TreeWidgetSink::RemoveAllNodes() {
+  source::RemoveAllNodes(tree_);
+  by_key_.clear();
+}
+
 void TreeWidgetSink::AddNode(const FolderNode& node) {
   QTreeWidgetItem* parent = nullptr;
   if (!node.parent_key.empty()) {
@@ -104,6 +109,16 @@ void TreeWidgetSink::AddNode(const FolderNode& node) {
   item->setFlags((item->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsAutoTristate);
   item->setCheckState(0, Qt::Unchecked);
   by_key_[node.key] = item;
+}
+
+void TreeWidgetSink::RootAdded() {
+  if (QTreeWidgetItem* root = NodeAt(tree_, 1)) root->setExpanded(true);
+}
+
+void TreeWidgetSink::FillCompleted() {
+  TickAllNodes(tree_);
+  tree_->expandAll();
+  FitColumnToNodes(tree_);
 }
 
 void TreeWidgetSink::Yield() {

@@ -53,15 +53,22 @@ bool NodeHasItems(const QTreeWidgetItem* node);
 std::int64_t NodeItemCount(const QTreeWidgetItem* node);
 bool NodeTicked(const QTreeWidgetItem* node);
 
-// Adds the nodes of a fill to a tree widget. A node whose parent key is not
-// in the tree goes to the top level. When two folders share a path, children
-// go under the one added last, which is their own parent in pre-order.
-class TreeWidgetSink : public FolderNodeSink {
+// A fill of a tree widget. A node whose parent key is not in the tree goes
+// to the top level. When two folders share a path, children go under the
+// one added last, which is their own parent in pre-order. Nodes are added
+// unticked; the root is shown open as soon as it is there, and a completed
+// fill ticks every node and opens the whole tree, its column as wide as its
+// widest node.
+class TreeWidgetSink : public FolderTreeSink {
  public:
-  // YIELD runs at every yield point (the message loop in the program).
+  // IMAGES gives each node's picture (none when empty); YIELD runs at every
+  // yield point (the message loop in the program; nothing when empty).
   TreeWidgetSink(QTreeWidget* tree, ImageLookup images, std::function<void()> yield);
 
+  void RemoveAllNodes() override;
   void AddNode(const FolderNode& node) override;
+  void RootAdded() override;
+  void FillCompleted() override;
   void Yield() override;
 
  private:

@@ -8,6 +8,13 @@
 
 namespace norvexa::source {
 
+// A store as the list of configured stores offers it.
+struct StoreOffer {
+  std::string entry;  // the entry text (StoreListEntry)
+  std::string label;  // what the list shows for it (StoreEntryLabel)
+  std::string path;   // the store file's full path; "" when it cannot be read
+};
+
 // Number of blanks between a store's display name and its "#".
 inline constexpr std::size_t kStoreEntryBlanks = 300;
 

@@ -67,12 +67,13 @@ QAccessibleInterface* StoreListAccessibleFactory(const QString& class_name, QObj
 
 }  // namespace
 
-void AddStoreEntry(QComboBox* combo, const QString& entry, const QString& label, const QString& path) {
-  combo->addItem(entry);
+void AddStoreEntry(QComboBox* combo, const StoreOffer& offer) {
+  const QString label = QString::fromStdString(offer.label);
+  combo->addItem(QString::fromStdString(offer.entry));
   const int index = combo->count() - 1;
   combo->setItemData(index, label, kStoreLabelRole);
   combo->setItemData(index, label, Qt::AccessibleTextRole);
-  combo->setItemData(index, widgets::PlainToolTip(path), Qt::ToolTipRole);
+  combo->setItemData(index, widgets::PlainToolTip(QString::fromStdString(offer.path)), Qt::ToolTipRole);
 }
 
 StoreListBox::StoreListBox(QWidget* parent) : QComboBox(parent) {

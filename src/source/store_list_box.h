@@ -6,6 +6,8 @@
 // are told the label too, not the raw entry text.
 #pragma once
 
+#include "source/store_entry.h"
+
 #include <QComboBox>
 #include <QString>
 
@@ -14,10 +16,10 @@ namespace norvexa::source {
 // Item data role holding the label an entry is shown with.
 inline constexpr int kStoreLabelRole = Qt::UserRole + 1;
 
-// Appends to COMBO an entry whose text is ENTRY, exactly, shown as LABEL,
-// with the store file's full path PATH in its tooltip. Assistive tools read
-// the label too.
-void AddStoreEntry(QComboBox* combo, const QString& entry, const QString& label, const QString& path);
+// Appends to COMBO an entry whose text is OFFER's entry text, exactly,
+// shown as its label, with the store file's full path in its tooltip.
+// Assistive tools read the label too.
+void AddStoreEntry(QComboBox* combo, const StoreOffer& offer);
 
 class StoreListBox : public QComboBox {
   Q_OBJECT

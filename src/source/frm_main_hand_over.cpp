@@ -18,11 +18,7 @@ void frmMain::CmdStartConversion_Click() {
   Global::SelectedFolders = source::CollectSelectedFolders(nodes);
   Global::SelectedFolderCounts = source::CollectSelectedCounts(nodes);
   if (source::CountSelectedFolders(Global::SelectedFolders) < 1) {
-    sys::Message message;
-    message.text = "Please Select Folders to Export";
-    message.title = "Export Outlook Folders to Lotus Notes";
-    message.icon = sys::Icon::Information;
-    sys::Services().ShowMessage(this, message);
+    sys::ShowNotice(this, "Please Select Folders to Export", "Export Outlook Folders to Lotus Notes");
     return;
   }
 
