@@ -6,6 +6,8 @@
 // from a PstFormat; nothing else decides it.
 #pragma once
 
+#include "platform/outlook/mapi_tags.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,10 @@
 #include <vector>
 
 namespace norvexa::pstgen {
+
+// MAPI's property identifiers, types and property sets, shared with the
+// store access that reads what is written here.
+namespace mapi = outlook::mapi;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -215,7 +221,7 @@ struct PstFormat {
   std::size_t max_block_data;       // 8176, 8180 or 65512
   std::size_t subnode_header_size;  // SLBLOCK/SIBLOCK header: 8 (with padding) or 4
   std::uint64_t max_file_size;      // past it the format's offsets cannot reach
-  std::uint16_t string_type;        // PT_UNICODE 0x001F or PT_STRING8 0x001E
+  std::uint16_t string_type;        // mapi::PT_UNICODE or mapi::PT_STRING8
   std::size_t row_index_size;       // row number in a table's row index (TCROWID): 4 or 2
   unsigned hid_index_bits;          // bits of hidIndex in a heap id: 11, or 14 in 4 KB-page files
   bool deflates;                    // blocks may be stored deflated, their BBT entries and

@@ -15,9 +15,13 @@
 
 namespace norvexa::outlook::pff {
 
+// Attached items nest inside one another; a damaged file could make them
+// nest without end, which no real mailbox does. Deeper nesting is damage.
+inline constexpr int kMaxAttachedItemNesting = 32;
+
 // One recipient of a message (for writing attached messages out).
 struct Recipient {
-  int type = 1;  // 1 To, 2 Cc, 3 Bcc
+  int type = mapi::MAPI_TO;  // PR_RECIPIENT_TYPE: MAPI_TO, MAPI_CC or MAPI_BCC
   std::string name;
   std::string address;
 };
@@ -56,7 +60,8 @@ class MapiItem : public Item, public MapiObject {
   // The message's recipients from its recipient table, in table order.
   // Throws OutlookError when the table is damaged.
   virtual std::vector<Recipient> Recipients() const = 0;
-  // The sender's SMTP address when the message has one, else 0x0C1F.
+  // The sender's SMTP address when the message has one, else
+  // PR_SENDER_EMAIL_ADDRESS.
   std::string SenderSmtpAddress() const;
   // One recipient from its row ROW of a recipient table.
   static Recipient RecipientFromRow(const PropertyBag& row);
@@ -90,7 +95,7 @@ class MapiAttachment : public Attachment {
   // attachment.
   void WriteTo(std::ostream& out, int depth = 0) const;
   bool IsItem() const override { return kind_ == Kind::Item; }
-  // The MIME type stored with the attachment (0x370E), or "".
+  // The MIME type stored with the attachment (PR_ATTACH_MIME_TAG), or "".
   std::string MimeType() const;
 
  protected:

@@ -7,9 +7,6 @@
 namespace norvexa::outlook::libpff {
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_CONTAINER_CLASS = 0x3613;
-
 // The folder item or null when the identifier names no folder.
 ItemRef FolderItem(const std::shared_ptr<File>& file, std::uint32_t id) {
   ItemRef item = ItemByIdentifier(file, id);
@@ -70,8 +67,8 @@ PffFolder::PffFolder(ItemRef folder, std::optional<std::string> path)
   id_ = Identifier(*folder_);
   const File& file = *folder_->file();
   const pff::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
-  name_ = bag.Text(PR_DISPLAY_NAME);
-  container_class_ = bag.Text(PR_CONTAINER_CLASS);
+  name_ = bag.Text(mapi::PR_DISPLAY_NAME);
+  container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
 
 std::string PffFolder::FolderPath() const {
