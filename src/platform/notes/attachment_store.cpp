@@ -2,6 +2,7 @@
 #include "platform/notes/attachment_store.h"
 
 #include "platform/notes/item_codec.h"
+#include "platform/system/hex.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,17 +60,6 @@ char* ChunkBuffer(int turn) {
   thread_local std::unique_ptr<char[]> buffers[2] = {std::unique_ptr<char[]>(new char[kChunk]),
                                                      std::unique_ptr<char[]>(new char[kChunk])};
   return buffers[turn].get();
-}
-
-std::string Hex(const unsigned char* bytes, unsigned length) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(length * 2);
-  for (unsigned i = 0; i < length; ++i) {
-    hex += kDigits[bytes[i] >> 4];
-    hex += kDigits[bytes[i] & 15];
-  }
-  return hex;
 }
 
 // SHA-256 as OpenSSL provides it, looked up once: given EVP_sha256(),
@@ -196,7 +186,8 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
   unsigned length = 0;
   if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1)
     throw NotesError(std::string(operation) + where + ": SHA-256 failed");
-  stored.info.sha256 = Hex(digest, length);
+  const std::string_view digest_bytes(reinterpret_cast<const char*>(digest), length);
+  stored.info.sha256 = sys::HexEncode(digest_bytes, sys::HexCase::Lower);
   return stored;
 }
 

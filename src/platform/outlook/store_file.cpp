@@ -2,8 +2,8 @@
 #include "platform/outlook/store_file.h"
 
 #include "platform/outlook/mapi_item.h"
+#include "platform/system/hex.h"
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -19,14 +19,9 @@ std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
 
 // How errors name property E: its tag, and its name when it is a named one.
 std::string PropertyName(const pff::PropertyBag::Entry& e) {
-  char tag[16];
-  std::snprintf(tag, sizeof tag, "0x%04X%04X", static_cast<unsigned>(e.id), static_cast<unsigned>(e.type));
-  if (e.named && e.by_string) return std::string(tag) + " \"" + e.name + "\"";
-  if (e.named) {
-    char lid[16];
-    std::snprintf(lid, sizeof lid, "0x%04X", static_cast<unsigned>(e.lid));
-    return std::string(tag) + " (named " + lid + ")";
-  }
+  const std::string tag = "0x" + sys::HexNumber(mapi::Tag(e.id, e.type), 8);
+  if (e.named && e.by_string) return tag + " \"" + e.name + "\"";
+  if (e.named) return tag + " (named 0x" + sys::HexNumber(e.lid, 4) + ")";
   return tag;
 }
 
