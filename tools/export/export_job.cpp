@@ -5,6 +5,7 @@
 #include "conversion/global/global.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/text.h"
 #include "platform/system/write_check.h"
 #include "progress.h"
 #include "resume_index.h"
@@ -48,7 +49,7 @@ bool IsConvertedImage(int image) {
 // PATH as compared with the folders' paths: blanks around and a trailing
 // "\" dropped, case folded.
 QString Comparable(const std::string& path) {
-  QString text = QString::fromStdString(path).trimmed();
+  QString text = QString::fromStdString(sys::Trim(path, sys::kWhitespace));
   while (text.endsWith(QLatin1Char('\\'))) text.chop(1);
   return text.toCaseFolded();
 }

@@ -4,7 +4,7 @@
 #include "platform/outlook/pst_objects.h"
 
 #include "platform/outlook/store_file_cache.h"
-#include "platform/outlook/text_codec.h"
+#include "platform/system/text.h"
 
 #include <algorithm>
 
@@ -50,7 +50,9 @@ std::unique_ptr<Folder> PstStore::GetFolderFromID(const std::string& raw) const 
   if (!nid) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   // A folder is a folder by its node type, whatever its properties say.
   const std::optional<NodeEntry> node = IsFolderNid(*nid) ? file_->db()->FindNode(*nid) : std::nullopt;
-  if (!node) throw OutlookError(file_->path() + ": no folder with entry identifier " + text::Trim(raw));
+  if (!node) {
+    throw OutlookError(file_->path() + ": no folder with entry identifier " + sys::Trim(raw, sys::kLineBlanks));
+  }
   std::optional<std::string> path;
   if (*nid == file_->top_folder()) path = std::string();
   return std::make_unique<PstFolder>(file_, *node, path);

@@ -3,8 +3,8 @@
 // of a folder's items, and the stand-in for a store that cannot be opened.
 #include "platform/outlook/mapi_item.h"
 
-#include "platform/outlook/text_codec.h"
 #include "platform/system/hex.h"
+#include "platform/system/text.h"
 
 #include <cstring>
 #include <fstream>
@@ -56,7 +56,7 @@ std::string StoreIdForPath(const std::filesystem::path& path) {
 }
 
 std::optional<std::filesystem::path> PathForStoreId(const std::string& raw) {
-  const std::string id = text::Trim(raw);
+  const std::string id = sys::Trim(raw, sys::kLineBlanks);
   if (!StartsWith(id, kStoreIdPrefix)) return std::nullopt;
   const std::optional<std::string> text = sys::HexDecode(std::string_view(id).substr(std::strlen(kStoreIdPrefix)));
   // A path holds no NUL; one in the identifier would cut the path short.
@@ -91,7 +91,7 @@ std::string ItemSourceKey(const std::string& store_key, std::uint32_t nid) {
 }
 
 std::optional<std::uint32_t> ParseFolderEntryId(const std::string& raw) {
-  const std::string entry_id = text::Trim(raw);
+  const std::string entry_id = sys::Trim(raw, sys::kLineBlanks);
   if (entry_id.empty() || entry_id.size() > 8) return std::nullopt;
   std::uint32_t id = 0;
   for (char c : entry_id) {

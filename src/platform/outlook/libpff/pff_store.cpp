@@ -2,7 +2,7 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/libpff/pff_objects.h"
 
-#include "platform/outlook/text_codec.h"
+#include "platform/system/text.h"
 
 namespace norvexa::outlook::libpff {
 namespace {
@@ -52,7 +52,9 @@ std::unique_ptr<Folder> PffStore::GetFolderFromID(const std::string& raw) const 
   const std::optional<std::uint32_t> id = pff::ParseFolderEntryId(raw);
   if (!id) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   ItemRef folder = FolderItem(file_, *id);
-  if (!folder) throw OutlookError(file_->path() + ": no folder with entry identifier " + text::Trim(raw));
+  if (!folder) {
+    throw OutlookError(file_->path() + ": no folder with entry identifier " + sys::Trim(raw, sys::kLineBlanks));
+  }
   std::optional<std::string> path;
   if (file_->ipm_subtree() && *file_->ipm_subtree() == *id) path = std::string();
   return std::make_unique<PffFolder>(folder, path);
