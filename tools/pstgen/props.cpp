@@ -11,22 +11,10 @@ PropValue PropValue::Int32(std::int32_t v) {
   Append32(p.data, static_cast<std::uint32_t>(v));
   return p;
 }
-PropValue PropValue::Int16(std::int16_t v) {
-  PropValue p;
-  p.type = mapi::PT_SHORT;
-  Append16(p.data, static_cast<std::uint16_t>(v));
-  return p;
-}
 PropValue PropValue::Boolean(bool v) {
   PropValue p;
   p.type = mapi::PT_BOOLEAN;
   p.data.push_back(v ? 1 : 0);
-  return p;
-}
-PropValue PropValue::Int64(std::int64_t v) {
-  PropValue p;
-  p.type = mapi::PT_I8;
-  Append64(p.data, static_cast<std::uint64_t>(v));
   return p;
 }
 PropValue PropValue::Time(std::uint64_t filetime) {

@@ -23,9 +23,7 @@ struct PropValue {
   std::uint64_t stream_size = 0;
 
   static PropValue Int32(std::int32_t v);
-  static PropValue Int16(std::int16_t v);
   static PropValue Boolean(bool v);
-  static PropValue Int64(std::int64_t v);
   static PropValue Time(std::uint64_t filetime);
   static PropValue Unicode(const std::string& utf8);
   // An 8-bit string: BYTES are the text in the file's code page.

@@ -98,7 +98,6 @@ class Statement {
   Statement& Bind(int index, std::int64_t value);
   Statement& Bind(int index, double value);
   Statement& BindNull(int index);
-  Statement& BindZeroBlob(int index, std::int64_t size);
   // Binds SIZE bytes at DATA without copying them: DATA must stay unchanged
   // until the statement has run.
   Statement& BindBlob(int index, const void* data, std::size_t size);
@@ -108,7 +107,6 @@ class Statement {
   // Steps to the end, ignoring any rows.
   void Run();
 
-  bool IsNull(int column) const;
   std::string Text(int column) const;
   std::int64_t Int(int column) const;
   double Real(int column) const;
@@ -149,7 +147,7 @@ std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path)
 std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path);
 
 // Closes every cached connection no Database is using (checkpointing its
-// log). Used by tools and tests that hand the file to another program.
+// log). For tests that hand the file to another program.
 void CloseIdleConnections();
 
 // Opens a new, private connection to PATH with the pragmas every connection

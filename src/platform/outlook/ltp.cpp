@@ -24,16 +24,6 @@ std::string InlineBytes(const RawProperty& p, std::size_t size) {
 
 }  // namespace
 
-bool IsVariableSizeType(std::uint16_t type) {
-  if (type & 0x1000) return true;  // every multi-valued type
-  switch (type) {
-    case 0x001E: case 0x001F: case 0x0102: case 0x000D: case 0x00FB: case 0x00FD: case 0x00FE:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Heap
 // ---------------------------------------------------------------------------

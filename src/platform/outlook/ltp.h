@@ -19,9 +19,6 @@
 
 namespace norvexa::outlook::pst {
 
-// MAPI property types that decide how a value is stored.
-bool IsVariableSizeType(std::uint16_t type);
-
 // The heap on one node (or subnode): allocations addressed by heap
 // identifiers, and the node's subnodes.
 class Heap {

@@ -41,7 +41,6 @@ inline constexpr std::uint16_t PT_CLSID = 0x0048;
 inline constexpr std::uint16_t PT_BINARY = 0x0102;
 // The bit that makes a type multi-valued, and the multi-valued types used.
 inline constexpr std::uint16_t MV_FLAG = 0x1000;
-inline constexpr std::uint16_t PT_MV_LONG = MV_FLAG | PT_LONG;
 inline constexpr std::uint16_t PT_MV_STRING8 = MV_FLAG | PT_STRING8;
 inline constexpr std::uint16_t PT_MV_UNICODE = MV_FLAG | PT_UNICODE;
 inline constexpr std::uint16_t PT_MV_BINARY = MV_FLAG | PT_BINARY;
@@ -227,11 +226,8 @@ inline constexpr std::string_view PidNameKeywords = "Keywords";
 inline constexpr std::uint32_t PidLidDistributionListName = 0x8053;
 inline constexpr std::uint32_t PidLidDistributionListOneOffMembers = 0x8054;
 inline constexpr std::uint32_t PidLidDistributionListMembers = 0x8055;
-inline constexpr std::uint32_t PidLidEmail1AddressType = 0x8082;
 inline constexpr std::uint32_t PidLidEmail1EmailAddress = 0x8083;
-inline constexpr std::uint32_t PidLidEmail2AddressType = 0x8092;
 inline constexpr std::uint32_t PidLidEmail2EmailAddress = 0x8093;
-inline constexpr std::uint32_t PidLidEmail3AddressType = 0x80A2;
 inline constexpr std::uint32_t PidLidEmail3EmailAddress = 0x80A3;
 
 // PSETID_Task.
