@@ -275,7 +275,6 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
     for (const std::string& path : selection.available) known += (known.empty() ? "" : ", ") + path;
     return finish(2, "no folder \"" + selection.unknown.front() + "\" in the store; its folders are: " + known);
   }
-  result.folders_chosen = selection.references.size();
   result.items_in_folders = selection.items;
 
   // The target must be there to be written to before anything is read.
@@ -299,7 +298,6 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
   if (resume) {
     try {
       index = std::make_unique<ResumeIndex>(target_path);
-      result.items_known = index->size();
     } catch (const std::exception& e) {
       return finish(2, "cannot read what " + target_path + " holds: " + e.what());
     }
