@@ -120,6 +120,8 @@ std::string SafeFileName(const std::string& name);
 
 // PATH as UTF-8 text.
 std::string PathUtf8(const std::filesystem::path& path);
+// The path named by UTF-8 TEXT (the reverse of PathUtf8).
+std::filesystem::path PathFromUtf8(const std::string& text);
 
 // Checks that PATH names a file that can be a store: present, a regular
 // file, not empty, starting with the PST signature. Returns its absolute
@@ -138,6 +140,11 @@ std::string DefaultMessageClassFor(const std::string& container_class);
 
 // A folder entry identifier as text: eight hex digits of the node.
 std::string FolderEntryId(std::uint32_t nid);
+
+// The node identifier at the end of a store's entry identifier ENTRY_ID
+// (4 bytes of flags, the 16-byte provider UID, then the 32-bit node
+// identifier, little-endian), or nullopt when it is too short to hold one.
+std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id);
 
 // The part of Item::SourceKey that names the store: RECORD_KEY (the bytes of
 // the message store's PR_RECORD_KEY) in upper-case hex or, when it is empty,

@@ -38,7 +38,7 @@ std::string FolderName(const StoreFile& file, const NodeEntry& node) {
 // ---------------------------------------------------------------------------
 
 std::string PstStore::StoreID() const {
-  return pff::StoreIdForPath(std::filesystem::path(std::u8string(file_->path().begin(), file_->path().end())));
+  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
 }
 
 std::unique_ptr<Folder> PstStore::IPMRootFolder() const {

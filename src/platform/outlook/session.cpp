@@ -40,7 +40,7 @@ std::vector<std::filesystem::path> ReadProfile(const std::filesystem::path& path
     first = false;
     line = sys::Trim(line, sys::kLineBlanks);
     if (line.empty()) continue;
-    files.emplace_back(std::u8string(line.begin(), line.end()));
+    files.push_back(pff::PathFromUtf8(line));
   }
   if (in.bad()) throw OutlookError("Outlook is not configured: cannot read the profile file " + name);
   return files;
@@ -94,7 +94,7 @@ std::unique_ptr<Store> StoreList::GetStoreFromID(const std::string& id) const {
 std::unique_ptr<Store> StoreList::AddPSTStore(const std::string& path) const {
   const std::string trimmed = sys::Trim(path, sys::kLineBlanks);
   if (trimmed.empty()) throw OutlookError("no store file named");
-  return OpenStoreFile(std::filesystem::path(std::u8string(trimmed.begin(), trimmed.end())));
+  return OpenStoreFile(pff::PathFromUtf8(trimmed));
 }
 
 PropValue MapiUtils::HrGetOneProp(const MapiObject& object, std::uint32_t tag) const { return object.GetProp(tag); }

@@ -10,13 +10,6 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-// The node identifier at the end of a store entry identifier (flags,
-// provider UID, then the 32-bit node identifier), or nullopt.
-std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
-  if (entry_id.size() < 24) return std::nullopt;
-  return Le32(reinterpret_cast<const std::uint8_t*>(entry_id.data()) + 20);
-}
-
 // How errors name property E: its tag, and its name when it is a named one.
 std::string PropertyName(const pff::PropertyBag::Entry& e) {
   const std::string tag = "0x" + sys::HexNumber(mapi::Tag(e.id, e.type), 8);
@@ -42,7 +35,7 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
     file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_);
-    const auto ipm = NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+    const auto ipm = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
     if (ipm && NidType(*ipm) == kNidTypeNormalFolder && file->db_->FindNode(*ipm)) file->top_folder_ = *ipm;
   } catch (const OutlookError& e) {
     throw OutlookError(name + ": cannot read the message store: " + e.what());

@@ -30,6 +30,10 @@ std::string PathUtf8(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 std::string CheckStoreFile(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
@@ -61,7 +65,7 @@ std::optional<std::filesystem::path> PathForStoreId(const std::string& raw) {
   const std::optional<std::string> text = sys::HexDecode(std::string_view(id).substr(std::strlen(kStoreIdPrefix)));
   // A path holds no NUL; one in the identifier would cut the path short.
   if (!text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
-  return std::filesystem::path(std::u8string(text->begin(), text->end()));
+  return PathFromUtf8(*text);
 }
 
 std::string DefaultMessageClassFor(const std::string& container_class) {
@@ -78,6 +82,13 @@ std::string DefaultMessageClassFor(const std::string& container_class) {
 }
 
 std::string FolderEntryId(std::uint32_t nid) { return sys::HexNumber(nid, 8); }
+
+std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
+  if (entry_id.size() < 24) return std::nullopt;
+  std::uint32_t nid = 0;
+  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
+  return nid;
+}
 
 std::string StoreKey(const std::string& record_key, const std::string& path) {
   if (!record_key.empty()) return sys::HexEncode(record_key);

@@ -21,15 +21,6 @@ void FreeItem(libpff_item_t* item) {
   if (item != nullptr) libpff_item_free(&item, nullptr);
 }
 
-// The node identifier at the end of a store entry identifier (flags,
-// provider UID, then the 32-bit node identifier), or nullopt.
-std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
-  if (entry_id.size() < 24) return std::nullopt;
-  std::uint32_t nid = 0;
-  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
-  return nid;
-}
-
 }  // namespace
 
 std::string TakeReason(libpff_error_t* error) {
@@ -81,7 +72,7 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
     const pff::PropertyBag bag = ReadBag(nullptr, store.get(), 0, name, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
-    file->ipm_subtree_ = NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+    file->ipm_subtree_ = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
     file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), name);
   }
   if (file->store_key_.empty()) file->store_key_ = pff::StoreKey(std::string(), name);

@@ -29,7 +29,7 @@ std::unique_ptr<Store> OpenStore(const std::filesystem::path& path) {
 
 std::string PffStore::DisplayName() const { return file_->display_name(); }
 std::string PffStore::StoreID() const {
-  return pff::StoreIdForPath(std::filesystem::path(std::u8string(file_->path().begin(), file_->path().end())));
+  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
 }
 std::string PffStore::OfferText() const { return file_->path(); }
 std::string PffStore::PstPath() const { return file_->path(); }
