@@ -155,10 +155,10 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
       insert.Bind(1, stored.id).Bind(2, std::int64_t{stored.info.size});
       insert.Run();
     }
-    // A larger file is streamed in chunks. The hash of each chunk is
-    // computed on another thread while the next chunk is read and written,
-    // and the last one while the transaction commits; two buffers take
-    // turns. (A thread per megabyte costs little beside the megabyte.)
+    // A larger file is streamed in chunks, hashed beside the writes
+    // (notes.h): two buffers take turns, and the hashing of one must end
+    // before its buffer is read into again. (A thread per megabyte costs
+    // little beside the megabyte.)
     std::future<void> hashing;
     auto hash_chunk = [context = hash.get()](const char* data, std::size_t n) { EVP_DigestUpdate(context, data, n); };
     {

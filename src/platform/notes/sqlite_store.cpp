@@ -81,11 +81,9 @@ struct CheckpointTarget {
 
 namespace {
 
-// Copies the write-ahead log of a database back into its main file on a
-// thread of its own. A checkpoint flushes both files to disk, which takes
-// milliseconds; done by the writer, every few hundred documents would wait
-// for it. Each request checkpoints without blocking anyone (PASSIVE) through
-// the database's private checkpoint connection.
+// The background checkpoint thread (notes.h). A checkpoint flushes both
+// files to disk, which takes milliseconds; done by the writer, every few
+// hundred documents would wait for it.
 class Checkpointer {
  public:
   ~Checkpointer() {

@@ -13,9 +13,24 @@
 //
 // Lifetimes: every object may outlive the object it came from (the store file
 // stays open as long as any object of that store is alive), but each is meant
-// to be released as soon as its step is done. The most recently opened store
-// file also stays open after its last object goes, until another file is
-// opened or ReleaseCachedStores() is called.
+// to be released as soon as its step is done.
+//
+// The shared open store file. The store list, the folder tree and the
+// conversion run each open the store in a session of their own; what was
+// read stays in the open file's cache of pages and blocks, so the open file
+// is shared across sessions. While any object of a file is alive, opening
+// the same file again (the same path, unchanged on disk) gives that open
+// file; and the most recently opened file stays open after its last object
+// goes, until another file is opened or ReleaseCachedStores() is called. A
+// caller may rely on this: a file changed or replaced on disk is opened
+// anew (objects of the old one go on reading the old one); at most one file
+// is kept open beyond its objects, holding under 10 MB whatever its size;
+// and it is closed at the end of the process.
+//
+// Threads: the store access has no thread of its own; everything runs on the
+// caller's thread, and its objects are for one thread at a time. The objects
+// of one file share its cache, which is not locked, so two threads must not
+// read the same file at once (the table of shared files itself is locked).
 #pragma once
 
 #include "platform/outlook/mapi_tags.h"
@@ -140,18 +155,14 @@ class Store {
   virtual std::unique_ptr<Folder> GetFolderFromID(const std::string& entry_id) const = 0;
 };
 
-// Opens the store file at PATH directly. Throws OutlookError naming the file
-// and the reason when it is missing, not a store, or damaged beyond reading.
-// Every way of opening a store comes here. The open file is shared across
-// sessions: while any object uses a file, opening the same file again
-// (same path, unchanged on disk) reuses it, and the most recently opened
-// file stays open after its last object goes, so that the next session on
-// it does not read it again. A file changed or replaced on disk is opened
-// anew.
+// The store in the store file at PATH, on the shared open file (see the top
+// of this file). Throws OutlookError naming the file and the reason when it
+// is missing, not a store, or damaged beyond reading. Every way of opening a
+// store comes here.
 std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path);
 
-// Closes the store file kept open for the next session (see OpenStoreFile)
-// and gives back its cache. Files that objects still use stay open until
+// Closes the store file kept open for the next session (see the top of this
+// file) and gives back its cache. Files that objects still use stay open until
 // those objects go.
 void ReleaseCachedStores();
 
