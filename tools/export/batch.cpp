@@ -2,6 +2,7 @@
 #include "batch.h"
 
 #include "export_job.h"
+#include "platform/system/text.h"
 #include "report_json.h"
 
 #include <QDateTime>
@@ -13,7 +14,8 @@
 namespace norvexa::exporter {
 namespace {
 
-std::string Trimmed(const QString& text) { return text.trimmed().toStdString(); }
+// TEXT without white space at either end, as UTF-8.
+std::string Trimmed(const QString& text) { return sys::Trim(text.toStdString(), sys::kWhitespace); }
 
 // Waits until the clock has left second SECOND (seconds since the epoch).
 void WaitForNextSecond(qint64 second) {
@@ -52,11 +54,12 @@ std::vector<BatchLine> ReadBatchList(const std::string& path) {
   while (!file.atEnd()) {
     ++number;
     const QString text = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-    if (text.trimmed().isEmpty() || text.trimmed().startsWith(QLatin1Char('#'))) continue;
+    const std::string whole = Trimmed(text);
+    if (whole.empty() || whole.front() == '#') continue;
     BatchLine line;
     line.number = number;
     const QStringList fields = text.split(QLatin1Char('\t'));
-    if (fields.size() != 2 || fields[0].trimmed().isEmpty() || fields[1].trimmed().isEmpty()) {
+    if (fields.size() != 2 || Trimmed(fields[0]).empty() || Trimmed(fields[1]).empty()) {
       line.store = Trimmed(fields.value(0));
       line.error = "a line holds a store file, a tab and a target (found " + std::to_string(fields.size()) +
                    (fields.size() == 1 ? " field)" : " fields)");

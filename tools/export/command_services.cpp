@@ -1,6 +1,8 @@
 // The system services of the command; see command_services.h.
 #include "command_services.h"
 
+#include "platform/system/text.h"
+
 #include <QDir>
 #include <QRegularExpression>
 
@@ -31,10 +33,14 @@ QDateTime CommandServices::Now() {
 void CommandServices::ExitProgram(int status) { throw ExitRequested{status}; }
 
 std::string OneLine(const QString& text) {
-  QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
-  for (QString& line : lines) line = line.trimmed();
-  lines.removeAll(QString());
-  return lines.join(QLatin1Char(' ')).toStdString();
+  std::string joined;
+  for (const QString& line : text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
+    const std::string trimmed = sys::Trim(line.toStdString(), sys::kWhitespace);
+    if (trimmed.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += trimmed;
+  }
+  return joined;
 }
 
 }  // namespace norvexa::exporter

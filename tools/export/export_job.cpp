@@ -6,6 +6,7 @@
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
 #include "platform/system/paths.h"
+#include "platform/system/text.h"
 #include "platform/system/write_check.h"
 #include "progress.h"
 #include "resume_index.h"
@@ -49,7 +50,7 @@ bool IsConvertedImage(int image) {
 // PATH as compared with the folders' paths: blanks around and a trailing
 // "\" dropped, case folded.
 QString Comparable(const std::string& path) {
-  QString text = QString::fromStdString(path).trimmed();
+  QString text = QString::fromStdString(sys::Trim(path, sys::kWhitespace));
   while (text.endsWith(QLatin1Char('\\'))) text.chop(1);
   return text.toCaseFolded();
 }
@@ -271,7 +272,6 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
     for (const std::string& path : selection.available) known += (known.empty() ? "" : ", ") + path;
     return finish(2, "no folder \"" + selection.unknown.front() + "\" in the store; its folders are: " + known);
   }
-  result.folders_chosen = selection.references.size();
   result.items_in_folders = selection.items;
 
   // The target must be there to be written to before anything is read.
@@ -295,7 +295,6 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
   if (resume) {
     try {
       index = std::make_unique<ResumeIndex>(target_path);
-      result.items_known = index->size();
     } catch (const std::exception& e) {
       return finish(2, "cannot read what " + target_path + " holds: " + e.what());
     }

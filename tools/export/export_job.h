@@ -55,8 +55,6 @@ struct ExportResult {
   std::string address_book;
   std::optional<conversion::RunReport> report;  // once the run began writing
   std::int64_t items_in_folders = 0;  // items of the chosen folders of the kinds converted
-  std::size_t folders_chosen = 0;
-  std::size_t items_known = 0;        // documents of the target that carry a source key (resume)
   double seconds = 0;
 };
 

@@ -6,8 +6,8 @@
 namespace norvexa::pstgen {
 namespace {
 
-constexpr std::uint32_t kTagRowId = 0x67F20003;
-constexpr std::uint32_t kTagRowVer = 0x67F30003;
+constexpr std::uint32_t kTagRowId = mapi::Tag(mapi::PidTagLtpRowId, mapi::PT_LONG);
+constexpr std::uint32_t kTagRowVer = mapi::Tag(mapi::PidTagLtpRowVer, mapi::PT_LONG);
 
 // Stores a variable-size or 8-byte value: in the heap when it fits, else in
 // a new subnode. Returns the HNID.
@@ -34,7 +34,7 @@ std::uint64_t WritePropertyContext(NdbWriter& ndb, const PropMap& props, Subnode
     std::uint8_t rec[8] = {};
     Put16(rec, id);
     Put16(rec + 2, v.type);
-    const std::size_t fixed = FixedSize(v.type);
+    const std::size_t fixed = mapi::FixedSize(v.type);
     if (fixed && fixed <= 4) {
       for (std::size_t i = 0; i < v.data.size() && i < 4; ++i) rec[4 + i] = v.data[i];
     } else {
@@ -57,8 +57,7 @@ TableWriter::TableWriter(NdbWriter& ndb, const std::vector<std::uint32_t>& tags,
   std::uint8_t bit = 2;
   for (std::uint32_t t : sorted) {
     if (t == kTagRowId || t == kTagRowVer) continue;
-    const std::uint16_t type = static_cast<std::uint16_t>(t & 0xFFFF);
-    const std::size_t fixed = FixedSize(type);
+    const std::size_t fixed = mapi::FixedSize(mapi::PropType(t));
     columns_.push_back(Column{t, 0, static_cast<std::uint8_t>(fixed ? fixed : 4), bit++});
   }
   columns_.push_back(Column{kTagRowId, 0, 4, 0});
@@ -99,10 +98,10 @@ void TableWriter::AddRow(std::uint32_t row_id, const PropMap& values) {
       set_bit(c.bit);
       continue;
     }
-    const auto it = values.find(static_cast<std::uint16_t>(c.tag >> 16));
-    if (it == values.end() || it->second.type != (c.tag & 0xFFFF)) continue;
+    const auto it = values.find(mapi::PropId(c.tag));
+    if (it == values.end() || it->second.type != mapi::PropType(c.tag)) continue;
     const PropValue& v = it->second;
-    if (FixedSize(v.type)) {
+    if (mapi::FixedSize(v.type)) {
       std::copy(v.data.begin(), v.data.end(), row.begin() + c.ib);
     } else {
       Put32(row.data() + c.ib, StoreVariable(v));

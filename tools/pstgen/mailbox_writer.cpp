@@ -12,6 +12,9 @@
 namespace norvexa::pstgen {
 namespace {
 
+// MAPI's names for the properties written (mapi_tags.h).
+using namespace outlook::mapi;
+
 // Well-known node ids.
 constexpr std::uint32_t kNidMessageStore = 0x21;
 constexpr std::uint32_t kNidNameToIdMap = 0x61;
@@ -34,37 +37,63 @@ constexpr std::uint32_t kIndexSearchRoot = 0x402;
 constexpr std::uint32_t kIndexDeletedItems = 0x403;
 constexpr std::uint32_t kIndexSpamSearch = 0x404;
 
-// Table columns: at least those of the format's table templates.
+// Table columns: at least those of the format's table templates. Text
+// columns are given as PT_UNICODE; TextValues::Columns gives them the
+// file's string type.
 const std::vector<std::uint32_t> kHierarchyColumns = {
-    0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x3001001F, 0x36020003,
-    0x36030003, 0x360A000B, 0x3613001F, 0x66350003, 0x66360003};
+    Tag(PidTagReplItemid, PT_LONG),       Tag(PidTagReplChangenum, PT_I8),  Tag(PidTagReplVersionhistory, PT_BINARY),
+    Tag(PidTagReplFlags, PT_LONG),        Tag(PR_DISPLAY_NAME, PT_UNICODE), Tag(PR_CONTENT_COUNT, PT_LONG),
+    Tag(PR_CONTENT_UNREAD, PT_LONG),      Tag(PR_SUBFOLDERS, PT_BOOLEAN),   Tag(PR_CONTAINER_CLASS, PT_UNICODE),
+    Tag(PidTagPstHiddenCount, PT_LONG),   Tag(PidTagPstHiddenUnread, PT_LONG)};
 const std::vector<std::uint32_t> kContentsColumns = {
-    0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x00390040, 0x0042001F, 0x0057000B,
-    0x0058000B, 0x0070001F, 0x00710102, 0x0E03001F, 0x0E04001F, 0x0E060040, 0x0E070003,
-    0x0E080003, 0x0E170003, 0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
-    0x0E3D0102, 0x10970003, 0x30080040, 0x65C60003};
-const std::vector<std::uint32_t> kAssocContentsColumns = {0x001A001F, 0x0E070003, 0x0E170003, 0x3001001F,
-                                                          0x30080040};
+    Tag(PR_IMPORTANCE, PT_LONG),
+    Tag(PR_MESSAGE_CLASS, PT_UNICODE),
+    Tag(PR_SENSITIVITY, PT_LONG),
+    Tag(PR_SUBJECT, PT_UNICODE),
+    Tag(PR_CLIENT_SUBMIT_TIME, PT_SYSTIME),
+    Tag(PR_SENT_REPRESENTING_NAME, PT_UNICODE),
+    Tag(PR_MESSAGE_TO_ME, PT_BOOLEAN),
+    Tag(PR_MESSAGE_CC_ME, PT_BOOLEAN),
+    Tag(PR_CONVERSATION_TOPIC, PT_UNICODE),
+    Tag(PR_CONVERSATION_INDEX, PT_BINARY),
+    Tag(PR_DISPLAY_CC, PT_UNICODE),
+    Tag(PR_DISPLAY_TO, PT_UNICODE),
+    Tag(PR_MESSAGE_DELIVERY_TIME, PT_SYSTIME),
+    Tag(PR_MESSAGE_FLAGS, PT_LONG),
+    Tag(PR_MESSAGE_SIZE, PT_LONG),
+    Tag(PR_MESSAGE_STATUS, PT_LONG),
+    Tag(PidTagReplItemid, PT_LONG),
+    Tag(PidTagReplChangenum, PT_I8),
+    Tag(PidTagReplVersionhistory, PT_BINARY),
+    Tag(PidTagReplFlags, PT_LONG),
+    Tag(PidTagReplCopiedfromVersionhistory, PT_BINARY),
+    Tag(PidTagReplCopiedfromItemid, PT_BINARY),
+    Tag(PidTagItemTemporaryFlags, PT_LONG),
+    Tag(PR_LAST_MODIFICATION_TIME, PT_SYSTIME),
+    Tag(PidTagSecureSubmitFlags, PT_LONG)};
+const std::vector<std::uint32_t> kAssocContentsColumns = {
+    Tag(PR_MESSAGE_CLASS, PT_UNICODE), Tag(PR_MESSAGE_FLAGS, PT_LONG),   Tag(PR_MESSAGE_STATUS, PT_LONG),
+    Tag(PR_DISPLAY_NAME, PT_UNICODE),  Tag(PR_LAST_MODIFICATION_TIME, PT_SYSTIME)};
 const std::vector<std::uint32_t> kRecipientColumns = {
-    0x0C150003, 0x0E0F000B, 0x0FF90102, 0x0FFE0003, 0x0FFF0102, 0x3001001F, 0x3002001F, 0x3003001F,
-    0x300B0102, 0x39000003, 0x39FF001F, 0x3A40000B, 0x5FF6001F, 0x5FFD0003};
-const std::vector<std::uint32_t> kAttachmentColumns = {0x0E200003, 0x3704001F, 0x37050003, 0x3707001F,
-                                                       0x370B0003};
-
-// Message flags.
-constexpr std::int32_t kMsgFlagRead = 0x01;
-constexpr std::int32_t kMsgFlagHasAttach = 0x10;
-constexpr std::int32_t kMsgFlagFromMe = 0x20;
+    Tag(PR_RECIPIENT_TYPE, PT_LONG),          Tag(PR_RESPONSIBILITY, PT_BOOLEAN),
+    Tag(PR_RECORD_KEY, PT_BINARY),            Tag(PR_OBJECT_TYPE, PT_LONG),
+    Tag(PR_ENTRYID, PT_BINARY),               Tag(PR_DISPLAY_NAME, PT_UNICODE),
+    Tag(PR_ADDRTYPE, PT_UNICODE),             Tag(PR_EMAIL_ADDRESS, PT_UNICODE),
+    Tag(PR_SEARCH_KEY, PT_BINARY),            Tag(PR_DISPLAY_TYPE, PT_LONG),
+    Tag(PR_7BIT_DISPLAY_NAME, PT_UNICODE),    Tag(PR_SEND_RICH_INFO, PT_BOOLEAN),
+    Tag(PidTagRecipientDisplayName, PT_UNICODE), Tag(PidTagRecipientFlags, PT_LONG)};
+const std::vector<std::uint32_t> kAttachmentColumns = {
+    Tag(PR_ATTACH_SIZE, PT_LONG), Tag(PR_ATTACH_FILENAME, PT_UNICODE), Tag(PR_ATTACH_METHOD, PT_LONG),
+    Tag(PR_ATTACH_LONG_FILENAME, PT_UNICODE), Tag(PR_RENDERING_POSITION, PT_LONG)};
 
 // A one-off entry id (display name, address type, address) as MAPI lays it
 // out, with its strings in the file's string width.
 Bytes OneOffEntryId(const Address& a, const TextValues& text) {
   Bytes b(4, 0);
-  static const std::uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
-                                              0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-  AppendBytes(b, kOneOffUid, 16);
-  Append16(b, 0);                                  // version
-  Append16(b, text.unicode() ? 0x9001 : 0x1001);  // Unicode (0x8000) or 8-bit strings, no lookup
+  b.insert(b.end(), MAPI_ONE_OFF_UID.begin(), MAPI_ONE_OFF_UID.end());
+  Append16(b, 0);  // version
+  // Unicode or 8-bit strings; 0x1001 as Outlook writes them (no lookup).
+  Append16(b, static_cast<std::uint16_t>((text.unicode() ? MAPI_ONE_OFF_UNICODE : 0) | 0x1001));
   for (const std::string* s : {&a.name, &a.type, &a.email}) {
     const Bytes t = text.Terminated(*s);
     b.insert(b.end(), t.begin(), t.end());
@@ -136,9 +165,9 @@ class Writer {
     rgnid_[0x08] = 0x8000;
     // Readers refuse a name-to-id map without entries; Outlook's own maps
     // always hold the common ones, so register those up front.
-    names_.Id(kPsPublicStrings, "Keywords");
-    names_.Id(kPsetidCommon, 0x8503);
-    names_.Id(kPsetidCommon, 0x8502);
+    names_.Id(PS_PUBLIC_STRINGS, PidNameKeywords);
+    names_.Id(PSETID_Common, PidLidReminderSet);
+    names_.Id(PSETID_Common, PidLidReminderTime);
   }
 
   // Writes the whole mailbox and finishes the file; returns its figures.
@@ -253,12 +282,12 @@ class Writer {
       ndb_.AddNode(NodeEntry{MakeNid(kNidTypeAssocContentsTable, index), bid, subs.Write(ndb_), 0});
     }
     PropMap props;
-    if (nid != kNidRootFolder || !folder.name.empty()) props[0x3001] = text_.Text(folder.name);
-    props[0x3602] = PropValue::Int32(count);
-    props[0x3603] = PropValue::Int32(unread);
-    props[0x360A] = PropValue::Boolean(!folder.children.empty());
-    if (folder.container_class) props[0x3613] = text_.Text(*folder.container_class);
-    if (folder.message_class) props[0x001A] = text_.Text(*folder.message_class);
+    if (nid != kNidRootFolder || !folder.name.empty()) props[PR_DISPLAY_NAME] = text_.Text(folder.name);
+    props[PR_CONTENT_COUNT] = PropValue::Int32(count);
+    props[PR_CONTENT_UNREAD] = PropValue::Int32(unread);
+    props[PR_SUBFOLDERS] = PropValue::Boolean(!folder.children.empty());
+    if (folder.container_class) props[PR_CONTAINER_CLASS] = text_.Text(*folder.container_class);
+    if (folder.message_class) props[PR_MESSAGE_CLASS] = text_.Text(*folder.message_class);
     Subnodes subs;
     const std::uint64_t bid = WritePropertyContext(ndb_, props, subs);
     ndb_.AddNode(NodeEntry{nid, bid, subs.Write(ndb_), parent});
@@ -276,19 +305,19 @@ class Writer {
       std::uint32_t row = 0;
       for (const Recipient& r : item.recipients) {
         PropMap rp;
-        rp[0x0C15] = PropValue::Int32(r.kind);
-        rp[0x0E0F] = PropValue::Boolean(false);
-        rp[0x0FFE] = PropValue::Int32(6);  // MAPI_MAILUSER
-        rp[0x0FFF] = PropValue::Binary(OneOffEntryId(r, text_));
-        rp[0x3001] = text_.Text(r.name);
-        rp[0x3002] = text_.Text(r.type);
-        rp[0x3003] = text_.Text(r.email);
-        rp[0x300B] = PropValue::Binary(SearchKey(r));
-        rp[0x3900] = PropValue::Int32(0);
-        rp[0x39FF] = text_.Text(r.name);
-        rp[0x3A40] = PropValue::Boolean(false);
-        rp[0x5FF6] = text_.Text(r.name);
-        rp[0x5FFD] = PropValue::Int32(1);
+        rp[PR_RECIPIENT_TYPE] = PropValue::Int32(r.kind);
+        rp[PR_RESPONSIBILITY] = PropValue::Boolean(false);
+        rp[PR_OBJECT_TYPE] = PropValue::Int32(MAPI_MAILUSER);
+        rp[PR_ENTRYID] = PropValue::Binary(OneOffEntryId(r, text_));
+        rp[PR_DISPLAY_NAME] = text_.Text(r.name);
+        rp[PR_ADDRTYPE] = text_.Text(r.type);
+        rp[PR_EMAIL_ADDRESS] = text_.Text(r.email);
+        rp[PR_SEARCH_KEY] = PropValue::Binary(SearchKey(r));
+        rp[PR_DISPLAY_TYPE] = PropValue::Int32(0);
+        rp[PR_7BIT_DISPLAY_NAME] = text_.Text(r.name);
+        rp[PR_SEND_RICH_INFO] = PropValue::Boolean(false);
+        rp[PidTagRecipientDisplayName] = text_.Text(r.name);
+        rp[PidTagRecipientFlags] = PropValue::Int32(1);
         table.AddRow(row++, rp);
       }
       const std::uint64_t bid = table.Finish();
@@ -306,16 +335,16 @@ class Writer {
         const std::uint32_t nid = subs.NewNid(kNidTypeAttachment);
         Subnodes att_subs;
         PropMap ap;
-        ap[0x0E21] = PropValue::Int32(number++);
-        ap[0x370B] = PropValue::Int32(-1);
+        ap[PR_ATTACH_NUM] = PropValue::Int32(number++);
+        ap[PR_RENDERING_POSITION] = PropValue::Int32(-1);
         if (a.file_name) {
-          ap[0x3707] = text_.Text(*a.file_name);
-          ap[0x3704] = text_.Text(a.short_name ? *a.short_name : ShortName(*a.file_name));
-          ap[0x3001] = text_.Text(*a.file_name);
+          ap[PR_ATTACH_LONG_FILENAME] = text_.Text(*a.file_name);
+          ap[PR_ATTACH_FILENAME] = text_.Text(a.short_name ? *a.short_name : ShortName(*a.file_name));
+          ap[PR_DISPLAY_NAME] = text_.Text(*a.file_name);
         } else if (a.short_name) {
-          ap[0x3704] = text_.Text(*a.short_name);
+          ap[PR_ATTACH_FILENAME] = text_.Text(*a.short_name);
         }
-        if (!a.mime_type.empty()) ap[0x370E] = text_.Text(a.mime_type);
+        if (!a.mime_type.empty()) ap[PR_ATTACH_MIME_TAG] = text_.Text(a.mime_type);
         std::uint64_t size = 0;
         if (a.message) {
           PropMap embedded_props;
@@ -323,16 +352,16 @@ class Writer {
           const std::uint64_t bid = WriteMessage(*a.message, folder_nid, embedded_props, embedded_subs);
           const std::uint32_t embedded = att_subs.NewNid(kNidTypeNormalMessage);
           att_subs.Add(SubnodeEntry{embedded, bid, embedded_subs.Write(ndb_)});
-          size = static_cast<std::uint64_t>(Get32(embedded_props.at(0x0E08).data.data()));
-          ap[0x3701] = PropValue::Object(embedded, static_cast<std::uint32_t>(size));
-          ap[0x3705] = PropValue::Int32(5);
-          if (!a.file_name) ap[0x3001] = text_.Text(a.message->subject);
+          size = static_cast<std::uint64_t>(Get32(embedded_props.at(PR_MESSAGE_SIZE).data.data()));
+          ap[PR_ATTACH_DATA] = PropValue::Object(embedded, static_cast<std::uint32_t>(size));
+          ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_EMBEDDED_MSG);
+          if (!a.file_name) ap[PR_DISPLAY_NAME] = text_.Text(a.message->subject);
         } else {
-          ap[0x3705] = PropValue::Int32(1);
+          ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_BY_VALUE);
           if (a.use_pattern) {
             size = a.pattern_size;
             const std::uint64_t seed = a.pattern_seed;
-            ap[0x3701] = PropValue::Stream(size, [seed, size](DataStream& out) {
+            ap[PR_ATTACH_DATA] = PropValue::Stream(size, [seed, size](DataStream& out) {
               std::vector<std::uint8_t> chunk(kMaxBlockSize);
               for (std::uint64_t done = 0; done < size;) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
@@ -343,11 +372,11 @@ class Writer {
             });
           } else {
             size = a.data.size();
-            ap[0x3701] = PropValue::Binary(a.data);
+            ap[PR_ATTACH_DATA] = PropValue::Binary(a.data);
           }
         }
         attachment_bytes += size;
-        ap[0x0E20] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
+        ap[PR_ATTACH_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
         const std::uint64_t bid = WritePropertyContext(ndb_, ap, att_subs);
         subs.Add(SubnodeEntry{nid, bid, att_subs.Write(ndb_)});
         table.AddRow(nid, ap);
@@ -363,88 +392,93 @@ class Writer {
 
     // Properties.
     PropMap& p = props;
-    p[0x001A] = text_.Text(item.message_class);
+    p[PR_MESSAGE_CLASS] = text_.Text(item.message_class);
     if (!item.subject.empty()) {
-      p[0x0037] = text_.Text(item.subject);
-      p[0x0070] = text_.Text(item.subject);
+      p[PR_SUBJECT] = text_.Text(item.subject);
+      p[PR_CONVERSATION_TOPIC] = text_.Text(item.subject);
     }
-    p[0x0017] = PropValue::Int32(item.importance.value_or(1));
-    p[0x0036] = PropValue::Int32(0);
-    std::int32_t flags = item.unread ? 0 : kMsgFlagRead;
-    if (!item.attachments.empty()) flags |= kMsgFlagHasAttach;
-    if (item.sent) flags |= kMsgFlagFromMe;
-    p[0x0E07] = PropValue::Int32(flags);
-    p[0x0E17] = PropValue::Int32(0);
-    if (!item.body.empty()) p[0x1000] = text_.Text(item.body);
+    p[PR_IMPORTANCE] = PropValue::Int32(item.importance.value_or(1));
+    p[PR_SENSITIVITY] = PropValue::Int32(0);
+    std::int32_t flags = item.unread ? 0 : MSGFLAG_READ;
+    if (!item.attachments.empty()) flags |= MSGFLAG_HASATTACH;
+    if (item.sent) flags |= MSGFLAG_FROMME;
+    p[PR_MESSAGE_FLAGS] = PropValue::Int32(flags);
+    p[PR_MESSAGE_STATUS] = PropValue::Int32(0);
+    if (!item.body.empty()) p[PR_BODY] = text_.Text(item.body);
     if (!item.html.empty()) {
-      p[0x1013] = PropValue::Binary(Bytes(item.html.begin(), item.html.end()));
-      p[0x3FDE] = PropValue::Int32(65001);
+      p[PR_HTML] = PropValue::Binary(Bytes(item.html.begin(), item.html.end()));
+      p[PR_INTERNET_CPID] = PropValue::Int32(65001);
     }
-    if (item.created) p[0x3007] = PropValue::Time(FileTimeFromUnix(*item.created));
+    if (item.created) p[PR_CREATION_TIME] = PropValue::Time(FileTimeFromUnix(*item.created));
     if (item.modified || item.created)
-      p[0x3008] = PropValue::Time(FileTimeFromUnix(item.modified.value_or(*item.created)));
-    if (item.delivered) p[0x0E06] = PropValue::Time(FileTimeFromUnix(*item.delivered));
-    if (item.submitted) p[0x0039] = PropValue::Time(FileTimeFromUnix(*item.submitted));
+      p[PR_LAST_MODIFICATION_TIME] = PropValue::Time(FileTimeFromUnix(item.modified.value_or(*item.created)));
+    if (item.delivered) p[PR_MESSAGE_DELIVERY_TIME] = PropValue::Time(FileTimeFromUnix(*item.delivered));
+    if (item.submitted) p[PR_CLIENT_SUBMIT_TIME] = PropValue::Time(FileTimeFromUnix(*item.submitted));
     if (item.sender) {
       const Address& s = *item.sender;
-      p[0x0C1A] = text_.Text(s.name);
-      p[0x0C1E] = text_.Text(s.type);
-      p[0x0C1F] = text_.Text(s.email);
-      p[0x0C19] = PropValue::Binary(OneOffEntryId(s, text_));
-      p[0x0C1D] = PropValue::Binary(SearchKey(s));
-      p[0x0042] = text_.Text(s.name);
-      p[0x0064] = text_.Text(s.type);
-      p[0x0065] = text_.Text(s.email);
-      p[0x0041] = PropValue::Binary(OneOffEntryId(s, text_));
+      p[PR_SENDER_NAME] = text_.Text(s.name);
+      p[PR_SENDER_ADDRTYPE] = text_.Text(s.type);
+      p[PR_SENDER_EMAIL_ADDRESS] = text_.Text(s.email);
+      p[PR_SENDER_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
+      p[PR_SENDER_SEARCH_KEY] = PropValue::Binary(SearchKey(s));
+      p[PR_SENT_REPRESENTING_NAME] = text_.Text(s.name);
+      p[PR_SENT_REPRESENTING_ADDRTYPE] = text_.Text(s.type);
+      p[PR_SENT_REPRESENTING_EMAIL_ADDRESS] = text_.Text(s.email);
+      p[PR_SENT_REPRESENTING_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
     }
-    for (int kind : {1, 2, 3}) {
+    for (int kind : {MAPI_TO, MAPI_CC, MAPI_BCC}) {
       const std::string names = JoinNames(item.recipients, kind);
-      const std::uint16_t id = kind == 1 ? 0x0E04 : kind == 2 ? 0x0E03 : 0x0E02;
+      const std::uint16_t id = kind == MAPI_TO ? PR_DISPLAY_TO : kind == MAPI_CC ? PR_DISPLAY_CC : PR_DISPLAY_BCC;
       if (!names.empty()) p[id] = text_.Text(names);
     }
-    if (item.sent) p[0x0E0A] = PropValue::Binary(EntryId(sent_nid_ ? sent_nid_ : folder_nid));
-    if (!item.categories.empty()) p[names_.Id(kPsPublicStrings, "Keywords")] = text_.MultiText(item.categories);
+    if (item.sent) p[PR_SENTMAIL_ENTRYID] = PropValue::Binary(EntryId(sent_nid_ ? sent_nid_ : folder_nid));
+    if (!item.categories.empty()) p[names_.Id(PS_PUBLIC_STRINGS, PidNameKeywords)] = text_.MultiText(item.categories);
     if (item.start) {
-      p[0x0060] = PropValue::Time(FileTimeFromUnix(*item.start));
-      p[names_.Id(kPsetidAppointment, 0x820D)] = PropValue::Time(FileTimeFromUnix(*item.start));
+      p[PR_START_DATE] = PropValue::Time(FileTimeFromUnix(*item.start));
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentStartWhole)] = PropValue::Time(FileTimeFromUnix(*item.start));
     }
     if (item.end) {
-      p[0x0061] = PropValue::Time(FileTimeFromUnix(*item.end));
-      p[names_.Id(kPsetidAppointment, 0x820E)] = PropValue::Time(FileTimeFromUnix(*item.end));
+      p[PR_END_DATE] = PropValue::Time(FileTimeFromUnix(*item.end));
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentEndWhole)] = PropValue::Time(FileTimeFromUnix(*item.end));
     }
-    if (!item.location.empty()) p[names_.Id(kPsetidAppointment, 0x8208)] = text_.Text(item.location);
-    if (item.due) p[names_.Id(kPsetidTask, 0x8105)] = PropValue::Time(FileTimeFromUnix(*item.due));
-    if (item.task_start) p[names_.Id(kPsetidTask, 0x8104)] = PropValue::Time(FileTimeFromUnix(*item.task_start));
+    if (!item.location.empty()) p[names_.Id(PSETID_Appointment, PidLidLocation)] = text_.Text(item.location);
+    if (item.due) p[names_.Id(PSETID_Task, PidLidTaskDueDate)] = PropValue::Time(FileTimeFromUnix(*item.due));
+    if (item.task_start) {
+      p[names_.Id(PSETID_Task, PidLidTaskStartDate)] = PropValue::Time(FileTimeFromUnix(*item.task_start));
+    }
     if (item.reminder) {
-      p[names_.Id(kPsetidCommon, 0x8502)] = PropValue::Time(FileTimeFromUnix(*item.reminder));
-      p[names_.Id(kPsetidCommon, 0x8503)] = PropValue::Boolean(true);
-      p[names_.Id(kPsetidCommon, 0x8560)] = PropValue::Time(FileTimeFromUnix(*item.reminder));
+      p[names_.Id(PSETID_Common, PidLidReminderTime)] = PropValue::Time(FileTimeFromUnix(*item.reminder));
+      p[names_.Id(PSETID_Common, PidLidReminderSet)] = PropValue::Boolean(true);
+      p[names_.Id(PSETID_Common, PidLidReminderSignalTime)] = PropValue::Time(FileTimeFromUnix(*item.reminder));
     }
     for (const auto& [field, value] : item.contact) {
       const std::uint16_t tag = ContactFieldTag(field);
       if (tag == 0 || field == "Children") continue;
-      if (tag >= 0x8000) {
-        p[names_.Id(kPsetidAddress, tag)] = text_.Text(value);
-        p[names_.Id(kPsetidAddress, tag - 1)] = text_.Text("SMTP");  // EmailNAddressType
+      if (tag >= kFirstNamedId) {
+        p[names_.Id(PSETID_Address, tag)] = text_.Text(value);
+        // PidLidEmailNAddressType, the number before PidLidEmailNEmailAddress.
+        p[names_.Id(PSETID_Address, tag - 1)] = text_.Text("SMTP");
       } else {
         p[tag] = text_.Text(value);
       }
     }
-    if (!item.children.empty()) p[0x3A58] = text_.MultiText(item.children);
-    if (item.birthday) p[0x3A42] = PropValue::Time(FileTimeFromUnix(*item.birthday));
-    if (item.anniversary) p[0x3A41] = PropValue::Time(FileTimeFromUnix(*item.anniversary));
-    if (!item.display_name.empty()) p[0x3001] = text_.Text(item.display_name);
+    if (!item.children.empty()) p[PR_CHILDRENS_NAMES] = text_.MultiText(item.children);
+    if (item.birthday) p[PR_BIRTHDAY] = PropValue::Time(FileTimeFromUnix(*item.birthday));
+    if (item.anniversary) p[PR_WEDDING_ANNIVERSARY] = PropValue::Time(FileTimeFromUnix(*item.anniversary));
+    if (!item.display_name.empty()) p[PR_DISPLAY_NAME] = text_.Text(item.display_name);
     if (item.message_class.rfind("IPM.DistList", 0) == 0) {
-      if (!item.display_name.empty()) p[names_.Id(kPsetidAddress, 0x8053)] = text_.Text(item.display_name);
+      if (!item.display_name.empty()) {
+        p[names_.Id(PSETID_Address, PidLidDistributionListName)] = text_.Text(item.display_name);
+      }
       std::vector<Bytes> members;
       for (const Address& m : item.members) members.push_back(OneOffEntryId(m, text_));
-      p[names_.Id(kPsetidAddress, 0x8054)] = PropValue::MvBinary(members);
-      p[names_.Id(kPsetidAddress, 0x8055)] = PropValue::MvBinary(members);
+      p[names_.Id(PSETID_Address, PidLidDistributionListOneOffMembers)] = PropValue::MvBinary(members);
+      p[names_.Id(PSETID_Address, PidLidDistributionListMembers)] = PropValue::MvBinary(members);
     }
     text_.AddCodepage(p);
     std::uint64_t size = 256 + attachment_bytes;
     for (const auto& [id, v] : p) size += v.data.size();
-    p[0x0E08] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
+    p[PR_MESSAGE_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
     return WritePropertyContext(ndb_, p, subs);
   }
 
@@ -469,13 +503,13 @@ class Writer {
   // Writes the message store node.
   void WriteStore() {
     PropMap p;
-    p[0x0FF9] = PropValue::Binary(Bytes(uid_.begin(), uid_.end()));
-    p[0x3001] = text_.Text(spec_.store_name);
-    p[0x35DF] = PropValue::Int32(0x89);  // IPM subtree, wastebasket and finder valid
-    p[0x35E0] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexIpmSubtree)));
-    p[0x35E3] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexDeletedItems)));
-    p[0x35E7] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexSearchRoot)));
-    p[0x67FF] = PropValue::Int32(0);  // no password
+    p[PR_RECORD_KEY] = PropValue::Binary(Bytes(uid_.begin(), uid_.end()));
+    p[PR_DISPLAY_NAME] = text_.Text(spec_.store_name);
+    p[PR_VALID_FOLDER_MASK] = PropValue::Int32(0x89);  // IPM subtree, wastebasket and finder valid
+    p[PR_IPM_SUBTREE_ENTRYID] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexIpmSubtree)));
+    p[PR_IPM_WASTEBASKET_ENTRYID] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexDeletedItems)));
+    p[PR_FINDER_ENTRYID] = PropValue::Binary(EntryId(MakeNid(kNidTypeNormalFolder, kIndexSearchRoot)));
+    p[PidTagPstPassword] = PropValue::Int32(0);  // no password
     text_.AddCodepage(p);  // the store's code page, for objects without their own
     Subnodes subs;
     const std::uint64_t bid = WritePropertyContext(ndb_, p, subs);

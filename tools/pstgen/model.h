@@ -31,8 +31,8 @@ struct Item;
 // Bytes of PatternBytes(seed, ...) stand for large attachments that a
 // description or the generator does not spell out.
 struct Attachment {
-  std::optional<std::string> file_name;   // 0x3707; absent: no name at all
-  std::optional<std::string> short_name;  // 0x3704; absent: derived from file_name
+  std::optional<std::string> file_name;   // PR_ATTACH_LONG_FILENAME; absent: no name at all
+  std::optional<std::string> short_name;  // PR_ATTACH_FILENAME; absent: derived from file_name
   std::string mime_type;
   Bytes data;                     // the content, when given literally
   std::uint64_t pattern_size = 0; // else this many pattern bytes
@@ -62,7 +62,7 @@ struct Item {
   std::map<std::string, std::string> contact;
   std::vector<std::string> children;
   std::optional<std::int64_t> birthday, anniversary;
-  std::string display_name;  // 0x3001 of contacts and distribution lists
+  std::string display_name;  // PR_DISPLAY_NAME of contacts and distribution lists
   // Distribution lists.
   std::vector<Address> members;
   std::vector<Attachment> attachments;
@@ -98,8 +98,8 @@ struct MailboxSpec {
 void PatternBytes(std::uint64_t seed, std::uint64_t offset, std::size_t size, std::uint8_t* out);
 
 // The property id of a contact field by its name ("FirstName", "Email1"...);
-// 0 for an unknown name. Named fields (Email1..3) return 0x8083/0x8093/0x80A3,
-// their ids in PSETID_Address.
+// 0 for an unknown name. Named fields (Email1..3) return their numbers in
+// PSETID_Address (mapi::PidLidEmail1EmailAddress...).
 std::uint16_t ContactFieldTag(const std::string& name);
 
 // Every contact field name, in the order of the store access's table.

@@ -9,53 +9,35 @@ namespace {
 
 constexpr std::uint32_t kBucketCount = 251;
 
-// The GUID {DATA1-0000-0000-C000-000000000046} in its on-disk byte order.
-Guid MapiGuid(std::uint32_t data1) {
-  // {XXXXXXXX-0000-0000-C000-000000000046}
-  Guid g{};
-  Put32(g.data(), data1);
-  g[8] = 0xC0;
-  g[15] = 0x46;
-  return g;
-}
-
-const Guid kPsMapi = MapiGuid(0x00020328);
-
 }  // namespace
-
-const Guid kPsetidAppointment = MapiGuid(0x00062002);
-const Guid kPsetidTask = MapiGuid(0x00062003);
-const Guid kPsetidAddress = MapiGuid(0x00062004);
-const Guid kPsetidCommon = MapiGuid(0x00062008);
-const Guid kPsPublicStrings = MapiGuid(0x00020329);
 
 std::uint16_t NamedProps::Register(Entry e) {
   const auto key = std::make_tuple(e.guid, e.is_string, e.lid, e.name);
   const auto it = ids_.find(key);
   if (it != ids_.end()) return it->second;
   if (entries_.size() >= 0x7FFE) throw PstWriteError("too many named properties");
-  const auto id = static_cast<std::uint16_t>(0x8000 + entries_.size());
+  const auto id = static_cast<std::uint16_t>(mapi::kFirstNamedId + entries_.size());
   entries_.push_back(std::move(e));
   ids_.emplace(key, id);
   return id;
 }
 
-std::uint16_t NamedProps::Id(const Guid& guid, std::uint32_t lid) { return Register(Entry{guid, false, lid, {}}); }
+std::uint16_t NamedProps::Id(const mapi::Guid& guid, std::uint32_t lid) { return Register(Entry{guid, false, lid, {}}); }
 
-std::uint16_t NamedProps::Id(const Guid& guid, const std::string& name) {
-  return Register(Entry{guid, true, 0, name});
+std::uint16_t NamedProps::Id(const mapi::Guid& guid, std::string_view name) {
+  return Register(Entry{guid, true, 0, std::string(name)});
 }
 
 PropMap NamedProps::MapProperties() const {
   Bytes guids, stream, strings;
-  std::vector<Guid> extra;
+  std::vector<mapi::Guid> extra;
   std::vector<Bytes> buckets(kBucketCount);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
     std::uint16_t wguid;
-    if (e.guid == kPsMapi) {
+    if (e.guid == mapi::PS_MAPI) {
       wguid = 1;
-    } else if (e.guid == kPsPublicStrings) {
+    } else if (e.guid == mapi::PS_PUBLIC_STRINGS) {
       wguid = 2;
     } else {
       std::size_t k = 0;
@@ -85,12 +67,12 @@ PropMap NamedProps::MapProperties() const {
     Append16(bucket, static_cast<std::uint16_t>(i));
   }
   PropMap props;
-  props[0x0001] = PropValue::Int32(kBucketCount);
-  props[0x0002] = PropValue::Binary(guids);
-  props[0x0003] = PropValue::Binary(stream);
-  props[0x0004] = PropValue::Binary(strings);
+  props[mapi::PidTagNameidBucketCount] = PropValue::Int32(kBucketCount);
+  props[mapi::PidTagNameidStreamGuid] = PropValue::Binary(guids);
+  props[mapi::PidTagNameidStreamEntry] = PropValue::Binary(stream);
+  props[mapi::PidTagNameidStreamString] = PropValue::Binary(strings);
   for (std::uint32_t b = 0; b < kBucketCount; ++b)
-    props[static_cast<std::uint16_t>(0x1000 + b)] = PropValue::Binary(buckets[b]);
+    props[static_cast<std::uint16_t>(mapi::PidTagNameidBucketBase + b)] = PropValue::Binary(buckets[b]);
   return props;
 }
 

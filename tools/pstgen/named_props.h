@@ -1,5 +1,5 @@
-// The name-to-id map: named properties get ids from 0x8000 up as they are
-// first used, and the map node (NID 0x61) lists them all at the end.
+// The name-to-id map: named properties get ids from mapi::kFirstNamedId up
+// as they are first used, and the map node (NID 0x61) lists them all at the end.
 #pragma once
 
 #include "props.h"
@@ -7,33 +7,25 @@
 #include <array>
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
 namespace norvexa::pstgen {
 
-using Guid = std::array<std::uint8_t, 16>;
-
-// Property sets used by the writer.
-extern const Guid kPsetidAppointment;
-extern const Guid kPsetidTask;
-extern const Guid kPsetidAddress;
-extern const Guid kPsetidCommon;
-extern const Guid kPsPublicStrings;
-
 class NamedProps {
  public:
   // The property id of the numeric named property LID of set GUID.
-  std::uint16_t Id(const Guid& guid, std::uint32_t lid);
+  std::uint16_t Id(const mapi::Guid& guid, std::uint32_t lid);
   // The property id of the string named property NAME of set GUID.
-  std::uint16_t Id(const Guid& guid, const std::string& name);
+  std::uint16_t Id(const mapi::Guid& guid, std::string_view name);
 
   // The properties of the map node.
   PropMap MapProperties() const;
 
  private:
   struct Entry {
-    Guid guid;
+    mapi::Guid guid;
     bool is_string;
     std::uint32_t lid;
     std::string name;
@@ -42,7 +34,7 @@ class NamedProps {
   // the 32,766 ids the format has.
   std::uint16_t Register(Entry e);
   std::vector<Entry> entries_;
-  std::map<std::tuple<Guid, bool, std::uint32_t, std::string>, std::uint16_t> ids_;
+  std::map<std::tuple<mapi::Guid, bool, std::uint32_t, std::string>, std::uint16_t> ids_;
 };
 
 }  // namespace norvexa::pstgen

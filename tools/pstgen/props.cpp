@@ -5,63 +5,39 @@
 
 namespace norvexa::pstgen {
 
-std::size_t FixedSize(std::uint16_t type) {
-  switch (type) {
-    case kPtInt16: return 2;
-    case kPtBoolean: return 1;
-    case kPtInt32: return 4;
-    case kPtDouble:
-    case kPtInt64:
-    case kPtTime: return 8;
-    default: return 0;
-  }
-}
-
 PropValue PropValue::Int32(std::int32_t v) {
   PropValue p;
-  p.type = kPtInt32;
+  p.type = mapi::PT_LONG;
   Append32(p.data, static_cast<std::uint32_t>(v));
-  return p;
-}
-PropValue PropValue::Int16(std::int16_t v) {
-  PropValue p;
-  p.type = kPtInt16;
-  Append16(p.data, static_cast<std::uint16_t>(v));
   return p;
 }
 PropValue PropValue::Boolean(bool v) {
   PropValue p;
-  p.type = kPtBoolean;
+  p.type = mapi::PT_BOOLEAN;
   p.data.push_back(v ? 1 : 0);
-  return p;
-}
-PropValue PropValue::Int64(std::int64_t v) {
-  PropValue p;
-  p.type = kPtInt64;
-  Append64(p.data, static_cast<std::uint64_t>(v));
   return p;
 }
 PropValue PropValue::Time(std::uint64_t filetime) {
   PropValue p;
-  p.type = kPtTime;
+  p.type = mapi::PT_SYSTIME;
   Append64(p.data, filetime);
   return p;
 }
 PropValue PropValue::Unicode(const std::string& utf8) {
   PropValue p;
-  p.type = kPtUnicode;
+  p.type = mapi::PT_UNICODE;
   p.data = Utf16(utf8);
   return p;
 }
 PropValue PropValue::String8(Bytes bytes) {
   PropValue p;
-  p.type = kPtString8;
+  p.type = mapi::PT_STRING8;
   p.data = std::move(bytes);
   return p;
 }
 PropValue PropValue::Binary(Bytes bytes) {
   PropValue p;
-  p.type = kPtBinary;
+  p.type = mapi::PT_BINARY;
   p.data = std::move(bytes);
   return p;
 }
@@ -85,39 +61,39 @@ PropValue PropValue::MvUnicode(const std::vector<std::string>& values) {
   std::vector<Bytes> encoded;
   for (const std::string& s : values) encoded.push_back(Utf16(s));
   PropValue p;
-  p.type = kPtMvUnicode;
+  p.type = mapi::PT_MV_UNICODE;
   p.data = MultiValued(encoded);
   return p;
 }
 PropValue PropValue::MvString8(const std::vector<Bytes>& values) {
   PropValue p;
-  p.type = kPtMvString8;
+  p.type = mapi::PT_MV_STRING8;
   p.data = MultiValued(values);
   return p;
 }
 PropValue PropValue::MvBinary(const std::vector<Bytes>& values) {
   PropValue p;
-  p.type = kPtMvBinary;
+  p.type = mapi::PT_MV_BINARY;
   p.data = MultiValued(values);
   return p;
 }
 PropValue PropValue::Object(std::uint32_t nid, std::uint32_t size) {
   PropValue p;
-  p.type = kPtObject;
+  p.type = mapi::PT_OBJECT;
   Append32(p.data, nid);
   Append32(p.data, size);
   return p;
 }
 PropValue PropValue::Stream(std::uint64_t size, std::function<void(DataStream&)> producer) {
   PropValue p;
-  p.type = kPtBinary;
+  p.type = mapi::PT_BINARY;
   p.stream_size = size;
   p.stream = std::move(producer);
   return p;
 }
 
 TextValues::TextValues(const PstFormat& format, int codepage) : string_type_(format.string_type) {
-  if (string_type_ == kPtString8) codepage_ = std::make_unique<Codepage>(codepage);
+  if (string_type_ == mapi::PT_STRING8) codepage_ = std::make_unique<Codepage>(codepage);
 }
 
 TextValues::~TextValues() = default;
@@ -142,16 +118,18 @@ Bytes TextValues::Terminated(const std::string& text) const {
 std::vector<std::uint32_t> TextValues::Columns(const std::vector<std::uint32_t>& tags) const {
   std::vector<std::uint32_t> out;
   for (std::uint32_t tag : tags) {
-    const auto type = static_cast<std::uint16_t>(tag & 0xFFFF);
-    if (type == kPtUnicode || type == kPtString8) tag = (tag & 0xFFFF0000u) | string_type_;
-    if (type == kPtMvUnicode || type == kPtMvString8) tag = (tag & 0xFFFF0000u) | 0x1000u | string_type_;
+    const std::uint16_t type = mapi::PropType(tag);
+    if (type == mapi::PT_UNICODE || type == mapi::PT_STRING8) tag = mapi::Tag(mapi::PropId(tag), string_type_);
+    if (type == mapi::PT_MV_UNICODE || type == mapi::PT_MV_STRING8) {
+      tag = mapi::Tag(mapi::PropId(tag), mapi::MV_FLAG | string_type_);
+    }
     out.push_back(tag);
   }
   return out;
 }
 
 void TextValues::AddCodepage(PropMap& props) const {
-  if (codepage_) props[0x3FFD] = PropValue::Int32(codepage_->number());
+  if (codepage_) props[mapi::PR_MESSAGE_CODEPAGE] = PropValue::Int32(codepage_->number());
 }
 
 }  // namespace norvexa::pstgen

@@ -15,26 +15,6 @@ namespace norvexa::pstgen {
 
 class DataStream;
 
-enum PropType : std::uint16_t {
-  kPtInt16 = 0x0002,
-  kPtInt32 = 0x0003,
-  kPtDouble = 0x0005,
-  kPtBoolean = 0x000B,
-  kPtObject = 0x000D,
-  kPtInt64 = 0x0014,
-  kPtString8 = 0x001E,
-  kPtUnicode = 0x001F,
-  kPtTime = 0x0040,
-  kPtBinary = 0x0102,
-  kPtMvInt32 = 0x1003,
-  kPtMvString8 = 0x101E,
-  kPtMvUnicode = 0x101F,
-  kPtMvBinary = 0x1102,
-};
-
-// Size of a fixed-size type in a table row, 0 for variable-size types.
-std::size_t FixedSize(std::uint16_t type);
-
 struct PropValue {
   std::uint16_t type = 0;
   Bytes data;  // fixed types: their bytes; others: the stored bytes
@@ -43,9 +23,7 @@ struct PropValue {
   std::uint64_t stream_size = 0;
 
   static PropValue Int32(std::int32_t v);
-  static PropValue Int16(std::int16_t v);
   static PropValue Boolean(bool v);
-  static PropValue Int64(std::int64_t v);
   static PropValue Time(std::uint64_t filetime);
   static PropValue Unicode(const std::string& utf8);
   // An 8-bit string: BYTES are the text in the file's code page.
@@ -63,10 +41,6 @@ struct PropValue {
 
 // Properties of one object by property id (ascending, as PCs require).
 using PropMap = std::map<std::uint16_t, PropValue>;
-
-inline constexpr std::uint32_t Tag(std::uint16_t id, std::uint16_t type) {
-  return (static_cast<std::uint32_t>(id) << 16) | type;
-}
 
 class Codepage;
 
@@ -96,7 +70,7 @@ class TextValues {
   // turned into this file's, for the columns of a table.
   std::vector<std::uint32_t> Columns(const std::vector<std::uint32_t>& tags) const;
 
-  // Adds PR_MESSAGE_CODEPAGE (0x3FFD) to PROPS when strings are 8-bit, so
+  // Adds PR_MESSAGE_CODEPAGE to PROPS when strings are 8-bit, so
   // that readers know how to decode them.
   void AddCodepage(PropMap& props) const;
 

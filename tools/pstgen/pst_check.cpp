@@ -4,6 +4,7 @@
 #include "pst_check.h"
 
 #include "pst_format.h"
+#include "platform/system/hex.h"
 
 #include <QFile>
 
@@ -19,11 +20,7 @@ namespace {
 
 constexpr std::size_t kMaxErrors = 200;
 
-std::string Hex(std::uint64_t v) {
-  std::ostringstream s;
-  s << "0x" << std::hex << v;
-  return s.str();
-}
+std::string Hex(std::uint64_t v) { return "0x" + sys::HexNumber(v, 1, sys::HexCase::Lower); }
 
 struct BlockInfo {
   std::uint64_t ib;

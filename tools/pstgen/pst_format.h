@@ -6,6 +6,8 @@
 // from a PstFormat; nothing else decides it.
 #pragma once
 
+#include "platform/outlook/mapi_tags.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,10 @@
 #include <vector>
 
 namespace norvexa::pstgen {
+
+// MAPI's property identifiers, types and property sets, shared with the
+// store access that reads what is written here.
+namespace mapi = outlook::mapi;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -88,10 +94,6 @@ inline std::uint64_t Get64(const std::uint8_t* p) {
 inline void Append16(Bytes& b, std::uint16_t v) { b.resize(b.size() + 2); Put16(&b[b.size() - 2], v); }
 inline void Append32(Bytes& b, std::uint32_t v) { b.resize(b.size() + 4); Put32(&b[b.size() - 4], v); }
 inline void Append64(Bytes& b, std::uint64_t v) { b.resize(b.size() + 8); Put64(&b[b.size() - 8], v); }
-inline void AppendBytes(Bytes& b, const void* data, std::size_t size) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  b.insert(b.end(), p, p + size);
-}
 
 // The PST CRC-32 (reflected polynomial 0xEDB88320, initial value CRC, no
 // final inversion) of SIZE bytes at DATA.
@@ -215,7 +217,7 @@ struct PstFormat {
   std::size_t max_block_data;       // 8176, 8180 or 65512
   std::size_t subnode_header_size;  // SLBLOCK/SIBLOCK header: 8 (with padding) or 4
   std::uint64_t max_file_size;      // past it the format's offsets cannot reach
-  std::uint16_t string_type;        // PT_UNICODE 0x001F or PT_STRING8 0x001E
+  std::uint16_t string_type;        // mapi::PT_UNICODE or mapi::PT_STRING8
   std::size_t row_index_size;       // row number in a table's row index (TCROWID): 4 or 2
   unsigned hid_index_bits;          // bits of hidIndex in a heap id: 11, or 14 in 4 KB-page files
   bool deflates;                    // blocks may be stored deflated, their BBT entries and
@@ -231,8 +233,6 @@ struct PstFormat {
   std::size_t sl_max_entries() const { return (max_block_data - subnode_header_size) / sl_entry_size(); }
   std::size_t si_max_entries() const { return (max_block_data - subnode_header_size) / si_entry_size(); }
   std::size_t xblock_max_entries() const { return (max_block_data - 8) / id_size; }
-  // The multi-valued string type (0x101F or 0x101E).
-  std::uint16_t mv_string_type() const { return static_cast<std::uint16_t>(0x1000 | string_type); }
 
   // Allocation-map regions: region R starts with its AMap page at
   // RegionStart(R) and covers amap_coverage() bytes from there.

@@ -2,6 +2,7 @@
 #include "platform/notes/attachment_store.h"
 
 #include "platform/notes/item_codec.h"
+#include "platform/system/hex.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,17 +60,6 @@ char* ChunkBuffer(int turn) {
   thread_local std::unique_ptr<char[]> buffers[2] = {std::unique_ptr<char[]>(new char[kChunk]),
                                                      std::unique_ptr<char[]>(new char[kChunk])};
   return buffers[turn].get();
-}
-
-std::string Hex(const unsigned char* bytes, unsigned length) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(length * 2);
-  for (unsigned i = 0; i < length; ++i) {
-    hex += kDigits[bytes[i] >> 4];
-    hex += kDigits[bytes[i] & 15];
-  }
-  return hex;
 }
 
 // SHA-256 as OpenSSL provides it, looked up once: given EVP_sha256(),
@@ -165,10 +155,10 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
       insert.Bind(1, stored.id).Bind(2, std::int64_t{stored.info.size});
       insert.Run();
     }
-    // A larger file is streamed in chunks. The hash of each chunk is
-    // computed on another thread while the next chunk is read and written,
-    // and the last one while the transaction commits; two buffers take
-    // turns. (A thread per megabyte costs little beside the megabyte.)
+    // A larger file is streamed in chunks, hashed beside the writes
+    // (notes.h): two buffers take turns, and the hashing of one must end
+    // before its buffer is read into again. (A thread per megabyte costs
+    // little beside the megabyte.)
     std::future<void> hashing;
     auto hash_chunk = [context = hash.get()](const char* data, std::size_t n) { EVP_DigestUpdate(context, data, n); };
     {
@@ -196,7 +186,8 @@ StoredAttachment StreamFileIn(Connection& connection, const std::filesystem::pat
   unsigned length = 0;
   if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1)
     throw NotesError(std::string(operation) + where + ": SHA-256 failed");
-  stored.info.sha256 = Hex(digest, length);
+  const std::string_view digest_bytes(reinterpret_cast<const char*>(digest), length);
+  stored.info.sha256 = sys::HexEncode(digest_bytes, sys::HexCase::Lower);
   return stored;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/notes/folder_path.h"
 #include "platform/notes/notes.h"
+#include "platform/system/text.h"
 
 #include <sys/stat.h>
 
@@ -25,11 +26,8 @@ struct CachedConfig {
   std::shared_ptr<const ClientConfig> config;
 };
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// The blanks around a line and a key of notes.ini.
+constexpr std::string_view kIniBlanks = " \t";
 
 // Parses notes.ini at INI: "key=value" lines; "[section]" lines, ";"
 // comments and blank lines are skipped. Values are kept as written.
@@ -41,11 +39,12 @@ std::shared_ptr<const ClientConfig> Parse(const std::filesystem::path& directory
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string trimmed = TrimBlanks(line);
+    const std::string trimmed = sys::Trim(line, kIniBlanks);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '[') continue;
     const auto equals = line.find('=');
     if (equals == std::string::npos) continue;
-    config->settings.emplace_back(TrimBlanks(line.substr(0, equals)), line.substr(equals + 1));
+    const std::string key = sys::Trim(std::string_view(line).substr(0, equals), kIniBlanks);
+    config->settings.emplace_back(key, line.substr(equals + 1));
   }
   if (in.bad()) throw NotesError("no usable Notes client in " + directory.string() + ": " + ini.string() + " cannot be read");
   return config;

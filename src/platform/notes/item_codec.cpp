@@ -1,6 +1,8 @@
 // Encoding of item values for the items table.
 #include "platform/notes/item_codec.h"
 
+#include "platform/system/hex.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -32,9 +34,7 @@ void AppendJsonString(std::string& out, const std::string& text) {
       case '\t': out += "\\t"; break;
       default:
         if (c < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", c);
-          out += escape;
+          out += "\\u" + sys::HexNumber(c, 4, sys::HexCase::Lower);
         } else {
           out += static_cast<char>(c);
         }

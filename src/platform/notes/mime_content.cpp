@@ -1,6 +1,8 @@
 // Quoted-printable encoding and charset conversion of MIME part content.
 #include "platform/notes/mime_content.h"
 
+#include "platform/system/hex.h"
+
 #include <QString>
 
 #include <cctype>
@@ -9,15 +11,7 @@ namespace norvexa::notes::internal {
 
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
 constexpr std::size_t kMaxLine = 76;
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // Where the charset value of CONTENT_TYPE starts and how long it is
 // (without quotes); npos when there is none.
@@ -75,7 +69,7 @@ std::string EncodeQuotedPrintable(const std::string& bytes) {
       const char ch = static_cast<char>(c);
       put(&ch, 1);
     } else {
-      const char escape[3] = {'=', kHex[c >> 4], kHex[c & 15]};
+      const char escape[3] = {'=', sys::HexDigit(c >> 4), sys::HexDigit(c)};
       put(escape, 3);
     }
   }
@@ -98,8 +92,8 @@ std::string DecodeQuotedPrintable(const std::string& text) {
       i += 1;
       continue;
     }
-    const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-    const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+    const int high = i + 1 < text.size() ? sys::HexDigitValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? sys::HexDigitValue(text[i + 2]) : -1;
     if (high < 0 || low < 0) {
       out += '=';
       continue;

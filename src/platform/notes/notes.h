@@ -10,6 +10,47 @@
 // Every failure is a NotesError thrown at the call, with a message naming the
 // database and the operation. Objects are released in the order document,
 // database, session; a child must not outlive its parent.
+//
+// The shared connection. Every Session and Database of the process that
+// opens one database file uses the same SQLite connection, found by the
+// file's device and inode (checked at every opening, so a file deleted or
+// replaced behind the back of the program is never written through an old
+// connection). It stays open, with its prepared statements, after the last
+// Database goes, since the writers open a session and a database for every
+// document; beyond eight idle connections the least recently used is closed,
+// and CloseIdleConnections() or the end of the process closes the rest.
+// Every call that reads or writes holds the connection's lock, so objects of
+// several threads may use one database and their calls take turns; a
+// Document and what it hands out hold its unsaved items in memory and are for
+// one thread at a time.
+//
+// The background checkpoint. A database is a write-ahead-log file with
+// synchronous=NORMAL: a Save that returned is in the log and survives the
+// end of the process (a crash, a kill); a power loss may lose the last saves
+// but leaves the database whole. The log is copied back into the database
+// file by one background thread of the process, started by the first
+// request: once a commit (on the committing thread) leaves 2,048 pages in
+// the log, and again each time the log has grown by as many, the database
+// is handed to that thread, which checkpoints it passively, without making
+// any writer wait, through a private connection of its own; only at 8,192
+// pages does the writer checkpoint itself. Closing the shared connection
+// first closes its checkpoint connection (waiting for a checkpoint under
+// way), then copies the whole log back and removes it; at the end of the
+// process the thread ends before the connections close. Until then the
+// latest documents may be only in the "-wal" file beside the database:
+// another program reading it with SQLite sees them, but a copy of the .nsf
+// alone is whole only once the process has ended or its idle connections
+// are closed (internal::CloseIdleConnections, for tests).
+//
+// The hashing beside the attachment writes. EmbedObject streams the file
+// into the database on the caller's thread, holding the connection's lock.
+// A file under 1 MB is read whole and hashed there; a larger one goes in
+// chunks of 1 MB, and the SHA-256 of each chunk is computed on a thread of
+// its own (one at a time, in order) while the next chunk is read and
+// written, the last one beside the commit. EmbedObject returns, or throws,
+// only once the commit and the hashing are both over: nothing of it runs on
+// after the call. Each thread that embeds keeps two 1 MB buffers for its
+// life.
 #pragma once
 
 #include <QDateTime>

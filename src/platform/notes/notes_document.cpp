@@ -5,6 +5,7 @@
 #include "platform/notes/item_codec.h"
 #include "platform/notes/mime_content.h"
 #include "platform/notes/notes_objects.h"
+#include "platform/system/hex.h"
 
 #include <QRandomGenerator>
 
@@ -87,13 +88,7 @@ std::string NewUniversalId() {
   std::memcpy(bytes, words, sizeof bytes);
   bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string unid(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    unid[2 * i] = kDigits[bytes[i] >> 4];
-    unid[2 * i + 1] = kDigits[bytes[i] & 15];
-  }
-  return unid;
+  return sys::HexEncode(std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
 }
 
 QDateTime ParseStamp(const std::string& text) { return QDateTime::fromString(QString::fromStdString(text), Qt::ISODateWithMs); }

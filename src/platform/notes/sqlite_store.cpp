@@ -81,11 +81,9 @@ struct CheckpointTarget {
 
 namespace {
 
-// Copies the write-ahead log of a database back into its main file on a
-// thread of its own. A checkpoint flushes both files to disk, which takes
-// milliseconds; done by the writer, every few hundred documents would wait
-// for it. Each request checkpoints without blocking anyone (PASSIVE) through
-// the database's private checkpoint connection.
+// The background checkpoint thread (notes.h). A checkpoint flushes both
+// files to disk, which takes milliseconds; done by the writer, every few
+// hundred documents would wait for it.
 class Checkpointer {
  public:
   ~Checkpointer() {
@@ -282,12 +280,6 @@ Statement& Statement::BindNull(int index) {
   return *this;
 }
 
-Statement& Statement::BindZeroBlob(int index, std::int64_t size) {
-  if (sqlite3_bind_zeroblob64(statement_, index, static_cast<sqlite3_uint64>(size)) != SQLITE_OK)
-    ThrowSqlite(connection_.handle(), connection_.path(), operation_);
-  return *this;
-}
-
 Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
   if (sqlite3_bind_blob64(statement_, index, data, static_cast<sqlite3_uint64>(size), SQLITE_STATIC) != SQLITE_OK)
     ThrowSqlite(connection_.handle(), connection_.path(), operation_);
@@ -306,7 +298,6 @@ void Statement::Run() {
   }
 }
 
-bool Statement::IsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
 
 std::string Statement::Text(int column) const {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));

@@ -1,22 +1,12 @@
-// SQLite access for the Notes back-end: one connection per database file,
-// shared by every Session and Database of the process that opens that file,
-// kept open between uses together with its prepared statements.
+// SQLite access for the Notes back-end: the process-wide cache of shared
+// connections, one per database file, with their background checkpoints
+// (notes.h says what is shared and what runs where), and the statement and
+// transaction wrappers every operation uses.
 //
-// Writers open a new session and database for every document; opening an
-// SQLite connection, setting it up and preparing statements costs far more
-// than storing a small document, so the connection outlives the Database
-// objects that use it. A connection is found by the file's identity (device
-// and inode), checked on every acquisition, so a file deleted or replaced
-// behind our back is never written through a stale connection.
-//
-// Journal: write-ahead log with synchronous=NORMAL. A transaction whose
-// COMMIT returned is in the log file before the call returns, so it survives
-// the end of the process (crash, kill); across a power loss the database
-// stays intact but the last commits may be lost (no fsync per document,
-// which would cap the rate at the disk's flush rate). The log is copied back
-// into the database (checkpointed, with its disk flushes) by a background
-// thread once it has grown to a few megabytes, so writers do not wait for
-// the disk.
+// Opening an SQLite connection, setting it up and preparing statements costs
+// far more than storing a small document, hence the sharing. The journal is
+// synchronous=NORMAL rather than FULL: an fsync per document would cap the
+// rate of a conversion at the disk's flush rate.
 #pragma once
 
 #include "platform/notes/notes.h"
@@ -98,7 +88,6 @@ class Statement {
   Statement& Bind(int index, std::int64_t value);
   Statement& Bind(int index, double value);
   Statement& BindNull(int index);
-  Statement& BindZeroBlob(int index, std::int64_t size);
   // Binds SIZE bytes at DATA without copying them: DATA must stay unchanged
   // until the statement has run.
   Statement& BindBlob(int index, const void* data, std::size_t size);
@@ -108,7 +97,6 @@ class Statement {
   // Steps to the end, ignoring any rows.
   void Run();
 
-  bool IsNull(int column) const;
   std::string Text(int column) const;
   std::int64_t Int(int column) const;
   double Real(int column) const;
@@ -149,7 +137,7 @@ std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path)
 std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path);
 
 // Closes every cached connection no Database is using (checkpointing its
-// log). Used by tools and tests that hand the file to another program.
+// log). For tests that hand the file to another program.
 void CloseIdleConnections();
 
 // Opens a new, private connection to PATH with the pragmas every connection

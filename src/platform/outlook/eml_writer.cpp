@@ -138,7 +138,7 @@ void WriteEml(const MapiItem& message, std::ostream& out, int depth) {
   for (const Recipient& r : recipients) {
     const std::string mailbox = Mailbox(r.name, r.address);
     if (mailbox.empty()) continue;
-    (r.type == 2 ? cc : r.type == 3 ? bcc : to).push_back(mailbox);
+    (r.type == mapi::MAPI_CC ? cc : r.type == mapi::MAPI_BCC ? bcc : to).push_back(mailbox);
   }
   if (recipients.empty()) {
     // No recipient table: the display texts are all there is.

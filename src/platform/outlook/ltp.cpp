@@ -24,27 +24,6 @@ std::string InlineBytes(const RawProperty& p, std::size_t size) {
 
 }  // namespace
 
-bool IsVariableSizeType(std::uint16_t type) {
-  if (type & 0x1000) return true;  // every multi-valued type
-  switch (type) {
-    case 0x001E: case 0x001F: case 0x0102: case 0x000D: case 0x00FB: case 0x00FD: case 0x00FE:
-      return true;
-    default:
-      return false;
-  }
-}
-
-std::size_t FixedSize(std::uint16_t type) {
-  switch (type) {
-    case 0x0002: return 2;                                // PT_SHORT
-    case 0x0003: case 0x0004: case 0x000A: return 4;      // PT_LONG, PT_FLOAT, PT_ERROR
-    case 0x000B: return 1;                                // PT_BOOLEAN
-    case 0x0005: case 0x0006: case 0x0007: case 0x0014: case 0x0040: return 8;
-    case 0x0048: return 16;                               // PT_CLSID
-    default: return 0;
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Heap
 // ---------------------------------------------------------------------------
@@ -145,14 +124,14 @@ PropertyContext::PropertyContext(std::shared_ptr<const NodeDatabase> db, const N
     p.id = Le16(key);
     p.type = Le16(data);
     p.reference = Le32(data + 2);
-    const std::size_t fixed = FixedSize(p.type);
+    const std::size_t fixed = mapi::FixedSize(p.type);
     p.inline_value = fixed > 0 && fixed <= 4;
     properties_.push_back(p);
   });
 }
 
 std::string PropertyContext::Value(const RawProperty& p, std::uint64_t limit) const {
-  const std::size_t fixed = FixedSize(p.type);
+  const std::size_t fixed = mapi::FixedSize(p.type);
   if (p.inline_value) return InlineBytes(p, fixed);
   const auto hnid = static_cast<std::uint32_t>(p.reference);
   if (fixed > 0) {
@@ -314,7 +293,7 @@ std::optional<RawProperty> TableContext::Cell(const std::string& row_data, const
   RawProperty p;
   p.id = c.id;
   p.type = c.type;
-  const std::size_t fixed = FixedSize(c.type);
+  const std::size_t fixed = mapi::FixedSize(c.type);
   std::uint64_t value = 0;
   for (std::size_t i = 0; i < c.size && i < 8; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
   p.reference = value;
@@ -331,7 +310,7 @@ std::vector<RawProperty> TableContext::Cells(const std::string& row_data) const 
 }
 
 std::string TableContext::Value(const RawProperty& p, std::uint64_t limit) const {
-  const std::size_t fixed = FixedSize(p.type);
+  const std::size_t fixed = mapi::FixedSize(p.type);
   if (p.inline_value) return InlineBytes(p, fixed);
   const auto hnid = static_cast<std::uint32_t>(p.reference);
   if (hnid == 0) return std::string();

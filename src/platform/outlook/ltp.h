@@ -7,6 +7,7 @@
 // read on demand through the node database's bounded cache.
 #pragma once
 
+#include "platform/outlook/mapi_tags.h"
 #include "platform/outlook/node_database.h"
 
 #include <cstdint>
@@ -17,11 +18,6 @@
 #include <vector>
 
 namespace norvexa::outlook::pst {
-
-// MAPI property types that decide how a value is stored.
-bool IsVariableSizeType(std::uint16_t type);
-// Bytes of a fixed-size type's value, 0 for variable-size types.
-std::size_t FixedSize(std::uint16_t type);
 
 // The heap on one node (or subnode): allocations addressed by heap
 // identifiers, and the node's subnodes.

@@ -15,9 +15,13 @@
 
 namespace norvexa::outlook::pff {
 
+// Attached items nest inside one another; a damaged file could make them
+// nest without end, which no real mailbox does. Deeper nesting is damage.
+inline constexpr int kMaxAttachedItemNesting = 32;
+
 // One recipient of a message (for writing attached messages out).
 struct Recipient {
-  int type = 1;  // 1 To, 2 Cc, 3 Bcc
+  int type = mapi::MAPI_TO;  // PR_RECIPIENT_TYPE: MAPI_TO, MAPI_CC or MAPI_BCC
   std::string name;
   std::string address;
 };
@@ -56,7 +60,8 @@ class MapiItem : public Item, public MapiObject {
   // The message's recipients from its recipient table, in table order.
   // Throws OutlookError when the table is damaged.
   virtual std::vector<Recipient> Recipients() const = 0;
-  // The sender's SMTP address when the message has one, else 0x0C1F.
+  // The sender's SMTP address when the message has one, else
+  // PR_SENDER_EMAIL_ADDRESS.
   std::string SenderSmtpAddress() const;
   // One recipient from its row ROW of a recipient table.
   static Recipient RecipientFromRow(const PropertyBag& row);
@@ -90,7 +95,7 @@ class MapiAttachment : public Attachment {
   // attachment.
   void WriteTo(std::ostream& out, int depth = 0) const;
   bool IsItem() const override { return kind_ == Kind::Item; }
-  // The MIME type stored with the attachment (0x370E), or "".
+  // The MIME type stored with the attachment (PR_ATTACH_MIME_TAG), or "".
   std::string MimeType() const;
 
  protected:
@@ -115,6 +120,8 @@ std::string SafeFileName(const std::string& name);
 
 // PATH as UTF-8 text.
 std::string PathUtf8(const std::filesystem::path& path);
+// The path named by UTF-8 TEXT (the reverse of PathUtf8).
+std::filesystem::path PathFromUtf8(const std::string& text);
 
 // Checks that PATH names a file that can be a store: present, a regular
 // file, not empty, starting with the PST signature. Returns its absolute
@@ -133,6 +140,11 @@ std::string DefaultMessageClassFor(const std::string& container_class);
 
 // A folder entry identifier as text: eight hex digits of the node.
 std::string FolderEntryId(std::uint32_t nid);
+
+// The node identifier at the end of a store's entry identifier ENTRY_ID
+// (4 bytes of flags, the 16-byte provider UID, then the 32-bit node
+// identifier, little-endian), or nullopt when it is too short to hold one.
+std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id);
 
 // The part of Item::SourceKey that names the store: RECORD_KEY (the bytes of
 // the message store's PR_RECORD_KEY) in upper-case hex or, when it is empty,

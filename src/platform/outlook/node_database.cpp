@@ -2,6 +2,7 @@
 #include "platform/outlook/node_database.h"
 
 #include "platform/outlook/block_encoding.h"
+#include "platform/system/hex.h"
 
 #include <zlib.h>
 
@@ -21,11 +22,7 @@ constexpr std::uint64_t kInternalBit = 0x2;
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint64_t to) { return (value + to - 1) / to * to; }
 
-std::string Hex(std::uint64_t value) {
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<unsigned long long>(value));
-  return buffer;
-}
+std::string Hex(std::uint64_t value) { return "0x" + sys::HexNumber(value); }
 
 // Inflates SIZE compressed bytes at DATA into exactly INFLATED bytes, or
 // returns false.

@@ -1,6 +1,7 @@
 // Decoding of one-off entry identifiers (see one_off_entry_id.h).
 #include "platform/outlook/one_off_entry_id.h"
 
+#include "platform/outlook/mapi_tags.h"
 #include "platform/outlook/text_codec.h"
 
 #include <cstdint>
@@ -8,12 +9,6 @@
 
 namespace norvexa::outlook::pff {
 namespace {
-
-// The provider UID of one-off entries {A41F2B81-A3BE-1910-9D6E-00DD010F5402}
-// as stored.
-const unsigned char kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
-                                           0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-constexpr unsigned kUnicodeFlag = 0x8000;
 
 // Reads one NUL-terminated text at OFFSET (advancing it); nullopt when the
 // terminator is missing.
@@ -42,9 +37,9 @@ std::optional<std::string> ReadText(const std::string& data, std::size_t& offset
 }  // namespace
 
 std::optional<OneOffAddress> DecodeOneOffEntryId(const std::string& entry_id, int codepage) {
-  if (entry_id.size() < 24 || std::memcmp(entry_id.data() + 4, kOneOffProvider, 16) != 0) return std::nullopt;
+  if (entry_id.size() < 24 || std::memcmp(entry_id.data() + 4, mapi::MAPI_ONE_OFF_UID.data(), 16) != 0) return std::nullopt;
   const unsigned flags = static_cast<unsigned char>(entry_id[22]) | (static_cast<unsigned char>(entry_id[23]) << 8);
-  const bool unicode = (flags & kUnicodeFlag) != 0;
+  const bool unicode = (flags & mapi::MAPI_ONE_OFF_UNICODE) != 0;
   std::size_t offset = 24;
   auto name = ReadText(entry_id, offset, unicode, codepage);
   if (!name) return std::nullopt;

@@ -15,9 +15,9 @@ struct OneOffAddress {
 };
 
 // Decodes the one-off entry identifier ENTRY_ID: 4 bytes of flags, the
-// one-off provider UID, a 16-bit version, 16-bit flags (0x8000: the texts
-// are UTF-16LE, else 8-bit in CODEPAGE), then display name, address type
-// and address, each NUL-terminated. Returns nullopt when ENTRY_ID is not a
+// one-off provider UID, a 16-bit version, 16-bit flags (with
+// MAPI_ONE_OFF_UNICODE the texts are UTF-16LE, else 8-bit in CODEPAGE), then
+// display name, address type and address, each NUL-terminated. Returns nullopt when ENTRY_ID is not a
 // one-off entry identifier or is cut short.
 std::optional<OneOffAddress> DecodeOneOffEntryId(const std::string& entry_id, int codepage);
 

@@ -13,10 +13,27 @@
 //
 // Lifetimes: every object may outlive the object it came from (the store file
 // stays open as long as any object of that store is alive), but each is meant
-// to be released as soon as its step is done. The most recently opened store
-// file also stays open after its last object goes, until another file is
-// opened or ReleaseCachedStores() is called.
+// to be released as soon as its step is done.
+//
+// The shared open store file. The store list, the folder tree and the
+// conversion run each open the store in a session of their own; what was
+// read stays in the open file's cache of pages and blocks, so the open file
+// is shared across sessions. While any object of a file is alive, opening
+// the same file again (the same path, unchanged on disk) gives that open
+// file; and the most recently opened file stays open after its last object
+// goes, until another file is opened or ReleaseCachedStores() is called. A
+// caller may rely on this: a file changed or replaced on disk is opened
+// anew (objects of the old one go on reading the old one); at most one file
+// is kept open beyond its objects, holding under 10 MB whatever its size;
+// and it is closed at the end of the process.
+//
+// Threads: the store access has no thread of its own; everything runs on the
+// caller's thread, and its objects are for one thread at a time. The objects
+// of one file share its cache, which is not locked, so two threads must not
+// read the same file at once (the table of shared files itself is locked).
 #pragma once
+
+#include "platform/outlook/mapi_tags.h"
 
 #include <QDateTime>
 
@@ -138,18 +155,14 @@ class Store {
   virtual std::unique_ptr<Folder> GetFolderFromID(const std::string& entry_id) const = 0;
 };
 
-// Opens the store file at PATH directly. Throws OutlookError naming the file
-// and the reason when it is missing, not a store, or damaged beyond reading.
-// Every way of opening a store comes here. The open file is shared across
-// sessions: while any object uses a file, opening the same file again
-// (same path, unchanged on disk) reuses it, and the most recently opened
-// file stays open after its last object goes, so that the next session on
-// it does not read it again. A file changed or replaced on disk is opened
-// anew.
+// The store in the store file at PATH, on the shared open file (see the top
+// of this file). Throws OutlookError naming the file and the reason when it
+// is missing, not a store, or damaged beyond reading. Every way of opening a
+// store comes here.
 std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path);
 
-// Closes the store file kept open for the next session (see OpenStoreFile)
-// and gives back its cache. Files that objects still use stay open until
+// Closes the store file kept open for the next session (see the top of this
+// file) and gives back its cache. Files that objects still use stay open until
 // those objects go.
 void ReleaseCachedStores();
 
@@ -199,39 +212,39 @@ class Items {
 
 // Contact fields that the person writer needs (all text).
 enum class ContactField {
-  FirstName,           // 0x3A06
-  MiddleName,          // 0x3A44
-  LastName,            // 0x3A11
-  Suffix,              // 0x3A05
-  Title,               // 0x3A45 (name prefix)
-  Email1,              // PSETID_Address 0x8083
-  Email2,              // PSETID_Address 0x8093
-  Email3,              // PSETID_Address 0x80A3
-  CompanyName,         // 0x3A16
-  JobTitle,            // 0x3A17
-  BusinessStreet,      // 0x3A29
-  BusinessCity,        // 0x3A27
-  BusinessPostalCode,  // 0x3A2A
-  BusinessState,       // 0x3A28
-  BusinessCountry,     // 0x3A26
-  OfficeLocation,      // 0x3A19
-  WebPage,             // 0x3A51
-  Department,          // 0x3A18
-  ManagerName,         // 0x3A4E
-  AssistantName,       // 0x3A30
-  BusinessPhone,       // 0x3A08
-  BusinessFax,         // 0x3A24
-  MobilePhone,         // 0x3A1C
-  Pager,               // 0x3A21
-  HomeStreet,          // 0x3A5D
-  HomeCity,            // 0x3A59
-  HomePostalCode,      // 0x3A5B
-  HomeState,           // 0x3A5C
-  HomeCountry,         // 0x3A5A
-  Spouse,              // 0x3A48
-  Children,            // 0x3A58, multi-valued, joined by ", "
-  HomePhone,           // 0x3A09
-  HomeFax,             // 0x3A25
+  FirstName,           // PR_GIVEN_NAME
+  MiddleName,          // PR_MIDDLE_NAME
+  LastName,            // PR_SURNAME
+  Suffix,              // PR_GENERATION
+  Title,               // PR_DISPLAY_NAME_PREFIX
+  Email1,              // PidLidEmail1EmailAddress
+  Email2,              // PidLidEmail2EmailAddress
+  Email3,              // PidLidEmail3EmailAddress
+  CompanyName,         // PR_COMPANY_NAME
+  JobTitle,            // PR_TITLE
+  BusinessStreet,      // PR_BUSINESS_ADDRESS_STREET
+  BusinessCity,        // PR_BUSINESS_ADDRESS_CITY
+  BusinessPostalCode,  // PR_BUSINESS_ADDRESS_POSTAL_CODE
+  BusinessState,       // PR_BUSINESS_ADDRESS_STATE_OR_PROVINCE
+  BusinessCountry,     // PR_BUSINESS_ADDRESS_COUNTRY
+  OfficeLocation,      // PR_OFFICE_LOCATION
+  WebPage,             // PR_BUSINESS_HOME_PAGE
+  Department,          // PR_DEPARTMENT_NAME
+  ManagerName,         // PR_MANAGER_NAME
+  AssistantName,       // PR_ASSISTANT
+  BusinessPhone,       // PR_BUSINESS_TELEPHONE_NUMBER
+  BusinessFax,         // PR_BUSINESS_FAX_NUMBER
+  MobilePhone,         // PR_MOBILE_TELEPHONE_NUMBER
+  Pager,               // PR_PAGER_TELEPHONE_NUMBER
+  HomeStreet,          // PR_HOME_ADDRESS_STREET
+  HomeCity,            // PR_HOME_ADDRESS_CITY
+  HomePostalCode,      // PR_HOME_ADDRESS_POSTAL_CODE
+  HomeState,           // PR_HOME_ADDRESS_STATE_OR_PROVINCE
+  HomeCountry,         // PR_HOME_ADDRESS_COUNTRY
+  Spouse,              // PR_SPOUSE_NAME
+  Children,            // PR_CHILDRENS_NAMES, multi-valued, joined by ", "
+  HomePhone,           // PR_HOME_TELEPHONE_NUMBER
+  HomeFax,             // PR_HOME_FAX_NUMBER
 };
 
 // ---------------------------------------------------------------------------
@@ -242,17 +255,17 @@ class Item {
  public:
   virtual ~Item() = default;
 
-  virtual std::string MessageClass() const = 0;      // 0x001A
-  virtual std::string Subject() const = 0;           // 0x0037, marker dropped
-  virtual std::string Body() const = 0;              // 0x1000
-  virtual std::string To() const = 0;                // 0x0E04
-  virtual std::string CC() const = 0;                // 0x0E03
-  virtual std::string BCC() const = 0;               // 0x0E02
-  virtual std::string SenderEmailAddress() const = 0;  // 0x0C1F
-  virtual std::string SenderName() const = 0;        // 0x0C1A
-  virtual std::optional<std::int64_t> Importance() const = 0;  // 0x0017
-  virtual std::string Categories() const = 0;        // Keywords, joined ", "
-  virtual std::optional<QDateTime> CreationTime() const = 0;  // 0x3007
+  virtual std::string MessageClass() const = 0;      // PR_MESSAGE_CLASS
+  virtual std::string Subject() const = 0;           // PR_SUBJECT, marker dropped
+  virtual std::string Body() const = 0;              // PR_BODY
+  virtual std::string To() const = 0;                // PR_DISPLAY_TO
+  virtual std::string CC() const = 0;                // PR_DISPLAY_CC
+  virtual std::string BCC() const = 0;               // PR_DISPLAY_BCC
+  virtual std::string SenderEmailAddress() const = 0;  // PR_SENDER_EMAIL_ADDRESS
+  virtual std::string SenderName() const = 0;        // PR_SENDER_NAME
+  virtual std::optional<std::int64_t> Importance() const = 0;  // PR_IMPORTANCE
+  virtual std::string Categories() const = 0;        // PidNameKeywords, joined ", "
+  virtual std::optional<QDateTime> CreationTime() const = 0;  // PR_CREATION_TIME
   // Delivery time, else submit time, else creation time.
   virtual std::optional<QDateTime> MessageDate() const = 0;
 
@@ -268,8 +281,8 @@ class Item {
 
   // Contacts.
   virtual std::string Contact(ContactField field) const = 0;
-  virtual std::optional<QDateTime> Birthday() const = 0;     // 0x3A42
-  virtual std::optional<QDateTime> Anniversary() const = 0;  // 0x3A41
+  virtual std::optional<QDateTime> Birthday() const = 0;     // PR_BIRTHDAY
+  virtual std::optional<QDateTime> Anniversary() const = 0;  // PR_WEDDING_ANNIVERSARY
 
   // Distribution lists: the list's name and one text per member (its e-mail
   // address when it has one, else its display name), in member order.
@@ -284,8 +297,8 @@ class Item {
   virtual const MapiObject& MAPIOBJECT() const = 0;
 
   // A key naming this item among all stores, the same every time the store
-  // is read, by either reader: the message store's record key (PR_RECORD_KEY,
-  // 0x0FF9) in upper-case hexadecimal, "-", and the item's node identifier
+  // is read, by either reader: the message store's record key (PR_RECORD_KEY)
+  // in upper-case hexadecimal, "-", and the item's node identifier
   // in eight upper-case hexadecimal digits, for example
   // "5D3B0C7A9E114F2B8C6D0E1F2A3B4C5D-00200024". A store without a record
   // key is named by its file instead: "file", 16 hexadecimal digits of a
@@ -305,8 +318,9 @@ class Attachments {
 class Attachment {
  public:
   virtual ~Attachment() = default;
-  // 0x3707, else 0x3704, else 0x3001, else "". Attached items end in ".eml"
-  // when their name has no extension of that kind.
+  // PR_ATTACH_LONG_FILENAME, else PR_ATTACH_FILENAME, else PR_DISPLAY_NAME,
+  // else "". Attached items end in ".eml" when their name has no extension
+  // of that kind.
   virtual std::string FileName() const = 0;
   // Size in bytes of what SaveAsFile writes for a by-value attachment.
   virtual std::int64_t Size() const = 0;
@@ -349,8 +363,8 @@ class MapiUtils {
   PropValue HrGetOneProp(const MapiObject& object, std::uint32_t tag) const;
 };
 
-// Property tags used by callers.
-inline constexpr std::uint32_t PR_SENTMAIL_ENTRYID = 0x0E0A0102;
-inline constexpr std::uint32_t PR_SENDER_NAME = 0x0C1A001E;
+// Property tags used by callers (identifier and type: see mapi_tags.h).
+inline constexpr std::uint32_t PR_SENTMAIL_ENTRYID = mapi::Tag(mapi::PR_SENTMAIL_ENTRYID, mapi::PT_BINARY);
+inline constexpr std::uint32_t PR_SENDER_NAME = mapi::Tag(mapi::PR_SENDER_NAME, mapi::PT_STRING8);
 
 }  // namespace norvexa::outlook

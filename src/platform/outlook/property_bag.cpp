@@ -10,13 +10,6 @@
 namespace norvexa::outlook::pff {
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
-}
-
 // Reads a little-endian unsigned number of SIZE bytes at DATA.
 std::uint64_t LittleEndian(const std::string& data, std::size_t offset, std::size_t size) {
   std::uint64_t value = 0;
@@ -26,8 +19,8 @@ std::uint64_t LittleEndian(const std::string& data, std::size_t offset, std::siz
   return value;
 }
 
-bool IsStringType(std::uint16_t type) { return type == PT_STRING8 || type == PT_UNICODE; }
-bool IsMultiStringType(std::uint16_t type) { return type == PT_MV_STRING8 || type == PT_MV_UNICODE; }
+bool IsStringType(std::uint16_t type) { return type == mapi::PT_STRING8 || type == mapi::PT_UNICODE; }
+bool IsMultiStringType(std::uint16_t type) { return type == mapi::PT_MV_STRING8 || type == mapi::PT_MV_UNICODE; }
 
 // Splits a stored multi-valued variable-size value: a 32-bit count, then
 // COUNT 32-bit offsets from the value's start, then the values. Offsets out
@@ -50,26 +43,6 @@ std::vector<std::string> SplitMultiValue(const std::string& data) {
 
 }  // namespace
 
-Guid GuidFromText(const char* text) {
-  // Groups: 8-4-4-4-12 hex digits; the first three are stored little-endian.
-  std::uint8_t bytes[16];
-  int n = 0;
-  for (const char* p = text; *p && n < 32; ++p) {
-    if (*p == '-') continue;
-    if (n % 2 == 0) bytes[n / 2] = 0;
-    bytes[n / 2] = static_cast<std::uint8_t>(bytes[n / 2] | (HexDigit(*p) << (n % 2 == 0 ? 4 : 0)));
-    ++n;
-  }
-  return Guid{bytes[3], bytes[2], bytes[1], bytes[0], bytes[5], bytes[4], bytes[7], bytes[6],
-              bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]};
-}
-
-const Guid PS_PUBLIC_STRINGS = GuidFromText("00020329-0000-0000-C000-000000000046");
-const Guid PSETID_Appointment = GuidFromText("00062002-0000-0000-C000-000000000046");
-const Guid PSETID_Task = GuidFromText("00062003-0000-0000-C000-000000000046");
-const Guid PSETID_Address = GuidFromText("00062004-0000-0000-C000-000000000046");
-const Guid PSETID_Common = GuidFromText("00062008-0000-0000-C000-000000000046");
-
 std::optional<QDateTime> FromFiletime(std::uint64_t filetime) {
   // 4500-08-31 and later is how Outlook stores "none" (e.g. 4501-01-01).
   constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;  // 1601 to 1970
@@ -81,8 +54,8 @@ std::optional<QDateTime> FromFiletime(std::uint64_t filetime) {
 
 PropertyBag::PropertyBag(std::vector<Entry> entries, Reader reader, std::string file, int store_codepage)
     : entries_(std::move(entries)), reader_(std::move(reader)), file_(std::move(file)), codepage_(store_codepage) {
-  const Entry* cp = Find(0x3FFD);
-  if (cp == nullptr) cp = Find(0x3FDE);
+  const Entry* cp = Find(mapi::PR_MESSAGE_CODEPAGE);
+  if (cp == nullptr) cp = Find(mapi::PR_INTERNET_CPID);
   if (const auto value = Integer(cp); value && *value > 0 && *value < 100000) codepage_ = static_cast<int>(*value);
 }
 
@@ -103,7 +76,7 @@ const PropertyBag::Entry* PropertyBag::Find(std::uint16_t id, std::uint16_t type
   }
   // Named properties keep their stored identifier: a tag from this store's
   // name-to-ID map finds them too.
-  if (id >= 0x8000) {
+  if (id >= mapi::kFirstNamedId) {
     for (const Entry& e : entries_) {
       if (e.id == id && (e.type == type || (IsStringType(type) && IsStringType(e.type)))) return &e;
     }
@@ -111,14 +84,14 @@ const PropertyBag::Entry* PropertyBag::Find(std::uint16_t id, std::uint16_t type
   return nullptr;
 }
 
-const PropertyBag::Entry* PropertyBag::FindNamed(const Guid& set, std::uint32_t lid) const {
+const PropertyBag::Entry* PropertyBag::FindNamed(const mapi::Guid& set, std::uint32_t lid) const {
   for (const Entry& e : entries_) {
     if (e.named && !e.by_string && e.lid == lid && e.guid == set) return &e;
   }
   return nullptr;
 }
 
-const PropertyBag::Entry* PropertyBag::FindNamed(const Guid& set, const std::string& name) const {
+const PropertyBag::Entry* PropertyBag::FindNamed(const mapi::Guid& set, std::string_view name) const {
   for (const Entry& e : entries_) {
     if (e.named && e.by_string && e.guid == set && e.name == name) return &e;
   }
@@ -132,10 +105,10 @@ std::string PropertyBag::Bytes(const Entry* e) const {
 
 std::string PropertyBag::Text(const Entry* e) const {
   if (e == nullptr) return std::string();
-  if (e->type == PT_UNICODE || e->type == PT_STRING8) {
+  if (e->type == mapi::PT_UNICODE || e->type == mapi::PT_STRING8) {
     const std::string data = Bytes(e);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-    return e->type == PT_UNICODE ? text::FromUnicodeValue(bytes, data.size(), codepage_)
+    return e->type == mapi::PT_UNICODE ? text::FromUnicodeValue(bytes, data.size(), codepage_)
                                  : text::FromCodepage(bytes, data.size(), codepage_);
   }
   if (IsMultiStringType(e->type)) {
@@ -153,25 +126,25 @@ std::optional<std::int64_t> PropertyBag::Integer(const Entry* e) const {
   if (e == nullptr) return std::nullopt;
   std::size_t width = 0;
   switch (e->type) {
-    case PT_SHORT: width = 2; break;
-    case PT_LONG: width = 4; break;
-    case PT_BOOLEAN: width = 1; break;
-    case PT_I8: width = 8; break;
+    case mapi::PT_SHORT: width = 2; break;
+    case mapi::PT_LONG: width = 4; break;
+    case mapi::PT_BOOLEAN: width = 1; break;
+    case mapi::PT_I8: width = 8; break;
     default: return std::nullopt;
   }
   const std::string data = Bytes(e);
   if (data.size() < width) return std::nullopt;
   const std::uint64_t raw = LittleEndian(data, 0, width);
   switch (e->type) {
-    case PT_SHORT: return static_cast<std::int16_t>(raw);
-    case PT_LONG: return static_cast<std::int32_t>(raw);
-    case PT_BOOLEAN: return raw != 0 ? 1 : 0;
+    case mapi::PT_SHORT: return static_cast<std::int16_t>(raw);
+    case mapi::PT_LONG: return static_cast<std::int32_t>(raw);
+    case mapi::PT_BOOLEAN: return raw != 0 ? 1 : 0;
     default: return static_cast<std::int64_t>(raw);
   }
 }
 
 std::optional<QDateTime> PropertyBag::Date(const Entry* e) const {
-  if (e == nullptr || e->type != PT_SYSTIME) return std::nullopt;
+  if (e == nullptr || e->type != mapi::PT_SYSTIME) return std::nullopt;
   const std::string data = Bytes(e);
   if (data.size() < 8) return std::nullopt;
   return FromFiletime(LittleEndian(data, 0, 8));
@@ -187,7 +160,7 @@ std::vector<std::string> PropertyBag::Texts(const Entry* e) const {
   if (!IsMultiStringType(e->type)) return values;
   for (const std::string& raw : SplitMultiValue(Bytes(e))) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(raw.data());
-    values.push_back(e->type == PT_MV_UNICODE ? text::FromUnicodeValue(bytes, raw.size(), codepage_)
+    values.push_back(e->type == mapi::PT_MV_UNICODE ? text::FromUnicodeValue(bytes, raw.size(), codepage_)
                                               : text::FromCodepage(bytes, raw.size(), codepage_));
   }
   return values;
@@ -195,8 +168,8 @@ std::vector<std::string> PropertyBag::Texts(const Entry* e) const {
 
 std::vector<std::string> PropertyBag::Binaries(const Entry* e) const {
   if (e == nullptr) return {};
-  if (e->type == PT_BINARY) return {Bytes(e)};
-  if (e->type != PT_MV_BINARY) return {};
+  if (e->type == mapi::PT_BINARY) return {Bytes(e)};
+  if (e->type != mapi::PT_MV_BINARY) return {};
   return SplitMultiValue(Bytes(e));
 }
 
@@ -206,15 +179,15 @@ PropValue PropertyBag::Value(const Entry* e) const {
   if (IsStringType(e->type) || IsMultiStringType(e->type)) {
     value.kind = PropValue::Kind::Text;
     value.text = Text(e);
-  } else if (e->type == PT_BOOLEAN) {
+  } else if (e->type == mapi::PT_BOOLEAN) {
     value.kind = PropValue::Kind::Boolean;
     value.boolean = Integer(e).value_or(0) != 0;
-  } else if (e->type == PT_SHORT || e->type == PT_LONG || e->type == PT_I8) {
+  } else if (e->type == mapi::PT_SHORT || e->type == mapi::PT_LONG || e->type == mapi::PT_I8) {
     if (const auto n = Integer(e)) {
       value.kind = PropValue::Kind::Integer;
       value.integer = *n;
     }
-  } else if (e->type == PT_SYSTIME) {
+  } else if (e->type == mapi::PT_SYSTIME) {
     if (const auto d = Date(e)) {
       value.kind = PropValue::Kind::DateTime;
       value.date_time = *d;

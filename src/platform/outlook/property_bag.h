@@ -7,49 +7,23 @@
 
 #include "platform/outlook/outlook.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norvexa::outlook::pff {
 
-// MAPI property types used here.
-inline constexpr std::uint16_t PT_SHORT = 0x0002;
-inline constexpr std::uint16_t PT_LONG = 0x0003;
-inline constexpr std::uint16_t PT_BOOLEAN = 0x000B;
-inline constexpr std::uint16_t PT_I8 = 0x0014;
-inline constexpr std::uint16_t PT_STRING8 = 0x001E;
-inline constexpr std::uint16_t PT_UNICODE = 0x001F;
-inline constexpr std::uint16_t PT_SYSTIME = 0x0040;
-inline constexpr std::uint16_t PT_BINARY = 0x0102;
-inline constexpr std::uint16_t PT_MV_STRING8 = 0x101E;
-inline constexpr std::uint16_t PT_MV_UNICODE = 0x101F;
-inline constexpr std::uint16_t PT_MV_BINARY = 0x1102;
-
-// A property set GUID in its stored byte order (Data1..3 little-endian).
-using Guid = std::array<std::uint8_t, 16>;
-
-// Builds a Guid from its text form "00062004-0000-0000-C000-000000000046".
-Guid GuidFromText(const char* text);
-
-// The property sets named properties are looked up in.
-extern const Guid PS_PUBLIC_STRINGS;
-extern const Guid PSETID_Appointment;
-extern const Guid PSETID_Task;
-extern const Guid PSETID_Address;
-extern const Guid PSETID_Common;
-
 class PropertyBag {
  public:
   struct Entry {
-    std::uint16_t id = 0;       // property id as stored (0x8000+ for named)
+    std::uint16_t id = 0;       // property id as stored (kFirstNamedId up for named)
     std::uint16_t type = 0;     // MAPI property type
     bool named = false;         // resolved through the name-to-ID map
     bool by_string = false;     // named by a string rather than a number
-    Guid guid{};                // property set of a named property
+    mapi::Guid guid{};          // property set of a named property
     std::uint32_t lid = 0;      // number of a numerically named property
     std::string name;           // name of a string-named property (UTF-8)
     std::uint32_t slot = 0;     // what the reader knows the value by
@@ -72,9 +46,9 @@ class PropertyBag {
   // string types match both their 8-bit and Unicode forms. Null if none.
   const Entry* Find(std::uint16_t id, std::uint16_t type) const;
   // The entry of the named property LID in property set SET, or null.
-  const Entry* FindNamed(const Guid& set, std::uint32_t lid) const;
+  const Entry* FindNamed(const mapi::Guid& set, std::uint32_t lid) const;
   // The entry of the string-named property NAME in property set SET.
-  const Entry* FindNamed(const Guid& set, const std::string& name) const;
+  const Entry* FindNamed(const mapi::Guid& set, std::string_view name) const;
 
   // The raw bytes of E ("" for null).
   std::string Bytes(const Entry* e) const;

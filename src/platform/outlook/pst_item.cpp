@@ -5,15 +5,6 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_ATTACH_DATA = 0x3701;
-constexpr std::uint16_t PR_ATTACH_METHOD = 0x3705;
-constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
-constexpr std::uint16_t PT_BINARY = 0x0102;
-constexpr std::uint16_t PT_OBJECT = 0x000D;
-// Attached items inside attached items: no real mailbox nests this deep.
-constexpr int kMaxNesting = 32;
-
 const RawProperty* FindRaw(const PropertyContext& context, std::uint16_t id) {
   for (const RawProperty& p : context.properties()) {
     if (p.id == id) return &p;
@@ -23,10 +14,14 @@ const RawProperty* FindRaw(const PropertyContext& context, std::uint16_t id) {
 
 // The kind of the attachment whose properties are BAG and CONTEXT.
 pff::MapiAttachment::Kind KindOf(const pff::PropertyBag& bag, const PropertyContext& context) {
-  const std::int64_t method = bag.Integer(bag.Find(PR_ATTACH_METHOD)).value_or(1);
-  const RawProperty* data = FindRaw(context, PR_ATTACH_DATA);
-  if (method == 5 && data != nullptr && data->type == PT_OBJECT) return pff::MapiAttachment::Kind::Item;
-  if (method == 1 || method == 5 || method == 6) return pff::MapiAttachment::Kind::Data;
+  const std::int64_t method = bag.Integer(bag.Find(mapi::PR_ATTACH_METHOD)).value_or(mapi::ATTACH_BY_VALUE);
+  const RawProperty* data = FindRaw(context, mapi::PR_ATTACH_DATA);
+  if (method == mapi::ATTACH_EMBEDDED_MSG && data != nullptr && data->type == mapi::PT_OBJECT) {
+    return pff::MapiAttachment::Kind::Item;
+  }
+  if (method == mapi::ATTACH_BY_VALUE || method == mapi::ATTACH_EMBEDDED_MSG || method == mapi::ATTACH_OLE) {
+    return pff::MapiAttachment::Kind::Data;
+  }
   return pff::MapiAttachment::Kind::Reference;
 }
 
@@ -78,7 +73,7 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
       auto table = std::make_shared<const TableContext>(file_->db(), *node);
       TableContext::Cursor rows(table);
       while (const std::optional<std::uint64_t> i = rows.Next()) {
-        const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*i), PidTagLtpRowId);
+        const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*i), mapi::PidTagLtpRowId);
         if (nid) subnodes.push_back(*nid);
       }
     } catch (const OutlookError& e) {
@@ -134,7 +129,7 @@ PstAttachment::PstAttachment(std::shared_ptr<StoreFile> file, std::shared_ptr<co
 }
 
 NodeEntry PstAttachment::ObjectNode() const {
-  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) file_->db()->Fail(Describe() + " has no data");
   const std::string object = context_->Value(*data, 8);
   if (object.size() < 4) file_->db()->Fail("the data object of " + Describe() + " is cut short (damaged)");
@@ -145,10 +140,10 @@ NodeEntry PstAttachment::ObjectNode() const {
 }
 
 std::int64_t PstAttachment::DataSize() const {
-  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) return 0;
-  if (data->type == PT_OBJECT) return static_cast<std::int64_t>(DataStream(file_->db(), ObjectNode().bid_data).size());
-  if (data->type != PT_BINARY) return 0;
+  if (data->type == mapi::PT_OBJECT) return static_cast<std::int64_t>(DataStream(file_->db(), ObjectNode().bid_data).size());
+  if (data->type != mapi::PT_BINARY) return 0;
   const auto hnid = static_cast<std::uint32_t>(data->reference);
   if (hnid == 0) return 0;
   if (!Heap::IsNid(hnid)) return static_cast<std::int64_t>(context_->heap().Get(hnid).size());
@@ -158,13 +153,13 @@ std::int64_t PstAttachment::DataSize() const {
 }
 
 void PstAttachment::WriteData(std::ostream& out) const {
-  const RawProperty* data = FindRaw(*context_, PR_ATTACH_DATA);
+  const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) return;
-  if (data->type == PT_OBJECT) {
+  if (data->type == mapi::PT_OBJECT) {
     DataStream(file_->db(), ObjectNode().bid_data).CopyTo(out);
     return;
   }
-  if (data->type != PT_BINARY) return;
+  if (data->type != mapi::PT_BINARY) return;
   const auto hnid = static_cast<std::uint32_t>(data->reference);
   if (hnid == 0) return;
   if (!Heap::IsNid(hnid)) {
@@ -179,7 +174,7 @@ void PstAttachment::WriteData(std::ostream& out) const {
 
 const pff::MapiItem& PstAttachment::AttachedItem() const {
   if (attached_item_) return *attached_item_;
-  if (depth_ >= kMaxNesting) file_->db()->Fail(Describe() + " nests attached items too deep (damaged)");
+  if (depth_ >= pff::kMaxAttachedItemNesting) file_->db()->Fail(Describe() + " nests attached items too deep (damaged)");
   try {
     attached_item_ = std::make_unique<PstItem>(file_, ObjectNode(), depth_ + 1);
   } catch (const OutlookError& e) {

@@ -4,7 +4,7 @@
 #include "platform/outlook/pst_objects.h"
 
 #include "platform/outlook/store_file_cache.h"
-#include "platform/outlook/text_codec.h"
+#include "platform/system/text.h"
 
 #include <algorithm>
 
@@ -17,9 +17,6 @@ std::unique_ptr<Store> OpenStoreFile(const std::filesystem::path& path) {
 namespace pst {
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_CONTAINER_CLASS = 0x3613;
-constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
 // Folders nest a few levels deep in real stores; a parent chain longer
 // than this is a loop in a damaged file.
 constexpr int kMaxFolderDepth = 256;
@@ -31,7 +28,7 @@ bool IsFolderNid(std::uint32_t nid) {
 // The display name of the folder at NODE.
 std::string FolderName(const StoreFile& file, const NodeEntry& node) {
   auto context = std::make_shared<const PropertyContext>(file.db(), node);
-  return file.Bag(context, file.default_codepage()).Text(PR_DISPLAY_NAME);
+  return file.Bag(context, file.default_codepage()).Text(mapi::PR_DISPLAY_NAME);
 }
 
 }  // namespace
@@ -41,7 +38,7 @@ std::string FolderName(const StoreFile& file, const NodeEntry& node) {
 // ---------------------------------------------------------------------------
 
 std::string PstStore::StoreID() const {
-  return pff::StoreIdForPath(std::filesystem::path(std::u8string(file_->path().begin(), file_->path().end())));
+  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
 }
 
 std::unique_ptr<Folder> PstStore::IPMRootFolder() const {
@@ -53,7 +50,9 @@ std::unique_ptr<Folder> PstStore::GetFolderFromID(const std::string& raw) const 
   if (!nid) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   // A folder is a folder by its node type, whatever its properties say.
   const std::optional<NodeEntry> node = IsFolderNid(*nid) ? file_->db()->FindNode(*nid) : std::nullopt;
-  if (!node) throw OutlookError(file_->path() + ": no folder with entry identifier " + text::Trim(raw));
+  if (!node) {
+    throw OutlookError(file_->path() + ": no folder with entry identifier " + sys::Trim(raw, sys::kLineBlanks));
+  }
   std::optional<std::string> path;
   if (*nid == file_->top_folder()) path = std::string();
   return std::make_unique<PstFolder>(file_, *node, path);
@@ -67,8 +66,8 @@ PstFolder::PstFolder(std::shared_ptr<StoreFile> file, const NodeEntry& node, std
     : file_(std::move(file)), node_(node), path_(std::move(path)) {
   auto context = std::make_shared<const PropertyContext>(file_->db(), node_);
   const pff::PropertyBag bag = file_->Bag(context, file_->default_codepage());
-  name_ = bag.Text(PR_DISPLAY_NAME);
-  container_class_ = bag.Text(PR_CONTAINER_CLASS);
+  name_ = bag.Text(mapi::PR_DISPLAY_NAME);
+  container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
 
 std::string PstFolder::FolderPath() const {
@@ -124,7 +123,7 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
     auto table = std::make_shared<const TableContext>(file_->db(), *table_node);
     TableContext::Cursor rows(table);
     while (const std::optional<std::uint64_t> row = rows.Next()) {
-      const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*row), PidTagLtpRowId);
+      const std::optional<std::uint32_t> nid = table->Cell32(table->Row(*row), mapi::PidTagLtpRowId);
       if (!nid || !IsFolderNid(*nid) || *nid == node_.nid) continue;
       // A folder above this one, listed again by a damaged table: it is
       // already being read higher up, and following it would loop.
@@ -162,7 +161,7 @@ std::unique_ptr<Item> PstItems::GetItem(std::int64_t position) const {
       row = cursor_->Next();
       if (!row) file_->db()->Fail("its contents table has fewer rows than it counts (damaged)");
     }
-    const std::optional<std::uint32_t> nid = table_->Cell32(table_->Row(*row), PidTagLtpRowId);
+    const std::optional<std::uint32_t> nid = table_->Cell32(table_->Row(*row), mapi::PidTagLtpRowId);
     if (!nid) file_->db()->Fail("its contents table row names no item (damaged)");
     return std::make_unique<PstItem>(file_, file_->Node(*nid, "the item"));
   } catch (const OutlookError& e) {

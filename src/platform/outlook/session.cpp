@@ -3,7 +3,7 @@
 #include "platform/outlook/outlook.h"
 
 #include "platform/outlook/mapi_item.h"
-#include "platform/outlook/text_codec.h"
+#include "platform/system/text.h"
 
 #include <QDir>
 #include <QString>
@@ -38,9 +38,9 @@ std::vector<std::filesystem::path> ReadProfile(const std::filesystem::path& path
   while (std::getline(in, line)) {
     if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // byte-order mark
     first = false;
-    line = text::Trim(line);
+    line = sys::Trim(line, sys::kLineBlanks);
     if (line.empty()) continue;
-    files.emplace_back(std::u8string(line.begin(), line.end()));
+    files.push_back(pff::PathFromUtf8(line));
   }
   if (in.bad()) throw OutlookError("Outlook is not configured: cannot read the profile file " + name);
   return files;
@@ -87,14 +87,14 @@ std::unique_ptr<Store> StoreList::Item(std::size_t position) const {
 
 std::unique_ptr<Store> StoreList::GetStoreFromID(const std::string& id) const {
   const auto path = pff::PathForStoreId(id);
-  if (!path) throw OutlookError("\"" + text::Trim(id) + "\" is not a store identifier");
+  if (!path) throw OutlookError("\"" + sys::Trim(id, sys::kLineBlanks) + "\" is not a store identifier");
   return OpenStoreFile(*path);
 }
 
 std::unique_ptr<Store> StoreList::AddPSTStore(const std::string& path) const {
-  const std::string trimmed = text::Trim(path);
+  const std::string trimmed = sys::Trim(path, sys::kLineBlanks);
   if (trimmed.empty()) throw OutlookError("no store file named");
-  return OpenStoreFile(std::filesystem::path(std::u8string(trimmed.begin(), trimmed.end())));
+  return OpenStoreFile(pff::PathFromUtf8(trimmed));
 }
 
 PropValue MapiUtils::HrGetOneProp(const MapiObject& object, std::uint32_t tag) const { return object.GetProp(tag); }

@@ -2,41 +2,19 @@
 #include "platform/outlook/store_file.h"
 
 #include "platform/outlook/mapi_item.h"
+#include "platform/system/hex.h"
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
 namespace norvexa::outlook::pst {
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_IPM_SUBTREE_ENTRYID = 0x35E0;
-constexpr std::uint16_t PR_RECORD_KEY = 0x0FF9;
-constexpr std::uint16_t PidTagNameidStreamGuid = 0x0002;
-constexpr std::uint16_t PidTagNameidStreamEntry = 0x0003;
-constexpr std::uint16_t PidTagNameidStreamString = 0x0004;
-
-// The property set of names with GUID index 1.
-const pff::Guid kPsMapi = pff::GuidFromText("00020328-0000-0000-C000-000000000046");
-
-// The node identifier at the end of a store entry identifier (flags,
-// provider UID, then the 32-bit node identifier), or nullopt.
-std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
-  if (entry_id.size() < 24) return std::nullopt;
-  return Le32(reinterpret_cast<const std::uint8_t*>(entry_id.data()) + 20);
-}
-
 // How errors name property E: its tag, and its name when it is a named one.
 std::string PropertyName(const pff::PropertyBag::Entry& e) {
-  char tag[16];
-  std::snprintf(tag, sizeof tag, "0x%04X%04X", static_cast<unsigned>(e.id), static_cast<unsigned>(e.type));
-  if (e.named && e.by_string) return std::string(tag) + " \"" + e.name + "\"";
-  if (e.named) {
-    char lid[16];
-    std::snprintf(lid, sizeof lid, "0x%04X", static_cast<unsigned>(e.lid));
-    return std::string(tag) + " (named " + lid + ")";
-  }
+  const std::string tag = "0x" + sys::HexNumber(mapi::Tag(e.id, e.type), 8);
+  if (e.named && e.by_string) return tag + " \"" + e.name + "\"";
+  if (e.named) return tag + " (named 0x" + sys::HexNumber(e.lid, 4) + ")";
   return tag;
 }
 
@@ -55,9 +33,9 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
     auto store = std::make_shared<const PropertyContext>(file->db_, file->Node(kNidMessageStore, "the message store"));
     const pff::PropertyBag bag = file->Bag(store, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
-    file->display_name_ = bag.Text(PR_DISPLAY_NAME);
-    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(PR_RECORD_KEY)), file->path_);
-    const auto ipm = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
+    file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
+    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_);
+    const auto ipm = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
     if (ipm && NidType(*ipm) == kNidTypeNormalFolder && file->db_->FindNode(*ipm)) file->top_folder_ = *ipm;
   } catch (const OutlookError& e) {
     throw OutlookError(name + ": cannot read the message store: " + e.what());
@@ -85,9 +63,9 @@ void StoreFile::ReadNameMap() {
     const PropertyContext map(db_, *node);
     std::string guids, entries, strings;
     for (const RawProperty& p : map.properties()) {
-      if (p.id == PidTagNameidStreamGuid) guids = map.Value(p, kValueLimit);
-      else if (p.id == PidTagNameidStreamEntry) entries = map.Value(p, kValueLimit);
-      else if (p.id == PidTagNameidStreamString) strings = map.Value(p, kValueLimit);
+      if (p.id == mapi::PidTagNameidStreamGuid) guids = map.Value(p, kValueLimit);
+      else if (p.id == mapi::PidTagNameidStreamEntry) entries = map.Value(p, kValueLimit);
+      else if (p.id == mapi::PidTagNameidStreamString) strings = map.Value(p, kValueLimit);
     }
     const auto* e = reinterpret_cast<const std::uint8_t*>(entries.data());
     for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
@@ -97,8 +75,8 @@ void StoreFile::ReadNameMap() {
       const std::uint16_t index = Le16(e + at + 6);
       n.by_string = (guid_and_kind & 1) != 0;
       const std::uint16_t guid = guid_and_kind >> 1;
-      if (guid == 1) n.guid = kPsMapi;
-      else if (guid == 2) n.guid = pff::PS_PUBLIC_STRINGS;
+      if (guid == 1) n.guid = mapi::PS_MAPI;
+      else if (guid == 2) n.guid = mapi::PS_PUBLIC_STRINGS;
       else if (guid >= 3 && (guid - 3 + 1) * 16u <= guids.size()) std::memcpy(n.guid.data(), guids.data() + (guid - 3) * 16, 16);
       else continue;  // a name without its property set cannot be matched
       if (n.by_string) {
@@ -123,7 +101,7 @@ void StoreFile::ReadNameMap() {
       } else {
         n.lid = property;
       }
-      names_[static_cast<std::uint16_t>(0x8000 + index)] = std::move(n);
+      names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(n);
     }
   } catch (const OutlookError&) {
     // A damaged map leaves named properties unnamed: they are then found
@@ -133,7 +111,7 @@ void StoreFile::ReadNameMap() {
 }
 
 void StoreFile::Resolve(pff::PropertyBag::Entry& entry) const {
-  if (entry.id < 0x8000) return;
+  if (entry.id < mapi::kFirstNamedId) return;
   const auto found = names_.find(entry.id);
   if (found == names_.end()) return;
   entry.named = true;

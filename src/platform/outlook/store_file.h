@@ -72,7 +72,7 @@ class StoreFile {
  private:
   // The name behind a named-property identifier.
   struct Name {
-    pff::Guid guid{};
+    mapi::Guid guid{};
     bool by_string = false;
     std::uint32_t lid = 0;
     std::string name;

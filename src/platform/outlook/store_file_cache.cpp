@@ -1,12 +1,7 @@
-// Process-wide sharing of open store files (see store_file_cache.h).
-//
-// Memory: a kept file holds its header, its named-property map and its
-// cache of pages and blocks (bounded, under 10 MB whatever the file's
-// size). Only one file is kept, the most recently opened one, which is the
-// one the next session asks for in the usual course (store list, folder
-// tree, conversion run); a file in use elsewhere costs nothing extra, it is
-// shared. ReleaseCachedStores() closes it at once; it is also closed at
-// exit.
+// Process-wide sharing of open store files (see store_file_cache.h). A kept
+// file holds its header, its named-property map and its cache of pages and
+// blocks; only the most recently opened one is kept, as the next session
+// asks for it in the usual course.
 #include "platform/outlook/store_file_cache.h"
 
 #include "platform/outlook/mapi_item.h"

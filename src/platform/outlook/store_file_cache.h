@@ -1,12 +1,5 @@
-// Process-wide sharing of open store files.
-//
-// The program opens the same file several times in one sitting (the store
-// list, the folder tree, then the conversion run, each through its own
-// session). Opening is cheap, but what was read stays in the open file's
-// cache of pages and blocks, so the open file is shared: every opening of an
-// unchanged file while some object still uses it gets that same file, and
-// the most recently opened file stays open after its last user lets go, for
-// the next session.
+// Process-wide sharing of open store files, as outlook.h describes it: the
+// table of the files handed out and of the one kept for the next session.
 #pragma once
 
 #include "platform/outlook/store_file.h"

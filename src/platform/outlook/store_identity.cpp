@@ -3,9 +3,9 @@
 // of a folder's items, and the stand-in for a store that cannot be opened.
 #include "platform/outlook/mapi_item.h"
 
-#include "platform/outlook/text_codec.h"
+#include "platform/system/hex.h"
+#include "platform/system/text.h"
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -23,18 +23,15 @@ bool IsClassOrSub(const std::string& klass, const std::string& base) {
   return klass == base || StartsWith(klass, base + ".");
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string PathUtf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
 std::string CheckStoreFile(const std::filesystem::path& path) {
@@ -59,30 +56,16 @@ std::string StoreIdForPath(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   const std::string text = PathUtf8((ec ? path : absolute).lexically_normal());
-  std::string id = kStoreIdPrefix;
-  static const char* digits = "0123456789ABCDEF";
-  for (unsigned char c : text) {
-    id.push_back(digits[c >> 4]);
-    id.push_back(digits[c & 0x0F]);
-  }
-  return id;
+  return kStoreIdPrefix + sys::HexEncode(text);
 }
 
 std::optional<std::filesystem::path> PathForStoreId(const std::string& raw) {
-  const std::string id = text::Trim(raw);
+  const std::string id = sys::Trim(raw, sys::kLineBlanks);
   if (!StartsWith(id, kStoreIdPrefix)) return std::nullopt;
-  const std::string hex = id.substr(std::string(kStoreIdPrefix).size());
-  if (hex.empty() || hex.size() % 2 != 0) return std::nullopt;
-  std::u8string text;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexValue(hex[i]);
-    const int low = HexValue(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    const int value = high * 16 + low;
-    if (value == 0) return std::nullopt;
-    text.push_back(static_cast<char8_t>(value));
-  }
-  return std::filesystem::path(text);
+  const std::optional<std::string> text = sys::HexDecode(std::string_view(id).substr(std::strlen(kStoreIdPrefix)));
+  // A path holds no NUL; one in the identifier would cut the path short.
+  if (!text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
+  return PathFromUtf8(*text);
 }
 
 std::string DefaultMessageClassFor(const std::string& container_class) {
@@ -98,27 +81,20 @@ std::string DefaultMessageClassFor(const std::string& container_class) {
   return c;
 }
 
-std::string FolderEntryId(std::uint32_t nid) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(nid));
-  return buffer;
+std::string FolderEntryId(std::uint32_t nid) { return sys::HexNumber(nid, 8); }
+
+std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
+  if (entry_id.size() < 24) return std::nullopt;
+  std::uint32_t nid = 0;
+  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
+  return nid;
 }
 
 std::string StoreKey(const std::string& record_key, const std::string& path) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string key;
-  if (!record_key.empty()) {
-    for (unsigned char c : record_key) {
-      key.push_back(digits[c >> 4]);
-      key.push_back(digits[c & 0x0F]);
-    }
-    return key;
-  }
+  if (!record_key.empty()) return sys::HexEncode(record_key);
   std::uint64_t hash = 0xCBF29CE484222325ull;
   for (unsigned char c : path) hash = (hash ^ c) * 0x100000001B3ull;
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "file%016llX", static_cast<unsigned long long>(hash));
-  return buffer;
+  return "file" + sys::HexNumber(hash, 16);
 }
 
 std::string ItemSourceKey(const std::string& store_key, std::uint32_t nid) {
@@ -126,11 +102,11 @@ std::string ItemSourceKey(const std::string& store_key, std::uint32_t nid) {
 }
 
 std::optional<std::uint32_t> ParseFolderEntryId(const std::string& raw) {
-  const std::string entry_id = text::Trim(raw);
+  const std::string entry_id = sys::Trim(raw, sys::kLineBlanks);
   if (entry_id.empty() || entry_id.size() > 8) return std::nullopt;
   std::uint32_t id = 0;
   for (char c : entry_id) {
-    const int digit = HexValue(c);
+    const int digit = sys::HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     id = id * 16 + static_cast<std::uint32_t>(digit);
   }

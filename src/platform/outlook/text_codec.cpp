@@ -144,12 +144,4 @@ std::string FromUnicodeValue(const std::uint8_t* data, std::size_t size, int cod
   return FromUtf16Le(data, size);
 }
 
-std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  const auto first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return std::string();
-  const auto last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace norvexa::outlook::text

@@ -25,7 +25,4 @@ bool UnicodeValueHolds8Bit(const std::uint8_t* data, std::size_t size);
 // A Unicode-typed value to UTF-8, taking the quirk above into account.
 std::string FromUnicodeValue(const std::uint8_t* data, std::size_t size, int codepage);
 
-// Text without leading and trailing blanks (spaces, tabs, CR, LF).
-std::string Trim(const std::string& text);
-
 }  // namespace norvexa::outlook::text

@@ -39,7 +39,7 @@ QString Absolute(const QString& path) { return path.startsWith('/') ? path : "/"
 
 void ChmFile::Closer::operator()(chmFile* file) const { chm_close(file); }
 
-ChmFile::ChmFile(const QString& path) : path_(path) {
+ChmFile::ChmFile(const QString& path) {
   if (!QFile::exists(path)) throw ChmError("the help file " + path.toStdString() + " does not exist");
   file_.reset(chm_open(QFile::encodeName(path).constData()));
   if (!file_) throw ChmError("the help file " + path.toStdString() + " is not a readable CHM file");

@@ -56,7 +56,6 @@ class ChmFile {
   struct Closer {
     void operator()(chmFile* file) const;
   };
-  QString path_;
   std::unique_ptr<chmFile, Closer> file_;
   QString contents_path_;
   QString default_topic_;

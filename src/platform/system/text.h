@@ -10,6 +10,12 @@ namespace norvexa::sys {
 
 // The blanks the user-facing rules trim: spaces only.
 inline constexpr std::string_view kSpaces = " ";
+// The blanks around a line of a profile file or an identifier handed in:
+// spaces, tabs and line ends.
+inline constexpr std::string_view kLineBlanks = " \t\r\n";
+// Every ASCII white-space character: the blanks around a field of a
+// command's input.
+inline constexpr std::string_view kWhitespace = " \t\n\v\f\r";
 
 // TEXT without the characters of BLANKS at both ends; "" when TEXT holds
 // nothing else. Spaces only unless the caller names other blanks (a line of

@@ -35,7 +35,6 @@ namespace fs = std::filesystem;
 // files of 512-byte pages, and in 4 KB-page files (blocks of 64 KB).
 constexpr int kAttachments = 240;
 constexpr int kAttachments4k = 800;
-constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
 
 // The name and bytes of attachment N (from 0) of the large item: short
 // texts that stay in the attachment's heap, and every 40th one of 12 KB,
@@ -126,7 +125,7 @@ TablePlace AttachmentTableOf(const fs::path& pst, const std::string& inbox_entry
   pst::TableContext::Cursor rows(contents);
   const std::optional<std::uint64_t> first = rows.Next();
   if (!first) throw std::runtime_error("the Inbox's contents table is empty");
-  const std::optional<std::uint32_t> message_nid = contents->Cell32(contents->Row(*first), PidTagLtpRowId);
+  const std::optional<std::uint32_t> message_nid = contents->Cell32(contents->Row(*first), mapi::PidTagLtpRowId);
   const std::optional<pst::NodeEntry> message = message_nid ? place.db->FindNode(*message_nid) : std::nullopt;
   if (!message) throw std::runtime_error("the Inbox's first message is missing");
   const std::optional<pst::NodeEntry> table = place.db->FindSubnode(message->bid_sub, pst::kNidAttachmentTable);

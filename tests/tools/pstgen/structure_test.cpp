@@ -284,13 +284,13 @@ TEST(PstgenStructure, CheckerComparesFolderTablesWithTheNodeTree) {
       const std::uint32_t folder = MakeNid(kNidTypeNormalFolder, 0x401);
       auto pc = [&ndb](const std::string& name) {
         PropMap props;
-        props[0x3001] = PropValue::Unicode(name);
+        props[mapi::PR_DISPLAY_NAME] = PropValue::Unicode(name);
         Subnodes subs;
         return WritePropertyContext(ndb, props, subs);
       };
       auto table = [&ndb](std::uint32_t nid, const std::vector<std::uint32_t>& rows) {
         Subnodes subs;
-        TableWriter t(ndb, {0x0037001F}, subs);
+        TableWriter t(ndb, {mapi::Tag(mapi::PR_SUBJECT, mapi::PT_UNICODE)}, subs);
         for (std::uint32_t row : rows) t.AddRow(row, PropMap{});
         ndb.AddNode(NodeEntry{nid, t.Finish(), subs.Write(ndb), 0});
       };

@@ -16,22 +16,9 @@ namespace norvexa::outlook::libpff {
 using pff::PathUtf8;
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_IPM_SUBTREE_ENTRYID = 0x35E0;
-constexpr std::uint16_t PR_RECORD_KEY = 0x0FF9;
-
 // Frees an item pointer that has not yet found its owner.
 void FreeItem(libpff_item_t* item) {
   if (item != nullptr) libpff_item_free(&item, nullptr);
-}
-
-// The node identifier at the end of a store entry identifier (flags,
-// provider UID, then the 32-bit node identifier), or nullopt.
-std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
-  if (entry_id.size() < 24) return std::nullopt;
-  std::uint32_t nid = 0;
-  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
-  return nid;
 }
 
 }  // namespace
@@ -84,9 +71,9 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
     ItemHandle store(file, nullptr, store_item);
     const pff::PropertyBag bag = ReadBag(nullptr, store.get(), 0, name, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
-    file->display_name_ = bag.Text(PR_DISPLAY_NAME);
-    file->ipm_subtree_ = NodeOfEntryId(bag.Bytes(bag.Find(PR_IPM_SUBTREE_ENTRYID)));
-    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(PR_RECORD_KEY)), name);
+    file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
+    file->ipm_subtree_ = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), name);
   }
   if (file->store_key_.empty()) file->store_key_ = pff::StoreKey(std::string(), name);
   if (file->display_name_.empty()) {
@@ -146,7 +133,7 @@ const std::map<std::uint32_t, std::string>& File::FolderPaths() {
       uint32_t id = 0;
       if (libpff_item_get_identifier(sub, &id, &error) != 1) Fail(path_, "cannot read a folder identifier", error);
       const pff::PropertyBag bag = ReadBag(nullptr, sub, 0, path_, default_codepage_);
-      const std::string folder_name = bag.Text(0x3001);
+      const std::string folder_name = bag.Text(mapi::PR_DISPLAY_NAME);
       child.path = level.path.empty() ? folder_name : level.path + "\\" + folder_name;
       paths[id] = child.path;
       stack.push_back(std::move(child));

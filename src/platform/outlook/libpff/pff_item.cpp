@@ -7,8 +7,6 @@
 namespace norvexa::outlook::libpff {
 namespace {
 
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-
 // The name a named property carries in libpff's name-to-ID map, into E.
 void ResolveName(libpff_record_entry_t* record, pff::PropertyBag::Entry& e) {
   libpff_error_t* error = nullptr;
@@ -77,7 +75,7 @@ pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t
     }
     e.id = static_cast<std::uint16_t>(entry_type);
     e.type = static_cast<std::uint16_t>(value_type);
-    if (e.id >= 0x8000) ResolveName(record, e);
+    if (e.id >= mapi::kFirstNamedId) ResolveName(record, e);
     e.slot = static_cast<std::uint32_t>(records->size());
     records->push_back(record);
     entries.push_back(std::move(e));

@@ -2,13 +2,10 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/libpff/pff_objects.h"
 
-#include "platform/outlook/text_codec.h"
+#include "platform/system/text.h"
 
 namespace norvexa::outlook::libpff {
 namespace {
-
-constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
-constexpr std::uint16_t PR_CONTAINER_CLASS = 0x3613;
 
 // The folder item or null when the identifier names no folder.
 ItemRef FolderItem(const std::shared_ptr<File>& file, std::uint32_t id) {
@@ -32,7 +29,7 @@ std::unique_ptr<Store> OpenStore(const std::filesystem::path& path) {
 
 std::string PffStore::DisplayName() const { return file_->display_name(); }
 std::string PffStore::StoreID() const {
-  return pff::StoreIdForPath(std::filesystem::path(std::u8string(file_->path().begin(), file_->path().end())));
+  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
 }
 std::string PffStore::OfferText() const { return file_->path(); }
 std::string PffStore::PstPath() const { return file_->path(); }
@@ -55,7 +52,9 @@ std::unique_ptr<Folder> PffStore::GetFolderFromID(const std::string& raw) const 
   const std::optional<std::uint32_t> id = pff::ParseFolderEntryId(raw);
   if (!id) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   ItemRef folder = FolderItem(file_, *id);
-  if (!folder) throw OutlookError(file_->path() + ": no folder with entry identifier " + text::Trim(raw));
+  if (!folder) {
+    throw OutlookError(file_->path() + ": no folder with entry identifier " + sys::Trim(raw, sys::kLineBlanks));
+  }
   std::optional<std::string> path;
   if (file_->ipm_subtree() && *file_->ipm_subtree() == *id) path = std::string();
   return std::make_unique<PffFolder>(folder, path);
@@ -70,8 +69,8 @@ PffFolder::PffFolder(ItemRef folder, std::optional<std::string> path)
   id_ = Identifier(*folder_);
   const File& file = *folder_->file();
   const pff::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
-  name_ = bag.Text(PR_DISPLAY_NAME);
-  container_class_ = bag.Text(PR_CONTAINER_CLASS);
+  name_ = bag.Text(mapi::PR_DISPLAY_NAME);
+  container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
 
 std::string PffFolder::FolderPath() const {

@@ -1,8 +1,9 @@
 // Renders the program's windows to PNG files for the documentation, off
 // screen: the main window on each tab with the sample mailbox loaded, the
 // save window during a run, and the about window. Dialogs are answered
-// through the system seam. Run by scripts/screenshots.
-//   shell_screenshots OUTPUT_DIR
+// through the system seam, with the tests' scripted services. Run by
+// scripts/screenshots.
+//   norvexa-screenshots OUTPUT_DIR
 #include "conversion/frm_save.h"
 #include "mailbox_writer.h"
 #include "platform/notes/notes.h"
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: shell_screenshots OUTPUT_DIR\n");
+    std::fprintf(stderr, "usage: norvexa-screenshots OUTPUT_DIR\n");
     return 2;
   }
   try {

@@ -1,5 +1,5 @@
 // norvexa-inspect nsf: the JSON picture of a database, and a bad file.
-#include "client_fixture.h"
+#include "platform/notes/client_fixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
