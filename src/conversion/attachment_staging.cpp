@@ -3,12 +3,12 @@
 
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/file_names.h"
 #include "platform/system/paths.h"
 #include "platform/system/system_services.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QString>
@@ -20,26 +20,6 @@
 
 namespace norvexa::conversion {
 namespace {
-
-// Longest staged name in UTF-8 bytes: well below the 255 that common file
-// systems allow, leaving room for " (N)".
-constexpr qsizetype kMaxNameBytes = 200;
-
-bool IsForbidden(QChar c) {
-  if (c.unicode() < 0x20 || c.unicode() == 0x7F) return true;
-  switch (c.unicode()) {
-    case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*':
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsReservedDeviceName(const QString& name) {
-  static const QRegularExpression reserved(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-  return reserved.match(name.section('.', 0, 0)).hasMatch();
-}
 
 // Splits NAME into base and extension (with its dot) at the last dot that is
 // not the first character.
@@ -54,44 +34,11 @@ void SplitExtension(const QString& name, QString& base, QString& extension) {
   }
 }
 
-// Drops characters from the end of BASE until BASE + EXTENSION fits in
-// kMaxNameBytes, never leaving half a surrogate pair.
-QString Shorten(QString base, QString extension) {
-  if (extension.toUtf8().size() > kMaxNameBytes / 4) extension.clear();
-  while (!base.isEmpty() && (base + extension).toUtf8().size() > kMaxNameBytes) {
-    base.chop(1);
-    if (!base.isEmpty() && base.back().isHighSurrogate()) base.chop(1);
-  }
-  return base + extension;
-}
-
 }  // namespace
 
 std::string SafeAttachmentName(const std::string& name) {
-  QString text = QString::fromUtf8(name);
-  // Directory parts: whatever comes before the last separator of either kind.
-  const qsizetype cut = std::max(text.lastIndexOf('/'), text.lastIndexOf('\\'));
-  if (cut >= 0) text = text.mid(cut + 1);
-
-  QString clean;
-  clean.reserve(text.size());
-  for (QChar c : text) {
-    if (!IsForbidden(c)) clean += c;
-  }
-  // ".." anywhere, repeatedly, so that "...." cannot leave one behind.
-  while (clean.contains(QStringLiteral(".."))) clean.replace(QStringLiteral(".."), QStringLiteral("."));
-  // Windows drops trailing dots and blanks, which would merge two names.
-  while (!clean.isEmpty() && (clean.back() == '.' || clean.back() == ' ')) clean.chop(1);
-  while (!clean.isEmpty() && clean.front() == ' ') clean.remove(0, 1);
-  if (clean == QStringLiteral(".")) clean.clear();
-  if (clean.isEmpty()) return "attachment";
-  if (IsReservedDeviceName(clean)) clean.prepend('_');
-
-  QString base, extension;
-  SplitExtension(clean, base, extension);
-  clean = Shorten(base, extension);
-  if (clean.isEmpty()) return "attachment";
-  return clean.toStdString();
+  const std::string safe = sys::SafeFileName(name);
+  return safe.empty() ? std::string("attachment") : safe;
 }
 
 std::string NumberedName(const std::string& name, int n) {

@@ -21,11 +21,8 @@ class Item;
 
 namespace norvexa::conversion {
 
-// NAME made fit to be a file name on any platform: directory parts, "..",
-// control characters and the characters no file name may hold (<>:"/\|?*)
-// are removed, as are trailing dots and blanks; a reserved device name
-// (CON, NUL, COM1...) gets a leading "_"; an over-long name is shortened
-// keeping its extension. An empty result becomes "attachment".
+// NAME made fit to be a file name by sys::SafeFileName; "attachment" when
+// nothing usable remains.
 std::string SafeAttachmentName(const std::string& name);
 
 // "name (N).ext" for NAME and N; "name (N)" when NAME has no extension.

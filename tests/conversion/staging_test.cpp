@@ -21,11 +21,14 @@ using writers::StagedFiles;
 
 const std::string S = sys::PathSeparator().toStdString();
 
-TEST(Staging, NamesLoseDirectoriesDotDotControlAndForbiddenCharacters) {
+TEST(Staging, NamesLoseDirectoriesAndDotDotAndReplaceControlAndForbiddenCharacters) {
   EXPECT_EQ(SafeAttachmentName("../../etc/passwd"), "passwd");
   EXPECT_EQ(SafeAttachmentName("C:\\Windows\\system32\\evil.dll"), "evil.dll");
-  EXPECT_EQ(SafeAttachmentName("a<b>c:d\"e|f?g*h.txt"), "abcdefgh.txt");
-  EXPECT_EQ(SafeAttachmentName(std::string("re\x01po\x1f" "rt\x7f.doc")), "report.doc");
+  // The same rule as the store access's names: one "_" for each character
+  // no file name may hold.
+  EXPECT_EQ(SafeAttachmentName("a<b>c:d\"e|f?g*h.txt"), "a_b_c_d_e_f_g_h.txt");
+  EXPECT_EQ(SafeAttachmentName(std::string("re\x01po\x1f" "rt\x7f.doc")), "re_po_rt_.doc");
+  EXPECT_EQ(SafeAttachmentName(SafeAttachmentName("  a..b<c>.txt. ")), "a.b_c_.txt");  // once is enough
   EXPECT_EQ(SafeAttachmentName("..."), "attachment");
   EXPECT_EQ(SafeAttachmentName(".."), "attachment");
   EXPECT_EQ(SafeAttachmentName(""), "attachment");

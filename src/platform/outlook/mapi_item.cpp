@@ -3,6 +3,8 @@
 
 #include "platform/outlook/eml_writer.h"
 #include "platform/outlook/one_off_entry_id.h"
+#include "platform/system/file_names.h"
+#include "platform/system/paths.h"
 
 #include <fstream>
 
@@ -189,25 +191,12 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
 
 }  // namespace
 
-std::string SafeFileName(const std::string& name) {
-  const auto slash = name.find_last_of("/\\");
-  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-  for (char& c : base) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') c = '_';
-  }
-  // Trailing dots and blanks are dropped by Windows file systems.
-  while (!base.empty() && (base.back() == '.' || base.back() == ' ')) base.pop_back();
-  if (base.empty() || base == "." || base == "..") return std::string();
-  return base;
-}
-
 std::string MapiAttachment::FileName() const {
-  std::string name = SafeFileName(StoredName(bag_));
+  std::string name = sys::SafeFileName(StoredName(bag_));
   if (IsItem()) {
     if (name.empty()) {
       try {
-        name = SafeFileName(AttachedItem().Subject());
+        name = sys::SafeFileName(AttachedItem().Subject());
       } catch (const OutlookError&) {
         // An attached item that cannot be read has no subject to offer; the
         // save reports the damage.
@@ -254,19 +243,19 @@ void MapiAttachment::WriteTo(std::ostream& out, int depth) const {
 void MapiAttachment::SaveAsFile(const std::filesystem::path& path) const {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) {
-    throw OutlookError(bag_.file() + ": cannot save " + Describe() + " to " + PathUtf8(path) +
+    throw OutlookError(bag_.file() + ": cannot save " + Describe() + " to " + sys::Utf8(path) +
                        ": the file cannot be created");
   }
   try {
     WriteTo(out);
     out.close();
-    if (!out) throw OutlookError(bag_.file() + ": cannot finish writing " + PathUtf8(path));
+    if (!out) throw OutlookError(bag_.file() + ": cannot finish writing " + sys::Utf8(path));
   } catch (const OutlookError& e) {
     // A half-written file would pass for the attachment: remove it.
     out.close();
     std::error_code ec;
     std::filesystem::remove(path, ec);
-    throw OutlookError(std::string("cannot save ") + Describe() + " to " + PathUtf8(path) + ": " + e.what());
+    throw OutlookError(std::string("cannot save ") + Describe() + " to " + sys::Utf8(path) + ": " + e.what());
   }
 }
 

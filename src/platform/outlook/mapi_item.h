@@ -113,16 +113,6 @@ class MapiAttachment : public Attachment {
   Kind kind_;
 };
 
-// A file name safe to place in a folder: the last component of NAME
-// (after any "/" or "\"), with characters no file system allows replaced by
-// "_"; "" when nothing usable remains.
-std::string SafeFileName(const std::string& name);
-
-// PATH as UTF-8 text.
-std::string PathUtf8(const std::filesystem::path& path);
-// The path named by UTF-8 TEXT (the reverse of PathUtf8).
-std::filesystem::path PathFromUtf8(const std::string& text);
-
 // Checks that PATH names a file that can be a store: present, a regular
 // file, not empty, starting with the PST signature. Returns its absolute
 // name (UTF-8), with which errors name it. Throws OutlookError naming the

@@ -4,6 +4,7 @@
 #include "platform/outlook/mapi_item.h"
 
 #include "platform/system/hex.h"
+#include "platform/system/paths.h"
 #include "platform/system/text.h"
 
 #include <cstring>
@@ -25,19 +26,10 @@ bool IsClassOrSub(const std::string& klass, const std::string& base) {
 
 }  // namespace
 
-std::string PathUtf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
 std::string CheckStoreFile(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  const std::string name = PathUtf8((ec ? path : absolute).lexically_normal());
+  const std::string name = sys::Utf8((ec ? path : absolute).lexically_normal());
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) throw OutlookError(name + ": no such store file");
   if (std::filesystem::is_directory(status)) throw OutlookError(name + ": is a folder, not a store file");
@@ -55,7 +47,7 @@ std::string CheckStoreFile(const std::filesystem::path& path) {
 std::string StoreIdForPath(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  const std::string text = PathUtf8((ec ? path : absolute).lexically_normal());
+  const std::string text = sys::Utf8((ec ? path : absolute).lexically_normal());
   return kStoreIdPrefix + sys::HexEncode(text);
 }
 
@@ -65,7 +57,7 @@ std::optional<std::filesystem::path> PathForStoreId(const std::string& raw) {
   const std::optional<std::string> text = sys::HexDecode(std::string_view(id).substr(std::strlen(kStoreIdPrefix)));
   // A path holds no NUL; one in the identifier would cut the path short.
   if (!text || text->empty() || text->find('\0') != std::string::npos) return std::nullopt;
-  return PathFromUtf8(*text);
+  return sys::PathFromUtf8(*text);
 }
 
 std::string DefaultMessageClassFor(const std::string& container_class) {
@@ -113,9 +105,9 @@ std::optional<std::uint32_t> ParseFolderEntryId(const std::string& raw) {
   return id;
 }
 
-std::string UnavailableStore::DisplayName() const { return PathUtf8(path_.stem()); }
+std::string UnavailableStore::DisplayName() const { return sys::Utf8(path_.stem()); }
 std::string UnavailableStore::StoreID() const { return StoreIdForPath(path_); }
-std::string UnavailableStore::PstPath() const { return PathUtf8(path_); }
+std::string UnavailableStore::PstPath() const { return sys::Utf8(path_); }
 std::unique_ptr<Folder> UnavailableStore::IPMRootFolder() const { throw OutlookError(reason_); }
 std::unique_ptr<Folder> UnavailableStore::GetFolderFromID(const std::string&) const { throw OutlookError(reason_); }
 

@@ -1,9 +1,10 @@
 // Decoding of stored texts, folder kinds, one-off member entries, file
 // names of attachments and header encoding.
 #include "platform/outlook/eml_writer.h"
-#include "platform/outlook/one_off_entry_id.h"
 #include "platform/outlook/mapi_item.h"
+#include "platform/outlook/one_off_entry_id.h"
 #include "platform/outlook/text_codec.h"
+#include "platform/system/file_names.h"
 
 #include <gtest/gtest.h>
 
@@ -99,12 +100,12 @@ TEST(OutlookText, OneOffMemberEntriesInUnicodeAndAnsi) {
 }
 
 TEST(OutlookText, AttachmentNamesCannotLeaveTheirFolder) {
-  EXPECT_EQ(SafeFileName("report.doc"), "report.doc");
-  EXPECT_EQ(SafeFileName("..\\..\\windows\\evil.exe"), "evil.exe");
-  EXPECT_EQ(SafeFileName("../../etc/passwd"), "passwd");
-  EXPECT_EQ(SafeFileName("a:b*c?.txt"), "a_b_c_.txt");
-  EXPECT_EQ(SafeFileName(".."), "");
-  EXPECT_EQ(SafeFileName("dir/"), "");
+  EXPECT_EQ(sys::SafeFileName("report.doc"), "report.doc");
+  EXPECT_EQ(sys::SafeFileName("..\\..\\windows\\evil.exe"), "evil.exe");
+  EXPECT_EQ(sys::SafeFileName("../../etc/passwd"), "passwd");
+  EXPECT_EQ(sys::SafeFileName("a:b*c?.txt"), "a_b_c_.txt");
+  EXPECT_EQ(sys::SafeFileName(".."), "");
+  EXPECT_EQ(sys::SafeFileName("dir/"), "");
 }
 
 TEST(OutlookText, HeaderTextsAreEncodedWordsWhenNotAscii) {
