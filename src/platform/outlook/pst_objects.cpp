@@ -4,6 +4,7 @@
 #include "platform/outlook/pst_objects.h"
 
 #include "platform/outlook/store_file_cache.h"
+#include "platform/system/paths.h"
 #include "platform/system/text.h"
 
 #include <algorithm>
@@ -38,7 +39,7 @@ std::string FolderName(const StoreFile& file, const NodeEntry& node) {
 // ---------------------------------------------------------------------------
 
 std::string PstStore::StoreID() const {
-  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
+  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 
 std::unique_ptr<Folder> PstStore::IPMRootFolder() const {

@@ -3,6 +3,7 @@
 #include "platform/outlook/outlook.h"
 
 #include "platform/outlook/mapi_item.h"
+#include "platform/system/paths.h"
 #include "platform/system/text.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ std::filesystem::path DefaultProfilePath() {
 // Reads the store files listed in the profile at PATH (one per line, blank
 // lines ignored). Throws OutlookError when there is no such profile.
 std::vector<std::filesystem::path> ReadProfile(const std::filesystem::path& path) {
-  const std::string name = pff::PathUtf8(path);
+  const std::string name = sys::Utf8(path);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     throw OutlookError("Outlook is not configured: no profile file " + name);
@@ -40,7 +41,7 @@ std::vector<std::filesystem::path> ReadProfile(const std::filesystem::path& path
     first = false;
     line = sys::Trim(line, sys::kLineBlanks);
     if (line.empty()) continue;
-    files.push_back(pff::PathFromUtf8(line));
+    files.push_back(sys::PathFromUtf8(line));
   }
   if (in.bad()) throw OutlookError("Outlook is not configured: cannot read the profile file " + name);
   return files;
@@ -94,7 +95,7 @@ std::unique_ptr<Store> StoreList::GetStoreFromID(const std::string& id) const {
 std::unique_ptr<Store> StoreList::AddPSTStore(const std::string& path) const {
   const std::string trimmed = sys::Trim(path, sys::kLineBlanks);
   if (trimmed.empty()) throw OutlookError("no store file named");
-  return OpenStoreFile(pff::PathFromUtf8(trimmed));
+  return OpenStoreFile(sys::PathFromUtf8(trimmed));
 }
 
 PropValue MapiUtils::HrGetOneProp(const MapiObject& object, std::uint32_t tag) const { return object.GetProp(tag); }

@@ -3,6 +3,7 @@
 
 #include "platform/outlook/mapi_item.h"
 #include "platform/system/hex.h"
+#include "platform/system/paths.h"
 
 #include <cstring>
 #include <fstream>
@@ -40,7 +41,7 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
   } catch (const OutlookError& e) {
     throw OutlookError(name + ": cannot read the message store: " + e.what());
   }
-  if (file->display_name_.empty()) file->display_name_ = pff::PathUtf8(path.stem());
+  if (file->display_name_.empty()) file->display_name_ = sys::Utf8(path.stem());
   // The top folder must be readable for the store to be of any use.
   try {
     PropertyContext top(file->db_, file->Node(file->top_folder_, "the top folder"));

@@ -5,6 +5,7 @@
 #include "platform/outlook/store_file_cache.h"
 
 #include "platform/outlook/mapi_item.h"
+#include "platform/system/paths.h"
 
 #include "platform/outlook/outlook.h"
 
@@ -14,7 +15,7 @@
 
 namespace norvexa::outlook::pst {
 
-using pff::PathUtf8;
+using sys::Utf8;
 namespace {
 
 // What makes two openings the same file. The name as given (absolute, not
@@ -35,7 +36,7 @@ bool KeyOf(const std::filesystem::path& path, FileKey& key) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   if (ec) return false;
-  key.name = PathUtf8(absolute.lexically_normal());
+  key.name = Utf8(absolute.lexically_normal());
   key.canonical = std::filesystem::canonical(path, ec);
   if (ec) return false;
   key.size = std::filesystem::file_size(key.canonical, ec);

@@ -3,6 +3,7 @@
 #include "platform/outlook/libpff/pff_handles.h"
 
 #include "platform/outlook/libpff/pff_objects.h"
+#include "platform/system/paths.h"
 
 #include "platform/outlook/outlook.h"
 #include "platform/outlook/text_codec.h"
@@ -13,7 +14,7 @@
 
 namespace norvexa::outlook::libpff {
 
-using pff::PathUtf8;
+using sys::Utf8;
 namespace {
 
 // Frees an item pointer that has not yet found its owner.
@@ -77,7 +78,7 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
   }
   if (file->store_key_.empty()) file->store_key_ = pff::StoreKey(std::string(), name);
   if (file->display_name_.empty()) {
-    file->display_name_ = PathUtf8(path.stem());
+    file->display_name_ = Utf8(path.stem());
   }
   // The top folder must be readable for the store to be of any use.
   libpff_item_t* root = nullptr;

@@ -2,6 +2,7 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/libpff/pff_objects.h"
 
+#include "platform/system/paths.h"
 #include "platform/system/text.h"
 
 namespace norvexa::outlook::libpff {
@@ -29,7 +30,7 @@ std::unique_ptr<Store> OpenStore(const std::filesystem::path& path) {
 
 std::string PffStore::DisplayName() const { return file_->display_name(); }
 std::string PffStore::StoreID() const {
-  return pff::StoreIdForPath(pff::PathFromUtf8(file_->path()));
+  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 std::string PffStore::OfferText() const { return file_->path(); }
 std::string PffStore::PstPath() const { return file_->path(); }
