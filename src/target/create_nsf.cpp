@@ -42,6 +42,9 @@ void RemoveCreatedDatabase(const std::string& path) {
   sys::ShowNotice(nullptr, QStringLiteral("Lotus Notes NOT INSTALLED or CONFIGURED Properly."),
                   QStringLiteral("Notes Not Installed/Configured"));
   sys::Services().ExitProgram(1);
+  // ExitProgram does not return; the compiler cannot see that through the
+  // seam, and the program must not go on either way.
+  std::terminate();
 }
 
 }  // namespace

@@ -264,7 +264,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
     view.on_yield = [&](int) {
       if (run.Report().Copied() == 1) fs::remove(target);
     };
-    ASSERT_EQ(run.Run({false, target.string()}), RunEnd::Halted);
+    ASSERT_EQ(run.Run({false, target.string(), ""}), RunEnd::Halted);
     const sys::Message& stopped = services.messages.back();
     EXPECT_TRUE(stopped.text.contains(QString::fromStdString(target.string()) + " is no longer there"))
         << stopped.text.toStdString();
@@ -293,7 +293,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
       if (!made_read_only) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   };
-  const RunEnd end = run.Run({false, target.string()});
+  const RunEnd end = run.Run({false, target.string(), ""});
   ASSERT_TRUE(made_read_only) << "the test volume could not be made read-only";
   ASSERT_EQ(end, RunEnd::Halted);
   const sys::Message& stopped = services.messages.back();

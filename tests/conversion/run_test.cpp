@@ -171,7 +171,7 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
     Global::SelectedFolders = references;
     TestView view;
     ConversionRun run(view);
-    ASSERT_EQ(run.Run({false, "  " + target + " "}), RunEnd::Completed);
+    ASSERT_EQ(run.Run({false, "  " + target + " ", ""}), RunEnd::Completed);
     const sys::Message& done = services.messages.back();
     EXPECT_EQ(done.icon, sys::Icon::Information) << done.text.toStdString() << "\n" << done.detail.toStdString();
     EXPECT_EQ(done.text, kSuccess + "\r\n" + QString::fromStdString(target) + "\r\n");
@@ -192,7 +192,7 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
       if (n == 2) fs::remove(target);
     };
     ConversionRun run(view);
-    ASSERT_EQ(run.Run({false, target}), RunEnd::Halted);
+    ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Halted);
     const sys::Message& done = services.messages.back();
     EXPECT_EQ(done.title, "Export Stopped");
     EXPECT_EQ(done.icon, sys::Icon::Critical);
@@ -333,7 +333,7 @@ TEST(Run, ItemsTheTargetHoldsAreSkippedAndCountedAndAFailingCheckWritesTheItem) 
     if (folder_name == "Every Kind\\Calendar") throw std::runtime_error("cannot look");
     return folder_name == "Every Kind\\Inbox";
   });
-  ASSERT_EQ(run.Run({false, target}), RunEnd::Completed);
+  ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Completed);
   EXPECT_EQ(asked.size(), items);
   EXPECT_EQ(run.Report().Skipped(), 2);
   EXPECT_EQ(run.Report().Copied(), static_cast<std::int64_t>(items) - 2);
