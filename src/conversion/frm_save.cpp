@@ -286,6 +286,8 @@ void frmSave::ResetProgress() {
   LblProcessing->setText(QStringLiteral("Processing..."));
   LblFound->setText(QString());
   LblCurrent->setText(QString());
+  // The "Subject :" caption is hidden and shown again, so that it is on
+  // screen from here on whatever state it was left in.
   LblSubject->setVisible(false);
   LblSubject->setVisible(true);
   PrgOverall->setValue(0);

@@ -60,12 +60,10 @@ void FolderTreeWalker::AddTopLevelFolders(const outlook::Folder& top, const std:
 
 void FolderTreeWalker::GetSubFolders(const outlook::Folder& folder, const std::string& parent_key) {
   for (const auto& s : folder.Folders()) {
-    CurrentFolderPath = PathLessFirstTwo(s->FolderPath());
     const std::string key = AddFolderNode(*s, parent_key);
     GetSubFolders(*s, key);
     sink_.Yield();
   }
-  CurrentFolderPath.clear();
 }
 
 }  // namespace norvexa::source

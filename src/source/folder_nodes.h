@@ -99,10 +99,6 @@ class FolderTreeWalker {
   // sub-folder.
   void GetSubFolders(const outlook::Folder& folder, const std::string& parent_key);
 
-  // Path (less its first two characters) of the sub-folder being added;
-  // "" once GetSubFolders has gone through all sub-folders.
-  std::string CurrentFolderPath;
-
  private:
   // Hands F's node to the sink under PARENT_KEY when F's class is supported.
   // Returns the key under which F's sub-folders go: F's path when it got a

@@ -67,6 +67,8 @@ RunPaths CreateNSF(SaveProgress& progress, const std::string& mail_database, con
     }
     progress.Yield();
 
+    // The design came with the copy: its header is shown for the step users
+    // know by that name and gives way at once to the address book's.
     progress.SetSaveHeader("Creating Design Elements...");
     progress.SetSaveHeader("Creating Address Book...");
     const std::string names = session->GETENVIRONMENTSTRING("NAMES", true);

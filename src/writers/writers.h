@@ -4,10 +4,15 @@
 // are passed by reference, in the order of the item preparation, after the
 // context; a writer may change them.
 //
+// SaveIt, the last argument of each, is always true and not consulted: it
+// stays so that every writer takes the arguments of the item preparation's
+// contract, in its order.
+//
 // Each writer tells the run whether its document was saved: the result's
 // `saved` is true only when Save returned; `reason` says what failed, also
-// for a saved document that lacks a part. Where a failure must reach the run (the calendar and task writers
-// before their attachment step) the writer throws instead.
+// for a saved document that lacks a part. Where a failure must reach the run
+// (the calendar and task writers before their attachment step) the writer
+// throws instead.
 #pragma once
 
 #include "writers/writer_context.h"
