@@ -30,6 +30,8 @@ namespace norvexa::conversion {
 class AttachmentStaging;
 
 // What the run shows and where it yields: the save window, or a stand-in.
+// Everything the run, CreateNSF and the writers show goes through it, and
+// so do their yields to the message loop (SaveProgress::Yield).
 class RunView : public target::SaveProgress, public ItemProgress {
  public:
   // One override serves both bases: the same label.
