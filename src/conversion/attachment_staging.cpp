@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QString>
 
-#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
