@@ -30,18 +30,18 @@ std::string InlineBytes(const RawProperty& p, std::size_t size) {
 
 Heap::Heap(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : db_(std::move(db)), node_(node), data_(db_, node.bid_data) {
-  if (data_.block_count() == 0) db_->Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
+  if (data_.block_count() == 0) Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
   Block first = data_.block(0);
   if (data_.block_count() == 1 && first->size() >= 8 && (*first)[0] == 0x01 && ((*first)[1] == 1 || (*first)[1] == 2) &&
       (*first)[2] != kHeapSignature) {
     // A large table of an older file: its data tree block is not marked as
     // one, so it reads as a data block starting with a tree block's header.
     data_ = DataStream::Unmarked(db_, node.bid_data);
-    if (data_.block_count() == 0) db_->Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
+    if (data_.block_count() == 0) Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
     first = data_.block(0);
   }
   if (first->size() < 12 || (*first)[2] != kHeapSignature) {
-    db_->Fail("the data of node " + std::to_string(node.nid) + " is not a heap (damaged or of an unknown form)");
+    Fail("the data of node " + std::to_string(node.nid) + " is not a heap (damaged or of an unknown form)");
   }
   client_signature_ = (*first)[3];
   user_root_ = Le32(first->data() + 4);
@@ -49,23 +49,28 @@ Heap::Heap(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
 
 std::string Heap::Get(std::uint32_t hid) const {
   if (hid == 0) return std::string();
-  if ((hid & 0x1F) != 0) db_->Fail("a heap reference names no heap item (damaged)");
+  if ((hid & 0x1F) != 0) Fail("a heap reference names no heap item (damaged)");
   const bool wide_index = db_->format() == Format::Unicode4k;
   const std::uint32_t index = wide_index ? (hid >> 5) & 0x3FFF : (hid >> 5) & 0x7FF;
   const std::uint32_t block_index = wide_index ? hid >> 19 : hid >> 16;
   const Block block = data_.block(block_index);
   const std::vector<std::uint8_t>& b = *block;
-  if (b.size() < 2) db_->Fail("a heap block is empty (damaged)");
+  if (b.size() < 2) Fail("a heap block is empty (damaged)", block_index);
   const std::size_t map = Le16(b.data());
-  if (map + 4 > b.size()) db_->Fail("a heap page map lies outside its block (damaged)");
+  if (map + 4 > b.size()) Fail("a heap page map lies outside its block (damaged)", block_index);
   const std::size_t count = Le16(&b[map]);
   if (index == 0 || index > count || map + 4 + 2 * (count + 1) > b.size()) {
-    db_->Fail("a heap reference names no heap item (damaged)");
+    Fail("a heap reference names no heap item (damaged)", block_index);
   }
   const std::size_t begin = Le16(&b[map + 4 + 2 * (index - 1)]);
   const std::size_t end = Le16(&b[map + 4 + 2 * index]);
-  if (begin > end || end > map) db_->Fail("a heap item lies outside its block (damaged)");
+  if (begin > end || end > map) Fail("a heap item lies outside its block (damaged)", block_index);
   return std::string(reinterpret_cast<const char*>(b.data() + begin), end - begin);
+}
+
+void Heap::Fail(const std::string& what, std::size_t block) const {
+  const std::uint64_t bid = data_.block_id(block);
+  db_->FailInBlock(bid != 0 ? bid : node_.bid_data, what);
 }
 
 std::optional<NodeEntry> Heap::Subnode(std::uint32_t nid) const { return db_->FindSubnode(node_.bid_sub, nid); }
@@ -73,11 +78,11 @@ std::optional<NodeEntry> Heap::Subnode(std::uint32_t nid) const { return db_->Fi
 std::string Heap::Read(std::uint32_t hnid, std::uint64_t limit) const {
   if (!IsNid(hnid)) {
     std::string value = Get(hnid);
-    if (value.size() > limit) db_->Fail("a value is larger than it can be (damaged)");
+    if (value.size() > limit) Fail("a value is larger than it can be (damaged)");
     return value;
   }
   const std::optional<NodeEntry> sub = Subnode(hnid);
-  if (!sub) db_->Fail("a value's subnode " + std::to_string(hnid) + " is missing (damaged)");
+  if (!sub) Fail("a value's subnode " + std::to_string(hnid) + " is missing (damaged)");
   return DataStream(db_, sub->bid_data).ReadAll(limit);
 }
 
@@ -85,23 +90,23 @@ void ForEachBthRecord(const Heap& heap, std::uint32_t hid, std::size_t key_size,
                       const std::function<void(const std::uint8_t*, const std::uint8_t*)>& visit) {
   const std::string header = heap.Get(hid);
   if (header.size() < 8 || static_cast<std::uint8_t>(header[0]) != kBthSignature) {
-    heap.db().Fail("a property or table index is not a B-tree (damaged)");
+    heap.Fail("a property or table index is not a B-tree (damaged)");
   }
   const auto* h = reinterpret_cast<const std::uint8_t*>(header.data());
-  if (h[1] != key_size || h[2] != data_size) heap.db().Fail("a B-tree on a heap has an unexpected layout (damaged)");
+  if (h[1] != key_size || h[2] != data_size) heap.Fail("a B-tree on a heap has an unexpected layout (damaged)");
   const int levels = h[3];
-  if (levels > kMaxBthLevels) heap.db().Fail("a B-tree on a heap is deeper than any real one (damaged)");
+  if (levels > kMaxBthLevels) heap.Fail("a B-tree on a heap is deeper than any real one (damaged)");
   const std::uint32_t root = Le32(h + 4);
   if (root == 0) return;
   // A damaged tree could name one node from many places; no real tree
   // visits more nodes than its heap holds bytes.
   std::uint64_t budget = heap.size() / (key_size + 4) + 1;
   std::function<void(std::uint32_t, int)> walk = [&](std::uint32_t node, int level) {
-    if (budget-- == 0) heap.db().Fail("a B-tree on a heap names its nodes more than once (damaged)");
+    if (budget-- == 0) heap.Fail("a B-tree on a heap names its nodes more than once (damaged)");
     const std::string records = heap.Get(node);
     const auto* r = reinterpret_cast<const std::uint8_t*>(records.data());
     const std::size_t record = key_size + (level > 0 ? 4 : data_size);
-    if (records.size() % record != 0) heap.db().Fail("a B-tree node on a heap is cut short (damaged)");
+    if (records.size() % record != 0) heap.Fail("a B-tree node on a heap is cut short (damaged)");
     for (std::size_t at = 0; at + record <= records.size(); at += record) {
       if (level > 0) walk(Le32(r + at + key_size), level - 1);
       else visit(r + at, r + at + key_size);
@@ -117,7 +122,7 @@ void ForEachBthRecord(const Heap& heap, std::uint32_t hid, std::size_t key_size,
 PropertyContext::PropertyContext(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : heap_(std::move(db), node) {
   if (heap_.client_signature() != kPropertyContext) {
-    heap_.db().Fail("node " + std::to_string(node.nid) + " holds no properties (damaged or of an unknown form)");
+    heap_.Fail("node " + std::to_string(node.nid) + " holds no properties (damaged or of an unknown form)");
   }
   ForEachBthRecord(heap_, heap_.user_root(), 2, 6, [&](const std::uint8_t* key, const std::uint8_t* data) {
     RawProperty p;
@@ -136,7 +141,7 @@ std::string PropertyContext::Value(const RawProperty& p, std::uint64_t limit) co
   const auto hnid = static_cast<std::uint32_t>(p.reference);
   if (fixed > 0) {
     std::string bytes = heap_.Get(hnid);
-    if (bytes.size() < fixed) heap_.db().Fail("a fixed-size value is cut short (damaged)");
+    if (bytes.size() < fixed) heap_.Fail("a fixed-size value is cut short (damaged)");
     return bytes.substr(0, fixed);
   }
   if (hnid == 0) return std::string();
@@ -149,13 +154,12 @@ std::string PropertyContext::Value(const RawProperty& p, std::uint64_t limit) co
 
 TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : heap_(std::move(db), node) {
-  const NodeDatabase& d = heap_.db();
   const std::string info = heap_.Get(heap_.user_root());
   const auto* t = reinterpret_cast<const std::uint8_t*>(info.data());
   if (heap_.client_signature() == kTableContext) {
-    if (info.size() < 22 || t[0] != kTableContext) d.Fail("a table header is damaged");
+    if (info.size() < 22 || t[0] != kTableContext) heap_.Fail("a table header is damaged");
     const std::size_t count = t[1];
-    if (info.size() < 22 + 8 * count) d.Fail("a table header is cut short (damaged)");
+    if (info.size() < 22 + 8 * count) heap_.Fail("a table header is cut short (damaged)");
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* c = t + 22 + 8 * i;
       columns_.push_back(Column{Le16(c + 2), Le16(c), Le16(c + 4), c[6], c[7]});
@@ -163,10 +167,10 @@ TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEnt
   } else if (heap_.client_signature() == kWideTableContext) {
     // The older wide form: the column descriptions sit in a heap item of
     // their own, 16 bytes each, and may exceed 255 columns.
-    if (info.size() < 28 || t[0] != kWideTableContext) d.Fail("a table header is damaged");
+    if (info.size() < 28 || t[0] != kWideTableContext) heap_.Fail("a table header is damaged");
     const std::size_t count = Le16(t + 22);
     const std::string defs = heap_.Read(Le32(t + 24), 16ULL * 65536);
-    if (defs.size() < 16 * count) d.Fail("a table's column list is cut short (damaged)");
+    if (defs.size() < 16 * count) heap_.Fail("a table's column list is cut short (damaged)");
     const auto* c0 = reinterpret_cast<const std::uint8_t*>(defs.data());
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* c = c0 + 16 * i;
@@ -175,16 +179,16 @@ TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEnt
       columns_.push_back(Column{Le16(c + 2), Le16(c), Le16(c + 4), Le16(c + 6), Le16(c + 8)});
     }
   } else {
-    d.Fail("node " + std::to_string(node.nid) + " holds no table (damaged or of an unknown form)");
+    heap_.Fail("node " + std::to_string(node.nid) + " holds no table (damaged or of an unknown form)");
   }
   row_size_ = Le16(t + 8);
   bitmap_offset_ = Le16(t + 6);
   row_index_ = Le32(t + 10);
   rows_reference_ = Le32(t + 14);
-  if (bitmap_offset_ > row_size_) d.Fail("a table's row layout is impossible (damaged)");
+  if (bitmap_offset_ > row_size_) heap_.Fail("a table's row layout is impossible (damaged)");
   for (const Column& c : columns_) {
     if (row_size_ > 0 && (c.offset + c.size > row_size_ || bitmap_offset_ + c.bit / 8 >= row_size_)) {
-      d.Fail("a table column lies outside its row (damaged)");
+      heap_.Fail("a table column lies outside its row (damaged)");
     }
   }
   if (rows_reference_ == 0 || row_size_ == 0) return;
@@ -194,7 +198,7 @@ TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEnt
     return;
   }
   const std::optional<NodeEntry> sub = heap_.Subnode(rows_reference_);
-  if (!sub) d.Fail("the rows of a table are missing (damaged)");
+  if (!sub) heap_.Fail("the rows of a table are missing (damaged)");
   row_blocks_ = DataStream(heap_.db_ptr(), sub->bid_data);
   const std::size_t blocks = row_blocks_.block_count();
   if (blocks == 0) return;
@@ -202,7 +206,7 @@ TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEnt
   // whole rows as fit in a full block.
   const std::uint64_t first = row_blocks_.block(0)->size();
   rows_per_block_ = first / row_size_;
-  if (rows_per_block_ == 0) d.Fail("a table's rows are larger than its blocks (damaged)");
+  if (rows_per_block_ == 0) heap_.Fail("a table's rows are larger than its blocks (damaged)");
   const std::uint64_t last = blocks == 1 ? first : row_blocks_.block(blocks - 1)->size();
   matrix_rows_ = (blocks - 1) * rows_per_block_ + last / row_size_;
 }
@@ -225,7 +229,7 @@ TableContext::Cursor::Cursor(std::shared_ptr<const TableContext> table) : table_
   const std::string header = heap.Get(table_->row_index_);
   const auto* h = reinterpret_cast<const std::uint8_t*>(header.data());
   if (header.size() < 8 || h[0] != kBthSignature || h[1] != 4 || (h[2] != 2 && h[2] != 4) || h[3] > kMaxBthLevels) {
-    heap.db().Fail("a table's row index is damaged");
+    heap.Fail("a table's row index is damaged");
   }
   data_size_ = h[2];
   const std::uint32_t root = Le32(h + 4);
@@ -246,7 +250,7 @@ std::optional<std::uint64_t> TableContext::Cursor::Next() {
     Level& current = stack_[level];
     const bool leaf = level == depth;
     const std::size_t record = 4 + (leaf ? data_size_ : 4);
-    if (current.records.size() % record != 0) heap.db().Fail("a table's row index is cut short (damaged)");
+    if (current.records.size() % record != 0) heap.Fail("a table's row index is cut short (damaged)");
     if (current.at + record > current.records.size()) {
       // This node is done: back up one level.
       if (level == 0) {
@@ -262,26 +266,29 @@ std::optional<std::uint64_t> TableContext::Cursor::Next() {
     if (leaf) {
       // Each row is listed once: an index that lists more rows than the
       // matrix holds names some of them again.
-      if (position_ >= table_->matrix_rows_) heap.db().Fail("a table's row index lists more rows than it has (damaged)");
+      if (position_ >= table_->matrix_rows_) heap.Fail("a table's row index lists more rows than it has (damaged)");
       ++position_;
       const std::uint64_t row = data_size_ == 4 ? Le32(r + 4) : Le16(r + 4);
-      if (row >= table_->matrix_rows_) heap.db().Fail("a table's row index names a row that is not there (damaged)");
+      if (row >= table_->matrix_rows_) heap.Fail("a table's row index names a row that is not there (damaged)");
       return row;
     }
-    if (budget_-- == 0) heap.db().Fail("a table's row index names its nodes more than once (damaged)");
+    if (budget_-- == 0) heap.Fail("a table's row index names its nodes more than once (damaged)");
     stack_[level + 1].records = heap.Get(Le32(r + 4));
     stack_[level + 1].at = 0;
-    if (stack_[level + 1].records.empty()) heap.db().Fail("a table's row index has an empty node (damaged)");
+    if (stack_[level + 1].records.empty()) heap.Fail("a table's row index has an empty node (damaged)");
   }
   return std::nullopt;
 }
 
 std::string TableContext::Row(std::uint64_t row) const {
-  if (row >= matrix_rows_) heap_.db().Fail("a table row is out of range");
+  if (row >= matrix_rows_) heap_.Fail("a table row is out of range (damaged)");
   if (rows_per_block_ == 0) return small_rows_.substr(static_cast<std::size_t>(row) * row_size_, row_size_);
   const Block block = row_blocks_.block(static_cast<std::size_t>(row / rows_per_block_));
   const std::size_t at = static_cast<std::size_t>(row % rows_per_block_) * row_size_;
-  if (at + row_size_ > block->size()) heap_.db().Fail("a table row is cut short (damaged)");
+  if (at + row_size_ > block->size()) {
+    heap_.db().FailInBlock(row_blocks_.block_id(static_cast<std::size_t>(row / rows_per_block_)),
+                           "a table row is cut short (damaged)");
+  }
   return std::string(reinterpret_cast<const char*>(block->data() + at), row_size_);
 }
 

@@ -51,6 +51,10 @@ class Heap {
   // True when HNID names a subnode rather than a heap allocation.
   static bool IsNid(std::uint32_t hnid) { return (hnid & 0x1F) != 0; }
 
+  // Throws a DamageError "<file>: WHAT" placed at the heap's block BLOCK
+  // (from 0), or at its first block when there is no such block.
+  [[noreturn]] void Fail(const std::string& what, std::size_t block = 0) const;
+
  private:
   std::shared_ptr<const NodeDatabase> db_;
   NodeEntry node_;
@@ -144,6 +148,11 @@ class TableContext {
   std::string Value(const RawProperty& p, std::uint64_t limit) const;
   // The 32-bit cell of column ID in ROW_DATA, or nullopt when absent.
   std::optional<std::uint32_t> Cell32(const std::string& row_data, std::uint16_t id) const;
+
+  // The number of rows the row matrix holds, whatever the row index says:
+  // a damaged index can be passed by, reading the matrix row by row.
+  std::uint64_t matrix_rows() const { return matrix_rows_; }
+  const Heap& heap() const { return heap_; }
 
  private:
   // The cell of column C in ROW_DATA, or nullopt when the row has none.

@@ -2,6 +2,7 @@
 #include "platform/outlook/node_database.h"
 
 #include "platform/outlook/block_encoding.h"
+#include "platform/outlook/index_repair.h"
 #include "platform/system/hex.h"
 
 #include <zlib.h>
@@ -12,15 +13,11 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-constexpr std::uint8_t kPageBbt = 0x80;
-constexpr std::uint8_t kPageNbt = 0x81;
-// No real B-tree is deeper than a handful of levels; a deeper one is damage.
-constexpr int kMaxTreeLevel = 10;
 // The internal bit of a block identifier: the block holds a data or
 // subnode tree, never encoded.
 constexpr std::uint64_t kInternalBit = 0x2;
 
-std::uint64_t AlignUp(std::uint64_t value, std::uint64_t to) { return (value + to - 1) / to * to; }
+const char* TreeName(std::uint8_t ptype) { return ptype == kPageNbt ? "node index" : "block index"; }
 
 std::string Hex(std::uint64_t value) { return "0x" + sys::HexNumber(value); }
 
@@ -72,7 +69,17 @@ void NodeDatabase::Cache::Put(std::uint64_t key, Block value) {
 // Opening
 // ---------------------------------------------------------------------------
 
+NodeDatabase::~NodeDatabase() = default;
+
 void NodeDatabase::Fail(const std::string& what) const { throw OutlookError(name_ + ": " + what); }
+
+void NodeDatabase::FailAt(std::uint64_t offset, const std::string& what) const {
+  throw DamageError(name_ + ": " + what, offset);
+}
+
+void NodeDatabase::FailInBlock(std::uint64_t bid, const std::string& what) const {
+  FailAt(BlockOffset(bid).value_or(0), what);
+}
 
 std::shared_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path, std::string name) {
   std::shared_ptr<NodeDatabase> db(new NodeDatabase());
@@ -92,27 +99,20 @@ std::shared_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
   const std::uint16_t version = Le16(&h[10]);
   std::uint8_t crypt = 0;
   if (version == 14 || version == 15) {
-    db->format_ = Format::Ansi;
+    db->layout_ = NdbLayout::For(Format::Ansi);
     db->nbt_bid_ = Le32(&h[184]);
     db->nbt_ib_ = Le32(&h[188]);
     db->bbt_bid_ = Le32(&h[192]);
     db->bbt_ib_ = Le32(&h[196]);
     crypt = h[461];
-    db->block_trailer_ = 12;
   } else if (version == 21 || version == 23 || version == 36) {
     if (h.size() < 580) db->Fail("the file header is cut short");
-    db->format_ = version == 36 ? Format::Unicode4k : Format::Unicode;
+    db->layout_ = NdbLayout::For(version == 36 ? Format::Unicode4k : Format::Unicode);
     db->nbt_bid_ = Le64(&h[216]);
     db->nbt_ib_ = Le64(&h[224]);
     db->bbt_bid_ = Le64(&h[232]);
     db->bbt_ib_ = Le64(&h[240]);
     crypt = h[513];
-    if (db->format_ == Format::Unicode4k) {
-      db->page_size_ = 4096;
-      db->block_align_ = 512;
-      db->block_trailer_ = 24;
-      db->max_block_ = 65536;
-    }
   } else {
     db->Fail("this kind of file is not supported (format version " + std::to_string(version) + ")");
   }
@@ -125,11 +125,12 @@ std::shared_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
 
 std::vector<std::uint8_t> NodeDatabase::ReadAt(std::uint64_t offset, std::size_t size) const {
   if (offset > file_size_ || size > file_size_ - offset) {
-    Fail("a structure at offset " + Hex(offset) + " reaches past the end of the file (the file is cut short or damaged)");
+    FailAt(offset, "a structure at offset " + Hex(offset) +
+                       " reaches past the end of the file (the file is cut short or damaged)");
   }
   std::vector<std::uint8_t> data(size);
   if (!file_.ReadAt(offset, size, data.data())) {
-    Fail("cannot read " + std::to_string(size) + " bytes at offset " + Hex(offset));
+    FailAt(offset, "cannot read " + std::to_string(size) + " bytes at offset " + Hex(offset) + " (damaged disk?)");
   }
   return data;
 }
@@ -138,91 +139,127 @@ std::vector<std::uint8_t> NodeDatabase::ReadAt(std::uint64_t offset, std::size_t
 // B-trees
 // ---------------------------------------------------------------------------
 
-Block NodeDatabase::ReadPage(std::uint64_t bid, std::uint64_t ib, std::uint8_t ptype) const {
+NodeDatabase::Page NodeDatabase::ReadPage(std::uint64_t bid, std::uint64_t ib, std::uint8_t ptype) const {
   // A cached page passed its checks against the reference that first led
   // to it; a damaged entry (of the other tree, say) can lead to the same
-  // offset, so the page's type and identifier are checked again for every
-  // reference. The CRC was checked when the page was read.
-  Block page = pages_.Find(ib);
-  const bool cached = page != nullptr;
-  if (!cached) page = std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, page_size_));
-  const std::uint8_t* p = page->data();
-  // The trailer: ptype, ptypeRepeat, wSig, then CRC and BID (their order
-  // and widths differ between the formats).
-  std::size_t trailer = 0, crc_at = 0, bid_at = 0, covered = 0;
-  switch (format_) {
-    case Format::Ansi: trailer = 500; bid_at = 504; crc_at = 508; covered = 500; break;
-    case Format::Unicode: trailer = 496; crc_at = 500; bid_at = 504; covered = 496; break;
-    case Format::Unicode4k: trailer = 4072; crc_at = 4076; bid_at = 4080; covered = 4072; break;
+  // offset, so the page's trailer is checked again for every reference.
+  // Only intact pages are cached.
+  Page page{pages_.Find(ib), false};
+  const bool cached = page.bytes != nullptr;
+  if (!cached) page.bytes = std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, layout_.page_size));
+  const std::uint8_t* p = page.bytes->data();
+  const PageTrailer trailer = ReadPageTrailer(layout_, p);
+  const int mismatches = PageTrailerMismatches(trailer, ptype, bid, ib);
+  const bool crc_ok = cached || PstCrc(p, layout_.covered) == trailer.crc;
+  const std::string where = "the " + std::string(TreeName(ptype)) + " page at offset " + Hex(ib);
+  // An intact page may have one field of its trailer damaged (its CRC does
+  // not cover the trailer); a page whose CRC does not match must have all
+  // of it as its reference expects.
+  if (crc_ok ? mismatches > 1 : mismatches > 0) {
+    if (trailer.ptype != ptype && trailer.ptype_repeat != ptype) {
+      FailAt(ib, "the index page at offset " + Hex(ib) + " is not an index page (damaged)");
+    }
+    if (crc_ok || trailer.bid != bid) {
+      FailAt(ib, "the index page at offset " + Hex(ib) + " is not the page its parent points to (damaged)");
+    }
+    FailAt(ib, "the index page at offset " + Hex(ib) + " fails its CRC check and its trailer is damaged");
   }
-  auto fail = [&](const char* what) { Fail("the index page at offset " + Hex(ib) + what); };
-  if (p[trailer] != ptype || p[trailer + 1] != ptype) fail(" is not an index page (damaged)");
-  const std::uint64_t page_bid = wide() ? Le64(p + bid_at) : Le32(p + bid_at);
-  if (page_bid != bid) fail(" is not the page its parent points to (damaged)");
-  if (cached) return page;
-  if (PstCrc(p, covered) != Le32(p + crc_at)) fail(" fails its CRC check (damaged)");
-  pages_.Put(ib, page);
+  if (!crc_ok) {
+    page.damaged = true;
+    index_damage_.Add(ib, where + " fails its CRC check (damaged); its entries were used where they are in order");
+  } else if (mismatches == 1) {
+    page.damaged = true;
+    index_damage_.Add(ib, where + " has a damaged trailer; its contents pass their CRC check and were used");
+  } else if (!cached) {
+    pages_.Put(ib, page.bytes);
+  }
   return page;
 }
 
 const std::uint8_t* NodeDatabase::SearchTree(std::uint64_t root_bid, std::uint64_t root_ib, std::uint8_t ptype,
-                                             std::uint64_t key, Block& leaf) const {
-  // Where the entry count, entry size and level sit, and the room for entries.
-  std::size_t c_ent_at = 0, cb_ent_at = 0, level_at = 0, room = 0;
-  switch (format_) {
-    case Format::Ansi: room = 496; c_ent_at = 496; cb_ent_at = 498; level_at = 499; break;
-    case Format::Unicode: room = 488; c_ent_at = 488; cb_ent_at = 490; level_at = 491; break;
-    case Format::Unicode4k: room = 4056; c_ent_at = 4056; cb_ent_at = 4060; level_at = 4061; break;
-  }
-  const std::size_t key_size = id_size();
-  const std::size_t branch_size = 3 * key_size;
-  const std::size_t leaf_min = ptype == kPageNbt ? (wide() ? 32 : 16) : (wide() ? 24 : 12);
+                                             std::uint64_t key, Block& leaf, SearchInfo& info) const {
   std::uint64_t bid = root_bid;
   std::uint64_t ib = root_ib;
   int expected_level = -1;
   for (int step = 0; step <= kMaxTreeLevel; ++step) {
-    Block page = ReadPage(bid, ib, ptype);
-    const std::uint8_t* p = page->data();
-    const std::size_t count = format_ == Format::Unicode4k ? Le16(p + c_ent_at) : p[c_ent_at];
-    const std::size_t entry_size = p[cb_ent_at];
-    const int level = p[level_at];
+    Page page = ReadPage(bid, ib, ptype);
+    const std::uint8_t* p = page.bytes->data();
+    const BtreeHeader h = ReadBtreeHeader(layout_, p);
     const std::string where = "the index page at offset " + Hex(ib);
-    if (level > kMaxTreeLevel || (expected_level >= 0 && level != expected_level)) {
-      Fail(where + " is at the wrong level of its tree (damaged)");
+    if (h.level > kMaxTreeLevel || (expected_level >= 0 && h.level != expected_level)) {
+      FailAt(ib, where + " is at the wrong level of its tree (damaged)");
     }
-    const std::size_t needed = level == 0 ? leaf_min : branch_size;
-    if (entry_size < needed || count * entry_size > room) Fail(where + " has an impossible entry layout (damaged)");
-    auto key_at = [&](std::size_t i) {
-      const std::uint8_t* e = p + i * entry_size;
-      return wide() ? Le64(e) : static_cast<std::uint64_t>(Le32(e));
-    };
+    if (!PossibleBtreeLayout(layout_, h, ptype)) FailAt(ib, where + " has an impossible entry layout (damaged)");
+    // The search below needs sorted keys; an intact page has them, a
+    // damaged one must show it.
+    if (page.damaged && !KeysInOrder(layout_, p, h)) FailAt(ib, where + " has its entries out of order (damaged)");
+    if (page.damaged) info.path_damaged = true;
     // The last entry whose key is at most KEY (entries are sorted).
-    std::size_t lo = 0, hi = count;
+    std::size_t lo = 0, hi = h.count;
     while (lo < hi) {
       const std::size_t mid = (lo + hi) / 2;
-      if (key_at(mid) <= key) lo = mid + 1;
+      if (BtreeKey(layout_, p, h, mid) <= key) lo = mid + 1;
       else hi = mid;
     }
     if (lo == 0) return nullptr;
-    const std::uint8_t* entry = p + (lo - 1) * entry_size;
-    if (level == 0) {
-      if (key_at(lo - 1) != key) return nullptr;
-      leaf = std::move(page);
+    const std::uint8_t* entry = p + (lo - 1) * h.entry_size;
+    if (h.level == 0) {
+      if (BtreeKey(layout_, p, h, lo - 1) != key) return nullptr;
+      if (page.damaged) {
+        info.leaf_damaged = true;
+        info.leaf_ib = ib;
+      }
+      leaf = std::move(page.bytes);
       return entry;
     }
     bid = wide() ? Le64(entry + 8) : Le32(entry + 4);
     ib = wide() ? Le64(entry + 16) : Le32(entry + 8);
-    expected_level = level - 1;
+    expected_level = h.level - 1;
   }
-  Fail("an index tree is deeper than any real file's (damaged)");
+  FailAt(ib, "an index tree is deeper than any real file's (damaged)");
 }
 
-std::optional<NodeEntry> NodeDatabase::FindNode(std::uint32_t nid) const {
-  Block leaf;
-  const std::uint8_t* e = SearchTree(nbt_bid_, nbt_ib_, kPageNbt, nid, leaf);
-  if (e == nullptr) return std::nullopt;
+IndexRepair& NodeDatabase::Repair() const {
+  if (!repair_) {
+    repair_ = std::make_unique<IndexRepair>(
+        layout_, file_size_,
+        [this](std::uint64_t offset, std::size_t size, std::uint8_t* out) {
+          if (offset > file_size_ || size > file_size_ - offset || !file_.ReadAt(offset, size, out)) {
+            FailAt(offset, "cannot read " + std::to_string(size) + " bytes at offset " + Hex(offset) +
+                               " while scanning the file for its index pages (damaged disk?)");
+          }
+        },
+        [this](std::uint64_t ib) -> IndexRepair::Bytes {
+          if (Block cached = pages_.Find(ib)) return cached;
+          return std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, layout_.page_size));
+        });
+  }
+  return *repair_;
+}
+
+void NodeDatabase::NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why) const {
+  // The first time the scan is made, its account follows the failure.
+  const bool scanned = repair_ && repair_->stats().pages_scanned;
+  index_damage_.Add(offset, "the " + std::string(TreeName(ptype)) + " could not be used (" + why +
+                                "); what it indexes was looked up in the index pages found by a scan of the file");
+  if (scanned) return;
+  IndexRepair& repair = Repair();
+  try {
+    repair.Find(ptype, 0);  // makes the scan
+  } catch (const OutlookError& e) {
+    index_damage_.Add(offset, std::string("the scan of the file for its index pages stopped: ") + e.what());
+    return;
+  }
+  const IndexRepair::Stats& stats = repair.stats();
+  index_damage_.Add(ptype == kPageNbt ? nbt_ib_ : bbt_ib_,
+                    "a scan of the file found " + std::to_string(stats.leaf_pages) + " intact index leaf pages and " +
+                        std::to_string(stats.damaged_leaf_pages) + " that fail their CRC check" +
+                        (stats.incomplete ? " (the file holds more than the scan keeps; some were left out)" : ""));
+}
+
+NodeEntry NodeDatabase::NodeAt(const std::uint8_t* e) const {
   NodeEntry node;
-  node.nid = nid;
+  node.nid = Le32(e);
   if (wide()) {
     node.bid_data = Le64(e + 8);
     node.bid_sub = Le64(e + 16);
@@ -235,55 +272,182 @@ std::optional<NodeEntry> NodeDatabase::FindNode(std::uint32_t nid) const {
   return node;
 }
 
-std::optional<NodeDatabase::BlockEntry> NodeDatabase::FindBlockEntry(std::uint64_t bid) const {
-  Block leaf;
+std::optional<NodeEntry> NodeDatabase::FindNode(std::uint32_t nid) const {
+  std::string why;
+  std::uint64_t at = nbt_ib_;
+  try {
+    Block leaf;
+    SearchInfo info;
+    const std::uint8_t* e = SearchTree(nbt_bid_, nbt_ib_, kPageNbt, nid, leaf, info);
+    if (e != nullptr) {
+      if (info.leaf_damaged) {
+        listeners_.Note({info.leaf_ib, "the node index page at offset " + Hex(info.leaf_ib) +
+                                           ", which holds the entry of node " + std::to_string(nid) +
+                                           ", fails its CRC check"});
+      }
+      return NodeAt(e);
+    }
+    // Not found through intact pages: it is not there.
+    if (!info.path_damaged) return std::nullopt;
+    why = "a damaged page on the way to node " + std::to_string(nid) + " does not lead to it";
+  } catch (const DamageError& e) {
+    why = e.what();
+    at = e.offset();
+  }
+  NoteIndexFailure(kPageNbt, at, why);
+  const std::optional<IndexRepair::LeafEntry> found = Repair().Find(kPageNbt, nid);
+  if (!found) return std::nullopt;
+  if (found->page_damaged) {
+    listeners_.Note({found->page_ib, "the node index page at offset " + Hex(found->page_ib) +
+                                         ", which holds the entry of node " + std::to_string(nid) +
+                                         ", fails its CRC check"});
+  }
+  return NodeAt(found->bytes.data());
+}
+
+void NodeDatabase::WalkNodes(std::uint64_t bid, std::uint64_t ib, int expected_level, std::uint64_t& last_key,
+                             std::uint64_t& budget, const std::function<void(const NodeEntry&)>& visit) const {
+  if (budget == 0) FailAt(ib, "the node index names its pages more than once (damaged)");
+  --budget;
+  const Page page = ReadPage(bid, ib, kPageNbt);
+  const std::uint8_t* p = page.bytes->data();
+  const BtreeHeader h = ReadBtreeHeader(layout_, p);
+  const std::string where = "the index page at offset " + Hex(ib);
+  if (h.level > kMaxTreeLevel || (expected_level >= 0 && h.level != expected_level)) {
+    FailAt(ib, where + " is at the wrong level of its tree (damaged)");
+  }
+  if (!PossibleBtreeLayout(layout_, h, kPageNbt)) FailAt(ib, where + " has an impossible entry layout (damaged)");
+  for (std::size_t i = 0; i < h.count; ++i) {
+    const std::uint8_t* e = p + i * h.entry_size;
+    if (h.level > 0) {
+      WalkNodes(wide() ? Le64(e + 8) : Le32(e + 4), wide() ? Le64(e + 16) : Le32(e + 8), h.level - 1, last_key,
+                budget, visit);
+      continue;
+    }
+    // Keys rise across the whole tree; one that does not is damage (and a
+    // subtree named twice shows as such).
+    const std::uint64_t key = BtreeKey(layout_, p, h, i);
+    if (key <= last_key) FailAt(ib, where + " has its entries out of order (damaged)");
+    const NodeEntry node = NodeAt(e);
+    last_key = key;
+    if (page.damaged) {
+      listeners_.Note({ib, "the node index page at offset " + Hex(ib) + ", which holds the entry of node " +
+                               std::to_string(node.nid) + ", fails its CRC check"});
+    }
+    visit(node);
+  }
+}
+
+void NodeDatabase::ForEachNode(const std::function<void(const NodeEntry&)>& visit) const {
+  std::uint64_t last_key = 0;
+  // No real tree has more pages than the file has room for.
+  std::uint64_t budget = file_size_ / layout_.page_size + 1;
+  try {
+    WalkNodes(nbt_bid_, nbt_ib_, -1, last_key, budget, visit);
+    return;
+  } catch (const DamageError& e) {
+    NoteIndexFailure(kPageNbt, e.offset(), e.what());
+  }
+  // The walk went in key order up to LAST_KEY: the rest comes from the
+  // rebuilt index.
+  Repair().ForEach(kPageNbt, [&](std::uint64_t key, const IndexRepair::LeafEntry& entry) {
+    if (key <= last_key) return;
+    if (entry.page_damaged) {
+      listeners_.Note({entry.page_ib, "the node index page at offset " + Hex(entry.page_ib) +
+                                          ", which holds the entry of node " + std::to_string(key) +
+                                          ", fails its CRC check"});
+    }
+    visit(NodeAt(entry.bytes.data()));
+  });
+}
+
+std::optional<NodeDatabase::BlockEntry> NodeDatabase::FindBlockEntry(std::uint64_t bid, bool& trusted) const {
   // The lowest bit of a block identifier is reserved; the tree's keys
   // leave it clear.
-  const std::uint8_t* e = SearchTree(bbt_bid_, bbt_ib_, kPageBbt, bid & ~std::uint64_t{1}, leaf);
-  if (e == nullptr) return std::nullopt;
-  BlockEntry entry;
-  entry.bid = bid & ~std::uint64_t{1};
-  entry.ib = wide() ? Le64(e + 8) : Le32(e + 4);
-  entry.cb = Le16(e + (wide() ? 16 : 8));
-  return entry;
+  const std::uint64_t key = bid & ~std::uint64_t{1};
+  auto entry_at = [&](const std::uint8_t* e) {
+    BlockEntry entry;
+    entry.bid = key;
+    entry.ib = wide() ? Le64(e + 8) : Le32(e + 4);
+    entry.cb = Le16(e + (wide() ? 16 : 8));
+    return entry;
+  };
+  trusted = true;
+  std::string why;
+  std::uint64_t at = bbt_ib_;
+  try {
+    Block leaf;
+    SearchInfo info;
+    const std::uint8_t* e = SearchTree(bbt_bid_, bbt_ib_, kPageBbt, key, leaf, info);
+    trusted = !info.path_damaged && !info.leaf_damaged;
+    if (e != nullptr) return entry_at(e);
+    if (!info.path_damaged) return std::nullopt;
+    why = "a damaged page on the way to block " + Hex(key) + " does not lead to it";
+  } catch (const DamageError& e) {
+    why = e.what();
+    at = e.offset();
+  }
+  trusted = false;
+  NoteIndexFailure(kPageBbt, at, why);
+  const std::optional<IndexRepair::LeafEntry> found = Repair().Find(kPageBbt, key);
+  if (!found) return std::nullopt;
+  return entry_at(found->bytes.data());
+}
+
+std::optional<std::uint64_t> NodeDatabase::BlockOffset(std::uint64_t bid) const noexcept {
+  try {
+    bool trusted = true;
+    const std::optional<BlockEntry> entry = FindBlockEntry(bid, trusted);
+    if (entry) return entry->ib;
+  } catch (const std::exception&) {
+    // Asked only to name a place in a message: an index that cannot say
+    // leaves the place unknown.
+  }
+  return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
 // Blocks
 // ---------------------------------------------------------------------------
 
-Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
-  const std::uint64_t bid = raw_bid & ~std::uint64_t{1};
-  if (Block cached = blocks_.Find(bid)) return cached;
-  const std::optional<BlockEntry> entry = FindBlockEntry(bid);
-  if (!entry) Fail("block " + Hex(bid) + " is missing from the block index (damaged)");
-  const std::string where = "block " + Hex(bid);
-  if (entry->cb + block_trailer_ > max_block_) Fail(where + " is larger than a block can be (damaged)");
-  const std::uint64_t on_disk = AlignUp(entry->cb + block_trailer_, block_align_);
-  std::vector<std::uint8_t> raw = ReadAt(entry->ib, static_cast<std::size_t>(on_disk));
-  const std::uint8_t* t = raw.data() + on_disk - block_trailer_;
-  const std::uint16_t cb = Le16(t);
-  std::uint32_t crc = 0;
-  std::uint64_t trailer_bid = 0;
-  if (format_ == Format::Ansi) {
-    trailer_bid = Le32(t + 4);
-    crc = Le32(t + 8);
-  } else {
-    crc = Le32(t + 4);
-    trailer_bid = Le64(t + 8);
+Block NodeDatabase::LoadBlock(std::uint64_t bid, const BlockEntry& entry, bool keep, std::string& failure,
+                              std::uint64_t& failure_at) const {
+  const std::string where = "block " + Hex(bid) + " at offset " + Hex(entry.ib);
+  failure_at = entry.ib;
+  if (entry.cb + layout_.block_trailer > layout_.max_block) {
+    failure = "block " + Hex(bid) + " is larger than a block can be (damaged)";
+    return nullptr;
   }
-  if (cb != entry->cb || (trailer_bid & ~std::uint64_t{1}) != bid) {
-    Fail(where + " at offset " + Hex(entry->ib) + " is not the block the index names (damaged)");
+  const std::uint64_t on_disk = layout_.BlockSpan(entry.cb);
+  std::vector<std::uint8_t> raw;
+  try {
+    raw = ReadAt(entry.ib, static_cast<std::size_t>(on_disk));
+  } catch (const DamageError& e) {
+    failure = e.what();
+    failure = failure.substr(std::min(failure.size(), name_.size() + 2));
+    return nullptr;
   }
-  if (PstCrc(raw.data(), cb) != crc) Fail(where + " fails its CRC check (damaged)");
-  raw.resize(cb);
-  if (format_ == Format::Unicode4k) {
+  const BlockTrailer t = ReadBlockTrailer(layout_, raw.data() + on_disk - layout_.block_trailer);
+  const bool crc_ok = PstCrc(raw.data(), entry.cb) == t.crc;
+  const bool sig_ok = t.sig == ComputeSig(entry.ib, bid) || t.sig == ComputeSig(entry.ib, t.bid);
+  const int mismatches = (t.cb != entry.cb) + ((t.bid & ~std::uint64_t{1}) != bid) + !sig_ok;
+  // The CRC vouches for the data and the trailer for the place: with one of
+  // them intact, one damaged field of the other still leaves the block
+  // known.
+  if (crc_ok ? mismatches > 1 : mismatches > 0) {
+    failure = where + " is not the block the index names (damaged)";
+    return nullptr;
+  }
+  raw.resize(entry.cb);
+  if (layout_.format == Format::Unicode4k) {
     // Newer OST files deflate blocks; the trailer then gives the size they
     // inflate to.
-    const std::uint16_t inflated = Le16(t + 18);
-    if (inflated != 0 && inflated != cb) {
+    if (t.inflated != 0 && t.inflated != entry.cb) {
       std::vector<std::uint8_t> out;
-      if (!Inflate(raw.data(), raw.size(), inflated, out)) Fail(where + " cannot be decompressed (damaged)");
+      if (!Inflate(raw.data(), raw.size(), t.inflated, out)) {
+        failure = where + " cannot be decompressed (damaged)";
+        return nullptr;
+      }
       raw = std::move(out);
     }
   }
@@ -292,31 +456,65 @@ Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
     else if (encoding_ == Encoding::Cyclic) DecodeCyclic(raw.data(), raw.size(), static_cast<std::uint32_t>(bid));
   }
   Block result = std::make_shared<const std::vector<std::uint8_t>>(std::move(raw));
-  if (keep) blocks_.Put(bid, result);
+  if (!crc_ok || mismatches > 0) {
+    // Damaged blocks stay out of the cache: each reading notes the damage
+    // for the object being read.
+    listeners_.Note({entry.ib, crc_ok ? where + " has a damaged trailer (its data passes its CRC check)"
+                                      : where + " fails its CRC check (damaged)"});
+  } else if (keep) {
+    blocks_.Put(bid, result);
+  }
   return result;
+}
+
+Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
+  const std::uint64_t bid = raw_bid & ~std::uint64_t{1};
+  if (Block cached = blocks_.Find(bid)) return cached;
+  bool trusted = true;
+  const std::optional<BlockEntry> entry = FindBlockEntry(bid, trusted);
+  std::string failure = "block " + Hex(bid) + " is missing from the block index (damaged)";
+  std::uint64_t failure_at = 0;
+  if (entry) {
+    if (Block block = LoadBlock(bid, *entry, keep, failure, failure_at)) return block;
+  }
+  // An entry read from a damaged index may place the block wrongly, or the
+  // damaged index may have lost it: its trailer says where it is.
+  if (!trusted) {
+    for (const IndexRepair::BlockPlace& place : Repair().BlockPlaces(bid)) {
+      if (entry && place.ib == entry->ib && place.cb == entry->cb) continue;
+      std::string ignored;
+      std::uint64_t ignored_at = 0;
+      if (Block block = LoadBlock(bid, BlockEntry{bid, place.ib, place.cb}, keep, ignored, ignored_at)) {
+        index_damage_.Add(place.ib, "block " + Hex(bid) + " was found at offset " + Hex(place.ib) +
+                                        " by a scan of the file; the block index does not place it there");
+        return block;
+      }
+    }
+  }
+  FailAt(failure_at, failure);
 }
 
 void NodeDatabase::CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree, bool unmarked) const {
   if ((bid & kInternalBit) == 0 && !unmarked) {
-    if (expected_level > 0) Fail("a data tree of block " + Hex(bid) + " is cut short (damaged)");
+    if (expected_level > 0) FailInBlock(bid, "a data tree of block " + Hex(bid) + " is cut short (damaged)");
     tree.blocks.push_back(bid);
     return;
   }
   Block block = ReadBlock(bid);
   const std::vector<std::uint8_t>& b = *block;
-  if (b.size() < 8 || b[0] != 0x01) Fail("block " + Hex(bid) + " is not a data tree block (damaged)");
+  if (b.size() < 8 || b[0] != 0x01) FailInBlock(bid, "block " + Hex(bid) + " is not a data tree block (damaged)");
   const int level = b[1];
   const std::size_t count = Le16(&b[2]);
   if (level < 1 || level > 2 || (expected_level >= 0 && level != expected_level) ||
       8 + count * id_size() > b.size()) {
-    Fail("data tree block " + Hex(bid) + " has an impossible layout (damaged)");
+    FailInBlock(bid, "data tree block " + Hex(bid) + " has an impossible layout (damaged)");
   }
   if (expected_level < 0) tree.size = Le32(&b[4]);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* e = &b[8 + i * id_size()];
     const std::uint64_t child = wide() ? Le64(e) : Le32(e);
     if (level == 1) {
-      if (child & kInternalBit) Fail("data tree block " + Hex(bid) + " points to another tree block (damaged)");
+      if (child & kInternalBit) FailInBlock(bid, "data tree block " + Hex(bid) + " points to another tree block (damaged)");
       tree.blocks.push_back(child);
     } else {
       CollectLeaves(child, 1, tree);
@@ -340,9 +538,9 @@ NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
   // block's worth, and where blocks are not compressed every byte of the
   // data sits in the file; a larger total is damage, refused here before
   // anything is allocated for it.
-  const std::uint64_t per_block = format_ == Format::Unicode4k ? 0xFFFF : max_block_ - block_trailer_;
-  if (tree.size > tree.blocks.size() * per_block || (format_ != Format::Unicode4k && tree.size > file_size_)) {
-    Fail("data tree block " + Hex(bid) + " gives a size of " + std::to_string(tree.size) +
+  const std::uint64_t per_block = format() == Format::Unicode4k ? 0xFFFF : layout_.max_block - layout_.block_trailer;
+  if (tree.size > tree.blocks.size() * per_block || (format() != Format::Unicode4k && tree.size > file_size_)) {
+    FailInBlock(bid, "data tree block " + Hex(bid) + " gives a size of " + std::to_string(tree.size) +
          " bytes, more than its blocks can hold (damaged)");
   }
   return tree;
@@ -353,13 +551,13 @@ NodeDatabase::SubnodeBlock NodeDatabase::ReadSubnodeBlock(std::uint64_t bid, int
   sub.block = ReadBlock(bid);
   const std::vector<std::uint8_t>& b = *sub.block;
   const std::size_t header = wide() ? 8 : 4;
-  if (b.size() < header || b[0] != 0x02) Fail("block " + Hex(bid) + " is not a subnode block (damaged)");
+  if (b.size() < header || b[0] != 0x02) FailInBlock(bid, "block " + Hex(bid) + " is not a subnode block (damaged)");
   sub.level = b[1];
   sub.count = Le16(&b[2]);
   sub.entry_size = sub.level == 0 ? 3 * id_size() : 2 * id_size();
   if (sub.level > 1 || (expected_level >= 0 && sub.level != expected_level) ||
       header + sub.count * sub.entry_size > b.size()) {
-    Fail("subnode block " + Hex(bid) + " has an impossible layout (damaged)");
+    FailInBlock(bid, "subnode block " + Hex(bid) + " has an impossible layout (damaged)");
   }
   sub.entries = &b[header];
   return sub;
@@ -427,20 +625,20 @@ DataStream DataStream::Unmarked(std::shared_ptr<const NodeDatabase> db, std::uin
 }
 
 Block DataStream::block(std::size_t index, bool keep) const {
-  if (index >= tree_.blocks.size()) db_->Fail("a value reaches past the end of its data (damaged)");
+  if (index >= tree_.blocks.size()) db_->FailInBlock(block_id(0), "a value reaches past the end of its data (damaged)");
   return db_->ReadBlock(tree_.blocks[index], keep);
 }
 
 std::string DataStream::ReadAll(std::uint64_t limit) const {
-  if (tree_.size > limit) db_->Fail("a value is larger than it can be (" + std::to_string(tree_.size) + " bytes; damaged)");
+  if (tree_.size > limit) db_->FailInBlock(block_id(0), "a value is larger than it can be (" + std::to_string(tree_.size) + " bytes; damaged)");
   std::string out;
   out.reserve(static_cast<std::size_t>(tree_.size));
   for (std::size_t i = 0; i < tree_.blocks.size(); ++i) {
     const Block b = block(i, false);
-    if (out.size() + b->size() > tree_.size) db_->Fail("a value's blocks hold more than its size says (damaged)");
+    if (out.size() + b->size() > tree_.size) db_->FailInBlock(tree_.blocks[i], "a value's blocks hold more than its size says (damaged)");
     out.append(reinterpret_cast<const char*>(b->data()), b->size());
   }
-  if (out.size() != tree_.size) db_->Fail("a value's blocks hold less than its size says (damaged)");
+  if (out.size() != tree_.size) db_->FailInBlock(block_id(0), "a value's blocks hold less than its size says (damaged)");
   return out;
 }
 
@@ -448,12 +646,12 @@ void DataStream::CopyTo(std::ostream& out) const {
   std::uint64_t done = 0;
   for (std::size_t i = 0; i < tree_.blocks.size(); ++i) {
     const Block b = block(i, false);
-    if (done + b->size() > tree_.size) db_->Fail("a value's blocks hold more than its size says (damaged)");
+    if (done + b->size() > tree_.size) db_->FailInBlock(tree_.blocks[i], "a value's blocks hold more than its size says (damaged)");
     out.write(reinterpret_cast<const char*>(b->data()), static_cast<std::streamsize>(b->size()));
     if (!out) throw OutlookError("cannot write the data read from " + db_->name());
     done += b->size();
   }
-  if (done != tree_.size) db_->Fail("a value's blocks hold less than its size says (damaged)");
+  if (done != tree_.size) db_->FailInBlock(block_id(0), "a value's blocks hold less than its size says (damaged)");
 }
 
 }  // namespace norvexa::outlook::pst

@@ -53,6 +53,18 @@ class OutlookError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A part of a store file that failed a check when something was read
+// through it (a page or block whose CRC does not match, an index that had to
+// be rebuilt), or a value that could not be read: where in the file, as a
+// byte offset from its start, and what was found there. A value read
+// through a damaged part is still given out when its own structure holds;
+// its Damage() says so.
+struct Damage {
+  std::uint64_t offset = 0;
+  std::string what;
+  bool operator==(const Damage&) const = default;
+};
+
 class Store;
 class Folder;
 class Items;
@@ -153,6 +165,13 @@ class Store {
 
   // The folder whose EntryID() is ENTRY_ID. Throws when there is none.
   virtual std::unique_ptr<Folder> GetFolderFromID(const std::string& entry_id) const = 0;
+
+  // Damage: what of the store file failed a check so far (its indexes
+  // rebuilt by a scan of the file, index pages used despite a CRC that does
+  // not match, the message store or its named-property map read in part),
+  // in the order found. Grows as more of the file is read; empty for an
+  // undamaged file. Never throws.
+  virtual std::vector<outlook::Damage> Damage() const { return {}; }
 };
 
 // The store in the store file at PATH, on the shared open file (see the top
@@ -197,6 +216,12 @@ class Folder {
 
   // The sub-folders, in the store's order.
   virtual std::vector<std::unique_ptr<Folder>> Folders() const = 0;
+
+  // Damage: the damaged parts this folder was read through and what of it
+  // could not be read (rows of its contents or hierarchy table lost, items
+  // found without the table), as far as it has been read: GetItems(), the
+  // items' Count() and Folders() add to it. Never throws.
+  virtual std::vector<outlook::Damage> Damage() const { return {}; }
 };
 
 // ---------------------------------------------------------------------------
@@ -305,6 +330,14 @@ class Item {
   // hash of its absolute path, "-" and the node. An item attached to another
   // has no node of its own in the store and gives "". Never throws.
   virtual std::string SourceKey() const = 0;
+
+  // Damage: the damaged parts of the file this item was read through (its
+  // node entry, its properties, the values and attachments read so far),
+  // the values and attachments that could not be read, and damage of the
+  // store that every item's values depend on (the message store, the
+  // named-property map). Empty for an item read whole from undamaged data.
+  // Read it after the values: it grows as they are read. Never throws.
+  virtual std::vector<outlook::Damage> Damage() const { return {}; }
 };
 
 class Attachments {

@@ -25,20 +25,36 @@ pff::MapiAttachment::Kind KindOf(const pff::PropertyBag& bag, const PropertyCont
   return pff::MapiAttachment::Kind::Reference;
 }
 
+// The properties of the message at NODE, read with LOG in scope.
+std::shared_ptr<const PropertyContext> ReadContext(const StoreFile& file, const NodeEntry& node, DamageLog* log) {
+  DamageScope scope(file.db()->listeners(), log);
+  return std::make_shared<const PropertyContext>(file.db(), node);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Items
 // ---------------------------------------------------------------------------
 
-PstItem::PstItem(std::shared_ptr<StoreFile> file, const NodeEntry& node, int depth)
-    : PstItem(file, std::make_shared<const PropertyContext>(file->db(), node), depth) {}
+PstItem::PstItem(std::shared_ptr<StoreFile> file, const NodeEntry& node, std::shared_ptr<DamageLog> log, int depth)
+    : PstItem(file, ReadContext(*file, node, log.get()), log, depth) {}
 
-PstItem::PstItem(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context, int depth)
-    : MapiItem(file->Bag(context, file->default_codepage())),
+PstItem::PstItem(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context,
+                 std::shared_ptr<DamageLog> log, int depth)
+    : MapiItem(file->Bag(context, file->default_codepage(), log)),
       file_(std::move(file)),
       context_(std::move(context)),
+      log_(std::move(log)),
       depth_(depth) {}
+
+std::vector<outlook::Damage> PstItem::Damage() const {
+  DamageLog all;
+  all.AddAll(log_->entries());
+  // What every item's values depend on goes with each of them.
+  all.AddAll(file_->SharedDamage());
+  return all.entries();
+}
 
 std::string PstItem::SourceKey() const {
   // An attached item (depth 1 and more) sits in a subnode of its carrier,
@@ -48,6 +64,7 @@ std::string PstItem::SourceKey() const {
 }
 
 std::vector<pff::Recipient> PstItem::Recipients() const {
+  DamageScope scope(file_->db()->listeners(), log_.get());
   std::vector<pff::Recipient> recipients;
   const std::optional<NodeEntry> node = context_->heap().Subnode(kNidRecipientTable);
   if (!node) return recipients;
@@ -55,19 +72,23 @@ std::vector<pff::Recipient> PstItem::Recipients() const {
     auto table = std::make_shared<const TableContext>(file_->db(), *node);
     TableContext::Cursor rows(table);
     while (const std::optional<std::uint64_t> i = rows.Next()) {
-      const pff::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage());
+      const pff::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage(), log_);
       recipients.push_back(RecipientFromRow(row));
     }
   } catch (const OutlookError& e) {
-    throw OutlookError("cannot read the recipients of " + Describe() + ": " + e.what());
+    const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(node->bid_data).value_or(0));
+    log_->Add(at, std::string("its recipient table could not be read: ") + e.what());
+    throw DamageError("cannot read the recipients of " + Describe() + ": " + e.what(), at);
   }
   return recipients;
 }
 
 std::unique_ptr<Attachments> PstItem::GetAttachments() const {
+  DamageScope scope(file_->db()->listeners(), log_.get());
   std::vector<std::uint32_t> subnodes;
   const std::optional<NodeEntry> node = context_->heap().Subnode(kNidAttachmentTable);
   std::string table_error;
+  std::uint64_t table_at = 0;
   if (node) {
     try {
       auto table = std::make_shared<const TableContext>(file_->db(), *node);
@@ -78,6 +99,7 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
       }
     } catch (const OutlookError& e) {
       table_error = e.what();
+      table_at = OffsetOf(e, file_->db()->BlockOffset(node->bid_data).value_or(0));
       subnodes.clear();
     }
   }
@@ -93,10 +115,15 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
       subnodes.clear();
     }
     if (subnodes.empty() && !table_error.empty()) {
-      throw OutlookError("cannot read the attachment table of " + Describe() + ": " + table_error);
+      log_->Add(table_at, "its attachment table could not be read: " + table_error);
+      throw DamageError("cannot read the attachment table of " + Describe() + ": " + table_error, table_at);
+    }
+    if (!table_error.empty()) {
+      log_->Add(table_at, "its attachment table could not be read (" + table_error +
+                              "); its attachments were found as its subnodes");
     }
   }
-  return std::make_unique<PstAttachments>(file_, context_, std::move(subnodes), depth_);
+  return std::make_unique<PstAttachments>(file_, context_, std::move(subnodes), log_, depth_);
 }
 
 // ---------------------------------------------------------------------------
@@ -109,77 +136,105 @@ std::unique_ptr<Attachment> PstAttachments::GetAttachment(std::int64_t position)
                        std::to_string(Count()) + ")");
   }
   const std::uint32_t nid = subnodes_[static_cast<std::size_t>(position - 1)];
+  DamageScope scope(file_->db()->listeners(), log_.get());
   try {
     const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
-    if (!node) file_->db()->Fail("its subnode is missing (damaged)");
+    if (!node) context_->heap().Fail("its subnode is missing (damaged)");
     return std::make_unique<PstAttachment>(file_, std::make_shared<const PropertyContext>(file_->db(), *node),
-                                           position, depth_);
+                                           position, log_, depth_);
   } catch (const OutlookError& e) {
-    throw OutlookError("cannot read attachment " + std::to_string(position) + " of an item: " + e.what());
+    const std::string what = "cannot read attachment " + std::to_string(position) + " of an item: " + e.what();
+    const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(context_->heap().node().bid_data).value_or(0));
+    log_->Add(at, what);
+    throw DamageError(what, at);
   }
 }
 
 PstAttachment::PstAttachment(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context,
-                             std::int64_t position, int depth)
-    : MapiAttachment(file->Bag(context, file->default_codepage()), position, Kind::Data),
+                             std::int64_t position, std::shared_ptr<DamageLog> log, int depth)
+    : MapiAttachment(file->Bag(context, file->default_codepage(), log), position, Kind::Data),
       file_(std::move(file)),
       context_(std::move(context)),
+      log_(std::move(log)),
       depth_(depth) {
   kind_ = KindOf(bag_, *context_);
+}
+
+template <typename Read>
+auto PstAttachment::Logged(Read read) const -> decltype(read()) {
+  DamageScope scope(file_->db()->listeners(), log_.get());
+  try {
+    return read();
+  } catch (const OutlookError& e) {
+    const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(context_->heap().node().bid_data).value_or(0));
+    log_->Add(at, "the data of " + Describe() + " could not be read: " + e.what());
+    throw;
+  }
 }
 
 NodeEntry PstAttachment::ObjectNode() const {
   const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) file_->db()->Fail(Describe() + " has no data");
   const std::string object = context_->Value(*data, 8);
-  if (object.size() < 4) file_->db()->Fail("the data object of " + Describe() + " is cut short (damaged)");
+  if (object.size() < 4) context_->heap().Fail("the data object of " + Describe() + " is cut short (damaged)");
   const std::uint32_t nid = Le32(reinterpret_cast<const std::uint8_t*>(object.data()));
   const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
-  if (!node) file_->db()->Fail("the data object of " + Describe() + " is missing (damaged)");
+  if (!node) context_->heap().Fail("the data object of " + Describe() + " is missing (damaged)");
   return *node;
 }
 
 std::int64_t PstAttachment::DataSize() const {
-  const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
-  if (data == nullptr) return 0;
-  if (data->type == mapi::PT_OBJECT) return static_cast<std::int64_t>(DataStream(file_->db(), ObjectNode().bid_data).size());
-  if (data->type != mapi::PT_BINARY) return 0;
-  const auto hnid = static_cast<std::uint32_t>(data->reference);
-  if (hnid == 0) return 0;
-  if (!Heap::IsNid(hnid)) return static_cast<std::int64_t>(context_->heap().Get(hnid).size());
-  const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
-  if (!node) file_->db()->Fail("the data of " + Describe() + " is missing (damaged)");
-  return static_cast<std::int64_t>(DataStream(file_->db(), node->bid_data).size());
+  return Logged([&]() -> std::int64_t {
+    const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
+    if (data == nullptr) return 0;
+    if (data->type == mapi::PT_OBJECT) {
+      return static_cast<std::int64_t>(DataStream(file_->db(), ObjectNode().bid_data).size());
+    }
+    if (data->type != mapi::PT_BINARY) return 0;
+    const auto hnid = static_cast<std::uint32_t>(data->reference);
+    if (hnid == 0) return 0;
+    if (!Heap::IsNid(hnid)) return static_cast<std::int64_t>(context_->heap().Get(hnid).size());
+    const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
+    if (!node) context_->heap().Fail("the data of " + Describe() + " is missing (damaged)");
+    return static_cast<std::int64_t>(DataStream(file_->db(), node->bid_data).size());
+  });
 }
 
 void PstAttachment::WriteData(std::ostream& out) const {
-  const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
-  if (data == nullptr) return;
-  if (data->type == mapi::PT_OBJECT) {
-    DataStream(file_->db(), ObjectNode().bid_data).CopyTo(out);
-    return;
-  }
-  if (data->type != mapi::PT_BINARY) return;
-  const auto hnid = static_cast<std::uint32_t>(data->reference);
-  if (hnid == 0) return;
-  if (!Heap::IsNid(hnid)) {
-    const std::string bytes = context_->heap().Get(hnid);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return;
-  }
-  const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
-  if (!node) file_->db()->Fail("the data of " + Describe() + " is missing (damaged)");
-  DataStream(file_->db(), node->bid_data).CopyTo(out);
+  Logged([&] {
+    const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
+    if (data == nullptr) return;
+    if (data->type == mapi::PT_OBJECT) {
+      DataStream(file_->db(), ObjectNode().bid_data).CopyTo(out);
+      return;
+    }
+    if (data->type != mapi::PT_BINARY) return;
+    const auto hnid = static_cast<std::uint32_t>(data->reference);
+    if (hnid == 0) return;
+    if (!Heap::IsNid(hnid)) {
+      const std::string bytes = context_->heap().Get(hnid);
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      return;
+    }
+    const std::optional<NodeEntry> node = context_->heap().Subnode(hnid);
+    if (!node) context_->heap().Fail("the data of " + Describe() + " is missing (damaged)");
+    DataStream(file_->db(), node->bid_data).CopyTo(out);
+  });
 }
 
 const pff::MapiItem& PstAttachment::AttachedItem() const {
   if (attached_item_) return *attached_item_;
-  if (depth_ >= pff::kMaxAttachedItemNesting) file_->db()->Fail(Describe() + " nests attached items too deep (damaged)");
-  try {
-    attached_item_ = std::make_unique<PstItem>(file_, ObjectNode(), depth_ + 1);
-  } catch (const OutlookError& e) {
-    throw OutlookError("cannot read the item attached as " + Describe() + ": " + e.what());
+  if (depth_ >= pff::kMaxAttachedItemNesting) {
+    context_->heap().Fail(Describe() + " nests attached items too deep (damaged)");
   }
+  Logged([&] {
+    try {
+      attached_item_ = std::make_unique<PstItem>(file_, ObjectNode(), log_, depth_ + 1);
+    } catch (const OutlookError& e) {
+      throw DamageError("cannot read the item attached as " + Describe() + ": " + e.what(),
+                        OffsetOf(e, file_->db()->BlockOffset(context_->heap().node().bid_data).value_or(0)));
+    }
+  });
   return *attached_item_;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 namespace norvexa::outlook::pst {
 namespace {
@@ -27,12 +28,16 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
   std::shared_ptr<StoreFile> file(new StoreFile());
   file->path_ = name;
   file->db_ = NodeDatabase::Open(path, name);
+  // Damage met from here on (the name map, the message store) touches the
+  // values of every item.
+  auto shared = std::make_shared<DamageLog>();
+  DamageScope scope(file->db_->listeners(), shared.get());
   file->ReadNameMap();
 
   // The message store: the store's name, code page and visible top.
   try {
     auto store = std::make_shared<const PropertyContext>(file->db_, file->Node(kNidMessageStore, "the message store"));
-    const pff::PropertyBag bag = file->Bag(store, file->default_codepage_);
+    const pff::PropertyBag bag = file->Bag(store, file->default_codepage_, shared);
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
     file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_);
@@ -42,6 +47,7 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
     throw OutlookError(name + ": cannot read the message store: " + e.what());
   }
   if (file->display_name_.empty()) file->display_name_ = sys::Utf8(path.stem());
+  file->shared_damage_.AddAll(shared->entries());
   // The top folder must be readable for the store to be of any use.
   try {
     PropertyContext top(file->db_, file->Node(file->top_folder_, "the top folder"));
@@ -49,6 +55,13 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
     throw OutlookError(name + ": cannot read the top folder: " + e.what());
   }
   return file;
+}
+
+std::vector<Damage> StoreFile::StoreDamage() const {
+  DamageLog all(256);
+  all.AddAll(db_->IndexDamage());
+  all.AddAll(shared_damage_.entries());
+  return all.entries();
 }
 
 NodeEntry StoreFile::Node(std::uint32_t nid, const std::string& what) const {
@@ -104,10 +117,15 @@ void StoreFile::ReadNameMap() {
       }
       names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(n);
     }
-  } catch (const OutlookError&) {
+  } catch (const OutlookError& e) {
     // A damaged map leaves named properties unnamed: they are then found
-    // only by their stored identifier, and everything else stays readable.
+    // only by their stored identifier, and everything else stays readable;
+    // what is missing is said as damage of every item.
     names_.clear();
+    db_->listeners().Note({OffsetOf(e, db_->BlockOffset(node->bid_data).value_or(0)),
+                           std::string("the named-property map cannot be read, so named values (categories, "
+                                       "appointment and task dates, contact e-mail addresses) are missing: ") +
+                               e.what()});
   }
 }
 
@@ -122,7 +140,28 @@ void StoreFile::Resolve(pff::PropertyBag::Entry& entry) const {
   entry.name = found->second.name;
 }
 
-pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, int codepage) const {
+namespace {
+
+// Reads one value with READ, LOG in scope of DB's listeners; a value that
+// cannot be read is added to LOG (placed where its damage was found, else at
+// the object's first block, FALLBACK_BID) and thrown on, named by NAME.
+std::string ReadValue(const NodeDatabase& db, const std::shared_ptr<DamageLog>& log, std::uint64_t fallback_bid,
+                      const std::string& name, const std::function<std::string()>& read) {
+  DamageScope scope(db.listeners(), log.get());
+  try {
+    return read();
+  } catch (const OutlookError& error) {
+    const std::string what = std::string(error.what()) + " (property " + name + ")";
+    const std::uint64_t offset = OffsetOf(error, db.BlockOffset(fallback_bid).value_or(0));
+    if (log) log->Add(offset, "a value could not be read: " + what);
+    throw DamageError(what, offset);
+  }
+}
+
+}  // namespace
+
+pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, int codepage,
+                                std::shared_ptr<DamageLog> log) const {
   std::vector<pff::PropertyBag::Entry> entries;
   entries.reserve(context->properties().size());
   for (std::size_t i = 0; i < context->properties().size(); ++i) {
@@ -134,18 +173,15 @@ pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, 
     Resolve(e);
     entries.push_back(std::move(e));
   }
-  auto reader = [context](const pff::PropertyBag::Entry& e) {
-    try {
-      return context->Value(context->properties()[e.slot], kValueLimit);
-    } catch (const OutlookError& error) {
-      throw OutlookError(std::string(error.what()) + " (property " + PropertyName(e) + ")");
-    }
+  auto reader = [context, log](const pff::PropertyBag::Entry& e) {
+    return ReadValue(context->heap().db(), log, context->heap().node().bid_data, PropertyName(e),
+                     [&] { return context->Value(context->properties()[e.slot], kValueLimit); });
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }
 
-pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, const std::string& row,
-                                   int codepage) const {
+pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
+                                   std::shared_ptr<DamageLog> log) const {
   auto cells = std::make_shared<const std::vector<RawProperty>>(table->Cells(row));
   std::vector<pff::PropertyBag::Entry> entries;
   entries.reserve(cells->size());
@@ -157,12 +193,9 @@ pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, co
     Resolve(e);
     entries.push_back(std::move(e));
   }
-  auto reader = [table, cells](const pff::PropertyBag::Entry& e) {
-    try {
-      return table->Value((*cells)[e.slot], kValueLimit);
-    } catch (const OutlookError& error) {
-      throw OutlookError(std::string(error.what()) + " (property " + PropertyName(e) + ")");
-    }
+  auto reader = [table, cells, log](const pff::PropertyBag::Entry& e) {
+    return ReadValue(table->heap().db(), log, table->heap().node().bid_data, PropertyName(e),
+                     [&] { return table->Value((*cells)[e.slot], kValueLimit); });
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }

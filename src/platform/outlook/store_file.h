@@ -23,6 +23,7 @@ inline constexpr std::uint32_t kNidRootFolder = 0x122;
 inline constexpr std::uint32_t kNidRecipientTable = 0x692;
 inline constexpr std::uint32_t kNidAttachmentTable = 0x671;
 inline constexpr std::uint32_t kNidTypeNormalFolder = 0x02;
+inline constexpr std::uint32_t kNidTypeNormalMessage = 0x04;
 inline constexpr std::uint32_t kNidTypeSearchFolder = 0x03;
 inline constexpr std::uint32_t kNidTypeAttachment = 0x05;
 inline constexpr std::uint32_t kNidTypeHierarchyTable = 0x0D;
@@ -64,10 +65,22 @@ class StoreFile {
   NodeEntry Node(std::uint32_t nid, const std::string& what) const;
 
   // The properties of CONTEXT as a bag, named properties resolved through
-  // the store's map. CONTEXT stays alive as long as the bag.
-  pff::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage) const;
-  // The cells of one table row as a bag.
-  pff::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage) const;
+  // the store's map. CONTEXT stays alive as long as the bag. With LOG, the
+  // damaged parts each value is read through, and each value that cannot
+  // be read, are added to LOG (the log of the object the bag belongs to).
+  pff::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage,
+                       std::shared_ptr<DamageLog> log = nullptr) const;
+  // The cells of one table row as a bag; LOG as for Bag.
+  pff::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
+                          std::shared_ptr<DamageLog> log = nullptr) const;
+
+  // Damage of what every item's values depend on: the message store (the
+  // store's key, name and code page) and the named-property map. Empty for
+  // an undamaged file.
+  std::vector<Damage> SharedDamage() const { return shared_damage_.entries(); }
+  // What the store's account of damage holds now: the shared damage and
+  // that of the indexes.
+  std::vector<Damage> StoreDamage() const;
 
  private:
   // The name behind a named-property identifier.
@@ -89,6 +102,7 @@ class StoreFile {
   int default_codepage_ = 1252;
   std::uint32_t top_folder_ = kNidRootFolder;
   std::unordered_map<std::uint16_t, Name> names_;
+  DamageLog shared_damage_;
 };
 
 }  // namespace norvexa::outlook::pst
