@@ -149,6 +149,7 @@ RunEnd ConversionRun::Run(const RunTarget& target) {
 
   Global::SelectedFolders.clear();
   Global::SelectedFolderCounts.clear();
+  report_.StoreDamaged(store->Damage());
   store.reset();
   session.Logoff();
   staging_.reset();  // removes the staging folder and anything left in it
@@ -373,6 +374,11 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
       case Kind::Task: outcome = PrepareTask(*item, context); break;
     }
     ItemHandled();
+    report_.ItemDamaged(outcome.label,
+                        !outcome.written            ? RunReport::DamageKind::NotCopied
+                        : outcome.problems.empty() ? RunReport::DamageKind::ReadFromDamagedParts
+                                                   : RunReport::DamageKind::CopiedWithoutAPart,
+                        outcome.damage);
     if (outcome.Copied()) {
       report_.ItemCopied();
     } else {
@@ -385,6 +391,7 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
     view_.Yield();
     item.reset();
   }
+  report_.FolderDamaged(folder_name, folder.Damage());
   return true;
 }
 

@@ -232,6 +232,7 @@ ItemOutcome PrepareWithAttachments(const Item& item, ItemContext& context,
   std::string folder = context.folder_name;
   bool save_it = true;
   CallWriter(outcome, [&] { return write(writer, v, attachments, folder, save_it); });
+  outcome.damage = item.Damage();
   return outcome;
 }
 
@@ -277,6 +278,7 @@ ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
   ShowProgress(context, outcome.label);
   bool save_it = true;
   CallWriter(outcome, [&] { return writers::SaveNotesContacts(writer, c, save_it); });
+  outcome.damage = item.Damage();
   return outcome;
 }
 
@@ -289,6 +291,7 @@ ItemOutcome PrepareGroup(const Item& item, ItemContext& context) {
   bool save_it = true;
   CallWriter(outcome, [&] { return writers::SaveNotesGroups(writer, v.DLName, v.Members, v.Desc, save_it); });
   v.Members.clear();
+  outcome.damage = item.Damage();
   return outcome;
 }
 

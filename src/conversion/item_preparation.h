@@ -4,6 +4,7 @@
 // the store access, testable without a screen.
 #pragma once
 
+#include "platform/outlook/outlook.h"
 #include "writers/writers.h"
 
 #include <cstdint>
@@ -51,11 +52,14 @@ struct ItemContext {
 
 // What became of one item: the text that names it (subject, "first last" or
 // list name), whether its document was saved, and every problem met.
-// An item counts as copied only when written and without problems.
+// An item counts as copied only when written and without problems. DAMAGE
+// is the item's Damage() once everything was read: the damaged parts of the
+// store file it was read through.
 struct ItemOutcome {
   std::string label;
   bool written = false;
   std::vector<std::string> problems;
+  std::vector<outlook::Damage> damage;
   bool Copied() const { return written && problems.empty(); }
 };
 

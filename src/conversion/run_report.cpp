@@ -1,6 +1,8 @@
 // The account of one conversion run; see run_report.h.
 #include "conversion/run_report.h"
 
+#include "platform/system/hex.h"
+
 namespace norvexa::conversion {
 namespace {
 
@@ -11,9 +13,24 @@ std::string Count(std::int64_t n, const char* one, const char* many) {
 
 const char* WasWere(std::int64_t n) { return n == 1 ? "was" : "were"; }
 
+// Each entry of DAMAGE as "at offset 0x…: what", joined by "; ".
+std::string Places(const std::vector<outlook::Damage>& damage) {
+  std::string text;
+  for (const outlook::Damage& d : damage) {
+    if (!text.empty()) text += "; ";
+    text += "at offset 0x" + sys::HexNumber(d.offset) + ": " + d.what;
+  }
+  return text;
+}
+
+// How an item is named in the detail: its label in quotes, or a stand-in.
+std::string Named(const std::string& label) {
+  return label.empty() ? std::string("(no subject or name)") : "\"" + label + "\"";
+}
+
 }  // namespace
 
-void RunReport::BeginFolder(const std::string& name) { folders_.push_back({name, 0, 0, 0, {}}); }
+void RunReport::BeginFolder(const std::string& name) { folders_.push_back({name, 0, 0, 0, {}, {}}); }
 
 RunReport::FolderAccount& RunReport::Current() {
   // An item reported before any folder was begun still gets an account.
@@ -52,6 +69,34 @@ void RunReport::FolderNotConverted(const std::string& name, const std::string& m
   not_converted_.push_back({name, message_class});
 }
 
+void RunReport::ItemDamaged(const std::string& label, DamageKind kind, std::vector<outlook::Damage> damage) {
+  if (damage.empty()) return;
+  Current().damaged.push_back({label, kind, std::move(damage)});
+}
+
+void RunReport::FolderDamaged(const std::string& name, std::vector<outlook::Damage> damage) {
+  if (damage.empty()) return;
+  damaged_folders_.push_back({name, std::move(damage)});
+}
+
+void RunReport::StoreDamaged(std::vector<outlook::Damage> damage) { store_damage_ = std::move(damage); }
+
+std::int64_t RunReport::DamagedItems(DamageKind kind) const {
+  std::int64_t n = 0;
+  for (const FolderAccount& folder : folders_) {
+    for (const DamagedItem& item : folder.damaged) n += item.kind == kind ? 1 : 0;
+  }
+  return n;
+}
+
+bool RunReport::AnyDamage() const {
+  if (!damaged_folders_.empty() || !store_damage_.empty()) return true;
+  for (const FolderAccount& folder : folders_) {
+    if (!folder.damaged.empty()) return true;
+  }
+  return false;
+}
+
 void RunReport::Stopped(StopPlace place, sys::WriteState state, const std::string& where, std::int64_t items_left) {
   stopped_ = StopCause{place, state, where};
   items_left_ = items_left;
@@ -68,12 +113,29 @@ std::string RunReport::Detail() const {
                              : std::string(" (number of items not known): ")) +
               failure.reason + "\n";
   }
+  for (const DamagedFolder& folder : damaged_folders_) {
+    detail += "Damaged folder: " + folder.name + ": " + Places(folder.damage) + "\n";
+  }
   for (const FolderAccount& folder : folders_) {
     for (const ItemFailure& failure : folder.failures) {
-      detail += "Could not be copied: " + folder.name + ": " +
-                (failure.label.empty() ? std::string("(no subject or name)") : "\"" + failure.label + "\"") + ": " +
-                failure.reason + "\n";
+      detail += "Could not be copied: " + folder.name + ": " + Named(failure.label) + ": " + failure.reason + "\n";
     }
+  }
+  // The damage of each item touched by it, in the order of the kinds above.
+  static constexpr std::pair<DamageKind, const char*> kKinds[] = {
+      {DamageKind::NotCopied, "Not copied, from a damaged part of the file: "},
+      {DamageKind::CopiedWithoutAPart, "Copied without a part that could not be read: "},
+      {DamageKind::ReadFromDamagedParts, "Read from a damaged part of the file: "},
+  };
+  for (const auto& [kind, heading] : kKinds) {
+    for (const FolderAccount& folder : folders_) {
+      for (const DamagedItem& item : folder.damaged) {
+        if (item.kind == kind) detail += heading + folder.name + ": " + Named(item.label) + ": " + Places(item.damage) + "\n";
+      }
+    }
+  }
+  for (const outlook::Damage& d : store_damage_) {
+    detail += "Store file damaged: " + Places({d}) + "\n";
   }
   if (items_left_ > 0) {
     detail += "Not reached when the export stopped: " + Count(items_left_, "item", "items") + "\n";
@@ -95,9 +157,14 @@ sys::Message RunReport::CompletionMessage(const std::string& nsf_path, const std
   message.title = QStringLiteral("Export Complete");
   message.buttons = sys::Buttons::Ok;
 
-  if (AllCopied()) {
+  if (Clean()) {
     message.icon = sys::Icon::Information;
     message.text = QString::fromStdString("Outlook Mailbox Exported Successfully to Lotus Notes Mailbox." + paths);
+  } else if (AllCopied()) {
+    message.icon = sys::Icon::Warning;
+    message.text = QString::fromStdString("Outlook Mailbox Exported to Lotus Notes Mailbox from a damaged store file: " +
+                                          Count(copied_, "item was", "items were") + " copied." + DamageSentence() +
+                                          paths);
   } else {
     message.icon = sys::Icon::Warning;
     const std::int64_t not_copied = NotCopied();
@@ -116,12 +183,32 @@ sys::Message RunReport::CompletionMessage(const std::string& nsf_path, const std
                 Count(uncounted_folders_, "folder", "folders") + " whose number is not known).";
       }
     }
-    message.text = QString::fromStdString(text + paths);
+    message.text = QString::fromStdString(text + DamageSentence() + paths);
   }
 
   // The detail matters only when something went wrong or was left out.
-  if (!AllCopied() || !not_converted_.empty()) message.detail = QString::fromStdString(Detail());
+  if (!Clean() || !not_converted_.empty()) message.detail = QString::fromStdString(Detail());
   return message;
+}
+
+std::string RunReport::DamageSentence() const {
+  if (!AnyDamage()) return std::string();
+  std::string text;
+  const std::int64_t read = DamagedItems(DamageKind::ReadFromDamagedParts);
+  const std::int64_t in_part = DamagedItems(DamageKind::CopiedWithoutAPart);
+  if (read > 0) {
+    text += " " + Count(read, "item was", "items were") + " read from damaged parts of the store file and may hold "
+            "damaged values.";
+  }
+  if (in_part > 0) {
+    text += " " + Count(in_part, "item was", "items were") + " copied without a part that could not be read.";
+  }
+  if (!damaged_folders_.empty()) {
+    const auto folders = static_cast<std::int64_t>(damaged_folders_.size());
+    text += " " + Count(folders, "folder was", "folders were") + " read from damaged parts (some items may be missing).";
+  }
+  if (!store_damage_.empty()) text += " The store file's index is damaged and was read around.";
+  return text + " The details give each place in the file.";
 }
 
 sys::Message RunReport::StopMessage(const std::string& nsf_path, const std::string& address_book) const {

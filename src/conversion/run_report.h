@@ -2,12 +2,16 @@
 // items that could not be copied (with the reason) and those the target
 // already held (an export finished by a second run), the folders that
 // could not be read (with the item count the folder tree showed for them),
-// and the folders of kinds the run does not convert. It composes the
-// completion message from that account, and the message of a run that
-// stopped early: because its target could no longer be written, or because
-// the user asked it to.
+// and the folders of kinds the run does not convert; and what the store
+// file's damage did to the run: the items read from damaged parts of the
+// file, those copied without a part that could not be read, the folders
+// read in part and the damage of the store's indexes, each with its place
+// in the file. It composes the completion message from that account, and
+// the message of a run that stopped early: because its target could no
+// longer be written, or because the user asked it to.
 #pragma once
 
+#include "platform/outlook/outlook.h"
 #include "platform/system/system_services.h"
 #include "platform/system/write_check.h"
 
@@ -26,6 +30,19 @@ class RunReport {
     std::string label;
     std::string reason;
   };
+  // How damage of the store file touched an item.
+  enum class DamageKind {
+    ReadFromDamagedParts,  // copied whole, from parts of the file that failed a check
+    CopiedWithoutAPart,    // copied, without a value or attachment that could not be read
+    NotCopied,             // not copied (also counted by ItemFailed)
+  };
+  // An item touched by damage: the text that names it, how, and where in
+  // the file and what.
+  struct DamagedItem {
+    std::string label;
+    DamageKind kind = DamageKind::ReadFromDamagedParts;
+    std::vector<outlook::Damage> damage;
+  };
   // What became of the items of one folder the run walked.
   struct FolderAccount {
     std::string name;
@@ -33,6 +50,13 @@ class RunReport {
     std::int64_t failed = 0;
     std::int64_t skipped = 0;  // already in the target (see ItemSkipped)
     std::vector<ItemFailure> failures;
+    std::vector<DamagedItem> damaged;
+  };
+  // A folder read in part or from damaged parts of the file: what of it was
+  // damaged, lost or found otherwise.
+  struct DamagedFolder {
+    std::string name;
+    std::vector<outlook::Damage> damage;
   };
   // A folder that could not be opened or read: its name, why, and the
   // number of its items as the folder tree showed it, when known.
@@ -71,6 +95,19 @@ class RunReport {
   // convert (journal, notes). Not a failure.
   void FolderNotConverted(const std::string& name, const std::string& message_class);
 
+  // The item of the current folder named LABEL was read as KIND says, DAMAGE
+  // saying where and what (Item::Damage()). It is counted as well by
+  // ItemCopied or ItemFailed; nothing is noted when DAMAGE is empty.
+  void ItemDamaged(const std::string& label, DamageKind kind, std::vector<outlook::Damage> damage);
+
+  // Folder NAME was read in part, DAMAGE saying where and what
+  // (Folder::Damage()); nothing is noted when DAMAGE is empty.
+  void FolderDamaged(const std::string& name, std::vector<outlook::Damage> damage);
+
+  // The store file's own damage (Store::Damage(): indexes rebuilt, the
+  // message store read in part), replacing what was noted before.
+  void StoreDamaged(std::vector<outlook::Damage> damage);
+
   // Why a run stopped: what could no longer be written (Target, Staging),
   // or the user's request (User).
   enum class StopPlace { Target, Staging, User };
@@ -97,6 +134,14 @@ class RunReport {
   std::int64_t NotCopied() const { return failed_ + unread_ + items_left_; }
   std::int64_t FoldersFailed() const { return static_cast<std::int64_t>(folder_failures_.size()); }
   bool AllCopied() const { return failed_ == 0 && folder_failures_.empty() && !stopped_; }
+  // Items touched by damage, of KIND.
+  std::int64_t DamagedItems(DamageKind kind) const;
+  // Whether damage of the store file touched the run at all: an item, a
+  // folder read in part, or the store's indexes. A run that copied
+  // everything from a damaged file is not an undamaged success.
+  bool AnyDamage() const;
+  // Everything copied, and nothing of it from damaged parts of the file.
+  bool Clean() const { return AllCopied() && !AnyDamage(); }
   bool StoppedOnRequest() const { return stopped_ && stopped_->place == StopPlace::User; }
 
   // Items of the ticked folders not reached by a stopped run.
@@ -106,14 +151,21 @@ class RunReport {
   const std::vector<FolderAccount>& Folders() const { return folders_; }
   const std::vector<FolderFailure>& FolderFailures() const { return folder_failures_; }
   const std::vector<UnconvertedFolder>& NotConverted() const { return not_converted_; }
+  const std::vector<DamagedFolder>& DamagedFolders() const { return damaged_folders_; }
+  const std::vector<outlook::Damage>& StoreDamage() const { return store_damage_; }
 
   // The completion message for the target paths NSF_PATH and ADDRESS_BOOK
-  // ("" for an existing database). When everything was copied: the plain
-  // success message, information icon. Otherwise a warning saying how many
-  // of how many items could not be copied, the items of folders that could
-  // not be read included, and how many folders those were, then the paths.
-  // The detailed text lists what is missing first (folders not read, then
-  // items not copied), then each folder's counts and the folders not
+  // ("" for an existing database). When everything was copied and nothing
+  // was damaged: the plain success message, information icon. Otherwise a
+  // warning saying how many of how many items could not be copied, the
+  // items of folders that could not be read included, and how many folders
+  // those were, or, when all were copied, that the store file is damaged;
+  // then how many items were read from damaged parts or copied without a
+  // part and how many folders were read in part; then the paths. The
+  // detailed text lists what is missing first (folders not read, folders
+  // read in part, items not copied, items copied without a part), then the
+  // items read from damaged parts and the store's damage, each with its
+  // place in the file, then each folder's counts and the folders not
   // converted.
   sys::Message CompletionMessage(const std::string& nsf_path, const std::string& address_book) const;
 
@@ -135,6 +187,8 @@ class RunReport {
   std::vector<FolderAccount> folders_;
   std::vector<FolderFailure> folder_failures_;
   std::vector<UnconvertedFolder> not_converted_;
+  std::vector<DamagedFolder> damaged_folders_;
+  std::vector<outlook::Damage> store_damage_;
   std::int64_t copied_ = 0;
   std::int64_t skipped_ = 0;
   std::int64_t failed_ = 0;
@@ -145,6 +199,8 @@ class RunReport {
 
   FolderAccount& Current();
   std::string Detail() const;
+  // The sentence of the headline about damage ("" when there is none).
+  std::string DamageSentence() const;
 };
 
 }  // namespace norvexa::conversion

@@ -5,6 +5,7 @@
 #include "conversion/global/global.h"
 #include "platform/notes/notes.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/hex.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
 #include "platform/system/write_check.h"
@@ -134,11 +135,22 @@ std::string CompletedText(const ExportResult& result) {
             (result.address_book.empty() ? "" : " and " + result.address_book);
   }
   if (report.Skipped() > 0) text += "; " + Plural(report.Skipped(), "item was", "items were") + " there already";
+  if (report.AnyDamage()) {
+    using Kind = conversion::RunReport::DamageKind;
+    text += "; the store file is damaged: " +
+            Plural(report.DamagedItems(Kind::ReadFromDamagedParts), "item was", "items were") +
+            " read from damaged parts, " +
+            Plural(report.DamagedItems(Kind::CopiedWithoutAPart), "item was", "items were") +
+            " copied without a part, " +
+            Plural(static_cast<std::int64_t>(report.DamagedFolders().size()), "folder was", "folders were") +
+            " read from damaged parts";
+  }
   return text + " in " + seconds + " s";
 }
 
 // What is missing, for the lines before the last one: folders not read,
-// then items not copied (the first few).
+// then items not copied (the first few), then the folders and items read
+// from damaged parts of the store file (the first few).
 void PrintMissing(std::ostream& out, const conversion::RunReport& report) {
   for (const auto& failure : report.FolderFailures()) {
     out << "not read: " << failure.name << ": " << failure.reason << "\n";
@@ -158,6 +170,26 @@ void PrintMissing(std::ostream& out, const conversion::RunReport& report) {
     }
   }
   if (more > 0) out << "not copied: " << more << " more (--json lists every one)\n";
+  // Then what was copied from damaged parts of the file, as few.
+  shown = 0;
+  more = 0;
+  for (const auto& folder : report.DamagedFolders()) {
+    out << "damaged folder: " << folder.name << ": " << folder.damage.size() << " damaged parts (--json lists them)\n";
+  }
+  for (const auto& folder : report.Folders()) {
+    for (const auto& item : folder.damaged) {
+      if (item.kind == conversion::RunReport::DamageKind::NotCopied) continue;
+      if (shown == kFailuresShown) {
+        ++more;
+        continue;
+      }
+      ++shown;
+      out << "damaged: " << folder.name << ": "
+          << (item.label.empty() ? std::string("(no subject or name)") : "\"" + item.label + "\"") << ": at offset 0x"
+          << sys::HexNumber(item.damage.front().offset) << ": " << item.damage.front().what << "\n";
+    }
+  }
+  if (more > 0) out << "damaged: " << more << " more (--json lists every one)\n";
 }
 
 }  // namespace
@@ -376,7 +408,7 @@ ExportResult RunExport(const Source& source, const Target& target, const std::ve
     return finish(1, "the export ended before its end" + (message ? ": " + OneLine(message->text) : std::string()));
   }
   result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-  return finish(result.report->AllCopied() ? 0 : 1, CompletedText(result));
+  return finish(result.report->Clean() ? 0 : 1, CompletedText(result));
 }
 
 int CombinedStatus(const std::vector<int>& statuses) {

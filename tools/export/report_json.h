@@ -1,7 +1,11 @@
 // The completion report of one export as one JSON object, for scripts: the
 // store and target, the exit status and its reason, the databases written,
 // the item counts, each folder's counts, every item not copied with its
-// reason, the folders not read and those not converted.
+// reason, the folders not read and those not converted, and what damage of
+// the store file touched: the items read from damaged parts, copied
+// without a part or not copied because of it, the folders read from
+// damaged parts and the damage of the store's indexes, each with the file
+// offsets of the damage.
 #pragma once
 
 #include "export_job.h"

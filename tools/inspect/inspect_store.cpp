@@ -1,5 +1,6 @@
 // norvexa-inspect store: prints a store's folder tree (and with --items every
-// item's values as the item preparation reads them) as one JSON object.
+// item's values as the item preparation reads them) as one JSON object,
+// every folder it can read, with what was damaged wherever it was met.
 #include "inspect.h"
 
 #include "platform/outlook/libpff/pff_objects.h"
@@ -156,6 +157,31 @@ void AddDistList(const Item& item, QJsonObject& o) {
   o["body"] = Q(item.Body());
 }
 
+// DAMAGE as a JSON list of {offset, what}, the offset a number of bytes
+// from the start of the file (as norvexa-export's report gives it).
+QJsonArray DamageList(const std::vector<Damage>& damage) {
+  QJsonArray list;
+  for (const Damage& d : damage) list.append(QJsonObject{{"offset", static_cast<qint64>(d.offset)}, {"what", Q(d.what)}});
+  return list;
+}
+
+// Whether an attachment of the item printed as ITEM could not be read.
+bool HasAttachmentError(const QJsonObject& item) {
+  if (item.contains("attachments_error")) return true;
+  for (const QJsonValue& a : item["attachments"].toArray()) {
+    if (a.toObject().contains("error")) return true;
+  }
+  return false;
+}
+
+// Adds DAMAGE to OBJECT as "damage" when there is any, and says so in
+// DAMAGED.
+void AddDamage(const std::vector<Damage>& damage, QJsonObject& object, bool& damaged) {
+  if (damage.empty()) return;
+  object["damage"] = DamageList(damage);
+  damaged = true;
+}
+
 // One item of a folder whose items are of class KIND.
 QJsonObject ItemObject(const Item& item, const std::string& kind) {
   QJsonObject o;
@@ -171,28 +197,48 @@ QJsonObject ItemObject(const Item& item, const std::string& kind) {
   return o;
 }
 
-// Appends FOLDER and, in pre-order, everything below it to FOLDERS.
-void AddFolder(const Folder& folder, bool with_items, QJsonArray& folders) {
-  const auto items = folder.GetItems();
+// Appends FOLDER and, in pre-order, everything below it to FOLDERS; what
+// cannot be read is named in its place and the rest still prints. DAMAGED
+// is set when anything was damaged.
+void AddFolder(const Folder& folder, bool with_items, QJsonArray& folders, bool& damaged) {
   QJsonObject o{{"path", Q(folder.FolderPath())},
                 {"entry_id", Q(folder.EntryID())},
-                {"class", Q(folder.DefaultMessageClass())},
-                {"count", static_cast<qint64>(items->Count())}};
-  if (with_items) {
-    const std::string kind = folder.DefaultMessageClass();
-    QJsonArray list;
-    for (std::int64_t i = 1; i <= items->Count(); ++i) {
-      try {
-        list.append(ItemObject(*items->GetItem(i), kind));
-      } catch (const OutlookError& e) {
-        // One damaged item is reported in its place; the rest still prints.
-        list.append(QJsonObject{{"error", Q(e.what())}});
+                {"class", Q(folder.DefaultMessageClass())}};
+  try {
+    const auto items = folder.GetItems();
+    o["count"] = static_cast<qint64>(items->Count());
+    if (with_items) {
+      const std::string kind = folder.DefaultMessageClass();
+      QJsonArray list;
+      for (std::int64_t i = 1; i <= items->Count(); ++i) {
+        try {
+          const auto item = items->GetItem(i);
+          QJsonObject entry = ItemObject(*item, kind);
+          AddDamage(item->Damage(), entry, damaged);
+          if (HasAttachmentError(entry)) damaged = true;
+          list.append(entry);
+        } catch (const OutlookError& e) {
+          // One damaged item is reported in its place; the rest still prints.
+          list.append(QJsonObject{{"error", Q(e.what())}});
+          damaged = true;
+        }
       }
+      o["items"] = list;
     }
-    o["items"] = list;
+  } catch (const OutlookError& e) {
+    o["error"] = Q(e.what());
+    damaged = true;
   }
+  std::vector<std::unique_ptr<Folder>> subfolders;
+  try {
+    subfolders = folder.Folders();
+  } catch (const OutlookError& e) {
+    o["folders_error"] = Q(e.what());
+    damaged = true;
+  }
+  AddDamage(folder.Damage(), o, damaged);
   folders.append(o);
-  for (const auto& sub : folder.Folders()) AddFolder(*sub, with_items, folders);
+  for (const auto& sub : subfolders) AddFolder(*sub, with_items, folders, damaged);
 }
 
 }  // namespace
@@ -202,10 +248,13 @@ int InspectStore(const std::string& file, bool with_items, StoreReader reader, s
     const std::filesystem::path path(std::u8string(file.begin(), file.end()));
     const auto store = reader == StoreReader::Libpff ? libpff::OpenStore(path) : OpenStoreFile(path);
     QJsonArray folders;
-    AddFolder(*store->IPMRootFolder(), with_items, folders);
-    const QJsonObject result{{"name", Q(store->DisplayName())}, {"id", Q(store->StoreID())}, {"folders", folders}};
+    bool damaged = false;
+    AddFolder(*store->IPMRootFolder(), with_items, folders, damaged);
+    QJsonObject result{{"name", Q(store->DisplayName())}, {"id", Q(store->StoreID())}, {"folders", folders}};
+    AddDamage(store->Damage(), result, damaged);
     out << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
-    return 0;
+    if (damaged) err << file << ": damaged: see the \"damage\" and \"error\" entries\n";
+    return damaged ? 1 : 0;
   } catch (const OutlookError& e) {
     std::string reason = e.what();
     for (char& c : reason) {

@@ -5,6 +5,9 @@
 //   pstgen [...] --sample OUT.pst
 //   pstgen [...] --synthetic --folders F --items N --attachment-bytes B --seed S OUT.pst
 //   pstgen --check FILE.pst   (structure check; exit status 1 when faulty)
+//   pstgen [--flip-bit OFFSET:BIT] [--zero-page OFFSET] ...   damage applied after writing
+//   pstgen --damage FILE.pst [--flip-bit OFFSET:BIT] [--zero-page OFFSET] ...
+#include "damage.h"
 #include "description.h"
 #include "mailbox_writer.h"
 #include "ndb_writer.h"
@@ -18,6 +21,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -28,12 +32,17 @@ int Usage() {
                "       pstgen [OPTIONS] --synthetic [--folders F] [--items N]\n"
                "              [--attachment-bytes B] [--seed S] [--store NAME] OUT.pst\n"
                "       pstgen --check FILE.pst\n"
+               "       pstgen --damage FILE.pst DAMAGE...\n"
                "OPTIONS (they override a description's keys):\n"
                "       --format unicode|ansi|unicode4k        file format (default unicode)\n"
                "       --encoding none|compressible|high      block encoding (default none)\n"
                "       --compress                             deflate data blocks (unicode4k only)\n"
                "       --codepage N                           code page of ANSI texts (default 1252)\n"
-               "       --report-memory                        print the peak memory at the end\n";
+               "       --report-memory                        print the peak memory at the end\n"
+               "DAMAGE (applied in order after writing, or to FILE.pst with --damage):\n"
+               "       --flip-bit OFFSET:BIT                  flip bit BIT (0-7) of the byte at OFFSET\n"
+               "       --zero-page OFFSET                     zero the page starting at OFFSET\n"
+               "       (offsets decimal or 0x-hexadecimal; norvexa-inspect store --layout names structures)\n";
   return 2;
 }
 
@@ -56,6 +65,8 @@ int main(int argc, char** argv) {
     return report.ok() ? 0 : 1;
   }
   bool sample = false, synthetic = false, report_memory = false, compress = false;
+  std::vector<FileDamage> damage;
+  QString damage_only;
   std::optional<Encoding> encoding;
   std::optional<FileFormat> format;
   std::optional<int> codepage;
@@ -98,6 +109,16 @@ int main(int argc, char** argv) {
       options.seed = n;
     } else if (a == "--store" && i + 1 < args.size()) {
       options.store_name = args[++i].toStdString();
+    } else if (a == "--flip-bit" && i + 1 < args.size()) {
+      FileDamage d;
+      if (!ParseFlipBit(args[++i].toStdString(), d)) return Usage();
+      damage.push_back(d);
+    } else if (a == "--zero-page" && i + 1 < args.size()) {
+      FileDamage d;
+      if (!ParseZeroPage(args[++i].toStdString(), d)) return Usage();
+      damage.push_back(d);
+    } else if (a == "--damage" && i + 1 < args.size()) {
+      damage_only = args[++i];
     } else if (a.startsWith("--")) {
       return Usage();
     } else {
@@ -105,6 +126,12 @@ int main(int argc, char** argv) {
     }
   }
   try {
+    if (!damage_only.isEmpty()) {
+      if (!positional.isEmpty() || sample || synthetic || damage.empty()) return Usage();
+      ApplyDamage(damage_only.toStdString(), damage);
+      std::cout << "pstgen: damaged " << damage_only.toStdString() << " in " << damage.size() << " places\n";
+      return 0;
+    }
     MailboxSpec spec;
     QString out;
     if (sample || synthetic) {
@@ -123,6 +150,10 @@ int main(int argc, char** argv) {
     const WriteStats stats = WriteMailbox(spec, out.toStdString());
     std::cout << "pstgen: wrote " << out.toStdString() << ": " << stats.folders << " folders, " << stats.items
               << " items, " << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";
+    if (!damage.empty()) {
+      ApplyDamage(out.toStdString(), damage);
+      std::cout << "pstgen: damaged " << out.toStdString() << " in " << damage.size() << " places\n";
+    }
     if (report_memory) {
       const auto peak = PeakMemoryKb();
       std::cout << "pstgen: peak memory " << (peak ? std::to_string(*peak) + " kB" : std::string("unknown")) << "\n";

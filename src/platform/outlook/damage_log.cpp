@@ -8,6 +8,15 @@ std::uint64_t OffsetOf(const OutlookError& error, std::uint64_t fallback) {
   return damage != nullptr ? damage->offset() : fallback;
 }
 
+std::string WithoutFileName(std::string message, const std::string& file) {
+  if (file.empty()) return message;
+  const std::string prefix = file + ": ";
+  for (std::size_t at = message.find(prefix); at != std::string::npos; at = message.find(prefix, at)) {
+    message.erase(at, prefix.size());
+  }
+  return message;
+}
+
 void DamageLog::Add(const Damage& damage) {
   if (!seen_.emplace(damage.offset, damage.what).second) return;
   // One place is kept for the count of what was left out.

@@ -31,6 +31,10 @@ class DamageError : public OutlookError {
 // The offset an OutlookError names, or FALLBACK when it names none.
 std::uint64_t OffsetOf(const OutlookError& error, std::uint64_t fallback);
 
+// MESSAGE without the name of the store file FILE wherever it names it
+// ("FILE: "): damage lists are about that one file.
+std::string WithoutFileName(std::string message, const std::string& file);
+
 // A list of Damage without repeats, of at most LIMIT entries: past it, the
 // last entry counts what was left out (a file damaged all over must not make
 // every object hold a long list).

@@ -240,14 +240,14 @@ IndexRepair& NodeDatabase::Repair() const {
 void NodeDatabase::NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why) const {
   // The first time the scan is made, its account follows the failure.
   const bool scanned = repair_ && repair_->stats().pages_scanned;
-  index_damage_.Add(offset, "the " + std::string(TreeName(ptype)) + " could not be used (" + why +
+  index_damage_.Add(offset, "the " + std::string(TreeName(ptype)) + " could not be used (" + WithoutFileName(why, name_) +
                                 "); what it indexes was looked up in the index pages found by a scan of the file");
   if (scanned) return;
   IndexRepair& repair = Repair();
   try {
     repair.Find(ptype, 0);  // makes the scan
   } catch (const OutlookError& e) {
-    index_damage_.Add(offset, std::string("the scan of the file for its index pages stopped: ") + e.what());
+    index_damage_.Add(offset, "the scan of the file for its index pages stopped: " + WithoutFileName(e.what(), name_));
     return;
   }
   const IndexRepair::Stats& stats = repair.stats();
@@ -392,6 +392,13 @@ std::optional<NodeDatabase::BlockEntry> NodeDatabase::FindBlockEntry(std::uint64
   const std::optional<IndexRepair::LeafEntry> found = Repair().Find(kPageBbt, key);
   if (!found) return std::nullopt;
   return entry_at(found->bytes.data());
+}
+
+std::optional<NodeDatabase::BlockExtent> NodeDatabase::LocateBlock(std::uint64_t bid) const {
+  bool trusted = true;
+  const std::optional<BlockEntry> entry = FindBlockEntry(bid, trusted);
+  if (!entry) return std::nullopt;
+  return BlockExtent{entry->ib, entry->cb};
 }
 
 std::optional<std::uint64_t> NodeDatabase::BlockOffset(std::uint64_t bid) const noexcept {

@@ -106,6 +106,14 @@ class NodeDatabase {
   // The file offset of block BID as the indexes give it, or nullopt.
   // Never throws.
   std::optional<std::uint64_t> BlockOffset(std::uint64_t bid) const noexcept;
+  // Where block BID is as the indexes give it: its offset and its size in
+  // the file (data bytes, before any inflating). Throws OutlookError when
+  // the indexes cannot be read.
+  struct BlockExtent {
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+  };
+  std::optional<BlockExtent> LocateBlock(std::uint64_t bid) const;
 
   // The leaf blocks of the data tree at BID in order, and their total
   // size. BID 0 is an empty tree. Throws when the tree is damaged.

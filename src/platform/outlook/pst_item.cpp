@@ -77,7 +77,7 @@ std::vector<pff::Recipient> PstItem::Recipients() const {
     }
   } catch (const OutlookError& e) {
     const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(node->bid_data).value_or(0));
-    log_->Add(at, std::string("its recipient table could not be read: ") + e.what());
+    log_->Add(at, "its recipient table could not be read: " + WithoutFileName(e.what(), file_->path()));
     throw DamageError("cannot read the recipients of " + Describe() + ": " + e.what(), at);
   }
   return recipients;
@@ -115,11 +115,11 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
       subnodes.clear();
     }
     if (subnodes.empty() && !table_error.empty()) {
-      log_->Add(table_at, "its attachment table could not be read: " + table_error);
+      log_->Add(table_at, "its attachment table could not be read: " + WithoutFileName(table_error, file_->path()));
       throw DamageError("cannot read the attachment table of " + Describe() + ": " + table_error, table_at);
     }
     if (!table_error.empty()) {
-      log_->Add(table_at, "its attachment table could not be read (" + table_error +
+      log_->Add(table_at, "its attachment table could not be read (" + WithoutFileName(table_error, file_->path()) +
                               "); its attachments were found as its subnodes");
     }
   }
@@ -145,7 +145,7 @@ std::unique_ptr<Attachment> PstAttachments::GetAttachment(std::int64_t position)
   } catch (const OutlookError& e) {
     const std::string what = "cannot read attachment " + std::to_string(position) + " of an item: " + e.what();
     const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(context_->heap().node().bid_data).value_or(0));
-    log_->Add(at, what);
+    log_->Add(at, WithoutFileName(what, file_->path()));
     throw DamageError(what, at);
   }
 }
@@ -167,7 +167,7 @@ auto PstAttachment::Logged(Read read) const -> decltype(read()) {
     return read();
   } catch (const OutlookError& e) {
     const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(context_->heap().node().bid_data).value_or(0));
-    log_->Add(at, "the data of " + Describe() + " could not be read: " + e.what());
+    log_->Add(at, "the data of " + Describe() + " could not be read: " + WithoutFileName(e.what(), file_->path()));
     throw;
   }
 }

@@ -128,10 +128,11 @@ std::string PstFolder::FolderPath() const {
 }
 
 std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const TableContext>& table,
-                                                  const std::string& what, std::uint32_t nid_type,
-                                                  std::uint32_t other_type, bool any_parent) const {
+                                                  const std::string& what, std::uint64_t place,
+                                                  std::uint32_t nid_type, std::uint32_t other_type,
+                                                  bool any_parent) const {
   const NodeDatabase& db = *file_->db();
-  const std::uint64_t table_at = table ? db.BlockOffset(table->heap().node().bid_data).value_or(0) : 0;
+  const std::uint64_t table_at = table ? db.BlockOffset(table->heap().node().bid_data).value_or(place) : place;
   std::vector<std::uint32_t> rows;
   std::size_t lost = 0;
   if (table) {
@@ -151,7 +152,7 @@ std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const Ta
       while (const std::optional<std::uint64_t> row = cursor.Next()) row_id(*row);
     } catch (const OutlookError& e) {
       // The row index is only the order of the rows: the matrix holds them.
-      log_->Add(OffsetOf(e, table_at), "the row index of its " + what + " cannot be read (" + e.what() +
+      log_->Add(OffsetOf(e, table_at), "the row index of its " + what + " cannot be read (" + WithoutFileName(e.what(), file_->path()) +
                                            "); its rows were read in the order they are stored");
       rows.clear();
       lost = 0;
@@ -197,7 +198,7 @@ std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const Ta
       ++found;
     });
   } catch (const OutlookError& e) {
-    log_->Add(OffsetOf(e, table_at), std::string("its nodes could not all be looked for in the node index: ") + e.what());
+    log_->Add(OffsetOf(e, table_at), "its nodes could not all be looked for in the node index: " + WithoutFileName(e.what(), file_->path()));
   }
   if (found > 0) {
     log_->Add(table_at, Plural(found, "node", "nodes") + " of this folder that its " + what +
@@ -224,7 +225,7 @@ std::unique_ptr<Items> PstFolder::GetItems() const {
       table = std::make_shared<const TableContext>(file_->db(), *table_node);
       (void)table->row_count();
     } catch (const OutlookError& e) {
-      failure = "cannot read the contents table of folder \"" + name_ + "\": " + e.what();
+      failure = "cannot read the contents table of folder \"" + name_ + "\": " + std::string(e.what());
       failure_at = OffsetOf(e, failure_at);
       table.reset();
     }
@@ -236,10 +237,10 @@ std::unique_ptr<Items> PstFolder::GetItems() const {
   // nothing to find them by.
   if (!table && search) throw DamageError(table_node ? failure : file_->path() + ": " + failure, failure_at);
   if (!failure.empty()) {
-    log_->Add(failure_at, failure + "; its items were looked for in the node index");
+    log_->Add(failure_at, WithoutFileName(failure, file_->path()) + "; its items were looked for in the node index");
   }
   std::vector<std::pair<std::uint32_t, bool>> nids;
-  for (const Listed& l : Recover(table, "contents table", kNidTypeNormalMessage, kNidTypeNormalMessage, search)) {
+  for (const Listed& l : Recover(table, "contents table", failure_at, kNidTypeNormalMessage, kNidTypeNormalMessage, search)) {
     nids.emplace_back(l.nid, l.in_table);
   }
   return std::make_unique<PstItems>(file_, std::move(nids), name_, failure_at, log_);
@@ -275,8 +276,10 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
     failure = "its hierarchy table is missing from a damaged node index";
   }
   if (!failure.empty() || db.listeners().notes() != before) {
-    if (!failure.empty()) log_->Add(failure_at, failure + "; its sub-folders were looked for in the node index");
-    children = Recover(table, "hierarchy table", kNidTypeNormalFolder, kNidTypeSearchFolder, false);
+    if (!failure.empty()) {
+      log_->Add(failure_at, WithoutFileName(failure, file_->path()) + "; its sub-folders were looked for in the node index");
+    }
+    children = Recover(table, "hierarchy table", failure_at, kNidTypeNormalFolder, kNidTypeSearchFolder, false);
   }
 
   for (const Listed& listed : children) {
@@ -300,7 +303,7 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
     } catch (const OutlookError& e) {
       // One sub-folder that cannot be read leaves the others readable.
       log_->Add(OffsetOf(e, failure_at),
-                "its sub-folder of node " + std::to_string(nid) + " cannot be read: " + e.what());
+                "its sub-folder of node " + std::to_string(nid) + " cannot be read: " + WithoutFileName(e.what(), file_->path()));
     }
   }
   return folders;
@@ -357,7 +360,7 @@ std::unique_ptr<Item> PstItems::GetItem(std::int64_t position) const {
     return std::make_unique<PstItem>(file_, node, log);
   } catch (const OutlookError& e) {
     const std::string what = "cannot read item " + std::to_string(position) + " of folder \"" + folder_ + "\": " + e.what();
-    folder_log_->Add(OffsetOf(e, 0), what);
+    folder_log_->Add(OffsetOf(e, 0), WithoutFileName(what, file_->path()));
     throw DamageError(what, OffsetOf(e, 0));
   }
 }

@@ -64,9 +64,10 @@ class PstFolder : public Folder {
   // nodes whose parent is this folder (ANY_PARENT: whatever their parent)
   // left out; then, unless ANY_PARENT, the nodes of type NID_TYPE (or
   // OTHER_TYPE) whose parent is this folder that the table does not list.
-  // WHAT names the table in the log.
+  // WHAT names the table in the log, PLACE is where it was found damaged.
   std::vector<Listed> Recover(const std::shared_ptr<const TableContext>& table, const std::string& what,
-                              std::uint32_t nid_type, std::uint32_t other_type, bool any_parent) const;
+                              std::uint64_t place, std::uint32_t nid_type, std::uint32_t other_type,
+                              bool any_parent) const;
 
   std::shared_ptr<StoreFile> file_;
   NodeEntry node_;

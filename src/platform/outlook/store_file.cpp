@@ -125,7 +125,7 @@ void StoreFile::ReadNameMap() {
     db_->listeners().Note({OffsetOf(e, db_->BlockOffset(node->bid_data).value_or(0)),
                            std::string("the named-property map cannot be read, so named values (categories, "
                                        "appointment and task dates, contact e-mail addresses) are missing: ") +
-                               e.what()});
+                               WithoutFileName(e.what(), path_)});
   }
 }
 
@@ -153,7 +153,7 @@ std::string ReadValue(const NodeDatabase& db, const std::shared_ptr<DamageLog>& 
   } catch (const OutlookError& error) {
     const std::string what = std::string(error.what()) + " (property " + name + ")";
     const std::uint64_t offset = OffsetOf(error, db.BlockOffset(fallback_bid).value_or(0));
-    if (log) log->Add(offset, "a value could not be read: " + what);
+    if (log) log->Add(offset, "a value could not be read: " + WithoutFileName(what, db.name()));
     throw DamageError(what, offset);
   }
 }
