@@ -141,5 +141,75 @@ TEST(RunReport, StopOnRequestSaysHowManyOfHowManyWereCopiedWithoutCallingItAFaul
   EXPECT_FALSE(full.StoppedOnRequest());
 }
 
+TEST(RunReport, DamageOfTheStoreFileIsNeverAPlainSuccessAndTheDetailGivesEachPlace) {
+  using Kind = RunReport::DamageKind;
+  // Everything copied, one item from a damaged block: a warning, not the
+  // success message, and the place in the detail.
+  RunReport read;
+  read.BeginFolder("Box\\Inbox");
+  read.ItemDamaged("Budget", Kind::ReadFromDamagedParts, {{0x5A40, "block 0x2C fails its CRC check (damaged)"}});
+  read.ItemCopied();
+  read.ItemDamaged("Clean", Kind::ReadFromDamagedParts, {});  // no damage: nothing noted
+  read.ItemCopied();
+  EXPECT_TRUE(read.AllCopied());
+  EXPECT_TRUE(read.AnyDamage());
+  EXPECT_FALSE(read.Clean());
+  EXPECT_EQ(read.DamagedItems(Kind::ReadFromDamagedParts), 1);
+  sys::Message message = read.CompletionMessage("C:\\mail.nsf", "");
+  EXPECT_EQ(message.icon, sys::Icon::Warning);
+  EXPECT_FALSE(message.text.contains("Successfully"));
+  EXPECT_EQ(message.text.toStdString(),
+            "Outlook Mailbox Exported to Lotus Notes Mailbox from a damaged store file: 2 items were copied. 1 item "
+            "was read from damaged parts of the store file and may hold damaged values. The details give each place "
+            "in the file.\r\nC:\\mail.nsf\r\n");
+  EXPECT_EQ(message.detail.toStdString(),
+            "Read from a damaged part of the file: Box\\Inbox: \"Budget\": at offset 0x5A40: block 0x2C fails its "
+            "CRC check (damaged)\n"
+            "Folder Box\\Inbox: 2 copied, 0 could not be copied\n");
+
+  // Items lost as well: the counts of what could not be copied lead, the
+  // damage follows, in the detail after what is missing.
+  RunReport lost;
+  lost.BeginFolder("Box\\Inbox");
+  lost.ItemFailed("Gone", "could not be read: damaged");
+  lost.ItemDamaged("Gone", Kind::NotCopied, {{0x100, "a value could not be read"}});
+  lost.ItemFailed("Half", "attachment 1 could not be read: damaged");
+  lost.ItemDamaged("Half", Kind::CopiedWithoutAPart,
+                   {{0x200, "the data of attachment 1 could not be read"}, {0x240, "block 0x8 fails its CRC check"}});
+  lost.ItemCopied();
+  lost.FolderDamaged("Box\\Inbox", {{0x300, "2 rows of its contents table could not be read"}});
+  lost.FolderDamaged("Box\\Other", {});
+  lost.StoreDamaged({{0x4400, "the node index could not be used"}});
+  EXPECT_EQ(lost.DamagedFolders().size(), 1u);
+  message = lost.CompletionMessage("m", "");
+  EXPECT_EQ(message.icon, sys::Icon::Warning);
+  EXPECT_TRUE(message.text.startsWith(
+      "Outlook Mailbox Exported to Lotus Notes Mailbox with errors: 2 of 3 items could not be copied. 1 item was "
+      "copied without a part that could not be read. 1 folder was read from damaged parts (some items may be "
+      "missing). The store file's index is damaged and was read around."))
+      << message.text.toStdString();
+  EXPECT_EQ(message.detail.toStdString(),
+            "Damaged folder: Box\\Inbox: at offset 0x300: 2 rows of its contents table could not be read\n"
+            "Could not be copied: Box\\Inbox: \"Gone\": could not be read: damaged\n"
+            "Could not be copied: Box\\Inbox: \"Half\": attachment 1 could not be read: damaged\n"
+            "Not copied, from a damaged part of the file: Box\\Inbox: \"Gone\": at offset 0x100: a value could not "
+            "be read\n"
+            "Copied without a part that could not be read: Box\\Inbox: \"Half\": at offset 0x200: the data of "
+            "attachment 1 could not be read; at offset 0x240: block 0x8 fails its CRC check\n"
+            "Store file damaged: at offset 0x4400: the node index could not be used\n"
+            "Folder Box\\Inbox: 1 copied, 2 could not be copied\n");
+
+  // Only the store's index repaired: still not a plain success.
+  RunReport index;
+  index.BeginFolder("Box\\Inbox");
+  index.ItemCopied();
+  index.StoreDamaged({{0x4400, "the block index could not be used"}});
+  EXPECT_EQ(index.CompletionMessage("m", "").icon, sys::Icon::Warning);
+  EXPECT_TRUE(index.CompletionMessage("m", "").text.contains("The store file's index is damaged"));
+  // A stopped run's detail lists the damage too.
+  index.StoppedByUser();
+  EXPECT_TRUE(index.StopMessage("m", "").detail.contains("Store file damaged: at offset 0x4400"));
+}
+
 }  // namespace
 }  // namespace norvexa::conversion

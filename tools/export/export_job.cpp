@@ -136,14 +136,21 @@ std::string CompletedText(const ExportResult& result) {
   }
   if (report.Skipped() > 0) text += "; " + Plural(report.Skipped(), "item was", "items were") + " there already";
   if (report.AnyDamage()) {
+    // What the damage touched, the kinds that did not happen left out.
     using Kind = conversion::RunReport::DamageKind;
-    text += "; the store file is damaged: " +
-            Plural(report.DamagedItems(Kind::ReadFromDamagedParts), "item was", "items were") +
-            " read from damaged parts, " +
-            Plural(report.DamagedItems(Kind::CopiedWithoutAPart), "item was", "items were") +
-            " copied without a part, " +
-            Plural(static_cast<std::int64_t>(report.DamagedFolders().size()), "folder was", "folders were") +
-            " read from damaged parts";
+    std::vector<std::string> parts;
+    if (const std::int64_t n = report.DamagedItems(Kind::ReadFromDamagedParts)) {
+      parts.push_back(Plural(n, "item was", "items were") + " read from damaged parts");
+    }
+    if (const std::int64_t n = report.DamagedItems(Kind::CopiedWithoutAPart)) {
+      parts.push_back(Plural(n, "item was", "items were") + " copied without a part");
+    }
+    if (const auto n = static_cast<std::int64_t>(report.DamagedFolders().size())) {
+      parts.push_back(Plural(n, "folder was", "folders were") + " read from damaged parts");
+    }
+    if (!report.StoreDamage().empty()) parts.push_back("its index was read around the damage");
+    text += "; the store file is damaged:";
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? " " : ", ") + parts[i];
   }
   return text + " in " + seconds + " s";
 }

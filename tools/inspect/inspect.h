@@ -22,7 +22,8 @@ enum class StoreReader { Norvexa, Libpff };
 int InspectStore(const std::string& file, bool with_items, StoreReader reader, std::ostream& out, std::ostream& err);
 
 // Prints where the named structures of the store file FILE are, as one JSON
-// object on OUT: the roots of the two B-trees, and the first data block of
+// object on OUT: its format, the node of the top folder of its visible
+// hierarchy, the roots of the two B-trees, and the first data block of
 // the message store, the named-property map, every folder, its hierarchy
 // and contents tables, and the attachment table of every item that has one,
 // each with its file offset and size. Read with Norvexa's own reader.

@@ -106,8 +106,11 @@ int InspectLayout(const std::string& file, std::ostream& out, std::ostream& err)
       }
       structures.append(o);
     });
+    const char* format = db.format() == Format::Ansi ? "ansi" : db.format() == Format::Unicode ? "unicode" : "unicode4k";
     const QJsonObject result{
         {"file", Q(store_file->path())},
+        {"format", format},
+        {"top_folder", NidText(store_file->top_folder())},
         {"node_index_root", QJsonObject{{"offset", static_cast<qint64>(db.node_index_root())}, {"size", static_cast<qint64>(page)}}},
         {"block_index_root",
          QJsonObject{{"offset", static_cast<qint64>(db.block_index_root())}, {"size", static_cast<qint64>(page)}}},

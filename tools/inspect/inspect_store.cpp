@@ -84,45 +84,69 @@ void AddAttachments(const Item& item, QJsonObject& object) {
   }
 }
 
+// An item's JSON object filled value by value: a value whose getter throws
+// is named with its error in "value_errors" instead, and the item's other
+// values are still printed, as the conversion still copies them.
+class ItemJson {
+ public:
+  template <typename Get>
+  void Set(const char* key, Get get) {
+    try {
+      o_[QLatin1String(key)] = get();
+    } catch (const OutlookError& e) {
+      errors_[QLatin1String(key)] = Q(e.what());
+    }
+  }
+  QJsonObject& object() { return o_; }
+  QJsonObject Take() {
+    if (!errors_.isEmpty()) o_["value_errors"] = errors_;
+    return o_;
+  }
+
+ private:
+  QJsonObject o_;
+  QJsonObject errors_;
+};
+
 // The values the mail preparation reads.
-void AddMail(const Item& item, QJsonObject& o) {
+void AddMail(const Item& item, ItemJson& j) {
   MapiUtils utils;
-  o["subject"] = Q(item.Subject());
-  o["to"] = Q(item.To());
-  o["cc"] = Q(item.CC());
-  o["bcc"] = Q(item.BCC());
-  o["sender_email"] = Q(item.SenderEmailAddress());
-  o["sender_name"] = Q(utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENDER_NAME).text);
-  o["body"] = Q(item.Body());
-  o["date"] = DateValue(item.MessageDate());
-  o["sent"] = !utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENTMAIL_ENTRYID).empty();
-  AddAttachments(item, o);
+  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  j.Set("to", [&] { return QJsonValue(Q(item.To())); });
+  j.Set("cc", [&] { return QJsonValue(Q(item.CC())); });
+  j.Set("bcc", [&] { return QJsonValue(Q(item.BCC())); });
+  j.Set("sender_email", [&] { return QJsonValue(Q(item.SenderEmailAddress())); });
+  j.Set("sender_name", [&] { return QJsonValue(Q(utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENDER_NAME).text)); });
+  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
+  j.Set("date", [&] { return QJsonValue(DateValue(item.MessageDate())); });
+  j.Set("sent", [&] { return QJsonValue(!utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENTMAIL_ENTRYID).empty()); });
+  AddAttachments(item, j.object());
 }
 
-void AddAppointment(const Item& item, QJsonObject& o) {
-  o["subject"] = Q(item.Subject());
-  o["sender_email"] = Q(item.SenderEmailAddress());
-  o["start"] = DateValue(item.Start());
-  o["end"] = DateValue(item.End());
-  o["body"] = Q(item.Body());
-  o["creation_time"] = DateValue(item.CreationTime());
-  o["location"] = Q(item.Location());
-  o["categories"] = Q(item.Categories());
-  AddAttachments(item, o);
+void AddAppointment(const Item& item, ItemJson& j) {
+  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  j.Set("sender_email", [&] { return QJsonValue(Q(item.SenderEmailAddress())); });
+  j.Set("start", [&] { return QJsonValue(DateValue(item.Start())); });
+  j.Set("end", [&] { return QJsonValue(DateValue(item.End())); });
+  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
+  j.Set("creation_time", [&] { return QJsonValue(DateValue(item.CreationTime())); });
+  j.Set("location", [&] { return QJsonValue(Q(item.Location())); });
+  j.Set("categories", [&] { return QJsonValue(Q(item.Categories())); });
+  AddAttachments(item, j.object());
 }
 
-void AddTask(const Item& item, QJsonObject& o) {
-  o["subject"] = Q(item.Subject());
-  o["due_date"] = DateValue(item.DueDate());
-  o["start_date"] = DateValue(item.StartDate());
-  o["body"] = Q(item.Body());
-  o["creation_time"] = DateValue(item.CreationTime());
-  o["importance"] = Integer(item.Importance());
-  o["reminder_time"] = DateValue(item.ReminderTime());
-  AddAttachments(item, o);
+void AddTask(const Item& item, ItemJson& j) {
+  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  j.Set("due_date", [&] { return QJsonValue(DateValue(item.DueDate())); });
+  j.Set("start_date", [&] { return QJsonValue(DateValue(item.StartDate())); });
+  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
+  j.Set("creation_time", [&] { return QJsonValue(DateValue(item.CreationTime())); });
+  j.Set("importance", [&] { return QJsonValue(Integer(item.Importance())); });
+  j.Set("reminder_time", [&] { return QJsonValue(DateValue(item.ReminderTime())); });
+  AddAttachments(item, j.object());
 }
 
-void AddContact(const Item& item, QJsonObject& o) {
+void AddContact(const Item& item, ItemJson& j) {
   static const std::pair<const char*, ContactField> kFields[] = {
       {"first_name", ContactField::FirstName}, {"middle_name", ContactField::MiddleName},
       {"last_name", ContactField::LastName}, {"suffix", ContactField::Suffix}, {"title", ContactField::Title},
@@ -141,20 +165,22 @@ void AddContact(const Item& item, QJsonObject& o) {
       {"children", ContactField::Children}, {"home_phone", ContactField::HomePhone},
       {"home_fax", ContactField::HomeFax},
   };
-  o["subject"] = Q(item.Subject());
-  for (const auto& [key, field] : kFields) o[key] = Q(item.Contact(field));
-  o["birthday"] = DateValue(item.Birthday());
-  o["anniversary"] = DateValue(item.Anniversary());
-  o["body"] = Q(item.Body());
-  o["categories"] = Q(item.Categories());
+  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  for (const auto& [key, field] : kFields) j.Set(key, [&] { return QJsonValue(Q(item.Contact(field))); });
+  j.Set("birthday", [&] { return QJsonValue(DateValue(item.Birthday())); });
+  j.Set("anniversary", [&] { return QJsonValue(DateValue(item.Anniversary())); });
+  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
+  j.Set("categories", [&] { return QJsonValue(Q(item.Categories())); });
 }
 
-void AddDistList(const Item& item, QJsonObject& o) {
-  o["dl_name"] = Q(item.DLName());
-  QJsonArray members;
-  for (const std::string& member : item.Members()) members.append(Q(member));
-  o["members"] = members;
-  o["body"] = Q(item.Body());
+void AddDistList(const Item& item, ItemJson& j) {
+  j.Set("dl_name", [&] { return QJsonValue(Q(item.DLName())); });
+  j.Set("members", [&] {
+    QJsonArray members;
+    for (const std::string& member : item.Members()) members.append(Q(member));
+    return QJsonValue(members);
+  });
+  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
 }
 
 // DAMAGE as a JSON list of {offset, what}, the offset a number of bytes
@@ -165,9 +191,10 @@ QJsonArray DamageList(const std::vector<Damage>& damage) {
   return list;
 }
 
-// Whether an attachment of the item printed as ITEM could not be read.
-bool HasAttachmentError(const QJsonObject& item) {
-  if (item.contains("attachments_error")) return true;
+// Whether a value or an attachment of the item printed as ITEM could not
+// be read.
+bool HasReadingError(const QJsonObject& item) {
+  if (item.contains("attachments_error") || item.contains("value_errors")) return true;
   for (const QJsonValue& a : item["attachments"].toArray()) {
     if (a.toObject().contains("error")) return true;
   }
@@ -184,17 +211,20 @@ void AddDamage(const std::vector<Damage>& damage, QJsonObject& object, bool& dam
 
 // One item of a folder whose items are of class KIND.
 QJsonObject ItemObject(const Item& item, const std::string& kind) {
-  QJsonObject o;
-  const std::string message_class = item.MessageClass();
-  o["message_class"] = Q(message_class);
-  o["source_key"] = Q(item.SourceKey());
-  if (kind == "IPM.Note") AddMail(item, o);
-  else if (kind == "IPM.Appointment") AddAppointment(item, o);
-  else if (kind == "IPM.Task") AddTask(item, o);
-  else if (kind == "IPM.Contact" && message_class == "IPM.DistList") AddDistList(item, o);
-  else if (kind == "IPM.Contact") AddContact(item, o);
-  else o["subject"] = Q(item.Subject());
-  return o;
+  ItemJson j;
+  std::string message_class;
+  j.Set("message_class", [&] {
+    message_class = item.MessageClass();
+    return QJsonValue(Q(message_class));
+  });
+  j.object()["source_key"] = Q(item.SourceKey());
+  if (kind == "IPM.Note") AddMail(item, j);
+  else if (kind == "IPM.Appointment") AddAppointment(item, j);
+  else if (kind == "IPM.Task") AddTask(item, j);
+  else if (kind == "IPM.Contact" && message_class == "IPM.DistList") AddDistList(item, j);
+  else if (kind == "IPM.Contact") AddContact(item, j);
+  else j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  return j.Take();
 }
 
 // Appends FOLDER and, in pre-order, everything below it to FOLDERS; what
@@ -215,7 +245,7 @@ void AddFolder(const Folder& folder, bool with_items, QJsonArray& folders, bool&
           const auto item = items->GetItem(i);
           QJsonObject entry = ItemObject(*item, kind);
           AddDamage(item->Damage(), entry, damaged);
-          if (HasAttachmentError(entry)) damaged = true;
+          if (HasReadingError(entry)) damaged = true;
           list.append(entry);
         } catch (const OutlookError& e) {
           // One damaged item is reported in its place; the rest still prints.

@@ -280,6 +280,9 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
       log_->Add(failure_at, WithoutFileName(failure, file_->path()) + "; its sub-folders were looked for in the node index");
     }
     children = Recover(table, "hierarchy table", failure_at, kNidTypeNormalFolder, kNidTypeSearchFolder, false);
+    file_->NoteHierarchyDamage({failure_at, "the hierarchy table of folder \"" + name_ +
+                                                "\" is damaged; its sub-folders were read as far as they could be "
+                                                "found (the folder's damage says how)"});
   }
 
   for (const Listed& listed : children) {
@@ -302,8 +305,11 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
       folders.push_back(std::move(folder));
     } catch (const OutlookError& e) {
       // One sub-folder that cannot be read leaves the others readable.
-      log_->Add(OffsetOf(e, failure_at),
-                "its sub-folder of node " + std::to_string(nid) + " cannot be read: " + WithoutFileName(e.what(), file_->path()));
+      const outlook::Damage lost{OffsetOf(e, failure_at), "the sub-folder of node " + std::to_string(nid) + " of folder \"" +
+                                                     name_ + "\" cannot be read: " +
+                                                     WithoutFileName(e.what(), file_->path())};
+      log_->Add(lost);
+      file_->NoteHierarchyDamage(lost);
     }
   }
   return folders;

@@ -34,18 +34,37 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
   DamageScope scope(file->db_->listeners(), shared.get());
   file->ReadNameMap();
 
-  // The message store: the store's name, code page and visible top.
+  // The message store: the store's name, code page, key and visible top,
+  // each read on its own. What cannot be read is damage every item shares
+  // (its reader noted it in SHARED), and a stand-in takes its place: the
+  // file's name, a key made from the file's path, the top folder Outlook
+  // always makes.
+  std::optional<std::uint32_t> ipm;
+  bool ipm_read = false;
+  file->store_key_ = pff::StoreKey(std::string(), file->path_);
   try {
     auto store = std::make_shared<const PropertyContext>(file->db_, file->Node(kNidMessageStore, "the message store"));
     const pff::PropertyBag bag = file->Bag(store, file->default_codepage_, shared);
     file->default_codepage_ = bag.codepage();
-    file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
-    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_);
-    const auto ipm = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
-    if (ipm && NidType(*ipm) == kNidTypeNormalFolder && file->db_->FindNode(*ipm)) file->top_folder_ = *ipm;
+    auto value = [&](const std::function<void()>& read) {
+      try {
+        read();
+      } catch (const OutlookError&) {
+        // Noted in SHARED by the bag's reader; the stand-in stays.
+      }
+    };
+    value([&] { file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME); });
+    value([&] { file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_); });
+    value([&] {
+      ipm = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+      ipm_read = true;
+    });
   } catch (const OutlookError& e) {
-    throw OutlookError(name + ": cannot read the message store: " + e.what());
+    shared->Add(OffsetOf(e, 0), "the message store cannot be read (" + WithoutFileName(e.what(), name) +
+                                    "): the store's name, key and top folder were taken from elsewhere");
   }
+  if (!ipm_read) ipm = kNidConventionalIpmSubtree;
+  if (ipm && NidType(*ipm) == kNidTypeNormalFolder && file->db_->FindNode(*ipm)) file->top_folder_ = *ipm;
   if (file->display_name_.empty()) file->display_name_ = sys::Utf8(path.stem());
   file->shared_damage_.AddAll(shared->entries());
   // The top folder must be readable for the store to be of any use.
@@ -61,6 +80,7 @@ std::vector<Damage> StoreFile::StoreDamage() const {
   DamageLog all(256);
   all.AddAll(db_->IndexDamage());
   all.AddAll(shared_damage_.entries());
+  all.AddAll(hierarchy_damage_.entries());
   return all.entries();
 }
 

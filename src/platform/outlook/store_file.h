@@ -20,6 +20,9 @@ namespace norvexa::outlook::pst {
 inline constexpr std::uint32_t kNidMessageStore = 0x21;
 inline constexpr std::uint32_t kNidNameToIdMap = 0x61;
 inline constexpr std::uint32_t kNidRootFolder = 0x122;
+// The node Outlook gives the top of the visible hierarchy in every file it
+// writes, for files whose message store no longer says which it is.
+inline constexpr std::uint32_t kNidConventionalIpmSubtree = 0x8022;
 inline constexpr std::uint32_t kNidRecipientTable = 0x692;
 inline constexpr std::uint32_t kNidAttachmentTable = 0x671;
 inline constexpr std::uint32_t kNidTypeNormalFolder = 0x02;
@@ -39,10 +42,10 @@ inline constexpr std::uint64_t kValueLimit = 1ULL << 30;
 class StoreFile {
  public:
   // Opens the store file at PATH and reads its message store and named-
-  // property map. Throws OutlookError naming the file and the reason when it
-  // is missing, a folder, empty, not a store, of an unsupported kind, or
-  // damaged so that its indexes, its message store or its top folder cannot
-  // be read.
+  // property map (damage of either is SharedDamage(), and stand-ins take the
+  // place of what cannot be read). Throws OutlookError naming the file and
+  // the reason when it is missing, a folder, empty, not a store, of an
+  // unsupported kind, or damaged so that its top folder cannot be read.
   static std::shared_ptr<StoreFile> Open(const std::filesystem::path& path);
 
   const std::shared_ptr<const NodeDatabase>& db() const { return db_; }
@@ -78,9 +81,13 @@ class StoreFile {
   // store's key, name and code page) and the named-property map. Empty for
   // an undamaged file.
   std::vector<Damage> SharedDamage() const { return shared_damage_.entries(); }
-  // What the store's account of damage holds now: the shared damage and
-  // that of the indexes.
+  // What the store's account of damage holds now: the shared damage, that
+  // of the indexes, and that of the folder hierarchy (NoteHierarchyDamage).
   std::vector<Damage> StoreDamage() const;
+  // Adds DAMAGE of the folder hierarchy (a hierarchy table read in part) to
+  // the store's account: whoever reads the store learns that folders may be
+  // missing, whatever folders they look at.
+  void NoteHierarchyDamage(const Damage& damage) const { hierarchy_damage_.Add(damage); }
 
  private:
   // The name behind a named-property identifier.
@@ -103,6 +110,7 @@ class StoreFile {
   std::uint32_t top_folder_ = kNidRootFolder;
   std::unordered_map<std::uint16_t, Name> names_;
   DamageLog shared_damage_;
+  mutable DamageLog hierarchy_damage_{64};
 };
 
 }  // namespace norvexa::outlook::pst

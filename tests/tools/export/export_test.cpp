@@ -161,6 +161,42 @@ int Damage(const fs::path& path, const std::u16string& text) {
   return places;
 }
 
+// Changes one character of every place TEXT is stored (UTF-16) in the file
+// at PATH, as Damage does, and one bit of the identifier in the trailer of
+// the block that holds it, so that the block is beyond use: neither its
+// checksum nor its trailer vouches for it any more. The file must be a
+// Unicode one (blocks in 64-byte steps, 16-byte trailers). Returns how many
+// places there were.
+int DamageBeyondUse(const fs::path& path, const std::u16string& text) {
+  std::string bytes = testing::ReadFile(path);
+  const std::string needle(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  auto le = [&](std::size_t at, int width) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < width; ++i) v |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return v;
+  };
+  int places = 0;
+  for (std::size_t at = bytes.find(needle); at != std::string::npos; at = bytes.find(needle, at + 1)) {
+    bytes[at] ^= 0x20;
+    ++places;
+    // The block's trailer is the first one, past AT, of a block that starts
+    // at or before AT and holds it.
+    for (std::size_t end = (at / 64 + 1) * 64; end <= at + 8192 + 64 && end <= bytes.size(); end += 64) {
+      const std::size_t trailer = end - 16;
+      const std::uint64_t cb = le(trailer, 2);
+      const std::size_t span = (cb + 16 + 63) / 64 * 64;
+      if (span > end || end - span > at || end - span + cb <= at) continue;
+      // The signature ties the trailer to where its block starts.
+      const std::uint64_t sig = (end - span) ^ le(trailer + 8, 8);
+      if (le(trailer + 2, 2) != (((sig >> 16) ^ sig) & 0xFFFF)) continue;
+      bytes[trailer + 8 + 2] ^= 0x01;
+      break;
+    }
+  }
+  testing::WriteFile(path, bytes);
+  return places;
+}
+
 // Every expected folder holds exactly its documents in the database at MAIL
 // (and at BOOK for contacts and lists, when given).
 void ExpectDocuments(const std::map<std::string, std::vector<testing::DocumentSketch>>& expected,
@@ -302,7 +338,7 @@ TEST_F(ExportCommand, ExitStatusesAndTheirOneLineReasons) {
   // One item of three damaged: the other two are copied, status 1, and the
   // damaged one is named on standard error and in the report.
   const fs::path three = GenerateFrom(kThreeMails, "Three.pst");
-  ASSERT_GE(Damage(three, u"DAMAGE-THIS-BODY"), 1);
+  ASSERT_GE(DamageBeyondUse(three, u"DAMAGE-THIS-BODY"), 1);
   const std::string target = (scratch() / "three.nsf").string();
   testing::MakeMailDatabase(target);
   const Outcome partly = Run({Q(three), "--existing-database", QString::fromStdString(target), "--json"});
@@ -318,6 +354,109 @@ TEST_F(ExportCommand, ExitStatusesAndTheirOneLineReasons) {
   EXPECT_TRUE(partly.err.contains("not copied: Three Mails\\Inbox: ")) << partly.Said();
   EXPECT_TRUE(partly.LastErrorLine().contains("1 of 3 items could not be copied")) << partly.Said();
   EXPECT_EQ(testing::DocumentCount(target), 2u);
+}
+
+// Where the named structures of the store file at PATH are, as
+// norvexa-inspect store --layout prints them.
+QJsonObject Layout(const fs::path& path) {
+  QProcess inspect;
+  inspect.start(QStringLiteral(NORVEXA_BINARY_DIR "/tools/inspect/norvexa-inspect"), {"store", "--layout", Q(path)});
+  EXPECT_TRUE(inspect.waitForFinished(60000));
+  return QJsonDocument::fromJson(inspect.readAllStandardOutput()).object();
+}
+
+// The first structure of LAYOUT of kind WHAT in the folder at FOLDER (a
+// path as norvexa-inspect prints it), and, for a hierarchy table, of node
+// NID when it is not 0.
+QJsonObject Structure(const QJsonObject& layout, const QString& what, const QString& folder, const QString& nid = {}) {
+  for (const QJsonValue& v : layout["structures"].toArray()) {
+    const QJsonObject s = v.toObject();
+    if (s["what"] == what && s["folder"] == folder && (nid.isEmpty() || s["nid"] == nid)) return s;
+  }
+  ADD_FAILURE() << "no " << what.toStdString() << " of " << folder.toStdString();
+  return {};
+}
+
+// Whether LIST (of a report: objects with a "damage" list, or damage entries
+// themselves) names damage within [FROM, FROM + SIZE).
+bool NamesDamageWithin(const QJsonArray& list, std::int64_t from, std::int64_t size) {
+  for (const QJsonValue& v : list) {
+    const QJsonObject o = v.toObject();
+    const QJsonArray entries = o.contains("damage") ? o["damage"].toArray() : QJsonArray{o};
+    for (const QJsonValue& d : entries) {
+      const std::int64_t at = d.toObject()["offset"].toInteger();
+      if (at >= from && at < from + size) return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(ExportCommand, DamagedStoresAreCopiedAroundTheDamageAndTheReportSaysWhere) {
+  const fs::path pst = Generate("every-kind", "Every Kind.pst");
+  const auto expected = testing::ExpectedDocuments(pst, scratch().path());
+  const std::string whole = testing::ReadFile(pst);
+  const QJsonObject layout = Layout(pst);
+  const QJsonObject node_root = layout["node_index_root"].toObject();
+  const QJsonObject contents = Structure(layout, "contents table", "\\\\Every Kind\\Inbox");
+  const QString top_table = layout["top_folder"].toString().left(9) + "D";
+  const QJsonObject hierarchy = Structure(layout, "hierarchy table", "\\\\Every Kind", top_table);
+  const QJsonObject attachments = Structure(layout, "attachment table", "\\\\Every Kind\\Inbox");
+
+  // Each structure wiped (its bytes zeroed): the B-tree root, a contents
+  // table, the top folder's hierarchy table, an attachment table. Every
+  // item is still copied, the status says the store was damaged, and the
+  // report's list names the damage where it is.
+  const struct {
+    const char* label;
+    QJsonObject where;
+    const char* list;
+  } cases[] = {
+      {"node index root", node_root, "store_damage"},
+      {"contents table", contents, "damaged_folders"},
+      {"hierarchy table", hierarchy, "store_damage"},
+      {"attachment table", attachments, "damaged_items"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::int64_t at = c.where["offset"].toInteger();
+    const std::int64_t size = c.where["size"].toInteger();
+    ASSERT_GT(size, 0);
+    std::string bytes = whole;
+    std::fill_n(bytes.begin() + at, size, '\0');
+    const fs::path copy = testing::WriteFile(scratch() / ("Damaged " + std::to_string(++n) + ".pst"), bytes);
+    const Outcome outcome = Run({Q(copy), "--new-database", QString("out-%1").arg(n), "--json"});
+    EXPECT_EQ(outcome.status, 1) << outcome.Said();
+    const QJsonObject report = outcome.Report();
+    EXPECT_EQ(report["status"].toInt(), 1);
+    ExpectDocuments(expected, report["mail_database"].toString().toStdString(),
+                    report["address_book"].toString().toStdString());
+    EXPECT_EQ(report["items"].toObject()["not_copied"].toInt(), 0);
+    EXPECT_TRUE(NamesDamageWithin(report[c.list].toArray(), at, size)) << outcome.Said();
+    EXPECT_TRUE(outcome.LastErrorLine().contains("the store file is damaged")) << outcome.Said();
+  }
+
+  // A bit flipped in a body: the item is copied as read, and listed as read
+  // from a damaged part of the file, where that part is.
+  const fs::path three = GenerateFrom(kThreeMails, "Three.pst");
+  ASSERT_GE(Damage(three, u"DAMAGE-THIS-BODY"), 1);
+  const Outcome read = Run({Q(three), "--new-database", "three-out", "--json"});
+  EXPECT_EQ(read.status, 1) << read.Said();
+  const QJsonObject report = read.Report();
+  EXPECT_EQ(report["items"].toObject()["copied"].toInt(), 3);
+  EXPECT_EQ(report["items"].toObject()["read_from_damaged_parts"].toInt(), 1);
+  const QJsonArray damaged = report["damaged_items"].toArray();
+  ASSERT_EQ(damaged.size(), 1);
+  EXPECT_EQ(damaged[0].toObject()["item"].toString(), "Second");
+  EXPECT_EQ(damaged[0].toObject()["kind"].toString(), "read from damaged parts");
+  const std::string three_bytes = testing::ReadFile(three);
+  const std::u16string rest = u"AMAGE-THIS-BODY";  // the first letter is the one changed
+  const std::int64_t body_at = static_cast<std::int64_t>(
+      three_bytes.find(std::string(reinterpret_cast<const char*>(rest.data()), rest.size() * 2)));
+  ASSERT_GT(body_at, 0);
+  EXPECT_TRUE(NamesDamageWithin(damaged, body_at - 8192, 8192 + 64)) << read.Said();
+  EXPECT_TRUE(read.err.contains("damaged: Three Mails\\Inbox: \"Second\": at offset 0x")) << read.Said();
+  EXPECT_EQ(testing::DocumentCount(report["mail_database"].toString().toStdString()), 3u);
 }
 
 TEST_F(ExportCommand, ReadOnlyTargetIsRefusedBeforeAnythingIsRead) {
