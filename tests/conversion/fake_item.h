@@ -71,6 +71,7 @@ class FakeItem final : public outlook::Item {
   std::vector<std::string> members;
   std::vector<FakeAttachmentData> attachments;
   std::vector<std::string> failing;
+  std::vector<outlook::Damage> damage;  // what Damage() gives
   FakeMapiObject mapi;
 
   std::string MessageClass() const override { return message_class; }
@@ -105,6 +106,7 @@ class FakeItem final : public outlook::Item {
   }
   const outlook::MapiObject& MAPIOBJECT() const override { return mapi; }
   std::string SourceKey() const override { return source_key; }
+  std::vector<outlook::Damage> Damage() const override { return damage; }
 
  private:
   std::string Get(const std::string& what, const std::string& value) const {

@@ -186,5 +186,31 @@ TEST(Preparation, ProgressTextsNameTheItemAndCountTheFolder) {
   EXPECT_TRUE(std::filesystem::is_empty(staging.Folder()));
 }
 
+TEST(Preparation, EveryPreparationCopiesTheItemsDamageIntoItsOutcome) {
+  testing::ScratchDir scratch;
+  AttachmentStaging staging(scratch.path().string() + sys::PathSeparator().toStdString());
+  RecordingProgress progress;
+  testing::FakeItems items;
+  items.count = 1;
+  writers::WriterContext writer;
+  writer.paths.mail_database = (scratch / "missing.nsf").string();
+  ItemContext context{items, 1, "Personal Folders\\Inbox", progress, staging, writer};
+  const std::vector<outlook::Damage> damage = {{0x5A40, "block 0x2C fails its CRC check (damaged)"},
+                                               {0x6000, "a value could not be read"}};
+  FakeItem item;
+  item.subject = "Hit";
+  item.damage = damage;
+  // Whatever became of the document (no Notes client here), the damage
+  // the item was read through goes with the outcome.
+  EXPECT_EQ(PrepareMail(item, context).damage, damage);
+  EXPECT_EQ(PrepareCalendar(item, context).damage, damage);
+  EXPECT_EQ(PrepareTask(item, context).damage, damage);
+  EXPECT_EQ(PrepareContact(item, context).damage, damage);
+  item.message_class = "IPM.DistList";
+  EXPECT_EQ(PrepareGroup(item, context).damage, damage);
+  FakeItem sound;
+  EXPECT_TRUE(PrepareMail(sound, context).damage.empty());
+}
+
 }  // namespace
 }  // namespace norvexa::conversion

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -206,6 +207,52 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
     EXPECT_TRUE(done.detail.startsWith("Could not be copied: ")) << done.detail.toStdString();
     EXPECT_FALSE(fs::exists(target));
   }
+}
+
+TEST(Run, ADamagedStoreIsCopiedAndTheCompletionBoxSaysWhereItWasDamaged) {
+  testing::ScratchDir scratch;
+  const fs::path pst = scratch / "Damaged.pst";
+  pstgen::WriteMailbox(pstgen::ParseDescription(QByteArray(R"({
+    "store": "Damaged", "folders": [ { "name": "Inbox", "class": "IPF.Note", "items": [
+      { "subject": "Sound", "body": "A sound body.\r\n" },
+      { "subject": "Hit", "body": "FLIP-THIS-BODY and more.\r\n" } ] } ] })"), "damaged"),
+                       pst);
+  std::string bytes = testing::ReadFile(pst);
+  // One letter of the second body changed (its block fails its CRC check),
+  // and the node index's root page zeroed (the index is read around it).
+  const std::u16string text = u"FLIP-THIS-BODY";
+  const std::size_t body = bytes.find(std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+  ASSERT_NE(body, std::string::npos);
+  bytes[body] ^= 0x20;
+  std::uint64_t root = 0;
+  for (int i = 0; i < 8; ++i) root |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[224 + i])) << (8 * i);
+  ASSERT_LT(root + 512, bytes.size());
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(root), 512, '\0');
+  testing::WriteFile(pst, bytes);
+
+  testing::RunEnvironment env({pst});
+  testing::ScriptedServices services;
+  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+  const std::string target = (env.scratch() / "mine.nsf").string();
+  MakeMailDatabase(target);
+  Global::SelectedStoreId = testing::StoreIdOf(pst);
+  Global::SelectedFolders = testing::FolderReferences(pst);
+  TestView view;
+  ConversionRun run(view);
+  ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Completed);
+  const sys::Message& done = services.messages.back();
+  EXPECT_EQ(done.icon, sys::Icon::Warning);
+  EXPECT_FALSE(done.text.contains("Successfully")) << done.text.toStdString();
+  EXPECT_TRUE(done.text.startsWith("Outlook Mailbox Exported to Lotus Notes Mailbox from a damaged store file: 2 "
+                                   "items were copied. 1 item was read from damaged parts"))
+      << done.text.toStdString();
+  EXPECT_TRUE(done.detail.contains("Read from a damaged part of the file: Damaged\\Inbox: \"Hit\": at offset 0x"))
+      << done.detail.toStdString();
+  char place[64];
+  std::snprintf(place, sizeof place, "Store file damaged: at offset 0x%llX: ", static_cast<unsigned long long>(root));
+  EXPECT_TRUE(done.detail.contains(place)) << done.detail.toStdString();
+  EXPECT_EQ(run.Report().DamagedItems(RunReport::DamageKind::ReadFromDamagedParts), 1);
+  EXPECT_EQ(testing::DocumentCount(target), 2u);
 }
 
 TEST(Run, StepsBeforeWritingFailCleanlyAndKeepTheWindow) {

@@ -80,4 +80,51 @@ TEST(InspectStore, BadFileGivesOneLineOnStandardErrorAndStatusOne) {
   EXPECT_TRUE(run.err.contains("bad.pst")) << run.err.toStdString();
 }
 
+TEST(InspectStore, DamagedStorePrintsEveryFolderItCanReadNamesTheRestAndGivesStatusOne) {
+  NORVEXA_REQUIRE_SHARED_PST(pst, "exchange-user.pst");
+  norvexa::testing::ScratchDir scratch;
+  const QString file = QString::fromStdString(pst.string());
+  const ToolRun whole = Inspect({"store", "--items", file});
+  ASSERT_EQ(whole.status, 0) << whole.err.toStdString();
+  const QJsonArray undamaged = QJsonDocument::fromJson(whole.out).object()["folders"].toArray();
+
+  // --layout places the roots and the folders' blocks.
+  const ToolRun layout_run = Inspect({"store", "--layout", file});
+  ASSERT_EQ(layout_run.status, 0) << layout_run.err.toStdString();
+  const QJsonObject layout = QJsonDocument::fromJson(layout_run.out).object();
+  const qint64 node_root = layout["node_index_root"].toObject()["offset"].toInteger();
+  EXPECT_GT(node_root, 0);
+  EXPECT_EQ(layout["format"].toString(), "unicode");
+  // A folder with nothing below it, whose properties are then wiped.
+  QJsonObject victim;
+  for (const QJsonValue& v : layout["structures"].toArray()) {
+    const QJsonObject s = v.toObject();
+    if (s["what"] == "folder" && s["folder"].toString().count('\\') == 4) victim = s;
+  }
+  ASSERT_FALSE(victim.isEmpty()) << layout_run.out.toStdString();
+
+  std::string bytes = norvexa::testing::ReadFile(pst);
+  std::fill_n(bytes.begin() + node_root, 512, '\0');
+  std::fill_n(bytes.begin() + victim["offset"].toInteger(), victim["size"].toInteger(), '\0');
+  const auto damaged = norvexa::testing::WriteFile(scratch / "damaged.pst", bytes);
+  const ToolRun run = Inspect({"store", "--items", QString::fromStdString(damaged.string())});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.contains("damaged")) << run.err.toStdString();
+  const QJsonObject store = QJsonDocument::fromJson(run.out).object();
+  // Every folder but the wiped one, and the store's damage at the root.
+  EXPECT_EQ(store["folders"].toArray().size(), undamaged.size() - 1);
+  bool root_named = false;
+  for (const QJsonValue& d : store["damage"].toArray()) root_named |= d.toObject()["offset"].toInteger() == node_root;
+  EXPECT_TRUE(root_named) << run.out.toStdString();
+  // Its parent names it as a sub-folder that cannot be read, where it is.
+  bool named = false;
+  for (const QJsonValue& f : store["folders"].toArray()) {
+    for (const QJsonValue& d : f.toObject()["damage"].toArray()) {
+      named |= d.toObject()["what"].toString().contains("cannot be read") &&
+               d.toObject()["offset"].toInteger() == victim["offset"].toInteger();
+    }
+  }
+  EXPECT_TRUE(named) << run.out.toStdString();
+}
+
 }  // namespace
