@@ -182,17 +182,21 @@ const std::uint8_t* NodeDatabase::SearchTree(std::uint64_t root_bid, std::uint64
   std::uint64_t ib = root_ib;
   int expected_level = -1;
   for (int step = 0; step <= kMaxTreeLevel; ++step) {
+    if (!broken_pages_.empty() && broken_pages_.count(ib) != 0) {
+      info.broken = true;
+      return nullptr;
+    }
     Page page = ReadPage(bid, ib, ptype);
     const std::uint8_t* p = page.bytes->data();
     const BtreeHeader h = ReadBtreeHeader(layout_, p);
-    const std::string where = "the index page at offset " + Hex(ib);
+    auto where = [&] { return "the index page at offset " + Hex(ib); };
     if (h.level > kMaxTreeLevel || (expected_level >= 0 && h.level != expected_level)) {
-      FailAt(ib, where + " is at the wrong level of its tree (damaged)");
+      FailAt(ib, where() + " is at the wrong level of its tree (damaged)");
     }
-    if (!PossibleBtreeLayout(layout_, h, ptype)) FailAt(ib, where + " has an impossible entry layout (damaged)");
+    if (!PossibleBtreeLayout(layout_, h, ptype)) FailAt(ib, where() + " has an impossible entry layout (damaged)");
     // The search below needs sorted keys; an intact page has them, a
     // damaged one must show it.
-    if (page.damaged && !KeysInOrder(layout_, p, h)) FailAt(ib, where + " has its entries out of order (damaged)");
+    if (page.damaged && !KeysInOrder(layout_, p, h)) FailAt(ib, where() + " has its entries out of order (damaged)");
     if (page.damaged) info.path_damaged = true;
     // The last entry whose key is at most KEY (entries are sorted).
     std::size_t lo = 0, hi = h.count;
@@ -230,14 +234,20 @@ IndexRepair& NodeDatabase::Repair() const {
           }
         },
         [this](std::uint64_t ib) -> IndexRepair::Bytes {
+          // The repair asks only for pages its scan found intact: they are
+          // cached as any intact page is.
           if (Block cached = pages_.Find(ib)) return cached;
-          return std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, layout_.page_size));
+          Block page = std::make_shared<const std::vector<std::uint8_t>>(ReadAt(ib, layout_.page_size));
+          pages_.Put(ib, page);
+          return page;
         });
   }
   return *repair_;
 }
 
-void NodeDatabase::NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why) const {
+void NodeDatabase::NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why,
+                                    bool broken) const {
+  if (broken && broken_pages_.size() < kMaxBrokenPages) broken_pages_.insert(offset);
   // The first time the scan is made, its account follows the failure.
   const bool scanned = repair_ && repair_->stats().pages_scanned;
   index_damage_.Add(offset, "the " + std::string(TreeName(ptype)) + " could not be used (" + WithoutFileName(why, name_) +
@@ -275,6 +285,7 @@ NodeEntry NodeDatabase::NodeAt(const std::uint8_t* e) const {
 std::optional<NodeEntry> NodeDatabase::FindNode(std::uint32_t nid) const {
   std::string why;
   std::uint64_t at = nbt_ib_;
+  bool broken = true;
   try {
     Block leaf;
     SearchInfo info;
@@ -288,13 +299,19 @@ std::optional<NodeEntry> NodeDatabase::FindNode(std::uint32_t nid) const {
       return NodeAt(e);
     }
     // Not found through intact pages: it is not there.
-    if (!info.path_damaged) return std::nullopt;
+    if (!info.path_damaged && !info.broken) return std::nullopt;
+    if (info.broken) return FindRepairedNode(nid);  // noted when the page first broke a walk
     why = "a damaged page on the way to node " + std::to_string(nid) + " does not lead to it";
+    broken = false;
   } catch (const DamageError& e) {
     why = e.what();
     at = e.offset();
   }
-  NoteIndexFailure(kPageNbt, at, why);
+  NoteIndexFailure(kPageNbt, at, why, broken);
+  return FindRepairedNode(nid);
+}
+
+std::optional<NodeEntry> NodeDatabase::FindRepairedNode(std::uint32_t nid) const {
   const std::optional<IndexRepair::LeafEntry> found = Repair().Find(kPageNbt, nid);
   if (!found) return std::nullopt;
   if (found->page_damaged) {
@@ -346,7 +363,7 @@ void NodeDatabase::ForEachNode(const std::function<void(const NodeEntry&)>& visi
     WalkNodes(nbt_bid_, nbt_ib_, -1, last_key, budget, visit);
     return;
   } catch (const DamageError& e) {
-    NoteIndexFailure(kPageNbt, e.offset(), e.what());
+    NoteIndexFailure(kPageNbt, e.offset(), e.what(), true);
   }
   // The walk went in key order up to LAST_KEY: the rest comes from the
   // rebuilt index.
@@ -375,20 +392,24 @@ std::optional<NodeDatabase::BlockEntry> NodeDatabase::FindBlockEntry(std::uint64
   trusted = true;
   std::string why;
   std::uint64_t at = bbt_ib_;
+  bool broken = true;
+  bool noted = false;
   try {
     Block leaf;
     SearchInfo info;
     const std::uint8_t* e = SearchTree(bbt_bid_, bbt_ib_, kPageBbt, key, leaf, info);
     trusted = !info.path_damaged && !info.leaf_damaged;
     if (e != nullptr) return entry_at(e);
-    if (!info.path_damaged) return std::nullopt;
+    if (!info.path_damaged && !info.broken) return std::nullopt;
+    noted = info.broken;  // noted when the page first broke a walk
     why = "a damaged page on the way to block " + Hex(key) + " does not lead to it";
+    broken = false;
   } catch (const DamageError& e) {
     why = e.what();
     at = e.offset();
   }
   trusted = false;
-  NoteIndexFailure(kPageBbt, at, why);
+  if (!noted) NoteIndexFailure(kPageBbt, at, why, broken);
   const std::optional<IndexRepair::LeafEntry> found = Repair().Find(kPageBbt, key);
   if (!found) return std::nullopt;
   return entry_at(found->bytes.data());

@@ -35,6 +35,7 @@
 #include <ostream>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace norvexa::outlook::pst {
@@ -180,6 +181,7 @@ class NodeDatabase {
     bool path_damaged = false;
     bool leaf_damaged = false;
     std::uint64_t leaf_ib = 0;
+    bool broken = false;  // the walk met a page already known to be broken
   };
 
   NodeDatabase() = default;
@@ -195,6 +197,8 @@ class NodeDatabase {
   // met. Throws DamageError when the walk cannot go on.
   const std::uint8_t* SearchTree(std::uint64_t root_bid, std::uint64_t root_ib, std::uint8_t ptype,
                                  std::uint64_t key, Block& leaf, SearchInfo& info) const;
+  // The node NID as the rebuilt index gives it (see FindNode).
+  std::optional<NodeEntry> FindRepairedNode(std::uint32_t nid) const;
   // The entry of block BID; TRUSTED tells whether it was read from an
   // intact leaf on an intact way (else the block may be looked for by its
   // trailer when it does not read).
@@ -207,8 +211,10 @@ class NodeDatabase {
   // The index rebuilt by a scan, made on first use.
   IndexRepair& Repair() const;
   // Notes in the store's account that the B-tree of page type PTYPE could
-  // not be used for a lookup: WHY, at OFFSET.
-  void NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why) const;
+  // not be used for a lookup: WHY, at OFFSET. With BROKEN, OFFSET is the
+  // page whose structure broke the walk, remembered so that later walks
+  // turn to the rebuilt index when they reach it, without reading it again.
+  void NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, const std::string& why, bool broken) const;
   // The node entry at E of a node B-tree leaf.
   NodeEntry NodeAt(const std::uint8_t* e) const;
   // Walks the node B-tree below (BID, IB) in key order, calling VISIT with
@@ -245,6 +251,9 @@ class NodeDatabase {
   DamageListeners listeners_;
   mutable DamageLog index_damage_{256};
   mutable std::unique_ptr<IndexRepair> repair_;
+  // Pages whose structure broke a walk (at most kMaxBrokenPages of them).
+  mutable std::unordered_set<std::uint64_t> broken_pages_;
+  static constexpr std::size_t kMaxBrokenPages = 4096;
 };
 
 // The data of one node: the leaf blocks of its data tree, read on demand.
