@@ -164,14 +164,16 @@ namespace {
 
 // Reads one value with READ, LOG in scope of DB's listeners; a value that
 // cannot be read is added to LOG (placed where its damage was found, else at
-// the object's first block, FALLBACK_BID) and thrown on, named by NAME.
+// the object's first block, FALLBACK_BID) and thrown on, named by ENTRY. On
+// the way of every value read: nothing is built unless the value fails.
+template <typename Read>
 std::string ReadValue(const NodeDatabase& db, const std::shared_ptr<DamageLog>& log, std::uint64_t fallback_bid,
-                      const std::string& name, const std::function<std::string()>& read) {
+                      const pff::PropertyBag::Entry& entry, Read read) {
   DamageScope scope(db.listeners(), log.get());
   try {
     return read();
   } catch (const OutlookError& error) {
-    const std::string what = std::string(error.what()) + " (property " + name + ")";
+    const std::string what = std::string(error.what()) + " (property " + PropertyName(entry) + ")";
     const std::uint64_t offset = OffsetOf(error, db.BlockOffset(fallback_bid).value_or(0));
     if (log) log->Add(offset, "a value could not be read: " + WithoutFileName(what, db.name()));
     throw DamageError(what, offset);
@@ -194,7 +196,7 @@ pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, 
     entries.push_back(std::move(e));
   }
   auto reader = [context, log](const pff::PropertyBag::Entry& e) {
-    return ReadValue(context->heap().db(), log, context->heap().node().bid_data, PropertyName(e),
+    return ReadValue(context->heap().db(), log, context->heap().node().bid_data, e,
                      [&] { return context->Value(context->properties()[e.slot], kValueLimit); });
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
@@ -214,7 +216,7 @@ pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, co
     entries.push_back(std::move(e));
   }
   auto reader = [table, cells, log](const pff::PropertyBag::Entry& e) {
-    return ReadValue(table->heap().db(), log, table->heap().node().bid_data, PropertyName(e),
+    return ReadValue(table->heap().db(), log, table->heap().node().bid_data, e,
                      [&] { return table->Value((*cells)[e.slot], kValueLimit); });
   };
   return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
