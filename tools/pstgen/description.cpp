@@ -67,6 +67,8 @@ class Reader {
     if (o.contains("name")) a.file_name = Text(o, "name", where);
     if (o.contains("short_name")) a.short_name = Text(o, "short_name", where);
     a.mime_type = Text(o, "mime", where);
+    a.content_id = Text(o, "content_id", where);
+    a.hidden = o.value("hidden").toBool();
     if (o.contains("message")) {
       if (!o.value("message").isObject()) Fail(where, "\"message\" must be an item");
       a.message = std::make_shared<Item>(ReadItem(o.value("message").toObject(), where + " > message"));
@@ -97,6 +99,27 @@ class Reader {
     item.subject = Text(o, "subject", where);
     item.body = Text(o, "body", where);
     item.html = Text(o, "html", where);
+    if (o.contains("html_codepage")) item.html_codepage = o.value("html_codepage").toInt();
+    item.rtf = Text(o, "rtf", where);
+    item.transport_headers = Text(o, "headers", where);
+    item.message_id = Text(o, "message_id", where);
+    item.in_reply_to = Text(o, "in_reply_to", where);
+    item.references = Text(o, "references", where);
+    if (o.contains("sensitivity")) item.sensitivity = o.value("sensitivity").toInt();
+    if (o.contains("flag")) {
+      if (!o.value("flag").isObject()) Fail(where, "\"flag\" must be an object");
+      const QJsonObject f = o.value("flag").toObject();
+      Item::Flag flag;
+      if (f.contains("status")) flag.status = f.value("status").toInt();
+      if (f.contains("request")) flag.request = Text(f, "request", where + " > flag");
+      flag.due = Date(f, "due", where + " > flag");
+      flag.completed = Date(f, "completed", where + " > flag");
+      item.flag = flag;
+    }
+    if (o.contains("status")) item.task_status = o.value("status").toInt();
+    if (o.contains("percent_complete")) item.percent_complete = o.value("percent_complete").toDouble();
+    item.date_completed = Date(o, "completed", where);
+    item.owner = Text(o, "owner", where);
     if (o.contains("sender")) item.sender = Addr(o.value("sender"), where + " > sender");
     int kind_index = 1;
     for (const char* key : {"to", "cc", "bcc"}) {

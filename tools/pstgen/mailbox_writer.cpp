@@ -345,6 +345,8 @@ class Writer {
           ap[PR_ATTACH_FILENAME] = text_.Text(*a.short_name);
         }
         if (!a.mime_type.empty()) ap[PR_ATTACH_MIME_TAG] = text_.Text(a.mime_type);
+        if (!a.content_id.empty()) ap[PR_ATTACH_CONTENT_ID] = text_.Text(a.content_id);
+        if (a.hidden) ap[PR_ATTACHMENT_HIDDEN] = PropValue::Boolean(true);
         std::uint64_t size = 0;
         if (a.message) {
           PropMap embedded_props;
@@ -398,7 +400,7 @@ class Writer {
       p[PR_CONVERSATION_TOPIC] = text_.Text(item.subject);
     }
     p[PR_IMPORTANCE] = PropValue::Int32(item.importance.value_or(1));
-    p[PR_SENSITIVITY] = PropValue::Int32(0);
+    p[PR_SENSITIVITY] = PropValue::Int32(item.sensitivity.value_or(0));
     std::int32_t flags = item.unread ? 0 : MSGFLAG_READ;
     if (!item.attachments.empty()) flags |= MSGFLAG_HASATTACH;
     if (item.sent) flags |= MSGFLAG_FROMME;
@@ -406,9 +408,10 @@ class Writer {
     p[PR_MESSAGE_STATUS] = PropValue::Int32(0);
     if (!item.body.empty()) p[PR_BODY] = text_.Text(item.body);
     if (!item.html.empty()) {
-      p[PR_HTML] = PropValue::Binary(Bytes(item.html.begin(), item.html.end()));
-      p[PR_INTERNET_CPID] = PropValue::Int32(65001);
+      p[PR_HTML] = PropValue::Binary(HtmlBytes(item));
+      p[PR_INTERNET_CPID] = PropValue::Int32(item.html_codepage);
     }
+    WriteMailDetails(item, p);
     if (item.created) p[PR_CREATION_TIME] = PropValue::Time(FileTimeFromUnix(*item.created));
     if (item.modified || item.created)
       p[PR_LAST_MODIFICATION_TIME] = PropValue::Time(FileTimeFromUnix(item.modified.value_or(*item.created)));
@@ -480,6 +483,35 @@ class Writer {
     for (const auto& [id, v] : p) size += v.data.size();
     p[PR_MESSAGE_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
     return WritePropertyContext(ndb_, p, subs);
+  }
+
+  // The HTML body of ITEM in its code page.
+  static Bytes HtmlBytes(const Item& item) {
+    if (item.html_codepage == 65001) return Bytes(item.html.begin(), item.html.end());
+    return Codepage(item.html_codepage).Encode(item.html);
+  }
+
+  // The Internet headers, follow-up flag and task state of ITEM into P.
+  void WriteMailDetails(const Item& item, PropMap& p) {
+    if (!item.transport_headers.empty()) p[PR_TRANSPORT_MESSAGE_HEADERS] = text_.Text(item.transport_headers);
+    if (!item.message_id.empty()) p[PR_INTERNET_MESSAGE_ID] = text_.Text(item.message_id);
+    if (!item.in_reply_to.empty()) p[PR_IN_REPLY_TO_ID] = text_.Text(item.in_reply_to);
+    if (!item.references.empty()) p[PR_INTERNET_REFERENCES] = text_.Text(item.references);
+    if (item.flag) {
+      p[PR_FLAG_STATUS] = PropValue::Int32(item.flag->status);
+      p[names_.Id(PSETID_Common, PidLidFlagRequest)] = text_.Text(item.flag->request);
+      if (item.flag->due) p[names_.Id(PSETID_Task, PidLidTaskDueDate)] = PropValue::Time(FileTimeFromUnix(*item.flag->due));
+      if (item.flag->completed) p[PR_FLAG_COMPLETE_TIME] = PropValue::Time(FileTimeFromUnix(*item.flag->completed));
+    }
+    if (item.task_status) {
+      p[names_.Id(PSETID_Task, PidLidTaskStatus)] = PropValue::Int32(*item.task_status);
+      p[names_.Id(PSETID_Task, PidLidTaskComplete)] = PropValue::Boolean(*item.task_status == 2);
+    }
+    if (item.percent_complete) p[names_.Id(PSETID_Task, PidLidPercentComplete)] = PropValue::Double(*item.percent_complete);
+    if (item.date_completed) {
+      p[names_.Id(PSETID_Task, PidLidTaskDateCompleted)] = PropValue::Time(FileTimeFromUnix(*item.date_completed));
+    }
+    if (!item.owner.empty()) p[names_.Id(PSETID_Task, PidLidTaskOwner)] = text_.Text(item.owner);
   }
 
   // Writes node NID as a table of COLUMNS without rows.
