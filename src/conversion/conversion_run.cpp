@@ -21,16 +21,6 @@
 namespace norvexa::conversion {
 namespace {
 
-// True when ITEM's class is exactly "IPM.DistList"; an unreadable class
-// counts as not.
-bool IsDistributionList(const outlook::Item& item) {
-  try {
-    return item.MessageClass() == "IPM.DistList";
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 // True for the folder kinds whose items the run copies.
 bool IsConvertedKind(const std::string& message_class) {
   return message_class == "IPM.Contact" || message_class == "IPM.Note" || message_class == "IPM.Appointment" ||
@@ -302,13 +292,13 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
   }
 
   if (message_class == "IPM.Contact") {
-    return ItemLoop(*folder, pieces.folder_name, Kind::Contact, items_left);
+    return ItemLoop(*folder, pieces.folder_name, FolderKind::Contact, items_left);
   } else if (message_class == "IPM.Note") {
-    return ItemLoop(*folder, pieces.folder_name, Kind::Mail, items_left);
+    return ItemLoop(*folder, pieces.folder_name, FolderKind::Mail, items_left);
   } else if (message_class == "IPM.Appointment") {
-    return ItemLoop(*folder, pieces.folder_name, Kind::Calendar, items_left);
+    return ItemLoop(*folder, pieces.folder_name, FolderKind::Calendar, items_left);
   } else if (message_class == "IPM.Task") {
-    return ItemLoop(*folder, pieces.folder_name, Kind::Task, items_left);
+    return ItemLoop(*folder, pieces.folder_name, FolderKind::Task, items_left);
   }
   report_.FolderNotConverted(pieces.folder_name.empty() ? name : pieces.folder_name, message_class);
   progress_.FolderSkipped();
@@ -316,17 +306,16 @@ bool ConversionRun::FolderStep(const outlook::Store& store, const std::string& r
 }
 
 // Walks the items of FOLDER in collection order and hands each to the
-// preparation for KIND. In a contact folder an item of class exactly
-// "IPM.DistList" is a group and any other item (whatever its class, or one
-// whose class cannot be read) a person; in the other folders every item is
-// taken as the folder's kind. After each item the run yields once and lets
+// preparation of its kind (item_kind.h): its own kind when its message
+// class names one the export writes, else its folder's KIND (in a contact
+// folder a person). After each item the run yields once and lets
 // the item go. An item the target already holds (see SetSkip) is counted as
 // skipped and not written. Items that cannot be fetched or copied are reported; the walk
 // goes on with the next one. After an item that could not be copied the
 // places the run writes to are checked: when one can no longer be written
 // the walk ends there (false, with the items not reached in ITEMS_LEFT), as
 // it does before the next item once a stop has been requested.
-bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind,
+bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& folder_name, FolderKind kind,
                              std::int64_t& items_left) {
   report_.BeginFolder(folder_name);
   std::unique_ptr<outlook::Items> items;
@@ -364,13 +353,12 @@ bool ConversionRun::ItemLoop(const outlook::Folder& folder, const std::string& f
     }
     ItemContext context{*items, ordinal, folder_name, view_, *staging_, writer_};
     ItemOutcome outcome;
-    switch (kind) {
-      case Kind::Contact: outcome = IsDistributionList(*item) ? PrepareGroup(*item, context)
-                                                               : PrepareContact(*item, context);
-        break;
-      case Kind::Mail: outcome = PrepareMail(*item, context); break;
-      case Kind::Calendar: outcome = PrepareCalendar(*item, context); break;
-      case Kind::Task: outcome = PrepareTask(*item, context); break;
+    switch (KindOfItem(*item, kind)) {
+      case ItemKind::Person: outcome = PrepareContact(*item, context); break;
+      case ItemKind::Group: outcome = PrepareGroup(*item, context); break;
+      case ItemKind::Mail: outcome = PrepareMail(*item, context); break;
+      case ItemKind::Calendar: outcome = PrepareCalendar(*item, context); break;
+      case ItemKind::Task: outcome = PrepareTask(*item, context); break;
     }
     ItemHandled();
     if (outcome.Copied()) {

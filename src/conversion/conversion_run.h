@@ -5,6 +5,7 @@
 // shows goes through a RunView so it runs without a screen too.
 #pragma once
 
+#include "conversion/item_kind.h"
 #include "conversion/item_preparation.h"
 #include "conversion/run_progress.h"
 #include "conversion/run_report.h"
@@ -112,14 +113,13 @@ class ConversionRun {
   void SetSkip(SkipItem skip) { skip_ = std::move(skip); }
 
  private:
-  enum class Kind { Contact, Mail, Calendar, Task };
 
   // Shows TEXT in a warning box titled "Norvexa"; returns Stopped.
   RunEnd Stop(const std::string& text);
   // Each returns false when the run must halt (see Run); ITEMS_LEFT then
   // holds the items of the folder that were not reached.
   bool FolderStep(const outlook::Store& store, const std::string& reference, std::int64_t& items_left);
-  bool ItemLoop(const outlook::Folder& folder, const std::string& folder_name, Kind kind, std::int64_t& items_left);
+  bool ItemLoop(const outlook::Folder& folder, const std::string& folder_name, FolderKind kind, std::int64_t& items_left);
 
   // True when SKIP_ is set and says the target holds ITEM's document.
   bool AlreadyInTarget(const outlook::Item& item, const std::string& folder_name) const;
