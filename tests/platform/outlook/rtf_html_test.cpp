@@ -278,6 +278,10 @@ TEST(RtfToHtml, EncapsulatedHtmlIsTakenBackOut) {
   // Its text, read as RTF, is what an RTF reader shows.
   EXPECT_EQ(ToPlainText(rtf), "\u041f\u0440\u0438\u0432\u0435\u0442 caf\u00e9 \u20ac\r\n\tx\r\n");
 
+  // \htmlrtf holds for its group and the groups in it, as \b does.
+  EXPECT_EQ(Html("{\\rtf1\\fromhtml1 {\\*\\htmltag <p>}\\htmlrtf {\\htmlrtf0 in{\\htmlrtf x}}out\\htmlrtf0 shown}"),
+            "<p>inshown");
+
   // Every form of charset claim is rewritten, the rest kept as it is.
   EXPECT_EQ(Html("{\\rtf1\\fromhtml1 {\\*\\htmltag <META charset='iso-8859-1'><meta content=\"text/html;"
                  "charset = koi8-r\" http-equiv=Content-Type><p>charset=x</p>}}"),
@@ -319,6 +323,13 @@ TEST(RtfToHtml, FixtureBodiesGiveTheTextOfTheirItems) {
       EXPECT_TRUE(IsEncapsulatedHtml(rtf));
       EXPECT_EQ(out.html.find("\\htmlrtf"), std::string::npos);
       EXPECT_EQ(out.html.find("htmltag"), std::string::npos);
+      if (!item.html.empty()) {
+        // The item's own HTML says what the text must be.
+        EXPECT_EQ(TextOfHtml(out.html), TextOfHtml(item.html));
+        continue;
+      }
+      // Hand-checked: the one HTML the fixtures encapsulate (Outlook 2000's
+      // welcome message) links its first paragraph so.
       EXPECT_NE(out.html.find("<A \r\n      href=\"http://www.microsoft.com/outlook\"><SPAN \r\n      "
                               "class=BrightText>Microsoft<SUP>(R)</SUP> Outlook<SUP>(R)</SUP> 2000"),
                 std::string::npos);
