@@ -2,6 +2,7 @@
 #include "platform/outlook/rtf_field.h"
 
 #include <cctype>
+#include <utility>
 #include <vector>
 
 namespace norvexa::outlook::rtf {
