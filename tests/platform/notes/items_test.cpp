@@ -154,7 +154,7 @@ TEST_F(ItemsTest, MimePartsAreWrittenBackQuotedPrintableAndGoWithAReplacedItem) 
     child->SetContentFromText(*stream, "text/html; charset=\"iso-8859-1\"", ENC_QUOTED_PRINTABLE);
     stream->Close();
     EXPECT_THROW(stream->WriteText("more"), NotesError);
-    EXPECT_THROW(child->SetContentFromText(*stream, "text/plain", 1727), NotesError);
+    EXPECT_THROW(child->SetContentFromText(*stream, "text/plain", 1731), NotesError);
     EXPECT_FALSE(doc->GetMimePart("Body").has_value());  // still open
     doc->CloseMIMEEntities(true, "Body");
 
