@@ -188,15 +188,43 @@ std::string NumberListToJson(const NumberList& numbers) {
   return json;
 }
 
+// Read with from_chars rather than Qt's JSON parser, which keeps an
+// integral double as an integer and so loses the sign of -0.0.
 NumberList NumberListFromJson(const std::string& json, bool* ok) {
   *ok = false;
-  const std::optional<QJsonArray> array = JsonArray(json);
-  if (!array) return {};
+  const char* at = json.data();
+  const char* const end = json.data() + json.size();
+  const auto skip_blanks = [&] {
+    while (at < end && (*at == ' ' || *at == '\t' || *at == '\n' || *at == '\r')) ++at;
+  };
+  skip_blanks();
+  if (at == end || *at++ != '[') return {};
   NumberList numbers;
-  for (const QJsonValue& v : *array) {
-    if (!v.isDouble()) return {};
-    numbers.push_back(v.toDouble());
+  skip_blanks();
+  if (at < end && *at == ']') {
+    ++at;
+  } else {
+    for (;;) {
+      skip_blanks();
+      double value = 0;
+      const auto [next, error] = std::from_chars(at, end, value);
+      if (error != std::errc() || !std::isfinite(value)) return {};
+      numbers.push_back(value);
+      at = next;
+      skip_blanks();
+      if (at < end && *at == ',') {
+        ++at;
+        continue;
+      }
+      if (at < end && *at == ']') {
+        ++at;
+        break;
+      }
+      return {};
+    }
   }
+  skip_blanks();
+  if (at != end) return {};
   *ok = true;
   return numbers;
 }

@@ -13,18 +13,21 @@ namespace {
 void WriteNode(Connection& c, std::int64_t note_id, const std::string& item_name, const MimeNode& node,
                std::int64_t parent, std::int64_t& seq, const char* operation) {
   const std::int64_t own = seq++;
-  const std::string content_type = EffectiveContentType(node);
-  const std::string content = node.children.empty() ? EncodeContent(node.encoding, node.content) : std::string();
-  Statement insert(c,
-                   "INSERT INTO mime_parts(note_id, item_name, seq, parent, content_type, encoding, headers, "
-                   "boundary, content) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
-                   operation);
-  insert.Bind(1, note_id).BindView(2, item_name).Bind(3, own);
-  if (parent < 0) insert.BindNull(4);
-  else insert.Bind(4, parent);
-  insert.BindView(5, content_type).Bind(6, std::int64_t{node.encoding}).BindBytes(7, node.headers);
-  insert.BindView(8, node.boundary).BindBytes(9, content);
-  insert.Run();
+  {
+    // One use of the cached statement, over before the children use it.
+    const std::string content_type = EffectiveContentType(node);
+    const std::string content = node.children.empty() ? EncodeContent(node.encoding, node.content) : std::string();
+    Statement insert(c,
+                     "INSERT INTO mime_parts(note_id, item_name, seq, parent, content_type, encoding, headers, "
+                     "boundary, content) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+                     operation);
+    insert.Bind(1, note_id).BindView(2, item_name).Bind(3, own);
+    if (parent < 0) insert.BindNull(4);
+    else insert.Bind(4, parent);
+    insert.BindView(5, content_type).Bind(6, std::int64_t{node.encoding}).BindBytes(7, node.headers);
+    insert.BindView(8, node.boundary).BindBytes(9, content);
+    insert.Run();
+  }
   for (const auto& child : node.children) WriteNode(c, note_id, item_name, *child, own, seq, operation);
 }
 

@@ -13,7 +13,9 @@
 // database, session; a child must not outlive its parent.
 //
 // The shared connection. Every Session and Database of the process that
-// opens one database file uses the same SQLite connection, found by the
+// opens one database file uses the same SQLite connection (a database opened
+// read-only by OpenDatabaseFile has one of its own, which never writes),
+// found by the
 // file's device and inode (checked at every opening, so a file deleted or
 // replaced behind the back of the program is never written through an old
 // connection). It stays open, with its prepared statements, after the last

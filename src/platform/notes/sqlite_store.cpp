@@ -40,17 +40,17 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// A cached connection, by the file and the access it was asked for (a
+// request to write a file that cannot be written has a read-only
+// connection). Read-only requests have connections of their own, so that
+// nothing done through them can write.
 struct CacheEntry {
   FileIdentity identity;
+  Access access = Access::ReadWrite;
   std::string path;
   std::shared_ptr<Connection> connection;
   std::uint64_t last_use = 0;
 };
-
-// True when the connection of ENTRY can serve a request for ACCESS.
-bool Serves(const CacheEntry& entry, Access access) {
-  return access == Access::ReadOnly || !entry.connection->read_only();
-}
 
 }  // namespace
 
@@ -409,15 +409,16 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
   ConnectionCache& cache = Cache();
   std::lock_guard lock(cache.mutex);
   for (CacheEntry& e : cache.entries) {
-    if (e.identity == identity && Serves(e, access)) {
+    if (e.identity == identity && e.access == access) {
       e.last_use = ++cache.tick;
       return e.connection;
     }
   }
   // A connection kept for an earlier file at this path (deleted or replaced
   // since) is closed before the new file is opened, so that its closing
-  // cannot touch the new file's log; so is an idle read-only one of this
-  // file, which a connection that writes replaces.
+  // cannot touch the new file's log; so is an idle one of this file with the
+  // other access (a read-only one may hold the layout the file had before an
+  // upgrade).
   std::erase_if(cache.entries, [&](const CacheEntry& e) {
     return (e.path == path.string() || e.identity == identity) && e.connection.use_count() == 1;
   });
@@ -450,7 +451,7 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
     ThrowSqlite(connection->handle(), connection->path(), "open database");
   // Replaces SQLite's own automatic checkpoint, which runs in the writer.
   sqlite3_wal_hook(connection->handle(), AfterCommit, connection.get());
-  cache.entries.push_back({identity, path.string(), connection, ++cache.tick});
+  cache.entries.push_back({identity, access, path.string(), connection, ++cache.tick});
   EvictIdle(cache);
   return connection;
 }

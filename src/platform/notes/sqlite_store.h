@@ -153,9 +153,9 @@ void CheckDatabaseHeader(const std::filesystem::path& path);
 // The shared connection to the existing Notes database at PATH, opened and
 // verified on first use. With Access::ReadWrite a file of an older layout is
 // upgraded when it is opened (one that cannot be written gives a read-only
-// connection, and is read as it is); a read-only request is served by a
-// connection that writes when one is open. Throws NotesError when the file
-// is missing or is not a Notes database.
+// connection, and is read as it is); a read-only request gets a read-only
+// connection of its own. Throws NotesError when the file is missing or is
+// not a Notes database.
 std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path, Access access = Access::ReadWrite);
 
 // As AcquireConnection, but gives nullptr when no file exists at PATH.
