@@ -27,6 +27,8 @@ bool Mentions(const MimeNode& node, const std::string& delimiter) {
                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=") !=
                                          std::string::npos)
     return false;
+  if (node.encoding != ENC_QUOTED_PRINTABLE && node.encoding != ENC_BASE64)
+    return node.content.find(delimiter) != std::string::npos;  // stored as it is
   return EncodeContent(node.encoding, node.content).find(delimiter) != std::string::npos;
 }
 
