@@ -2,6 +2,7 @@
 #include "writers/writers.h"
 
 #include "writers/item_values.h"
+#include "writers/mime_body.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
@@ -14,7 +15,8 @@ namespace norvexa::writers {
 // failure is passed over and reported in the result. Without attachments a
 // failing Save or PutInFolder throws as well. The start and end are also
 // put split into a date at midnight and a time of day. calCreationTime is
-// not used; a missing date-time gives empty items.
+// not used; a missing date-time gives empty items. An appointment with a
+// formatted body gets it as MIME (mime_body.h) in place of the text Body.
 WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubject, StagedFiles& MailAttachment,
                               std::string& calSenderEmail, DateArg& calStart, DateArg& calEnd,
                               std::string& calBody, DateArg& /*calCreationTime*/, std::string& calLocation,
@@ -36,12 +38,20 @@ WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubj
   Put(steps, target.document, "From", calSenderEmail);
   Put(steps, target.document, "Location", calLocation);
   Put(steps, target.document, "Subject", calSubject);
-  Put(steps, target.document, "Body", calBody);
+  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
+  MimeBody mime;
+  const bool formatted = !context.extras.body.html.empty();
+  if (formatted) mime = MakeMimeBody(steps, target.session, target.document, calBody, context.extras.body, "");
+  else Put(steps, target.document, "Body", calBody);
   Put(steps, target.document, "CalendarDateTime", DateValue(calStart));
   Put(steps, target.document, "Categories", calCategories);
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
 
-  return target.Finish(steps, &MailAttachment, FolderName);
+  return target.Finish(steps, &MailAttachment, FolderName, [&] {
+    if (!formatted) return;
+    steps.Run("closing the MIME parts", [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
+    mime.Release();
+  });
 }
 
 }  // namespace norvexa::writers

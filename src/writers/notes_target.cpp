@@ -54,6 +54,9 @@ WriteResult NotesTarget::Finish(Steps& steps, StagedFiles* attachments, const st
   // save, so that a document in the database always says which item it
   // came from.
   if (!context_.source_key.empty()) Put(steps, document, kSourceKeyItem, context_.source_key);
+  // An item the user had not read stays unread; the mark is stored with the
+  // document's save.
+  if (context_.extras.unread) steps.Run("marking the document unread", [&] { Need(document, "document").MarkUnread(); });
   bool saved = false;
   steps.Run("saving the document", [&] {
     saved = Need(document, "document").Save(false, false);

@@ -4,6 +4,7 @@
 #include "codepage.h"
 #include "ltp_writer.h"
 #include "named_props.h"
+#include "rtf_compress.h"
 
 #include <algorithm>
 #include <cctype>
@@ -491,8 +492,10 @@ class Writer {
     return Codepage(item.html_codepage).Encode(item.html);
   }
 
-  // The Internet headers, follow-up flag and task state of ITEM into P.
+  // The RTF body, Internet headers, follow-up flag and task state of ITEM
+  // into P.
   void WriteMailDetails(const Item& item, PropMap& p) {
+    if (!item.rtf.empty()) p[PR_RTF_COMPRESSED] = PropValue::Binary(CompressRtf(item.rtf));
     if (!item.transport_headers.empty()) p[PR_TRANSPORT_MESSAGE_HEADERS] = text_.Text(item.transport_headers);
     if (!item.message_id.empty()) p[PR_INTERNET_MESSAGE_ID] = text_.Text(item.message_id);
     if (!item.in_reply_to.empty()) p[PR_IN_REPLY_TO_ID] = text_.Text(item.in_reply_to);
