@@ -238,8 +238,25 @@ inline constexpr std::uint32_t PidLidTaskDueDate = 0x8105;
 inline constexpr std::uint32_t PidLidLocation = 0x8208;
 inline constexpr std::uint32_t PidLidAppointmentStartWhole = 0x820D;
 inline constexpr std::uint32_t PidLidAppointmentEndWhole = 0x820E;
+// Calendar values of appointments: busy status, all-day, the recurrence
+// pattern, meeting state and the time zone the times are in.
+inline constexpr std::uint32_t PidLidBusyStatus = 0x8205;
+inline constexpr std::uint32_t PidLidAppointmentSubType = 0x8215;
+inline constexpr std::uint32_t PidLidAppointmentRecur = 0x8216;
+inline constexpr std::uint32_t PidLidAppointmentStateFlags = 0x8217;
+inline constexpr std::uint32_t PidLidRecurring = 0x8223;
+inline constexpr std::uint32_t PidLidRecurrenceType = 0x8231;
+inline constexpr std::uint32_t PidLidRecurrencePattern = 0x8232;
+inline constexpr std::uint32_t PidLidTimeZoneStruct = 0x8233;
+inline constexpr std::uint32_t PidLidTimeZoneDescription = 0x8234;
+inline constexpr std::uint32_t PidLidClipStart = 0x8235;
+inline constexpr std::uint32_t PidLidClipEnd = 0x8236;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionStartDisplay = 0x825E;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionEndDisplay = 0x825F;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionRecur = 0x8260;
 
 // PSETID_Common.
+inline constexpr std::uint32_t PidLidReminderDelta = 0x8501;
 inline constexpr std::uint32_t PidLidReminderTime = 0x8502;
 inline constexpr std::uint32_t PidLidReminderSet = 0x8503;
 inline constexpr std::uint32_t PidLidReminderSignalTime = 0x8560;
@@ -263,6 +280,9 @@ inline constexpr std::int32_t MAPI_BCC = 3;
 inline constexpr std::int32_t MSGFLAG_READ = 0x01;
 inline constexpr std::int32_t MSGFLAG_HASATTACH = 0x10;
 inline constexpr std::int32_t MSGFLAG_FROMME = 0x20;
+
+// PidLidAppointmentStateFlags: the appointment is a meeting.
+inline constexpr std::int32_t asfMeeting = 0x0001;
 
 // PR_OBJECT_TYPE of a recipient.
 inline constexpr std::int32_t MAPI_MAILUSER = 6;
