@@ -89,6 +89,50 @@ std::string Hours(int minutes) {
 
 }  // namespace
 
+RepeatRule NotesRule(const OutlookPattern& p) {
+  using Kind = OutlookPattern::Kind;
+  RepeatRule rule;
+  // The one weekday of a set, or -1.
+  int single_weekday = -1;
+  for (int d = 0; d < 7; ++d)
+    if (p.days_of_week == (1u << d)) single_weekday = d;
+  switch (p.kind) {
+    case Kind::Day:
+      rule.unit = RepeatRule::Unit::Daily;
+      rule.interval = p.period;
+      break;
+    case Kind::Week:
+      rule.unit = RepeatRule::Unit::Weekly;
+      rule.interval = p.period;
+      for (int d = 0; d < 7; ++d)
+        if (p.days_of_week & (1u << d)) rule.weekdays.push_back(d);
+      break;
+    case Kind::Month:
+      if (p.day_of_month < 1 || p.day_of_month > 28) break;
+      if (p.yearly) {
+        rule.unit = RepeatRule::Unit::Yearly;
+        rule.interval = p.period / 12;
+      } else {
+        rule.unit = RepeatRule::Unit::MonthlyByDate;
+        rule.interval = p.period;
+        rule.month_days = {p.day_of_month};
+      }
+      break;
+    case Kind::MonthNth:
+      if (p.yearly || single_weekday < 0 || p.nth < 1 || p.nth > 4) break;
+      rule.unit = RepeatRule::Unit::MonthlyByDay;
+      rule.interval = p.period;
+      rule.week_of_month = p.nth;
+      rule.weekday = single_weekday;
+      break;
+    case Kind::MonthEnd:
+    case Kind::Hijri:
+      break;
+  }
+  if (rule.interval < 1) rule.interval = 1;
+  return rule;
+}
+
 std::string NotesZoneName(const std::string& windows_key) {
   const std::string suffix = " Standard Time";
   if (windows_key.size() > suffix.size() && windows_key.compare(windows_key.size() - suffix.size(), suffix.size(), suffix) == 0)

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -49,9 +50,8 @@ struct CalendarOccurrence {
 };
 
 // A repeat rule in Notes' terms (RepeatUnit and RepeatAdjust). A rule
-// Notes cannot state (the last day of a month, the nth weekday or weekend
-// day, the Hijri calendar, the last weekday of a month) is Custom: its
-// entry lists its dates only.
+// Notes cannot state is Custom (see NotesRule): its entry lists its dates
+// only.
 struct RepeatRule {
   enum class Unit { Daily, Weekly, MonthlyByDate, MonthlyByDay, Yearly, Custom };
   Unit unit = Unit::Custom;
@@ -61,6 +61,27 @@ struct RepeatRule {
   int week_of_month = 0;        // MonthlyByDay: 1..4
   int weekday = 0;              // MonthlyByDay: 0 Sunday .. 6 Saturday
 };
+
+// An Outlook recurrence pattern in plain values (the store access's
+// Recurrence, which this library does not see), for NotesRule.
+struct OutlookPattern {
+  enum class Kind { Day, Week, Month, MonthNth, MonthEnd, Hijri };
+  Kind kind = Kind::Day;
+  bool yearly = false;             // RecurFrequency yearly
+  int period = 1;                  // days (Day), weeks (Week) or months (the others)
+  std::uint32_t days_of_week = 0;  // Week and MonthNth: bit 0 Sunday .. bit 6 Saturday
+  int day_of_month = 0;            // Month: 1..31
+  int nth = 0;                     // MonthNth: 1..4, 5 the last
+};
+
+// The Notes rule of PATTERN: every n days (D), weeks on its weekdays (W,
+// also Outlook's "every weekday"), months on a day up to the 28th (MD),
+// months on the first to fourth of one weekday (MP), years on a date up to
+// the 28th (YD). Anything else is Custom, because Notes' rule would not make
+// Outlook's dates: Outlook moves day 29 to 31 to the last day of a shorter
+// month, and Notes has no last day of the month, no nth of several
+// weekdays, no yearly nth weekday and no Hijri months.
+RepeatRule NotesRule(const OutlookPattern& pattern);
 
 // Outlook's busy status (PidLidBusyStatus).
 enum class BusyStatus { Free = 0, Tentative = 1, Busy = 2, OutOfOffice = 3, WorkingElsewhere = 4 };

@@ -135,6 +135,36 @@ TEST(CalendarItems, RuleAdjustmentsOfEachUnit) {
   EXPECT_EQ(Get<std::string>(ByName(CalendarItems(d)), "RepeatUnit"), "YD");
 }
 
+TEST(CalendarItems, OutlookPatternsAsNotesRules) {
+  using Kind = OutlookPattern::Kind;
+  using Unit = RepeatRule::Unit;
+  RepeatRule r = NotesRule({Kind::Day, false, 3, 0, 0, 0});
+  EXPECT_EQ(r.unit, Unit::Daily);
+  EXPECT_EQ(r.interval, 3);
+  r = NotesRule({Kind::Week, false, 2, 0x3E, 0, 0});  // every other week, Monday to Friday
+  EXPECT_EQ(r.unit, Unit::Weekly);
+  EXPECT_EQ(r.interval, 2);
+  EXPECT_EQ(r.weekdays, std::vector<int>({1, 2, 3, 4, 5}));
+  r = NotesRule({Kind::Month, false, 2, 0, 15, 0});
+  EXPECT_EQ(r.unit, Unit::MonthlyByDate);
+  EXPECT_EQ(r.month_days, std::vector<int>({15}));
+  r = NotesRule({Kind::Month, true, 24, 0, 4, 0});
+  EXPECT_EQ(r.unit, Unit::Yearly);
+  EXPECT_EQ(r.interval, 2);
+  r = NotesRule({Kind::MonthNth, false, 1, 0x04, 0, 2});  // the second Tuesday
+  EXPECT_EQ(r.unit, Unit::MonthlyByDay);
+  EXPECT_EQ(r.week_of_month, 2);
+  EXPECT_EQ(r.weekday, 2);
+  // What Notes' rules would give other dates for.
+  EXPECT_EQ(NotesRule({Kind::Month, false, 1, 0, 31, 0}).unit, Unit::Custom) << "day 31 in a short month";
+  EXPECT_EQ(NotesRule({Kind::Month, true, 12, 0, 29, 0}).unit, Unit::Custom) << "29 February";
+  EXPECT_EQ(NotesRule({Kind::MonthNth, false, 1, 0x20, 0, 5}).unit, Unit::Custom) << "the last Friday";
+  EXPECT_EQ(NotesRule({Kind::MonthNth, false, 1, 0x3E, 0, 1}).unit, Unit::Custom) << "the first weekday";
+  EXPECT_EQ(NotesRule({Kind::MonthNth, true, 12, 0x10, 0, 4}).unit, Unit::Custom) << "a yearly nth weekday";
+  EXPECT_EQ(NotesRule({Kind::MonthEnd, false, 1, 0, 31, 0}).unit, Unit::Custom);
+  EXPECT_EQ(NotesRule({Kind::Hijri, false, 1, 0, 1, 0}).unit, Unit::Custom);
+}
+
 TEST(CalendarItems, SingleAllDayEventAlarmAndFreeTime) {
   CalendarDetails d;
   d.subject = "Holiday";
