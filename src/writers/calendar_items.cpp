@@ -27,6 +27,7 @@ QDateTime LastDayOf(const CalendarOccurrence& o) {
   return DayOf(o.end);
 }
 
+// RepeatUnit's text of UNIT.
 const char* UnitText(RepeatRule::Unit unit) {
   switch (unit) {
     case RepeatRule::Unit::Daily: return "D";

@@ -178,6 +178,7 @@ class Reader {
     return LocalTime{t.date(), t.time().hour() * 60 + t.time().minute()};
   }
 
+  // The date V writes as yyyy-mm-dd.
   QDate Day(const QJsonValue& v, const std::string& where) const {
     const QDate d = QDate::fromString(v.toString(), Qt::ISODate);
     if (!v.isString() || !d.isValid()) Fail(where, "a date must be written yyyy-mm-dd");
@@ -186,8 +187,8 @@ class Reader {
 
   // The "recurrence" of an appointment; its series starts at the wall-clock
   // time of the item's "start" as written.
-  RecurrenceSpec ReadRecurrence(const QJsonObject& item, const QJsonObject& o, const std::string& where) const {
-    RecurrenceSpec r;
+  RecurringSeries ReadRecurrence(const QJsonObject& item, const QJsonObject& o, const std::string& where) const {
+    RecurringSeries r;
     r.pattern = Text(o, "pattern", where);
     if (item.value("start").isUndefined()) Fail(where, "a recurrence needs the item's \"start\"");
     r.start = Local(item.value("start").toString(), where);
@@ -236,8 +237,8 @@ class Reader {
   }
 
   // A change of time {"month", "weekday", "week" (1..4 or "last"), "hour", "minute"}.
-  TransitionSpec ReadTransition(const QJsonValue& v, const std::string& where) const {
-    TransitionSpec t;
+  ZoneChange ReadTransition(const QJsonValue& v, const std::string& where) const {
+    ZoneChange t;
     if (v.isUndefined()) return t;
     const QJsonObject o = v.toObject();
     t.month = Whole(o, "month", 1, 12, where);
@@ -249,18 +250,18 @@ class Reader {
   }
 
   // The "time_zone" of an appointment: a preset's name, or one rule.
-  TimeZoneSpec ReadTimeZone(const QJsonValue& v, const std::string& where) const {
+  ZoneRules ReadTimeZone(const QJsonValue& v, const std::string& where) const {
     if (v.isString()) {
-      const std::optional<TimeZoneSpec> preset = TimeZonePreset(v.toString().toStdString());
+      const std::optional<ZoneRules> preset = TimeZonePreset(v.toString().toStdString());
       if (!preset) Fail(where, "unknown time zone \"" + v.toString().toStdString() + "\"");
       return *preset;
     }
     if (!v.isObject()) Fail(where, "\"time_zone\" must be a preset's name or an object");
     const QJsonObject o = v.toObject();
-    TimeZoneSpec zone;
+    ZoneRules zone;
     zone.key_name = Text(o, "name", where);
     zone.description = Text(o, "description", where);
-    TimeZoneRuleSpec rule;
+    ZoneRule rule;
     rule.bias = Whole(o, "bias", -14 * 60, 14 * 60, where);
     if (o.contains("standard_bias")) rule.standard_bias = Whole(o, "standard_bias", -120, 120, where);
     if (o.contains("daylight_bias")) rule.daylight_bias = Whole(o, "daylight_bias", -120, 120, where);

@@ -501,7 +501,7 @@ class Writer {
                      : item.start     ? QDateTime::fromSecsSinceEpoch(*item.start, Qt::UTC).date().year()
                                       : 2000;
     if (item.time_zone) {
-      const TimeZoneSpec& zone = *item.time_zone;
+      const ZoneRules& zone = *item.time_zone;
       p[names_.Id(PSETID_Appointment, PidLidTimeZoneStruct)] = PropValue::Binary(TimeZoneStructBlob(zone, year));
       p[names_.Id(PSETID_Appointment, PidLidTimeZoneDescription)] = text_.Text(zone.description);
       const Bytes definition = TimeZoneDefinitionBlob(zone, year);
@@ -510,7 +510,7 @@ class Writer {
       p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionEndDisplay)] = PropValue::Binary(definition);
     }
     if (!item.recurrence) return;
-    const RecurrenceSpec& r = *item.recurrence;
+    const RecurringSeries& r = *item.recurrence;
     p[names_.Id(PSETID_Appointment, PidLidAppointmentRecur)] = PropValue::Binary(RecurrenceBlob(r, spec_.codepage));
     p[names_.Id(PSETID_Appointment, PidLidRecurring)] = PropValue::Boolean(true);
     p[names_.Id(PSETID_Appointment, PidLidRecurrenceType)] = PropValue::Int32(RecurrenceTypeValue(r));

@@ -59,8 +59,8 @@ struct Item {
   std::string location;
   // Calendar values of appointments (read by ReadCalendar in
   // description.cpp, written by WriteCalendar in mailbox_writer.cpp).
-  std::optional<RecurrenceSpec> recurrence;
-  std::optional<TimeZoneSpec> time_zone;
+  std::optional<RecurringSeries> recurrence;
+  std::optional<ZoneRules> time_zone;
   std::optional<bool> all_day;          // PidLidAppointmentSubType
   std::optional<int> busy;              // PidLidBusyStatus: 0 free, 1 tentative, 2 busy, 3 away, 4 elsewhere
   std::optional<int> reminder_minutes;  // PidLidReminderDelta, with PidLidReminderSet

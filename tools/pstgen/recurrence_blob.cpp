@@ -48,37 +48,39 @@ Form FormOf(const std::string& name) {
   return it->second;
 }
 
-int Weekday(QDate d) { return d.dayOfWeek() % 7; }  // Sunday 0
+// The weekday of D, Sunday 0 .. Saturday 6.
+int Weekday(QDate d) { return d.dayOfWeek() % 7; }
 
-std::uint32_t DaysMask(const RecurrenceSpec& spec) {
-  return spec.pattern == "weekdays" ? 0x3Eu : spec.days;
+// The weekday bits of SERIES: Monday to Friday for "weekdays".
+std::uint32_t DaysMask(const RecurringSeries& series) {
+  return series.pattern == "weekdays" ? 0x3Eu : series.days;
 }
 
 // The first day of the week holding D, weeks starting on FIRST_DOW.
 QDate WeekStart(QDate d, int first_dow) { return d.addDays(-((Weekday(d) - first_dow + 7) % 7)); }
 
-// True when D is a date of the pattern of SPEC, whose series is anchored at
+// True when D is a date of the pattern of SERIES, whose series is anchored at
 // the first occurrence's start date. Each rule is tested on D alone.
-bool Matches(const RecurrenceSpec& spec, const Form& form, QDate d) {
-  const QDate anchor = spec.start.date;
+bool Matches(const RecurringSeries& series, const Form& form, QDate d) {
+  const QDate anchor = series.start.date;
   if (d < anchor) return false;
-  if (spec.pattern == "daily") return anchor.daysTo(d) % spec.period == 0;
+  if (series.pattern == "daily") return anchor.daysTo(d) % series.period == 0;
   if (!form.months) {
-    if (!(DaysMask(spec) & (1u << Weekday(d)))) return false;
-    const qint64 weeks = WeekStart(anchor, spec.first_day_of_week).daysTo(WeekStart(d, spec.first_day_of_week)) / 7;
-    return weeks % spec.period == 0;
+    if (!(DaysMask(series) & (1u << Weekday(d)))) return false;
+    const qint64 weeks = WeekStart(anchor, series.first_day_of_week).daysTo(WeekStart(d, series.first_day_of_week)) / 7;
+    return weeks % series.period == 0;
   }
   const QCalendar cal = form.hijri ? QCalendar(QCalendar::System::IslamicCivil) : QCalendar();
   const QCalendar::YearMonthDay a = cal.partsFromDate(anchor), p = cal.partsFromDate(d);
-  const int first_month = form.yearly && spec.month ? spec.month : a.month;
-  const int step = form.yearly ? 12 * spec.period : spec.period;
+  const int first_month = form.yearly && series.month ? series.month : a.month;
+  const int step = form.yearly ? 12 * series.period : series.period;
   const int months = (p.year - a.year) * 12 + (p.month - first_month);
   if (months < 0 || months % step != 0) return false;
   const int days = cal.daysInMonth(p.month, p.year);
   if (form.day_rule == 'e') return p.day == days;
-  if (form.day_rule == 'd') return p.day == std::min(spec.day_of_month ? spec.day_of_month : a.day, days);
+  if (form.day_rule == 'd') return p.day == std::min(series.day_of_month ? series.day_of_month : a.day, days);
   // The nth weekday of the set: count the set's days of the month up to D.
-  const std::uint32_t mask = DaysMask(spec);
+  const std::uint32_t mask = DaysMask(series);
   if (!(mask & (1u << Weekday(d)))) return false;
   int before = 0, after = 0;
   for (int day = 1; day <= days; ++day) {
@@ -86,10 +88,11 @@ bool Matches(const RecurrenceSpec& spec, const Form& form, QDate d) {
     if (day < p.day) ++before;
     if (day > p.day) ++after;
   }
-  return spec.nth == 5 ? after == 0 : before + 1 == spec.nth;
+  return series.nth == 5 ? after == 0 : before + 1 == series.nth;
 }
 
-void PutSystemTime(Bytes& b, const TransitionSpec& t) {
+// Appends T as a SYSTEMTIME of the yearly form.
+void PutSystemTime(Bytes& b, const ZoneChange& t) {
   Append16(b, 0);  // year: the yearly form
   Append16(b, static_cast<std::uint16_t>(t.month));
   Append16(b, static_cast<std::uint16_t>(t.day_of_week));
@@ -100,14 +103,15 @@ void PutSystemTime(Bytes& b, const TransitionSpec& t) {
   Append16(b, 0);
 }
 
-void PutBiases(Bytes& b, const TimeZoneRuleSpec& r) {
+// Appends the bias, standard bias and daylight bias of R.
+void PutBiases(Bytes& b, const ZoneRule& r) {
   Append32(b, static_cast<std::uint32_t>(r.bias));
   Append32(b, static_cast<std::uint32_t>(r.standard_bias));
   Append32(b, static_cast<std::uint32_t>(r.daylight_bias));
 }
 
 // The index of the rule of ZONE in force in YEAR.
-std::size_t RuleIndex(const TimeZoneSpec& zone, int year) {
+std::size_t RuleIndex(const ZoneRules& zone, int year) {
   if (zone.rules.empty()) throw PstWriteError("time zone \"" + zone.key_name + "\" has no rule");
   std::size_t index = 0;
   for (std::size_t i = 0; i < zone.rules.size(); ++i)
@@ -123,12 +127,14 @@ void PutNarrow(Bytes& b, const std::string& text, const Codepage& cp) {
   b.insert(b.end(), bytes.begin(), bytes.end());
 }
 
+// A UTF-16 text of an ExtendedException: length in characters, then them.
 void PutWide(Bytes& b, const std::string& text) {
   const Bytes bytes = Utf16(text);
   Append16(b, static_cast<std::uint16_t>(bytes.size() / 2));
   b.insert(b.end(), bytes.begin(), bytes.end());
 }
 
+// Minutes since 1601 of midnight of D.
 std::uint32_t DateMinutes(QDate d) { return MinutesSince1601(LocalTime{d, 0}); }
 
 const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
@@ -139,37 +145,37 @@ std::uint32_t MinutesSince1601(const LocalTime& local) {
   return static_cast<std::uint32_t>(QDate(1601, 1, 1).daysTo(local.date) * kDay + local.minutes);
 }
 
-std::optional<TimeZoneSpec> TimeZonePreset(const std::string& name) {
+std::optional<ZoneRules> TimeZonePreset(const std::string& name) {
   // Changes: {month, weekday, week, hour, minute}.
   if (name == "W. Europe")
-    return TimeZoneSpec{"W. Europe Standard Time", "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna",
+    return ZoneRules{"W. Europe Standard Time", "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna",
                         {{0, -60, 0, -60, {10, 0, 5, 3, 0}, {3, 0, 5, 2, 0}}}};
   if (name == "Eastern")
     // Before 2007 the United States changed in April and October.
-    return TimeZoneSpec{"Eastern Standard Time", "(UTC-05:00) Eastern Time (US & Canada)",
+    return ZoneRules{"Eastern Standard Time", "(UTC-05:00) Eastern Time (US & Canada)",
                         {{0, 300, 0, -60, {10, 0, 5, 2, 0}, {4, 0, 1, 2, 0}},
                          {2007, 300, 0, -60, {11, 0, 1, 2, 0}, {3, 0, 2, 2, 0}}}};
   if (name == "Tokyo")
-    return TimeZoneSpec{"Tokyo Standard Time", "(UTC+09:00) Osaka, Sapporo, Tokyo", {{0, -540, 0, 0, {}, {}}}};
+    return ZoneRules{"Tokyo Standard Time", "(UTC+09:00) Osaka, Sapporo, Tokyo", {{0, -540, 0, 0, {}, {}}}};
   if (name == "AUS Eastern")
-    return TimeZoneSpec{"AUS Eastern Standard Time", "(UTC+10:00) Canberra, Melbourne, Sydney",
+    return ZoneRules{"AUS Eastern Standard Time", "(UTC+10:00) Canberra, Melbourne, Sydney",
                         {{0, -600, 0, -60, {4, 0, 1, 3, 0}, {10, 0, 1, 2, 0}}}};
-  if (name == "UTC") return TimeZoneSpec{"UTC", "(UTC) Coordinated Universal Time", {{0, 0, 0, 0, {}, {}}}};
+  if (name == "UTC") return ZoneRules{"UTC", "(UTC) Coordinated Universal Time", {{0, 0, 0, 0, {}, {}}}};
   return std::nullopt;
 }
 
-std::vector<QDate> SeriesDates(const RecurrenceSpec& spec, std::size_t limit) {
-  const Form form = FormOf(spec.pattern);
-  if (spec.period < 1) throw PstWriteError("a recurrence period must be at least 1");
-  if ((spec.pattern == "weekly" || form.day_rule == 'n') && (spec.days == 0 || spec.days > 0x7F))
+std::vector<QDate> SeriesDates(const RecurringSeries& series, std::size_t limit) {
+  const Form form = FormOf(series.pattern);
+  if (series.period < 1) throw PstWriteError("a recurrence period must be at least 1");
+  if ((series.pattern == "weekly" || form.day_rule == 'n') && (series.days == 0 || series.days > 0x7F))
     throw PstWriteError("a weekly or nth recurrence needs its days");
-  if (form.day_rule == 'n' && (spec.nth < 1 || spec.nth > 5)) throw PstWriteError("nth must be 1..4 or last");
+  if (form.day_rule == 'n' && (series.nth < 1 || series.nth > 5)) throw PstWriteError("nth must be 1..4 or last");
   std::vector<QDate> dates;
-  QDate d = spec.start.date;
+  QDate d = series.start.date;
   for (int i = 0; i < kSearchDays && dates.size() < limit; ++i, d = d.addDays(1)) {
-    if (spec.end == "date" && d > spec.end_date) break;
-    if (spec.end == "count" && dates.size() >= static_cast<std::size_t>(spec.count)) break;
-    if (Matches(spec, form, d)) {
+    if (series.end == "date" && d > series.end_date) break;
+    if (series.end == "count" && dates.size() >= static_cast<std::size_t>(series.count)) break;
+    if (Matches(series, form, d)) {
       dates.push_back(d);
       i = 0;  // a hundred years from the last date found
     }
@@ -178,21 +184,21 @@ std::vector<QDate> SeriesDates(const RecurrenceSpec& spec, std::size_t limit) {
   return dates;
 }
 
-Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
-  const Form form = FormOf(spec.pattern);
-  if (spec.end == "count" && spec.count < 1) throw PstWriteError("a recurrence ending after a count needs one");
-  const std::vector<QDate> dates = SeriesDates(spec, spec.end == "never" ? 1 : 100000);
+Bytes RecurrenceBlob(const RecurringSeries& series, int codepage) {
+  const Form form = FormOf(series.pattern);
+  if (series.end == "count" && series.count < 1) throw PstWriteError("a recurrence ending after a count needs one");
+  const std::vector<QDate> dates = SeriesDates(series, series.end == "never" ? 1 : 100000);
   const QDate first = dates.front();
   const Codepage cp(codepage);
 
   // FirstDateTime: where in its cycle the series starts, counted from 1601.
-  std::uint32_t period = static_cast<std::uint32_t>(spec.period);
+  std::uint32_t period = static_cast<std::uint32_t>(series.period);
   std::uint32_t first_date_time = 0;
-  if (spec.pattern == "daily") {
+  if (series.pattern == "daily") {
     period *= kDay;
     first_date_time = DateMinutes(first) % period;
   } else if (!form.months) {
-    first_date_time = DateMinutes(WeekStart(first, spec.first_day_of_week)) % (period * 7 * kDay);
+    first_date_time = DateMinutes(WeekStart(first, series.first_day_of_week)) % (period * 7 * kDay);
   } else {
     if (form.yearly) period *= 12;
     const QCalendar::YearMonthDay p = QCalendar().partsFromDate(first);
@@ -210,25 +216,25 @@ Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
   Append32(b, period);
   Append32(b, 0);  // sliding flag: appointments never slide
   if (form.pattern_type == 0x0001) {
-    Append32(b, DaysMask(spec));
+    Append32(b, DaysMask(series));
   } else if (form.day_rule == 'n') {
-    Append32(b, spec.days);
-    Append32(b, static_cast<std::uint32_t>(spec.nth));
+    Append32(b, series.days);
+    Append32(b, static_cast<std::uint32_t>(series.nth));
   } else if (form.months) {
     const int day = form.day_rule == 'e' ? 31
-                    : spec.day_of_month ? spec.day_of_month
+                    : series.day_of_month ? series.day_of_month
                                         : (form.hijri ? QCalendar(QCalendar::System::IslamicCivil) : QCalendar())
-                                              .partsFromDate(spec.start.date)
+                                              .partsFromDate(series.start.date)
                                               .day;
     Append32(b, static_cast<std::uint32_t>(day));
   }
-  Append32(b, spec.end == "date" ? 0x2021u : spec.end == "count" ? 0x2022u : 0x2023u);
-  Append32(b, spec.end == "never" ? 10u : static_cast<std::uint32_t>(dates.size()));
-  Append32(b, static_cast<std::uint32_t>(spec.first_day_of_week));
+  Append32(b, series.end == "date" ? 0x2021u : series.end == "count" ? 0x2022u : 0x2023u);
+  Append32(b, series.end == "never" ? 10u : static_cast<std::uint32_t>(dates.size()));
+  Append32(b, static_cast<std::uint32_t>(series.first_day_of_week));
 
   std::vector<std::uint32_t> deleted, modified;
-  for (const QDate& d : spec.deleted) deleted.push_back(DateMinutes(d));
-  for (const ModifiedOccurrence& m : spec.modified) {
+  for (const QDate& d : series.deleted) deleted.push_back(DateMinutes(d));
+  for (const ModifiedOccurrence& m : series.modified) {
     deleted.push_back(DateMinutes(m.original_date));
     modified.push_back(DateMinutes(m.start.date));
   }
@@ -239,13 +245,13 @@ Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
     for (std::uint32_t v : *list) Append32(b, v);
   }
   Append32(b, DateMinutes(first));
-  Append32(b, spec.end == "never" ? kNoEndDate : DateMinutes(dates.back()));
+  Append32(b, series.end == "never" ? kNoEndDate : DateMinutes(dates.back()));
 
   Append32(b, 0x3006);  // reader version 2
-  Append32(b, spec.writer_version2);
-  Append32(b, static_cast<std::uint32_t>(spec.start.minutes));
-  Append32(b, static_cast<std::uint32_t>(spec.start.minutes + spec.duration_minutes));
-  std::vector<ModifiedOccurrence> changes = spec.modified;
+  Append32(b, series.writer_version2);
+  Append32(b, static_cast<std::uint32_t>(series.start.minutes));
+  Append32(b, static_cast<std::uint32_t>(series.start.minutes + series.duration_minutes));
+  std::vector<ModifiedOccurrence> changes = series.modified;
   std::sort(changes.begin(), changes.end(), [](const ModifiedOccurrence& x, const ModifiedOccurrence& y) {
     return MinutesSince1601(x.start) < MinutesSince1601(y.start);
   });
@@ -256,14 +262,14 @@ Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
   for (const ModifiedOccurrence& m : changes) {
     Append32(b, MinutesSince1601(m.start));
     Append32(b, MinutesSince1601(m.end));
-    Append32(b, MinutesSince1601(LocalTime{m.original_date, spec.start.minutes}));
+    Append32(b, MinutesSince1601(LocalTime{m.original_date, series.start.minutes}));
     Append16(b, flags_of(m));
     if (m.subject) PutNarrow(b, *m.subject, cp);
     if (m.location) PutNarrow(b, *m.location, cp);
   }
   Append32(b, 0);  // reserved block 1
   for (const ModifiedOccurrence& m : changes) {
-    if (spec.writer_version2 >= 0x3009) {
+    if (series.writer_version2 >= 0x3009) {
       Append32(b, 4);  // change highlight: its size, then the value
       Append32(b, 0);
     }
@@ -271,7 +277,7 @@ Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
     if (!flags_of(m)) continue;
     Append32(b, MinutesSince1601(m.start));
     Append32(b, MinutesSince1601(m.end));
-    Append32(b, MinutesSince1601(LocalTime{m.original_date, spec.start.minutes}));
+    Append32(b, MinutesSince1601(LocalTime{m.original_date, series.start.minutes}));
     if (m.subject) PutWide(b, *m.subject);
     if (m.location) PutWide(b, *m.location);
     Append32(b, 0);  // reserved block EE2
@@ -280,8 +286,8 @@ Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage) {
   return b;
 }
 
-Bytes TimeZoneStructBlob(const TimeZoneSpec& zone, int year) {
-  const TimeZoneRuleSpec& r = zone.rules[RuleIndex(zone, year)];
+Bytes TimeZoneStructBlob(const ZoneRules& zone, int year) {
+  const ZoneRule& r = zone.rules[RuleIndex(zone, year)];
   Bytes b;
   PutBiases(b, r);
   Append16(b, 0);
@@ -291,7 +297,7 @@ Bytes TimeZoneStructBlob(const TimeZoneSpec& zone, int year) {
   return b;
 }
 
-Bytes TimeZoneDefinitionBlob(const TimeZoneSpec& zone, int year) {
+Bytes TimeZoneDefinitionBlob(const ZoneRules& zone, int year) {
   const std::size_t current = RuleIndex(zone, year);
   const Bytes key = Utf16(zone.key_name);
   Bytes b;
@@ -303,7 +309,7 @@ Bytes TimeZoneDefinitionBlob(const TimeZoneSpec& zone, int year) {
   b.insert(b.end(), key.begin(), key.end());
   Append16(b, static_cast<std::uint16_t>(zone.rules.size()));
   for (std::size_t i = 0; i < zone.rules.size(); ++i) {
-    const TimeZoneRuleSpec& r = zone.rules[i];
+    const ZoneRule& r = zone.rules[i];
     b.push_back(2);
     b.push_back(1);
     Append16(b, 0x003E);  // reserved
@@ -319,8 +325,8 @@ Bytes TimeZoneDefinitionBlob(const TimeZoneSpec& zone, int year) {
   return b;
 }
 
-int RecurrenceTypeValue(const RecurrenceSpec& spec) {
-  const Form form = FormOf(spec.pattern);
+int RecurrenceTypeValue(const RecurringSeries& series) {
+  const Form form = FormOf(series.pattern);
   switch (form.frequency) {
     case 0x200A: return 1;
     case 0x200B: return 2;
@@ -329,30 +335,30 @@ int RecurrenceTypeValue(const RecurrenceSpec& spec) {
   }
 }
 
-std::string RecurrencePatternText(const RecurrenceSpec& spec) {
-  const Form form = FormOf(spec.pattern);
-  std::string text = "every " + std::to_string(spec.period) + " ";
-  if (spec.pattern == "daily") {
+std::string RecurrencePatternText(const RecurringSeries& series) {
+  const Form form = FormOf(series.pattern);
+  std::string text = "every " + std::to_string(series.period) + " ";
+  if (series.pattern == "daily") {
     text += "day(s)";
-  } else if (spec.pattern == "weekdays") {
+  } else if (series.pattern == "weekdays") {
     text = "every weekday";
   } else if (!form.months) {
     text += "week(s) on";
     for (int d = 0; d < 7; ++d)
-      if (spec.days & (1u << d)) text += std::string(" ") + kDayNames[d];
+      if (series.days & (1u << d)) text += std::string(" ") + kDayNames[d];
   } else {
     text += form.yearly ? "year(s)" : "month(s)";
     if (form.day_rule == 'e') text += " on the last day";
-    if (form.day_rule == 'n') text += " on week " + std::to_string(spec.nth) + " of the month";
-    if (form.day_rule == 'd' && spec.day_of_month) text += " on day " + std::to_string(spec.day_of_month);
+    if (form.day_rule == 'n') text += " on week " + std::to_string(series.nth) + " of the month";
+    if (form.day_rule == 'd' && series.day_of_month) text += " on day " + std::to_string(series.day_of_month);
   }
   const auto clock = [](int minutes) {
     return QString::asprintf("%02d:%02d", minutes / 60 % 24, minutes % 60).toStdString();
   };
-  text += " from " + clock(spec.start.minutes) + " to " + clock(spec.start.minutes + spec.duration_minutes);
-  text += " effective " + spec.start.date.toString(Qt::ISODate).toStdString();
-  if (spec.end == "date") text += " until " + spec.end_date.toString(Qt::ISODate).toStdString();
-  if (spec.end == "count") text += " for " + std::to_string(spec.count) + " occurrence(s)";
+  text += " from " + clock(series.start.minutes) + " to " + clock(series.start.minutes + series.duration_minutes);
+  text += " effective " + series.start.date.toString(Qt::ISODate).toStdString();
+  if (series.end == "date") text += " until " + series.end_date.toString(Qt::ISODate).toStdString();
+  if (series.end == "count") text += " for " + std::to_string(series.count) + " occurrence(s)";
   return text;
 }
 

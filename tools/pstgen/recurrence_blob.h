@@ -33,7 +33,7 @@ struct ModifiedOccurrence {
   std::optional<std::string> subject, location;
 };
 
-struct RecurrenceSpec {
+struct RecurringSeries {
   // "daily", "weekdays" (daily, every weekday, as Outlook writes it),
   // "weekly", "monthly", "month_end", "month_nth", "yearly", "yearly_nth",
   // "hijri_monthly", "hijri_month_end", "hijri_month_nth".
@@ -58,45 +58,45 @@ struct RecurrenceSpec {
 
 // A change of time in the yearly form: the WEEK-th (1..4, 5 the last)
 // DAY_OF_WEEK (0 Sunday) of MONTH at HOUR:MINUTE; MONTH 0: none.
-struct TransitionSpec {
+struct ZoneChange {
   int month = 0, day_of_week = 0, week = 0, hour = 0, minute = 0;
 };
 
-struct TimeZoneRuleSpec {
+struct ZoneRule {
   int year = 0;  // in force from this year on
   int bias = 0, standard_bias = 0, daylight_bias = 0;  // minutes, UTC = local + bias (+ the other)
-  TransitionSpec standard, daylight;
+  ZoneChange standard, daylight;
 };
 
-struct TimeZoneSpec {
+struct ZoneRules {
   std::string key_name;     // "W. Europe Standard Time"
   std::string description;  // PidLidTimeZoneDescription
-  std::vector<TimeZoneRuleSpec> rules;  // ascending by year
+  std::vector<ZoneRule> rules;  // ascending by year
 };
 
 // The zone of a preset name ("W. Europe", "Eastern", "Tokyo", "AUS Eastern",
 // "UTC"); nullopt for an unknown name.
-std::optional<TimeZoneSpec> TimeZonePreset(const std::string& name);
+std::optional<ZoneRules> TimeZonePreset(const std::string& name);
 
 // The dates of the series, in order: up to its end, or LIMIT dates for an
 // endless one. Throws PstWriteError for a pattern that makes no date within
 // a hundred years of its start.
-std::vector<QDate> SeriesDates(const RecurrenceSpec& spec, std::size_t limit);
+std::vector<QDate> SeriesDates(const RecurringSeries& series, std::size_t limit);
 
-// The AppointmentRecurrencePattern of SPEC; 8-bit exception texts in
+// The AppointmentRecurrencePattern of SERIES; 8-bit exception texts in
 // CODEPAGE. Throws PstWriteError for a series the format cannot hold.
-Bytes RecurrenceBlob(const RecurrenceSpec& spec, int codepage);
+Bytes RecurrenceBlob(const RecurringSeries& series, int codepage);
 
 // The TZSTRUCT of the rule of ZONE in force in YEAR.
-Bytes TimeZoneStructBlob(const TimeZoneSpec& zone, int year);
+Bytes TimeZoneStructBlob(const ZoneRules& zone, int year);
 // The TZDEFINITION of ZONE with every rule, the one of YEAR marked as the
 // zone's current rule.
-Bytes TimeZoneDefinitionBlob(const TimeZoneSpec& zone, int year);
+Bytes TimeZoneDefinitionBlob(const ZoneRules& zone, int year);
 
 // PidLidRecurrenceType: 1 daily, 2 weekly, 3 monthly, 4 yearly.
-int RecurrenceTypeValue(const RecurrenceSpec& spec);
+int RecurrenceTypeValue(const RecurringSeries& series);
 // PidLidRecurrencePattern: the series in words, as Outlook shows it.
-std::string RecurrencePatternText(const RecurrenceSpec& spec);
+std::string RecurrencePatternText(const RecurringSeries& series);
 // Minutes since 1601 of LOCAL.
 std::uint32_t MinutesSince1601(const LocalTime& local);
 

@@ -29,6 +29,8 @@ constexpr std::size_t kExceptionMinBytes = 14;
 // 99 years. A longer one is damage.
 constexpr std::uint32_t kMaxDays = 999, kMaxWeeks = 99, kMaxMonths = 99 * 12;
 
+// Which pattern types count months, find an nth weekday, take the month's
+// last day, and count Hijri months.
 bool IsMonthForm(PatternType p) {
   return p == PatternType::Month || p == PatternType::MonthNth || p == PatternType::MonthEnd ||
          p == PatternType::HjMonth || p == PatternType::HjMonthNth || p == PatternType::HjMonthEnd;
@@ -59,6 +61,8 @@ std::string ReadWideText(BlobReader& in) {
 // Reads a reserved block: its size, then that many bytes.
 void SkipBlock(BlobReader& in) { in.Skip(in.U32()); }
 
+// Reads one ExceptionInfo: its times, its override flags and the value of
+// each flag set, in the order of the flags' bits.
 RecurrenceException ReadException(BlobReader& in, int codepage) {
   RecurrenceException e;
   e.start = in.U32();

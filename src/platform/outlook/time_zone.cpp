@@ -41,8 +41,8 @@ TransitionDate ReadSystemTime(BlobReader& in) {
   return t;
 }
 
-// Reads the three biases and the two changes of one rule (the layout shared
-// by TZSTRUCT, less its two year fields, and TZRULE) and checks the offsets.
+// Throws unless the offsets of R from UTC, standard and daylight, are
+// within 14 hours.
 void CheckOffsets(const BlobReader& in, const TimeZoneRule& r) {
   const auto far = [](int minutes) { return std::abs(minutes) > kMaxOffsetMinutes; };
   if (far(r.bias) || std::abs(r.standard_bias) > kMinutesPerDay || std::abs(r.daylight_bias) > kMinutesPerDay ||

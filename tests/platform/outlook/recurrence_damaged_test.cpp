@@ -21,7 +21,7 @@ std::string AsString(const pstgen::Bytes& b) { return std::string(b.begin(), b.e
 // A weekly series with a deleted and a changed occurrence: every part of
 // the layout is there.
 std::string FullPattern() {
-  pstgen::RecurrenceSpec s;
+  pstgen::RecurringSeries s;
   s.pattern = "weekly";
   s.days = 0x02 | 0x08;
   s.start = pstgen::LocalTime{QDate(2024, 1, 1), 9 * 60};
@@ -107,25 +107,25 @@ TEST(RecurrenceDamaged, PeriodsDaysAndKindsNoSeriesHasAreRefused) {
 
   // Daily periods are whole days; monthly ones a day of the month; nth ones
   // a week of the month; yearly ones whole years.
-  pstgen::RecurrenceSpec daily;
+  pstgen::RecurringSeries daily;
   daily.pattern = "daily";
   daily.start = pstgen::LocalTime{QDate(2024, 1, 1), 0};
   const std::string d = AsString(pstgen::RecurrenceBlob(daily, 1252));
   ExpectRefused(WithU32(d, kPeriodAt, 1441), "a day and a minute");
   ExpectRefused(WithU32(d, kPeriodAt, 1000 * 1440), "every 1000 days");
-  pstgen::RecurrenceSpec monthly = daily;
+  pstgen::RecurringSeries monthly = daily;
   monthly.pattern = "monthly";
   const std::string m = AsString(pstgen::RecurrenceBlob(monthly, 1252));
   ExpectRefused(WithU32(m, kDaysAt, 0), "day 0");
   ExpectRefused(WithU32(m, kDaysAt, 32), "day 32");
-  pstgen::RecurrenceSpec nth = monthly;
+  pstgen::RecurringSeries nth = monthly;
   nth.pattern = "month_nth";
   nth.days = 0x02;
   nth.nth = 1;
   const std::string n = AsString(pstgen::RecurrenceBlob(nth, 1252));
   ExpectRefused(WithU32(n, kDaysAt + 4, 0), "week 0");
   ExpectRefused(WithU32(n, kDaysAt + 4, 6), "week 6");
-  pstgen::RecurrenceSpec yearly = monthly;
+  pstgen::RecurringSeries yearly = monthly;
   yearly.pattern = "yearly";
   const std::string y = AsString(pstgen::RecurrenceBlob(yearly, 1252));
   ExpectRefused(WithU32(y, kPeriodAt, 13), "every 13 months of a yearly series");
@@ -133,7 +133,7 @@ TEST(RecurrenceDamaged, PeriodsDaysAndKindsNoSeriesHasAreRefused) {
 }
 
 TEST(RecurrenceDamaged, SeriesAtTheEdgeOfTimeStayBounded) {
-  pstgen::RecurrenceSpec daily;
+  pstgen::RecurringSeries daily;
   daily.pattern = "daily";
   daily.start = pstgen::LocalTime{QDate(2024, 1, 1), 0};
   std::string d = AsString(pstgen::RecurrenceBlob(daily, 1252));

@@ -18,16 +18,16 @@ namespace {
 
 std::string AsString(const pstgen::Bytes& b) { return std::string(b.begin(), b.end()); }
 
-pstgen::RecurrenceSpec Series(const std::string& pattern, QDate start, int start_minutes = 9 * 60,
+pstgen::RecurringSeries Series(const std::string& pattern, QDate start, int start_minutes = 9 * 60,
                               int duration = 60) {
-  pstgen::RecurrenceSpec s;
+  pstgen::RecurringSeries s;
   s.pattern = pattern;
   s.start = pstgen::LocalTime{start, start_minutes};
   s.duration_minutes = duration;
   return s;
 }
 
-pstgen::RecurrenceSpec Counted(pstgen::RecurrenceSpec s, int count) {
+pstgen::RecurringSeries Counted(pstgen::RecurringSeries s, int count) {
   s.end = "count";
   s.count = count;
   return s;
@@ -35,9 +35,9 @@ pstgen::RecurrenceSpec Counted(pstgen::RecurrenceSpec s, int count) {
 
 const TimeZone kUtc{};
 
-std::vector<Occurrence> ExpandSpec(const pstgen::RecurrenceSpec& spec, const TimeZone& zone = kUtc,
+std::vector<Occurrence> ExpandSeries(const pstgen::RecurringSeries& series, const TimeZone& zone = kUtc,
                                    QDate horizon = QDate(2100, 1, 1)) {
-  return Expand(ParseRecurrence(AsString(pstgen::RecurrenceBlob(spec, 1252))), zone, horizon);
+  return Expand(ParseRecurrence(AsString(pstgen::RecurrenceBlob(series, 1252))), zone, horizon);
 }
 
 std::vector<QDate> StartDates(const std::vector<Occurrence>& occurrences) {
@@ -57,7 +57,7 @@ TimeZone Preset(const std::string& name, int year = 2024) {
 }
 
 TEST(RecurrenceExpand, DailySeriesEveryNDaysAndEveryWeekday) {
-  pstgen::RecurrenceSpec every3 = Counted(Series("daily", QDate(2024, 1, 30)), 5);
+  pstgen::RecurringSeries every3 = Counted(Series("daily", QDate(2024, 1, 30)), 5);
   every3.period = 3;
   const Recurrence parsed = ParseRecurrence(AsString(pstgen::RecurrenceBlob(every3, 1252)));
   EXPECT_EQ(parsed.frequency, RecurFrequency::Daily);
@@ -74,7 +74,7 @@ TEST(RecurrenceExpand, DailySeriesEveryNDaysAndEveryWeekday) {
 
   // "Every weekday" is the daily frequency with the weekly pattern of
   // Monday to Friday, starting on a Friday here.
-  const pstgen::RecurrenceSpec weekdays = Counted(Series("weekdays", QDate(2024, 3, 1)), 4);
+  const pstgen::RecurringSeries weekdays = Counted(Series("weekdays", QDate(2024, 3, 1)), 4);
   const Recurrence w = ParseRecurrence(AsString(pstgen::RecurrenceBlob(weekdays, 1252)));
   EXPECT_EQ(w.frequency, RecurFrequency::Daily);
   EXPECT_EQ(w.pattern, PatternType::Week);
@@ -82,105 +82,105 @@ TEST(RecurrenceExpand, DailySeriesEveryNDaysAndEveryWeekday) {
             Days({"2024-03-01", "2024-03-04", "2024-03-05", "2024-03-06"}));
 
   // An end after a date includes that date.
-  pstgen::RecurrenceSpec until = Series("daily", QDate(2024, 5, 1));
+  pstgen::RecurringSeries until = Series("daily", QDate(2024, 5, 1));
   until.end = "date";
   until.end_date = QDate(2024, 5, 4);
-  EXPECT_EQ(StartDates(ExpandSpec(until)), Days({"2024-05-01", "2024-05-02", "2024-05-03", "2024-05-04"}));
+  EXPECT_EQ(StartDates(ExpandSeries(until)), Days({"2024-05-01", "2024-05-02", "2024-05-03", "2024-05-04"}));
 }
 
 TEST(RecurrenceExpand, WeeklySeriesOnSeveralDaysAndTheFirstDayOfWeek) {
-  pstgen::RecurrenceSpec s = Series("weekly", QDate(2024, 3, 5));
+  pstgen::RecurringSeries s = Series("weekly", QDate(2024, 3, 5));
   s.period = 2;
   s.days = 0x04 | 0x10;  // Tuesday, Thursday
   s.end = "date";
   s.end_date = QDate(2024, 4, 5);
-  EXPECT_EQ(StartDates(ExpandSpec(s)),
+  EXPECT_EQ(StartDates(ExpandSeries(s)),
             Days({"2024-03-05", "2024-03-07", "2024-03-19", "2024-03-21", "2024-04-02", "2024-04-04"}));
 
   // Every other week on Sunday and Monday from Monday 4 March: with weeks
   // from Sunday, that Monday's week holds no later Sunday; with weeks from
   // Monday, its Sunday is the 10th.
-  pstgen::RecurrenceSpec sunday_weeks = Counted(Series("weekly", QDate(2024, 3, 4)), 4);
+  pstgen::RecurringSeries sunday_weeks = Counted(Series("weekly", QDate(2024, 3, 4)), 4);
   sunday_weeks.period = 2;
   sunday_weeks.days = 0x01 | 0x02;
-  pstgen::RecurrenceSpec monday_weeks = sunday_weeks;
+  pstgen::RecurringSeries monday_weeks = sunday_weeks;
   monday_weeks.first_day_of_week = 1;
-  EXPECT_EQ(StartDates(ExpandSpec(sunday_weeks)), Days({"2024-03-04", "2024-03-17", "2024-03-18", "2024-03-31"}));
-  EXPECT_EQ(StartDates(ExpandSpec(monday_weeks)), Days({"2024-03-04", "2024-03-10", "2024-03-18", "2024-03-24"}));
+  EXPECT_EQ(StartDates(ExpandSeries(sunday_weeks)), Days({"2024-03-04", "2024-03-17", "2024-03-18", "2024-03-31"}));
+  EXPECT_EQ(StartDates(ExpandSeries(monday_weeks)), Days({"2024-03-04", "2024-03-10", "2024-03-18", "2024-03-24"}));
 }
 
 TEST(RecurrenceExpand, MonthlyByDayShortMonthsAndMonthEnd) {
-  pstgen::RecurrenceSpec day31 = Counted(Series("monthly", QDate(2024, 1, 31)), 4);
+  pstgen::RecurringSeries day31 = Counted(Series("monthly", QDate(2024, 1, 31)), 4);
   day31.day_of_month = 31;
-  EXPECT_EQ(StartDates(ExpandSpec(day31)), Days({"2024-01-31", "2024-02-29", "2024-03-31", "2024-04-30"}));
+  EXPECT_EQ(StartDates(ExpandSeries(day31)), Days({"2024-01-31", "2024-02-29", "2024-03-31", "2024-04-30"}));
 
-  const pstgen::RecurrenceSpec end = Counted(Series("month_end", QDate(2023, 1, 31)), 3);
+  const pstgen::RecurringSeries end = Counted(Series("month_end", QDate(2023, 1, 31)), 3);
   const Recurrence parsed = ParseRecurrence(AsString(pstgen::RecurrenceBlob(end, 1252)));
   EXPECT_EQ(parsed.pattern, PatternType::MonthEnd);
   EXPECT_EQ(StartDates(Expand(parsed, kUtc, QDate(2100, 1, 1))), Days({"2023-01-31", "2023-02-28", "2023-03-31"}));
 
-  pstgen::RecurrenceSpec every2 = Counted(Series("monthly", QDate(2024, 1, 15)), 3);
+  pstgen::RecurringSeries every2 = Counted(Series("monthly", QDate(2024, 1, 15)), 3);
   every2.period = 2;
   every2.day_of_month = 15;
-  EXPECT_EQ(StartDates(ExpandSpec(every2)), Days({"2024-01-15", "2024-03-15", "2024-05-15"}));
+  EXPECT_EQ(StartDates(ExpandSeries(every2)), Days({"2024-01-15", "2024-03-15", "2024-05-15"}));
 
   // A series whose first month's day has passed starts the next time.
-  pstgen::RecurrenceSpec later = Counted(Series("monthly", QDate(2024, 1, 20)), 2);
+  pstgen::RecurringSeries later = Counted(Series("monthly", QDate(2024, 1, 20)), 2);
   later.day_of_month = 10;
-  EXPECT_EQ(StartDates(ExpandSpec(later)), Days({"2024-02-10", "2024-03-10"}));
+  EXPECT_EQ(StartDates(ExpandSeries(later)), Days({"2024-02-10", "2024-03-10"}));
 }
 
 TEST(RecurrenceExpand, MonthlyNthWeekdayWeekdayAndWeekendDay) {
-  pstgen::RecurrenceSpec second_tuesday = Counted(Series("month_nth", QDate(2024, 1, 9)), 3);
+  pstgen::RecurringSeries second_tuesday = Counted(Series("month_nth", QDate(2024, 1, 9)), 3);
   second_tuesday.days = 0x04;
   second_tuesday.nth = 2;
-  EXPECT_EQ(StartDates(ExpandSpec(second_tuesday)), Days({"2024-01-09", "2024-02-13", "2024-03-12"}));
+  EXPECT_EQ(StartDates(ExpandSeries(second_tuesday)), Days({"2024-01-09", "2024-02-13", "2024-03-12"}));
 
-  pstgen::RecurrenceSpec last_friday = Counted(Series("month_nth", QDate(2024, 1, 26)), 3);
+  pstgen::RecurringSeries last_friday = Counted(Series("month_nth", QDate(2024, 1, 26)), 3);
   last_friday.days = 0x20;
   last_friday.nth = 5;
-  EXPECT_EQ(StartDates(ExpandSpec(last_friday)), Days({"2024-01-26", "2024-02-23", "2024-03-29"}));
+  EXPECT_EQ(StartDates(ExpandSeries(last_friday)), Days({"2024-01-26", "2024-02-23", "2024-03-29"}));
 
-  pstgen::RecurrenceSpec last_weekday = Counted(Series("month_nth", QDate(2024, 3, 29)), 3);
+  pstgen::RecurringSeries last_weekday = Counted(Series("month_nth", QDate(2024, 3, 29)), 3);
   last_weekday.days = 0x3E;
   last_weekday.nth = 5;
-  EXPECT_EQ(StartDates(ExpandSpec(last_weekday)), Days({"2024-03-29", "2024-04-30", "2024-05-31"}));
+  EXPECT_EQ(StartDates(ExpandSeries(last_weekday)), Days({"2024-03-29", "2024-04-30", "2024-05-31"}));
 
-  pstgen::RecurrenceSpec first_weekend_day = Counted(Series("month_nth", QDate(2024, 6, 1)), 3);
+  pstgen::RecurringSeries first_weekend_day = Counted(Series("month_nth", QDate(2024, 6, 1)), 3);
   first_weekend_day.days = 0x41;
   first_weekend_day.nth = 1;
-  EXPECT_EQ(StartDates(ExpandSpec(first_weekend_day)), Days({"2024-06-01", "2024-07-06", "2024-08-03"}));
+  EXPECT_EQ(StartDates(ExpandSeries(first_weekend_day)), Days({"2024-06-01", "2024-07-06", "2024-08-03"}));
 
-  pstgen::RecurrenceSpec third_day = Counted(Series("month_nth", QDate(2024, 1, 3)), 2);
+  pstgen::RecurringSeries third_day = Counted(Series("month_nth", QDate(2024, 1, 3)), 2);
   third_day.days = 0x7F;
   third_day.nth = 3;
-  EXPECT_EQ(StartDates(ExpandSpec(third_day)), Days({"2024-01-03", "2024-02-03"}));
+  EXPECT_EQ(StartDates(ExpandSeries(third_day)), Days({"2024-01-03", "2024-02-03"}));
 }
 
 TEST(RecurrenceExpand, YearlySeriesByDateAndByNthWeekday) {
-  pstgen::RecurrenceSpec leap = Counted(Series("yearly", QDate(2024, 2, 29)), 3);
+  pstgen::RecurringSeries leap = Counted(Series("yearly", QDate(2024, 2, 29)), 3);
   leap.day_of_month = 29;
   const Recurrence parsed = ParseRecurrence(AsString(pstgen::RecurrenceBlob(leap, 1252)));
   EXPECT_EQ(parsed.frequency, RecurFrequency::Yearly);
   EXPECT_EQ(parsed.period, 12u);
   EXPECT_EQ(StartDates(Expand(parsed, kUtc, QDate(2100, 1, 1))), Days({"2024-02-29", "2025-02-28", "2026-02-28"}));
 
-  pstgen::RecurrenceSpec thanksgiving = Counted(Series("yearly_nth", QDate(2024, 11, 28)), 3);
+  pstgen::RecurringSeries thanksgiving = Counted(Series("yearly_nth", QDate(2024, 11, 28)), 3);
   thanksgiving.days = 0x10;
   thanksgiving.nth = 4;
-  EXPECT_EQ(StartDates(ExpandSpec(thanksgiving)), Days({"2024-11-28", "2025-11-27", "2026-11-26"}));
+  EXPECT_EQ(StartDates(ExpandSeries(thanksgiving)), Days({"2024-11-28", "2025-11-27", "2026-11-26"}));
 
-  pstgen::RecurrenceSpec every2years = Counted(Series("yearly", QDate(2024, 7, 4)), 3);
+  pstgen::RecurringSeries every2years = Counted(Series("yearly", QDate(2024, 7, 4)), 3);
   every2years.period = 2;
-  EXPECT_EQ(StartDates(ExpandSpec(every2years)), Days({"2024-07-04", "2026-07-04", "2028-07-04"}));
+  EXPECT_EQ(StartDates(ExpandSeries(every2years)), Days({"2024-07-04", "2026-07-04", "2028-07-04"}));
 }
 
 TEST(RecurrenceExpand, HijriMonthsAreCountedInTheHijriCalendar) {
   const QCalendar hijri(QCalendar::System::IslamicCivil);
   const QDate first = hijri.dateFromParts(1445, 9, 1);
-  pstgen::RecurrenceSpec s = Counted(Series("hijri_monthly", first), 4);
+  pstgen::RecurringSeries s = Counted(Series("hijri_monthly", first), 4);
   s.day_of_month = 1;
-  const std::vector<QDate> dates = StartDates(ExpandSpec(s));
+  const std::vector<QDate> dates = StartDates(ExpandSeries(s));
   ASSERT_EQ(dates.size(), 4u);
   for (std::size_t i = 0; i < dates.size(); ++i) {
     const QCalendar::YearMonthDay p = hijri.partsFromDate(dates[i]);
@@ -191,7 +191,7 @@ TEST(RecurrenceExpand, HijriMonthsAreCountedInTheHijriCalendar) {
   EXPECT_LE(dates[0].daysTo(dates[1]), 30);
 
   const QDate month_end = hijri.dateFromParts(1445, 1, hijri.daysInMonth(1, 1445));
-  const std::vector<QDate> ends = StartDates(ExpandSpec(Counted(Series("hijri_month_end", month_end), 3)));
+  const std::vector<QDate> ends = StartDates(ExpandSeries(Counted(Series("hijri_month_end", month_end), 3)));
   ASSERT_EQ(ends.size(), 3u);
   for (const QDate& d : ends) {
     const QCalendar::YearMonthDay p = hijri.partsFromDate(d);
@@ -200,7 +200,7 @@ TEST(RecurrenceExpand, HijriMonthsAreCountedInTheHijriCalendar) {
 }
 
 TEST(RecurrenceExpand, EndlessSeriesStopAtTheHorizonAndTheCap) {
-  const pstgen::RecurrenceSpec daily = Series("daily", QDate(2024, 1, 1));
+  const pstgen::RecurringSeries daily = Series("daily", QDate(2024, 1, 1));
   const Recurrence r = ParseRecurrence(AsString(pstgen::RecurrenceBlob(daily, 1252)));
   EXPECT_EQ(r.end, RecurEnd::Never);
   const std::vector<Occurrence> ten = Expand(r, kUtc, QDate(2024, 1, 10));
@@ -214,7 +214,7 @@ TEST(RecurrenceExpand, DeletedAndChangedOccurrences) {
   // Five Mondays; the third is deleted, the fourth moved to Tuesday
   // afternoon with its own subject and location. The series still ends
   // after the fifth Monday of the pattern: Outlook counts the deleted one.
-  pstgen::RecurrenceSpec s = Counted(Series("weekly", QDate(2024, 1, 1)), 5);
+  pstgen::RecurringSeries s = Counted(Series("weekly", QDate(2024, 1, 1)), 5);
   s.days = 0x02;
   s.deleted = {QDate(2024, 1, 15)};
   pstgen::ModifiedOccurrence moved;
@@ -246,13 +246,13 @@ TEST(RecurrenceExpand, DeletedAndChangedOccurrences) {
 
   // A change that moves an occurrence before an earlier one is listed in
   // order of its new start.
-  pstgen::RecurrenceSpec early = Counted(Series("daily", QDate(2024, 2, 1)), 3);
+  pstgen::RecurringSeries early = Counted(Series("daily", QDate(2024, 2, 1)), 3);
   pstgen::ModifiedOccurrence back;
   back.original_date = QDate(2024, 2, 3);
   back.start = pstgen::LocalTime{QDate(2024, 2, 1), 7 * 60};
   back.end = pstgen::LocalTime{QDate(2024, 2, 1), 8 * 60};
   early.modified = {back};
-  const std::vector<Occurrence> o = ExpandSpec(early);
+  const std::vector<Occurrence> o = ExpandSeries(early);
   ASSERT_EQ(o.size(), 3u);
   EXPECT_TRUE(o[0].modified);
   EXPECT_EQ(o[0].start.time(), QTime(7, 0));
@@ -274,9 +274,9 @@ void ExpectSameAsSystemZone(const std::vector<Occurrence>& occurrences, const QB
 }
 
 TEST(RecurrenceExpand, WeeklyMeetingKeepsItsLocalTimeAcrossSummerTimeInItsZone) {
-  pstgen::RecurrenceSpec monday = Counted(Series("weekly", QDate(2024, 1, 1)), 52);
+  pstgen::RecurringSeries monday = Counted(Series("weekly", QDate(2024, 1, 1)), 52);
   monday.days = 0x02;
-  const std::vector<Occurrence> europe = ExpandSpec(monday, Preset("W. Europe"));
+  const std::vector<Occurrence> europe = ExpandSeries(monday, Preset("W. Europe"));
   ASSERT_EQ(europe.size(), 52u);
   // The Mondays before and after the change of 31 March 2024.
   EXPECT_EQ(europe[12].start.date(), QDate(2024, 3, 25));
@@ -288,18 +288,18 @@ TEST(RecurrenceExpand, WeeklyMeetingKeepsItsLocalTimeAcrossSummerTimeInItsZone) 
   // The same from the single rule of PidLidTimeZoneStruct.
   const TimeZone from_struct =
       ParseTimeZoneStruct(AsString(pstgen::TimeZoneStructBlob(*pstgen::TimeZonePreset("W. Europe"), 2024)));
-  ExpectSameAsSystemZone(ExpandSpec(monday, from_struct), "Europe/Berlin", QTime(9, 0));
+  ExpectSameAsSystemZone(ExpandSeries(monday, from_struct), "Europe/Berlin", QTime(9, 0));
 
   // The southern hemisphere's summer spans the turn of the year.
-  ExpectSameAsSystemZone(ExpandSpec(monday, Preset("AUS Eastern")), "Australia/Sydney", QTime(9, 0));
-  ExpectSameAsSystemZone(ExpandSpec(monday, Preset("Tokyo")), "Asia/Tokyo", QTime(9, 0));
+  ExpectSameAsSystemZone(ExpandSeries(monday, Preset("AUS Eastern")), "Australia/Sydney", QTime(9, 0));
+  ExpectSameAsSystemZone(ExpandSeries(monday, Preset("Tokyo")), "Asia/Tokyo", QTime(9, 0));
 
   // A zone whose rules changed: the United States before and from 2007.
-  pstgen::RecurrenceSpec daily = Counted(Series("daily", QDate(2005, 1, 1), 12 * 60), 4 * 365);
+  pstgen::RecurringSeries daily = Counted(Series("daily", QDate(2005, 1, 1), 12 * 60), 4 * 365);
   const TimeZone eastern = Preset("Eastern", 2007);
   ASSERT_EQ(eastern.rules.size(), 2u);
   EXPECT_EQ(eastern.key_name, "Eastern Standard Time");
-  ExpectSameAsSystemZone(ExpandSpec(daily, eastern), "America/New_York", QTime(12, 0));
+  ExpectSameAsSystemZone(ExpandSeries(daily, eastern), "America/New_York", QTime(12, 0));
 }
 
 TEST(RecurrenceExpand, WallClockTimesThatSummerTimeSkipsOrRepeats) {
@@ -315,8 +315,8 @@ TEST(RecurrenceExpand, WallClockTimesThatSummerTimeSkipsOrRepeats) {
   EXPECT_EQ(europe.Instant(QDate(2024, 3, 30), 24 * 60 + 180).date(), QDate(2024, 3, 31));
 
   // An occurrence ending the next day keeps its length in wall-clock time.
-  const pstgen::RecurrenceSpec overnight = Counted(Series("daily", QDate(2024, 3, 30), 22 * 60, 8 * 60), 1);
-  const std::vector<Occurrence> o = ExpandSpec(overnight, europe);
+  const pstgen::RecurringSeries overnight = Counted(Series("daily", QDate(2024, 3, 30), 22 * 60, 8 * 60), 1);
+  const std::vector<Occurrence> o = ExpandSeries(overnight, europe);
   ASSERT_EQ(o.size(), 1u);
   EXPECT_EQ(o[0].end, QDateTime(QDate(2024, 3, 31), QTime(6, 0), QTimeZone(7200)));
   EXPECT_EQ(o[0].start.secsTo(o[0].end), 7 * 3600) << "the night of the change is an hour shorter";
