@@ -6,6 +6,8 @@
 #include "named_props.h"
 #include "rtf_compress.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -446,6 +448,7 @@ class Writer {
       p[names_.Id(PSETID_Appointment, PidLidAppointmentEndWhole)] = PropValue::Time(FileTimeFromUnix(*item.end));
     }
     if (!item.location.empty()) p[names_.Id(PSETID_Appointment, PidLidLocation)] = text_.Text(item.location);
+    WriteCalendar(item, p);
     if (item.due) p[names_.Id(PSETID_Task, PidLidTaskDueDate)] = PropValue::Time(FileTimeFromUnix(*item.due));
     if (item.task_start) {
       p[names_.Id(PSETID_Task, PidLidTaskStartDate)] = PropValue::Time(FileTimeFromUnix(*item.task_start));
@@ -515,6 +518,53 @@ class Writer {
       p[names_.Id(PSETID_Task, PidLidTaskDateCompleted)] = PropValue::Time(FileTimeFromUnix(*item.date_completed));
     }
     if (!item.owner.empty()) p[names_.Id(PSETID_Task, PidLidTaskOwner)] = text_.Text(item.owner);
+  }
+
+  // Puts the calendar values of ITEM into P: all-day, busy status,
+  // reminder, meeting state (an appointment with recipients is a meeting,
+  // its attendees the recipient rows), time zone and recurrence.
+  void WriteCalendar(const Item& item, PropMap& p) {
+    if (item.all_day) p[names_.Id(PSETID_Appointment, PidLidAppointmentSubType)] = PropValue::Boolean(*item.all_day);
+    if (item.busy) p[names_.Id(PSETID_Appointment, PidLidBusyStatus)] = PropValue::Int32(*item.busy);
+    if (item.reminder_minutes) {
+      p[names_.Id(PSETID_Common, PidLidReminderDelta)] = PropValue::Int32(*item.reminder_minutes);
+      p[names_.Id(PSETID_Common, PidLidReminderSet)] = PropValue::Boolean(true);
+    }
+    if (item.message_class.rfind("IPM.Appointment", 0) == 0 && !item.recipients.empty())
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentStateFlags)] = PropValue::Int32(asfMeeting);
+    const int year = item.recurrence ? item.recurrence->start.date.year()
+                     : item.start     ? QDateTime::fromSecsSinceEpoch(*item.start, Qt::UTC).date().year()
+                                      : 2000;
+    if (item.time_zone) {
+      const ZoneRules& zone = *item.time_zone;
+      p[names_.Id(PSETID_Appointment, PidLidTimeZoneStruct)] = PropValue::Binary(TimeZoneStructBlob(zone, year));
+      p[names_.Id(PSETID_Appointment, PidLidTimeZoneDescription)] = text_.Text(zone.description);
+      const Bytes definition = TimeZoneDefinitionBlob(zone, year);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionRecur)] = PropValue::Binary(definition);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionStartDisplay)] = PropValue::Binary(definition);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionEndDisplay)] = PropValue::Binary(definition);
+    }
+    if (!item.recurrence) return;
+    const RecurringSeries& r = *item.recurrence;
+    p[names_.Id(PSETID_Appointment, PidLidAppointmentRecur)] = PropValue::Binary(RecurrenceBlob(r, spec_.codepage));
+    p[names_.Id(PSETID_Appointment, PidLidRecurring)] = PropValue::Boolean(true);
+    p[names_.Id(PSETID_Appointment, PidLidRecurrenceType)] = PropValue::Int32(RecurrenceTypeValue(r));
+    p[names_.Id(PSETID_Appointment, PidLidRecurrencePattern)] = text_.Text(RecurrencePatternText(r));
+    // The series' first and last days, from midnight in its zone, in UTC:
+    // the offset is the one of the start as written.
+    const std::vector<QDate> dates = SeriesDates(r, r.end == "never" ? 1 : 100000);
+    const std::int64_t offset_minutes =
+        item.start ? static_cast<std::int64_t>(MinutesSince1601(r.start)) -
+                         (*item.start + 11644473600LL) / 60
+                   : 0;
+    const auto utc_midnight = [&](QDate d) {
+      const std::int64_t minutes = static_cast<std::int64_t>(MinutesSince1601(LocalTime{d, 0})) - offset_minutes;
+      return PropValue::Time(static_cast<std::uint64_t>(minutes) * 60 * 10000000ULL);
+    };
+    p[names_.Id(PSETID_Appointment, PidLidClipStart)] = utc_midnight(dates.front());
+    // No end: 31 August 4500, 23:59, as Outlook writes it.
+    p[names_.Id(PSETID_Appointment, PidLidClipEnd)] =
+        r.end == "never" ? PropValue::Time(0x5AE980E0ULL * 60 * 10000000ULL) : utc_midnight(dates.back());
   }
 
   // Writes node NID as a table of COLUMNS without rows.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "pst_format.h"
+#include "recurrence_blob.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,6 +71,13 @@ struct Item {
   // Appointments.
   std::optional<std::int64_t> start, end;
   std::string location;
+  // Calendar values of appointments (read by ReadCalendar in
+  // description.cpp, written by WriteCalendar in mailbox_writer.cpp).
+  std::optional<RecurringSeries> recurrence;
+  std::optional<ZoneRules> time_zone;
+  std::optional<bool> all_day;          // PidLidAppointmentSubType
+  std::optional<int> busy;              // PidLidBusyStatus: 0 free, 1 tentative, 2 busy, 3 away, 4 elsewhere
+  std::optional<int> reminder_minutes;  // PidLidReminderDelta, with PidLidReminderSet
   // Tasks.
   std::optional<std::int64_t> due, task_start, reminder;
   std::optional<int> task_status;            // PidLidTaskStatus

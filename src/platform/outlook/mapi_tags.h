@@ -261,8 +261,12 @@ inline constexpr std::uint32_t PidLidAppointmentSubType = 0x8215;
 inline constexpr std::uint32_t PidLidAppointmentRecur = 0x8216;
 inline constexpr std::uint32_t PidLidAppointmentStateFlags = 0x8217;
 inline constexpr std::uint32_t PidLidRecurring = 0x8223;
+inline constexpr std::uint32_t PidLidRecurrenceType = 0x8231;
+inline constexpr std::uint32_t PidLidRecurrencePattern = 0x8232;
 inline constexpr std::uint32_t PidLidTimeZoneStruct = 0x8233;
 inline constexpr std::uint32_t PidLidTimeZoneDescription = 0x8234;
+inline constexpr std::uint32_t PidLidClipStart = 0x8235;
+inline constexpr std::uint32_t PidLidClipEnd = 0x8236;
 inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionStartDisplay = 0x825E;
 inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionEndDisplay = 0x825F;
 inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionRecur = 0x8260;
@@ -294,6 +298,9 @@ inline constexpr std::int32_t MSGFLAG_READ = 0x01;
 inline constexpr std::int32_t MSGFLAG_UNSENT = 0x08;
 inline constexpr std::int32_t MSGFLAG_HASATTACH = 0x10;
 inline constexpr std::int32_t MSGFLAG_FROMME = 0x20;
+
+// PidLidAppointmentStateFlags: the appointment is a meeting.
+inline constexpr std::int32_t asfMeeting = 0x0001;
 
 // PR_OBJECT_TYPE of a recipient.
 inline constexpr std::int32_t MAPI_MAILUSER = 6;
