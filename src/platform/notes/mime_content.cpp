@@ -5,6 +5,8 @@
 #include "platform/system/hex.h"
 
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cctype>
 #include <cstdint>
@@ -258,22 +260,51 @@ bool IsUtf8(const std::string& bytes) {
   return true;
 }
 
-PartBytes ToPartCharset(const std::string& content_type, const std::string& text) {
-  if (!IsLatin1Charset(content_type)) return {content_type, text};
-  const QString unicode = QString::fromStdString(text);
-  bool representable = true;
-  for (QChar c : unicode)
-    if (c.unicode() > 0xFF) representable = false;
-  if (representable) return {content_type, unicode.toLatin1().toStdString()};
+namespace {
+
+// The charset CONTENT_TYPE names, in lower case; "" when none.
+std::string CharsetOf(const std::string& content_type) {
+  const auto [start, length] = FindCharset(content_type);
+  return start == std::string::npos ? std::string() : Lower(content_type.substr(start, length));
+}
+
+bool IsUtf8Charset(const std::string& name) { return name.empty() || name == "utf-8" || name == "utf8"; }
+
+// CONTENT_TYPE with its charset made utf-8.
+std::string RelabelledUtf8(const std::string& content_type) {
   const auto [start, length] = FindCharset(content_type);
   std::string relabelled = content_type;
   relabelled.replace(start, length, "utf-8");
-  return {relabelled, text};
+  return relabelled;
+}
+
+}  // namespace
+
+PartBytes ToPartCharset(const std::string& content_type, const std::string& text) {
+  const std::string charset = CharsetOf(content_type);
+  if (IsUtf8Charset(charset)) return {content_type, text};
+  const QString unicode = QString::fromStdString(text);
+  if (IsLatin1Charset(content_type)) {
+    for (QChar c : unicode)
+      if (c.unicode() > 0xFF) return {RelabelledUtf8(content_type), text};
+    return {content_type, unicode.toLatin1().toStdString()};
+  }
+  QStringEncoder encoder(charset.c_str());
+  if (!encoder.isValid()) return {RelabelledUtf8(content_type), text};
+  const QByteArray bytes = encoder(unicode);
+  if (encoder.hasError()) return {RelabelledUtf8(content_type), text};
+  return {content_type, bytes.toStdString()};
 }
 
 std::string FromPartCharset(const std::string& content_type, const std::string& bytes) {
-  if (!IsLatin1Charset(content_type)) return bytes;
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
+  const std::string charset = CharsetOf(content_type);
+  if (IsUtf8Charset(charset)) return bytes;
+  if (IsLatin1Charset(content_type))
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
+  QStringDecoder decoder(charset.c_str());
+  if (!decoder.isValid()) return bytes;
+  const QString unicode = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return unicode.toStdString();
 }
 
 }  // namespace norvexa::notes::internal

@@ -46,18 +46,21 @@ int EncodingFromName(const std::string& name);
 // code points beyond U+10FFFF).
 bool IsUtf8(const std::string& bytes);
 
-// The content of a part before transfer encoding. TEXT is UTF-8; when
-// CONTENT_TYPE names ISO-8859-1 (or Latin-1) and every character of TEXT has
-// a Latin-1 code, the bytes are Latin-1. When some character has none, the
-// bytes stay UTF-8 and the content type's charset is changed to utf-8, so
-// the part never claims a charset its bytes are not in.
+// The content of a part before transfer encoding. TEXT is UTF-8; the bytes
+// are in the charset CONTENT_TYPE names (none, utf-8: TEXT as it is;
+// ISO-8859-1 directly; any other charset Qt knows through its converters).
+// When some character has no code in that charset, or the charset is one Qt
+// does not know, the bytes stay UTF-8 and the content type's charset is
+// changed to utf-8, so the part never claims a charset its bytes are not in.
 struct PartBytes {
   std::string content_type;
   std::string bytes;
 };
 PartBytes ToPartCharset(const std::string& content_type, const std::string& text);
 
-// The UTF-8 text of BYTES in the charset CONTENT_TYPE names.
+// The UTF-8 text of BYTES in the charset CONTENT_TYPE names (bytes that are
+// not of that charset read as U+FFFD; a charset Qt does not know gives BYTES
+// as they are).
 std::string FromPartCharset(const std::string& content_type, const std::string& bytes);
 
 }  // namespace norvexa::notes::internal

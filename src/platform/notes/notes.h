@@ -329,10 +329,10 @@ class MIMEEntity {
  public:
   virtual ~MIMEEntity() = default;
 
-  // Sets the part's content from STREAM's UTF-8 text, in the charset that
-  // CONTENT_TYPE names (ISO-8859-1 is converted; a text it cannot hold is
-  // kept in UTF-8 and the charset relabelled utf-8; any other charset is
-  // taken to be UTF-8), stored in ENCODING (any ENC_ constant). Throws
+  // Sets the part's content from STREAM's UTF-8 text, converted to the
+  // charset that CONTENT_TYPE names (a text that charset cannot hold, or a
+  // charset that is not known, is kept in UTF-8 and the charset relabelled
+  // utf-8), stored in ENCODING (any ENC_ constant). Throws
   // NotesError for another encoding, an empty or multipart content type, or
   // a part that has children.
   virtual void SetContentFromText(Stream& stream, const std::string& content_type, int encoding) = 0;

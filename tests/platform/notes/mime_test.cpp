@@ -224,6 +224,19 @@ TEST_F(MimeTest, EntitiesFollowTheRulesOfNotesAndEndWithTheirParts) {
   EXPECT_THROW(top->SetContentFromText(*stream, "", ENC_NONE), NotesError);
   EXPECT_THROW(top->SetContentFromBytes(*stream, "multipart/mixed", ENC_NONE), NotesError);
   EXPECT_THROW(top->SetContentFromText(*stream, "text/plain\r\nBcc: eve@example.com", ENC_NONE), NotesError);
+  // Texts go into the charset named, or into UTF-8 relabelled when they
+  // do not fit it or it is unknown.
+  auto charsets = session.CreateStream();
+  charsets->WriteText("Gr\u00fc\u00dfe \u20ac");
+  top->SetContentFromText(*charsets, "text/plain; charset=windows-1252", ENC_QUOTED_PRINTABLE);
+  EXPECT_EQ(top->GetContentAsBytes(), "Gr\xFC\xDF" "e \x80");
+  EXPECT_EQ(top->GetContentAsText(), "Gr\u00fc\u00dfe \u20ac");
+  charsets->WriteText(" \u2603");
+  for (const char* type : {"text/plain; charset=windows-1252", "text/plain; charset=x-unknown"}) {
+    top->SetContentFromText(*charsets, type, ENC_QUOTED_PRINTABLE);
+    EXPECT_EQ(top->Charset(), "utf-8") << type;
+    EXPECT_EQ(top->GetContentAsBytes(), "Gr\u00fc\u00dfe \u20ac \u2603") << type;
+  }
   top->SetContentFromText(*stream, "text/plain", ENC_NONE);
   EXPECT_EQ(top->GetContentAsText(), "some text");
   auto child = top->CreateChildEntity();  // the content is dropped, as in Notes
