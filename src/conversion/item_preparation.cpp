@@ -2,6 +2,7 @@
 #include "conversion/item_preparation.h"
 
 #include "conversion/attachment_staging.h"
+#include "conversion/calendar_details.h"
 #include "conversion/formatted_body.h"
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
@@ -285,6 +286,12 @@ void TaskExtrasOf(const Item& item, writers::ItemExtras& extras, std::vector<std
   extras.task = ReadTaskExtras(item, problems);
 }
 
+void CalendarExtrasOf(const Item& item, writers::ItemExtras& extras, std::vector<std::string>& problems) {
+  const auto start = ReadOr(problems, "the start", [&] { return item.Start(); });
+  const auto end = ReadOr(problems, "the end", [&] { return item.End(); });
+  extras.calendar = ReadCalendarDetails(item, start, end, problems);
+}
+
 }  // namespace
 
 ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
@@ -298,7 +305,7 @@ ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
 }
 
 ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
-  return PrepareWithAttachments(item, context, ReadCalendarValues, nullptr, &CalendarValues::calSubject,
+  return PrepareWithAttachments(item, context, ReadCalendarValues, CalendarExtrasOf, &CalendarValues::calSubject,
                                 [](const writers::WriterContext& writer, CalendarValues& v,
                                    writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
                                   return writers::SendNotesCalendar(writer, v.calSubject, attachments,

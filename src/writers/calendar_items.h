@@ -19,21 +19,10 @@
 #include <variant>
 #include <vector>
 
-namespace norvexa::notes {
-// Stand-ins for the back-end's list types, which are being added to notes.h
-// as these very names (a list of date-times, stored as "datetimelist", and
-// a list of numbers). Redeclaring an alias of the same type is allowed, so
-// these stay valid once notes.h has them, and can then be removed.
-using DateTimeList = std::vector<QDateTime>;
-using NumberList = std::vector<double>;
-}  // namespace norvexa::notes
-
 namespace norvexa::writers {
 
-// An item value of a calendar entry: notes::ItemValue's kinds and the two
-// list types. Once notes::ItemValue holds the lists this is that type.
-using CalendarValue =
-    std::variant<std::string, double, QDateTime, QTime, notes::TextList, notes::DateTimeList, notes::NumberList>;
+// An item value of a calendar entry.
+using CalendarValue = notes::ItemValue;
 using CalendarItemList = std::vector<std::pair<std::string, CalendarValue>>;
 
 // An endless series is written up to this many years after its first

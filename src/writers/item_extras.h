@@ -1,9 +1,12 @@
 // What an item carries beyond the writers' first arguments: its formatted
 // body and the pictures that body shows, its read state, and per kind the
-// Internet headers and flags of mail and the state of a task. The item
+// Internet headers and flags of mail, the state of a task and the
+// series, alarm and people of an appointment. The item
 // preparation fills them from the store; each writer puts what its kind
 // has.
 #pragma once
+
+#include "writers/calendar_items.h"
 
 #include <QDateTime>
 
@@ -69,6 +72,8 @@ struct ItemExtras {
   bool unread = false;
   MailExtras mail;
   TaskExtras task;
+  // A calendar entry's occurrences, rule, alarm, busy time and people.
+  CalendarDetails calendar;
 };
 
 }  // namespace norvexa::writers
