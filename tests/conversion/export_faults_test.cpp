@@ -2,8 +2,7 @@
 // wrong: a sender known only by name, an attached item without name or
 // subject, a folder that cannot be read, a "|" in the temporary folder's
 // path, and a target that fills up, becomes read-only or vanishes.
-#include "conversion/conversion_run.h"
-#include "conversion/frm_save.h"
+#include "conversion/export_job.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -13,6 +12,8 @@
 #include "run_environment.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
+#include "windows/save_window_run.h"
 #include "support/small_volume.h"
 
 #include <QByteArray>
@@ -30,6 +31,8 @@
 
 namespace norvexa::conversion {
 namespace {
+
+using windows::frmSave;
 
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();
@@ -56,7 +59,7 @@ class EnvVar {
 };
 
 // A view without a screen that can act at a yield.
-class TestView final : public RunView {
+class TestView final : public ExportObserver {
  public:
   std::function<void(int)> on_yield;
   int yields = 0;
@@ -68,7 +71,6 @@ class TestView final : public RunView {
   void Yield() override {
     if (on_yield) on_yield(++yields);
   }
-  QWidget* MessageOwner() override { return nullptr; }
 };
 
 // The mailbox of tests/data/mailboxes/NAME.json written to FOLDER.
@@ -225,16 +227,17 @@ TEST(ExportFaults, FullDiskStopsTheRunAfterThatItemAndKeepsWhatWasSaved) {
   EXPECT_EQ(std::count_if(services.messages.begin(), services.messages.end(),
                           [](const sys::Message& m) { return m.title == "Export Stopped"; }),
             1);
-  // The first Inbox mail was saved without the attachment that did not fit:
-  // it is named as not copied, and why.
+  // The first Inbox mail would have been saved without the attachment that
+  // did not fit: it is named as not copied, and why, and is not kept.
   EXPECT_TRUE(stopped.detail.startsWith("Could not be copied: Every Kind\\Inbox: \"Quarterly report\": the "
-                                        "document was saved incomplete: embedding "))
+                                        "document was not kept without its part: embedding "))
       << stopped.detail.toStdString();
   EXPECT_TRUE(stopped.detail.contains("big archive.zip"));
 
-  // What was saved is there and readable (the incomplete mail too); the
-  // staging folder is gone.
-  EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 6u);
+  // What was saved is there and readable (the incomplete mail is not: the
+  // database holds only what the report calls copied); the staging folder
+  // is gone.
+  EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 5u);
   EXPECT_EQ(testing::DocumentCount(Global::AddressBookPath), 2u);
   EXPECT_TRUE(fs::is_empty(env.temp()));
   EXPECT_TRUE(Global::SelectedFolders.empty());
@@ -260,11 +263,11 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
     make_database(target);
     Global::SelectedFolders = testing::FolderReferences(pst);
     TestView view;
-    ConversionRun run(view);
+    ExportJob run;
     view.on_yield = [&](int) {
       if (run.Report().Copied() == 1) fs::remove(target);
     };
-    ASSERT_EQ(run.Run({false, target.string(), ""}), RunEnd::Halted);
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, target.string(), ""}, nullptr), RunEnd::Halted);
     const sys::Message& stopped = services.messages.back();
     EXPECT_TRUE(stopped.text.contains(QString::fromStdString(target.string()) + " is no longer there"))
         << stopped.text.toStdString();
@@ -280,7 +283,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
   notes::internal::CloseIdleConnections();
   Global::SelectedFolders = testing::FolderReferences(pst);
   TestView view;
-  ConversionRun run(view);
+  ExportJob run;
   bool made_read_only = false;
   view.on_yield = [&](int) {
     if (run.Report().Copied() != 1 || made_read_only) return;
@@ -293,7 +296,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
       if (!made_read_only) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   };
-  const RunEnd end = run.Run({false, target.string(), ""});
+  const RunEnd end = windows::RunFromSaveWindow(run, view, {false, target.string(), ""}, nullptr);
   ASSERT_TRUE(made_read_only) << "the test volume could not be made read-only";
   ASSERT_EQ(end, RunEnd::Halted);
   const sys::Message& stopped = services.messages.back();

@@ -1,8 +1,10 @@
 // Creation of the new mail database and address book against a provisioned
-// client: names, sources, progress texts, and the fatal path.
+// client: names, sources, progress texts, and the fatal path (the failure
+// CreateNSF returns, on which the save window ends the program).
 #include "target/create_nsf.h"
 
 #include "support/scripted_services.h"
+#include "windows/export_messages.h"
 #include "writers/notes_client.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +40,21 @@ class CreateNsf : public ::testing::Test {
   }
 
   // Runs CreateNSF for the fixture's names, keeping what it returns.
-  void Create() { paths_ = target::CreateNSF(progress_, mail_, folder_); }
+  void Create() {
+    creation_ = target::CreateNSF(progress_, mail_, folder_);
+    paths_ = creation_.paths;
+  }
 
-  // Runs CreateNSF expecting the fatal path; returns the exit status.
+  // Runs CreateNSF expecting the fatal path, and then what the save window
+  // does on it; returns the exit status.
   int RunExpectingExit() {
     try {
       Create();
+      if (creation_.failure) windows::EndProgramNotesNotInstalled();
     } catch (const ProgramExited& exited) {
       return exited.status;
     }
-    ADD_FAILURE() << "CreateNSF returned normally";
+    ADD_FAILURE() << "CreateNSF returned no failure";
     return -1;
   }
 
@@ -71,6 +78,7 @@ class CreateNsf : public ::testing::Test {
   RecordedProgress progress_;
   std::filesystem::path out_;
   std::string mail_, folder_;
+  target::Creation creation_;
   target::RunPaths paths_;
 };
 
