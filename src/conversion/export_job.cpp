@@ -236,7 +236,6 @@ bool ExportJob::AlreadyInTarget(const outlook::Item& item, const std::string& fo
 
 void ExportJob::ItemHandled(const ItemEnd& item) {
   observer_->ItemDone(item);
-  if (item.outcome == ItemEnd::Outcome::AlreadyThere) return;
   const RunProgress::Clock::time_point now = RunProgress::Clock::now();
   if (progress_.ItemDone(now)) observer_->ShowOverallProgress(progress_.Snapshot(now));
 }
@@ -351,6 +350,7 @@ bool ExportJob::ItemLoop(const outlook::Folder& folder, const std::string& folde
     }
     if (AlreadyInTarget(*item, folder_name)) {
       report_.ItemSkipped();
+      // Done with as much as a copied one: the overall progress counts it.
       ItemHandled({folder_name, position, std::string(), ItemEnd::Outcome::AlreadyThere, std::string()});
       observer_->Yield();
       continue;
