@@ -10,16 +10,14 @@
 #include "conversion/export_job.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <exception>
-#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace norvexa;
 
 // An observer without a screen; it yields as the window does.
@@ -37,27 +35,13 @@ class HeadlessView final : public conversion::ExportObserver {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::cerr << "usage: bench_conversion STORE.pst OUTPUT_FOLDER\n";
-    return 2;
-  }
-  const fs::path pst = fs::absolute(argv[1]);
-  const fs::path out = fs::absolute(argv[2]);
   try {
-    fs::create_directories(out);
-    bench::UseNotesClient(out);
-    std::int64_t items = 0;
-    QElapsedTimer prepare;
-    prepare.start();
-    const conversion::ExportRequest request = bench::EveryFolderInto(pst, out, items);
-    // Opening the store and walking its folders stands for the folder tree
-    // the user fills before a run; it is timed apart from the run.
-    std::cout << "prepare_seconds: " << static_cast<double>(prepare.nsecsElapsed()) / 1e9 << "\n"
-              << "prepare_peak_resident_kb: " << bench::PeakResidentKb() << "\n";
+    const std::optional<bench::BenchRun> run = bench::PrepareRun(argc, argv, "bench_conversion");
+    if (!run) return 2;
     HeadlessView view;
     conversion::ExportJob job;
     double seconds = 0;
-    const conversion::ExportResult result = bench::TimedRun(job, request, view, pst, items, seconds);
+    const conversion::ExportResult result = bench::TimedRun(job, run->request, view, run->pst, run->items, seconds);
     return result.end == conversion::RunEnd::Completed ? 0 : 1;
   } catch (const std::exception& e) {
     std::cerr << "bench_conversion: " << e.what() << "\n";

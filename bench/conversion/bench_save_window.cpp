@@ -16,13 +16,12 @@
 #include <QProgressBar>
 
 #include <exception>
-#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace norvexa;
 
 // The save window as the job's observer, timing every overall progress
@@ -83,22 +82,15 @@ void PrintProgressCost(const TimedSaveWindow& window, double seconds, std::int64
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 3) {
-    std::cerr << "usage: bench_save_window STORE.pst OUTPUT_FOLDER\n";
-    return 2;
-  }
-  const fs::path pst = fs::absolute(argv[1]);
-  const fs::path out = fs::absolute(argv[2]);
   try {
-    fs::create_directories(out);
-    bench::UseNotesClient(out);
-    std::int64_t items = 0;
-    const conversion::ExportRequest request = bench::EveryFolderInto(pst, out, items);
+    const std::optional<bench::BenchRun> run = bench::PrepareRun(argc, argv, "bench_save_window");
+    if (!run) return 2;
     TimedSaveWindow window;
     window.show();
     conversion::ExportJob job;
     double seconds = 0;
-    const conversion::ExportResult result = bench::TimedRun(job, request, window, pst, items, seconds);
+    const conversion::ExportResult result =
+        bench::TimedRun(job, run->request, window, run->pst, run->items, seconds);
     PrintProgressCost(window, seconds, result.report.Copied() + result.report.Failed());
     return result.end == conversion::RunEnd::Completed ? 0 : 1;
   } catch (const std::exception& e) {

@@ -16,6 +16,9 @@
 
 namespace norvexa::bench {
 
+namespace {
+
+// Names the Notes client of the run; see PrepareRun.
 void UseNotesClient(const std::filesystem::path& out) {
   if (!qEnvironmentVariableIsEmpty("NORVEXA_NOTES_DATA")) return;
   const std::filesystem::path client = out / "notes-client";
@@ -23,6 +26,8 @@ void UseNotesClient(const std::filesystem::path& out) {
   qputenv("NORVEXA_NOTES_DATA", QByteArray::fromStdString(sys::Utf8(client)));
 }
 
+// The request for every folder below the top of the store file PST into a
+// new database in OUT; ITEMS gets the items those folders hold.
 conversion::ExportRequest EveryFolderInto(const std::filesystem::path& pst, const std::filesystem::path& out,
                                           std::int64_t& items) {
   conversion::ExportRequest request;
@@ -42,6 +47,28 @@ conversion::ExportRequest EveryFolderInto(const std::filesystem::path& pst, cons
   };
   walk(*store->IPMRootFolder());
   return request;
+}
+
+}  // namespace
+
+std::optional<BenchRun> PrepareRun(int argc, char** argv, const char* name) {
+  if (argc != 3) {
+    std::cerr << "usage: " << name << " STORE.pst OUTPUT_FOLDER\n";
+    return std::nullopt;
+  }
+  BenchRun run;
+  run.pst = std::filesystem::absolute(argv[1]);
+  run.out = std::filesystem::absolute(argv[2]);
+  std::filesystem::create_directories(run.out);
+  UseNotesClient(run.out);
+  QElapsedTimer prepare;
+  prepare.start();
+  run.request = EveryFolderInto(run.pst, run.out, run.items);
+  // Opening the store and walking its folders stands for the folder tree
+  // the user fills before a run; it is timed apart from the run.
+  std::cout << "prepare_seconds: " << static_cast<double>(prepare.nsecsElapsed()) / 1e9 << "\n"
+            << "prepare_peak_resident_kb: " << PeakResidentKb() << "\n";
+  return run;
 }
 
 conversion::ExportResult TimedRun(conversion::ExportJob& job, const conversion::ExportRequest& request,

@@ -9,17 +9,28 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace norvexa::bench {
 
-// Names the Notes client of the run: NORVEXA_NOTES_DATA when set, else one
-// provisioned (once) in OUT/notes-client.
-void UseNotesClient(const std::filesystem::path& out);
+// What a benchmark runs: the store file, the folder the new database goes
+// into, and the request for every folder below the store's top, with the
+// items those folders hold.
+struct BenchRun {
+  std::filesystem::path pst;
+  std::filesystem::path out;
+  conversion::ExportRequest request;
+  std::int64_t items = 0;
+};
 
-// The request for every folder below the top of the store file PST into a
-// new database in OUT; ITEMS gets the items those folders hold.
-conversion::ExportRequest EveryFolderInto(const std::filesystem::path& pst, const std::filesystem::path& out,
-                                          std::int64_t& items);
+// Reads "STORE.pst OUTPUT_FOLDER" from the command line of the benchmark
+// NAME (absolute paths), makes OUTPUT_FOLDER, names the Notes client
+// (NORVEXA_NOTES_DATA when set, else one provisioned once in
+// OUTPUT_FOLDER/notes-client) and walks the store's folders into the
+// request, printing how long that took. std::nullopt, after the usage line
+// on standard error, when the arguments are not two. Throws what the store
+// access or the Notes back-end throws.
+std::optional<BenchRun> PrepareRun(int argc, char** argv, const char* name);
 
 // Runs REQUEST with JOB and OBSERVER, timed, and prints the figures of the
 // run (store PST with ITEMS items): how it ended, the items handled,

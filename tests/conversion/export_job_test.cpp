@@ -124,12 +124,19 @@ std::int64_t EndedProcess() {
   return pid;
 }
 
-TEST(ExportJob, EveryKindIntoANewAndAnExistingDatabaseWithEveryEventInOrder) {
+// The mailbox of every kind in a scratch folder, a Notes client and a
+// profile listing the mailbox, and the temporary folder of the run.
+class Job : public ::testing::Test {
+ protected:
+  void SetUp() override { services.temp_folder = QString::fromStdString(env.temp().string() + S); }
+
   testing::ScratchDir work;
   const fs::path pst = EveryKind(work);
-  testing::RunEnvironment env({pst});
+  testing::RunEnvironment env{{pst}};
   testing::ScriptedServices services;
-  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+};
+
+TEST_F(Job, EveryKindIntoANewAndAnExistingDatabaseWithEveryEventInOrder) {
   services.now = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 3));
   // The windows' globals say something else entirely: the job reads none
   // of them and writes none.
@@ -223,12 +230,7 @@ TEST(ExportJob, EveryKindIntoANewAndAnExistingDatabaseWithEveryEventInOrder) {
   EXPECT_TRUE(services.messages.empty());
 }
 
-TEST(ExportJob, FailuresBeforeWritingAreTypedAndWriteNothing) {
-  testing::ScratchDir work;
-  const fs::path pst = EveryKind(work);
-  testing::RunEnvironment env({pst});
-  testing::ScriptedServices services;
-  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+TEST_F(Job, FailuresBeforeWritingAreTypedAndWriteNothing) {
   using Step = StartFailure::Step;
   // Runs a request for every folder of the store file into TARGET; it must
   // not start, and is told nothing but its reset.
@@ -283,12 +285,7 @@ TEST(ExportJob, FailuresBeforeWritingAreTypedAndWriteNothing) {
   EXPECT_TRUE(services.messages.empty());
 }
 
-TEST(ExportJob, TakenNamesMoveOnToTheNextFreeSecondAndNothingIsWrittenOver) {
-  testing::ScratchDir work;
-  const fs::path pst = EveryKind(work);
-  testing::RunEnvironment env({pst});
-  testing::ScriptedServices services;
-  services.temp_folder = QString::fromStdString(env.temp().string() + S);
+TEST_F(Job, TakenNamesMoveOnToTheNextFreeSecondAndNothingIsWrittenOver) {
   // Every export begins in the same second.
   services.now = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 59));
   const std::string out = (env.scratch() / "out").string();

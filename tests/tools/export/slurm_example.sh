@@ -120,13 +120,7 @@ printf '%s\t%s\n' "$work/alpha.pst" "$work/out/alpha" "$work/beta.pst" "$work/ou
 export NORVEXA_NOTES_DATA="$work/notes" HOME="$work" PATH="$bin:$PATH"
 
 # The job script, taken from the README.
-awk '/<!-- slurm-example -->/ {found = 1; next}
-     found && /^```/ {if (inside) exit; inside = 1; next}
-     inside {print}' "$readme" >export.sh
-if [ ! -s export.sh ]; then
-  echo "no example after <!-- slurm-example --> in $readme"
-  exit 1
-fi
+sh "$(dirname "$0")/readme_example.sh" "$readme" slurm-example >export.sh
 echo "running sbatch --array=1-3 on:"; cat export.sh
 job=$(sbatch --parsable --array=1-3 export.sh)
 job=${job%%;*}
