@@ -146,7 +146,9 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
     HandOver();
     ProgressView view;
     ExportJob run;
-    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {true, "", (env_->scratch() / "all").string()}, nullptr), RunEnd::Completed) << services_.messages.back().text.toStdString();
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {true, "", (env_->scratch() / "all").string()}, nullptr),
+              RunEnd::Completed)
+        << services_.messages.back().text.toStdString();
     ASSERT_GE(view.shown.size(), 2u);
     EXPECT_EQ(view.shown.front().done, 0);
     EXPECT_EQ(view.shown.front().total, kMails - 2 + kContacts + 2);

@@ -4,7 +4,6 @@
 // into an existing one. Every item is then looked up with the Notes
 // back-end: its document in its folder, its attachments byte for byte, the
 // contacts and lists as Person and Group documents.
-#include "windows/frm_save.h"
 #include "conversion/run_environment.h"
 #include "conversion/global/global.h"
 #include "description.h"
@@ -16,6 +15,7 @@
 #include "source/folders_tree.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,12 +1,12 @@
 // "Start Conversion": the ticked folders go into SelectedFolders and the
 // save window opens, set for a new database.
-#include "windows/frm_save.h"
 #include "conversion/global/global.h"
 #include "shell/frm_main.h"
 #include "shell/shell_test_support.h"
 #include "source/fake_store.h"
 #include "source/folders_tree.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
 
 #include <QLineEdit>
 #include <QPushButton>
