@@ -83,6 +83,16 @@ class RunReport {
   // reached follow with AddItemsLeft).
   void StoppedByUser();
 
+  // Why a run stopped early, as Stopped or StoppedByUser recorded it: the
+  // place, its state and its path ("" for the user's request).
+  struct StopCause {
+    StopPlace place;
+    sys::WriteState state;
+    std::string where;
+  };
+  // The cause of the stop; std::nullopt for a run that was not stopped.
+  const std::optional<StopCause>& StopReason() const { return stopped_; }
+
   // ITEMS more items of the ticked folders were not reached by a stopped run.
   void AddItemsLeft(std::int64_t items) { items_left_ += items; }
 
@@ -127,11 +137,6 @@ class RunReport {
   sys::Message StopMessage(const std::string& nsf_path, const std::string& address_book) const;
 
  private:
-  struct StopCause {
-    StopPlace place;
-    sys::WriteState state;
-    std::string where;
-  };
   std::vector<FolderAccount> folders_;
   std::vector<FolderFailure> folder_failures_;
   std::vector<UnconvertedFolder> not_converted_;

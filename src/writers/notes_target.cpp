@@ -50,6 +50,14 @@ WriteResult NotesTarget::Finish(Steps& steps, StagedFiles* attachments, const st
   if (attachments) EmbedStagedAttachments(steps, document, *attachments, context_);
   if (before_save) before_save();
 
+  // A document that names its item is kept only whole: one that lacks a
+  // part (a step above failed) is not saved, so that an item the run
+  // reports as not copied is not in the database either, and a later run
+  // (--resume) writes it again.
+  if (!context_.source_key.empty() && !steps.Failures().empty()) {
+    Release();
+    return {false, "the document was not kept without its part: " + steps.Failures()};
+  }
   // The item's source key goes into the document with it, in the same
   // save, so that a document in the database always says which item it
   // came from.

@@ -5,7 +5,7 @@
 // there, unread items are unread, message ids and the header block arrive
 // as stored, and contacts kept in mail folders are Person documents.
 #include "conversion/formatted_body.h"
-#include "conversion/frm_save.h"
+#include "windows/frm_save.h"
 #include "conversion/item_kind.h"
 #include "conversion/global/global.h"
 #include "description.h"

@@ -2,7 +2,7 @@
 // formatted bodies with their pictures, Internet headers and ids, read
 // marks, flags, and items kept in a folder of another kind. Everything the
 // user had arrives, each item as its own kind.
-#include "conversion/frm_save.h"
+#include "windows/frm_save.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"

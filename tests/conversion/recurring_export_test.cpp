@@ -2,7 +2,7 @@
 // is listed in its calendar entry, in the appointment's own time zone, with
 // deleted occurrences absent and moved ones at their new time; all-day
 // events, alarms, busy time and attendees arrive as Notes keeps them.
-#include "conversion/frm_save.h"
+#include "windows/frm_save.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"

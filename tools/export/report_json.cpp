@@ -17,7 +17,7 @@ QJsonValue Number(std::int64_t n) { return QJsonValue(static_cast<qint64>(n)); }
 
 }  // namespace
 
-QJsonObject ReportJson(const ExportResult& result) {
+QJsonObject ReportJson(const StoreReport& result) {
   QJsonObject o;
   o["store"] = Text(result.store);
   o["store_name"] = TextOrNull(result.store_name);

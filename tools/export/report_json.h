@@ -4,14 +4,14 @@
 // reason, the folders not read and those not converted.
 #pragma once
 
-#include "export_job.h"
+#include "store_export.h"
 
 #include <QByteArray>
 #include <QJsonObject>
 
 namespace norvexa::exporter {
 
-QJsonObject ReportJson(const ExportResult& result);
+QJsonObject ReportJson(const StoreReport& result);
 
 // OBJECT as one line of compact JSON, ending in a new line.
 QByteArray JsonLine(const QJsonObject& object);

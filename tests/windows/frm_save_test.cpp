@@ -1,10 +1,11 @@
 // The save window: captions, enabling rules, the choosers that start the
 // run at once, its layout with texts of real length, and what assistive
 // tools are told about its controls.
-#include "conversion/frm_save.h"
+#include "windows/frm_save.h"
+
 #include "conversion/global/global.h"
-#include "platform/system/qt_system_services.h"
-#include "run_environment.h"
+#include "conversion/run_environment.h"
+#include "platform/dialogs/qt_system_services.h"
 #include "support/long_texts.h"
 #include "support/scripted_services.h"
 
@@ -24,7 +25,7 @@
 
 #include <gtest/gtest.h>
 
-namespace norvexa::conversion {
+namespace norvexa::windows {
 namespace {
 
 bool RunStarted(const testing::ScriptedServices& services) {
@@ -300,4 +301,4 @@ TEST(SaveWindow, EveryControlHasItsOwnAccessibleNameAndTheOptionsAreOneChoice) {
 }
 
 }  // namespace
-}  // namespace norvexa::conversion
+}  // namespace norvexa::windows

@@ -1,5 +1,5 @@
 // What a Notes database already holds of a store; see resume_index.h.
-#include "resume_index.h"
+#include "conversion/resume_index.h"
 
 #include "writers/writer_context.h"
 #include "platform/notes/notes.h"
@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <variant>
 
-namespace norvexa::exporter {
+namespace norvexa::conversion {
 namespace {
 
 // The text of item NAME of DOCUMENT, "" when it has none or another kind.
@@ -59,4 +59,4 @@ bool ResumeIndex::Holds(const outlook::Item& item, const std::string& folder_nam
   return true;
 }
 
-}  // namespace norvexa::exporter
+}  // namespace norvexa::conversion

@@ -1,5 +1,5 @@
 // The store browser; see store_browser.h.
-#include "source/store_browser.h"
+#include "source/model/store_browser.h"
 
 #include "platform/system/text.h"
 

@@ -10,8 +10,8 @@
 #pragma once
 
 #include "platform/outlook/outlook.h"
-#include "source/folder_nodes.h"
-#include "source/store_entry.h"
+#include "source/model/folder_nodes.h"
+#include "source/model/store_entry.h"
 
 #include <functional>
 #include <memory>

@@ -11,7 +11,7 @@ namespace norvexa::outlook {
 class Item;
 }
 
-namespace norvexa::exporter {
+namespace norvexa::conversion {
 
 class ResumeIndex {
  public:
@@ -41,4 +41,4 @@ class ResumeIndex {
   std::unordered_map<std::string, Entry> entries_;
 };
 
-}  // namespace norvexa::exporter
+}  // namespace norvexa::conversion

@@ -1,8 +1,8 @@
 // The help viewer: a CHM file's table of contents and pages in a window.
-#include "platform/system/help_viewer.h"
+#include "platform/dialogs/help_viewer.h"
 
-#include "platform/system/chm_contents.h"
-#include "platform/system/chm_file.h"
+#include "platform/dialogs/chm_contents.h"
+#include "platform/dialogs/chm_file.h"
 #include "platform/system/system_services.h"
 
 #include <QHBoxLayout>

@@ -1,11 +1,10 @@
 // Qt implementation of the system services: QMessageBox, QFileDialog, the
-// CHM help viewer, QDir::tempPath and QDateTime::currentDateTime.
-#include "platform/system/qt_system_services.h"
+// CHM help viewer.
+#include "platform/dialogs/qt_system_services.h"
 
-#include "platform/system/help_viewer.h"
+#include "platform/dialogs/help_viewer.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -63,14 +62,6 @@ QString QtSystemServices::BrowseFolder(QWidget* owner, const QString& prompt) {
 }
 
 void QtSystemServices::ShowHelp(QWidget* owner, const QString& path) { OpenHelpViewer(owner, path); }
-
-QString QtSystemServices::TempFolder() {
-  QString path = QDir::toNativeSeparators(QDir::tempPath());
-  if (!path.endsWith(QDir::separator())) path += QDir::separator();
-  return path;
-}
-
-QDateTime QtSystemServices::Now() { return QDateTime::currentDateTime(); }
 
 void QtSystemServices::ExitProgram(int status) {
   // Close every window first so that their state is let go of cleanly, then

@@ -1,5 +1,5 @@
 // The nodes of the folder tree, worked out from a store.
-#include "source/folder_nodes.h"
+#include "source/model/folder_nodes.h"
 
 #include <cstdint>
 

@@ -1,10 +1,11 @@
 // frmSave: the save window's controls, their enabling rules, the two
 // choosers, the progress labels the conversion run writes, the overall
 // progress bar and Stop.
-#include "conversion/frm_save.h"
+#include "windows/frm_save.h"
 
 #include "conversion/global/global.h"
 #include "platform/system/system_services.h"
+#include "windows/save_window_run.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -20,7 +21,7 @@
 #include <algorithm>
 #include <exception>
 
-namespace norvexa::conversion {
+namespace norvexa::windows {
 namespace {
 
 // Clears a flag when the scope ends, however it ends.
@@ -48,6 +49,29 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Export Outlook Mailbox to Lotus Notes"));
   setModal(true);
 
+  QLayout* target = BuildTargetChoice();
+  ExportFrame = BuildProgressFrame();
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(CmdConversion);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(target);
+  layout->addWidget(ExportFrame);
+  layout->addLayout(buttons);
+  resize(std::max(kOpeningWidth, sizeHint().width()), sizeHint().height());
+
+  // As the window is created: nothing can be started until a target is set.
+  CmdConversion->setEnabled(false);
+  CmdNewNSF->setEnabled(false);
+  CmdExistingNSF->setEnabled(false);
+  CmdStop->setEnabled(false);
+
+  ConnectHandlers();
+  Form_Load();
+}
+
+QLayout* frmSave::BuildTargetChoice() {
   // Target choice: two exclusive options, so that they are one choice for
   // the user and for assistive tools alike; the handlers below still set
   // the other one "not selected" as they always did.
@@ -85,30 +109,32 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   target->addWidget(CmdExistingNSF, 3, 2);
   // The path boxes take whatever width the window has.
   target->setColumnStretch(1, 1);
+  return target;
+}
 
-  // Progress.
-  ExportFrame = new QGroupBox(QStringLiteral(" Export Progress Details"), this);
-  LblSaveHeader = new widgets::ElidedLabel(QStringLiteral("Click Export Mailbox Button to Start Export Process"), ExportFrame);
-  LblSubject = new QLabel(QStringLiteral("Subject :"), ExportFrame);
-  LblProcessing = new widgets::ElidedLabel(ExportFrame);
-  LblFound = new widgets::ElidedLabel(ExportFrame);
-  LblCurrent = new widgets::ElidedLabel(ExportFrame);
+QGroupBox* frmSave::BuildProgressFrame() {
+  auto* frame = new QGroupBox(QStringLiteral(" Export Progress Details"), this);
+  LblSaveHeader = new widgets::ElidedLabel(QStringLiteral("Click Export Mailbox Button to Start Export Process"), frame);
+  LblSubject = new QLabel(QStringLiteral("Subject :"), frame);
+  LblProcessing = new widgets::ElidedLabel(frame);
+  LblFound = new widgets::ElidedLabel(frame);
+  LblCurrent = new widgets::ElidedLabel(frame);
   LblProcessing->SetCaption(QStringLiteral("Subject"));
   LblFound->SetCaption(QStringLiteral("Found"));
   LblCurrent->SetCaption(QStringLiteral("Current"));
-  auto* found_label = new QLabel(QStringLiteral("Found :"), ExportFrame);
-  auto* current_label = new QLabel(QStringLiteral("Current :"), ExportFrame);
-  auto* overall_label = new QLabel(QStringLiteral("Overall :"), ExportFrame);
-  PrgOverall = new QProgressBar(ExportFrame);
+  auto* found_label = new QLabel(QStringLiteral("Found :"), frame);
+  auto* current_label = new QLabel(QStringLiteral("Current :"), frame);
+  auto* overall_label = new QLabel(QStringLiteral("Overall :"), frame);
+  PrgOverall = new QProgressBar(frame);
   PrgOverall->setRange(0, kBarSteps);
   PrgOverall->setValue(0);
   PrgOverall->setAccessibleName(QStringLiteral("Overall progress"));
   overall_label->setBuddy(PrgOverall);
-  LblOverall = new widgets::ElidedLabel(ExportFrame);
+  LblOverall = new widgets::ElidedLabel(frame);
   LblOverall->SetCaption(QStringLiteral("Items copied, rate and time left"));
-  CmdStop = new QPushButton(QStringLiteral("S&top"), ExportFrame);
+  CmdStop = new QPushButton(QStringLiteral("S&top"), frame);
 
-  auto* progress = new QGridLayout(ExportFrame);
+  auto* progress = new QGridLayout(frame);
   progress->addWidget(LblSaveHeader, 0, 0, 1, 3);
   progress->addWidget(LblSubject, 1, 0);
   progress->addWidget(LblProcessing, 1, 1, 1, 2);
@@ -121,23 +147,10 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   progress->addWidget(CmdStop, 4, 2);
   progress->addWidget(LblOverall, 5, 1, 1, 2);
   progress->setColumnStretch(1, 1);
+  return frame;
+}
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(CmdConversion);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(target);
-  layout->addWidget(ExportFrame);
-  layout->addLayout(buttons);
-  resize(std::max(kOpeningWidth, sizeHint().width()), sizeHint().height());
-
-  // As the window is created: nothing can be started until a target is set.
-  CmdConversion->setEnabled(false);
-  CmdNewNSF->setEnabled(false);
-  CmdExistingNSF->setEnabled(false);
-  CmdStop->setEnabled(false);
-
+void frmSave::ConnectHandlers() {
   connect(OptNewNSF, &QRadioButton::toggled, this, [this](bool on) {
     if (on) OptNewNSF_Click();
   });
@@ -150,8 +163,6 @@ frmSave::frmSave(QWidget* owner) : QDialog(owner) {
   connect(CmdStop, &QPushButton::clicked, this, [this] { CmdStop_Click(); });
   connect(txtNSFFileName, &QLineEdit::textChanged, this, [this] { txtNSFFileName_Change(); });
   connect(txtExNSFFileName, &QLineEdit::textChanged, this, [this] { txtExNSFFileName_Change(); });
-
-  Form_Load();
 }
 
 frmSave::~frmSave() = default;
@@ -211,6 +222,7 @@ void frmSave::txtExNSFFileName_Change() { ApplyChangeRule(txtExNSFFileName->text
 void frmSave::CmdConversion_Click() {
   // The run yields to the message loop, where a second click could arrive.
   if (running_) return;
+  using conversion::RunEnd;
   RunEnd end = RunEnd::Stopped;
   {
     FlagGuard running(running_);
@@ -218,12 +230,12 @@ void frmSave::CmdConversion_Click() {
     target.new_database = OptNewNSF->isChecked();
     target.existing_file = txtExNSFFileName->text().toStdString();
     target.output_folder = output_folder_;
-    ConversionRun run(*this);
+    conversion::ExportJob run;
     // Stop works while this run is in progress, and only then, however the
     // run ends.
     struct CurrentRun {
       frmSave& form;
-      CurrentRun(frmSave& f, ConversionRun& r) : form(f) {
+      CurrentRun(frmSave& f, conversion::ExportJob& r) : form(f) {
         form.run_ = &r;
         form.stop_asked_ = false;
         form.CmdStop->setEnabled(true);
@@ -236,7 +248,7 @@ void frmSave::CmdConversion_Click() {
       CurrentRun& operator=(const CurrentRun&) = delete;
     } current(*this, run);
     try {
-      end = run.Run(target);
+      end = RunFromSaveWindow(run, *this, target, this);
     } catch (const std::exception& e) {
       // Anything the run did not meet itself: say so and keep the window.
       sys::ShowNotice(this, QStringLiteral("The export stopped before its end:\r\n") + QString::fromStdString(e.what()),
@@ -296,16 +308,14 @@ void frmSave::ResetProgress() {
 
 void frmSave::Yield() { QCoreApplication::processEvents(); }
 
-QWidget* frmSave::MessageOwner() { return this; }
-
-void frmSave::ShowOverallProgress(const OverallProgress& progress) {
+void frmSave::ShowOverallProgress(const conversion::OverallProgress& progress) {
   const double part = progress.total > 0 ? static_cast<double>(progress.done) / static_cast<double>(progress.total) : 0;
   PrgOverall->setValue(static_cast<int>(part * kBarSteps));
-  QString text = OverallProgressText(progress, locale());
+  QString text = conversion::OverallProgressText(progress, locale());
   if (stop_asked_) text += QStringLiteral(", stopping after the current item");
   LblOverall->setText(text);
   // Nothing is left to stop once the walk is over.
   if (progress.finished) CmdStop->setEnabled(false);
 }
 
-}  // namespace norvexa::conversion
+}  // namespace norvexa::windows

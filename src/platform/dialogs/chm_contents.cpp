@@ -1,5 +1,5 @@
 // The table of contents of a CHM file.
-#include "platform/system/chm_contents.h"
+#include "platform/dialogs/chm_contents.h"
 
 #include <QRegularExpression>
 #include <QTextDocumentFragment>

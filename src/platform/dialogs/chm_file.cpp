@@ -1,5 +1,5 @@
 // Read access to a CHM file through libchm.
-#include "platform/system/chm_file.h"
+#include "platform/dialogs/chm_file.h"
 
 #include <QFile>
 

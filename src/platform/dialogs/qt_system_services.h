@@ -1,18 +1,18 @@
 // The system services of the running program, on Qt's standard dialogs.
 #pragma once
 
-#include "platform/system/system_services.h"
+#include "platform/system/windowless_services.h"
 
 namespace norvexa::sys {
 
-class QtSystemServices final : public SystemServices {
+// The temporary folder and the clock are the windowless services'.
+class QtSystemServices final : public WindowlessServices {
  public:
   Answer ShowMessage(QWidget* owner, const Message& message) override;
   QString OpenFileName(QWidget* owner, const QString& initial_name, const QString& filter) override;
   QString BrowseFolder(QWidget* owner, const QString& prompt) override;
   void ShowHelp(QWidget* owner, const QString& path) override;
-  QString TempFolder() override;
-  QDateTime Now() override;
+  // Closes every window, then ends the process with STATUS.
   [[noreturn]] void ExitProgram(int status) override;
 };
 

@@ -1,12 +1,10 @@
-// One export of one store into one target, as the save window runs it: the
-// folder references the folder tree would hand over, the globals the save
-// window sets, and ConversionRun itself, with a view that reports progress
-// on standard error and system services that keep the run's messages. What
-// came of it is an ExportResult: an exit status, a one-line reason and the
-// run's report.
+// One export of one store into one target from the command line: the
+// folders the folder tree would hand over (narrowed to the paths asked
+// for), the target checked before anything is read, and the export job
+// run with a progress view on standard error. What came of it is a
+// StoreReport: an exit status, a one-line reason and the job's report.
 #pragma once
 
-#include "command_services.h"
 #include "conversion/run_report.h"
 #include "export_options.h"
 
@@ -44,7 +42,7 @@ struct Display {
 };
 
 // What one export did.
-struct ExportResult {
+struct StoreReport {
   std::string store;       // the store file
   std::string store_name;  // its display name, "" when it could not be opened
   Target target;
@@ -77,9 +75,9 @@ Selection SelectFolders(const outlook::Store& store, const std::vector<std::stri
 
 // Exports SOURCE into TARGET: only FOLDERS when not empty; with RESUME, the
 // items whose documents the target holds are skipped. Progress goes to
-// DISPLAY. SERVICES must be the services in force. Never throws.
-ExportResult RunExport(const Source& source, const Target& target, const std::vector<std::string>& folders,
-                       bool resume, CommandServices& services, const Display& display);
+// DISPLAY, and the last line says what was done. Never throws.
+StoreReport RunExport(const Source& source, const Target& target, const std::vector<std::string>& folders, bool resume,
+                      const Display& display);
 
 // The exit status of several exports: 0 when all are 0, 2 when all are 2 (or
 // there are none), else 1.

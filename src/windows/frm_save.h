@@ -2,13 +2,13 @@
 // new mail database in a chosen folder, or an existing .nsf file) and where
 // the conversion run shows its progress: the labels of the folder and item
 // being copied, the overall progress bar and the Stop button. Modal over the
-// main window. The window is thin: the run itself is ConversionRun, the
+// main window. The window is thin: the run itself is an ExportJob (started
+// through save_window_run.h, which also shows the boxes at its end), the
 // progress figures RunProgress. It keeps its size whatever the length of
 // the texts it shows.
 #pragma once
 
-#include "conversion/conversion_run.h"
-#include "target/create_nsf.h"
+#include "conversion/export_job.h"
 #include "widgets/elided_label.h"
 
 #include <QDialog>
@@ -16,13 +16,14 @@
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-namespace norvexa::conversion {
+namespace norvexa::windows {
 
-class frmSave : public QDialog, public RunView {
+class frmSave : public QDialog, public conversion::ExportObserver {
   Q_OBJECT
 
  public:
@@ -53,9 +54,10 @@ class frmSave : public QDialog, public RunView {
   widgets::ElidedLabel* LblOverall = nullptr;
   QPushButton* CmdStop = nullptr;  // "S&top"
 
-  // The conversion run: reads SelectedStoreId and SelectedFolders, writes
-  // every item of every ticked folder, shows the completion message and
-  // closes the window. A second start while one runs is ignored.
+  // The export: a job for SelectedStoreId and SelectedFolders into the
+  // chosen target, which writes every item of every ticked folder; then the
+  // completion message, and the window closes. A second start while one
+  // runs is ignored.
   void CmdConversion_Click();
 
   // Sets ExcludeFromViewValues to "D", "S". Runs once, when the window is made.
@@ -88,7 +90,7 @@ class frmSave : public QDialog, public RunView {
   // True while a run is in progress.
   bool Running() const { return running_; }
 
-  // RunView
+  // ExportObserver: the labels, the yields and the overall progress.
   void SetSaveHeader(const std::string& text) override;
   void SetProcessing(const std::string& text) override;
   void SetFound(const std::string& text) override;
@@ -96,8 +98,7 @@ class frmSave : public QDialog, public RunView {
   // Also empties the overall progress.
   void ResetProgress() override;
   void Yield() override;
-  QWidget* MessageOwner() override;
-  void ShowOverallProgress(const OverallProgress& progress) override;
+  void ShowOverallProgress(const conversion::OverallProgress& progress) override;
 
  public slots:
   // Closing the window (Esc, the close box) while a run is in progress asks
@@ -107,13 +108,18 @@ class frmSave : public QDialog, public RunView {
   void reject() override;
 
  private:
+  // The parts of the window, made by the constructor in this order.
+  QLayout* BuildTargetChoice();
+  QGroupBox* BuildProgressFrame();
+  void ConnectHandlers();
+
   // Sets CmdConversion by the change rule for TEXT.
   void ApplyChangeRule(const QString& text);
 
   bool running_ = false;
-  std::string output_folder_;     // chosen with CmdNewNSF; "" until then
-  ConversionRun* run_ = nullptr;  // the run in progress
+  std::string output_folder_;                // chosen with CmdNewNSF; "" until then
+  conversion::ExportJob* run_ = nullptr;     // the run in progress
   bool stop_asked_ = false;       // Stop was pressed during this run
 };
 
-}  // namespace norvexa::conversion
+}  // namespace norvexa::windows

@@ -1,5 +1,5 @@
 // The entry text of the store list.
-#include "source/store_entry.h"
+#include "source/model/store_entry.h"
 
 #include <filesystem>
 
