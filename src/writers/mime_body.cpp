@@ -11,21 +11,25 @@
 namespace norvexa::writers {
 namespace {
 
-// Pictures larger than this stay attachments only: the body shows them
-// broken rather than hold a second copy of a huge file in memory.
+// Pictures larger than this stay attachments only: the body shows them as
+// missing rather than hold a second copy of a huge file in memory.
 constexpr std::uintmax_t kMaxPictureBytes = 64ull * 1024 * 1024;
 
-// The bytes of PICTURE: its staged file's, else those it holds. Throws
-// NotesError when the file cannot be read or is too large to show inline.
-std::string PictureBytes(const BodyPicture& picture) {
-  if (picture.staged.empty()) return picture.bytes;
+// Whether PICTURE can be shown inside the body: its bytes are held, or its
+// staged file is there and small enough. A picture whose staging failed
+// (the preparation reports that loss) or that is too large is left out of
+// the body: it stays an attachment, so nothing of it is lost.
+bool ShownInside(const BodyPicture& picture) {
+  if (picture.staged.empty()) return true;
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(picture.staged, ec);
-  if (ec) throw notes::NotesError("the staged file " + sys::Utf8(picture.staged) + " cannot be read: " + ec.message());
-  if (size > kMaxPictureBytes) {
-    throw notes::NotesError("the picture " + picture.file_name + " is too large to show inside the body (" +
-                            std::to_string(size) + " bytes); it stays an attachment");
-  }
+  return !ec && size <= kMaxPictureBytes;
+}
+
+// The bytes of PICTURE: its staged file's, else those it holds. Throws
+// NotesError when the file cannot be read.
+std::string PictureBytes(const BodyPicture& picture) {
+  if (picture.staged.empty()) return picture.bytes;
   std::ifstream in(picture.staged, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) throw notes::NotesError("the staged file " + sys::Utf8(picture.staged) + " cannot be read");
@@ -144,6 +148,7 @@ MimeBody MakeMimeBody(Steps& steps, const std::unique_ptr<notes::Session>& sessi
   });
 
   for (const BodyPicture& picture : formatted.pictures) {
+    if (!ShownInside(picture)) continue;
     std::string bytes;
     if (!steps.Run("reading the picture " + picture.content_id, [&] { bytes = PictureBytes(picture); })) continue;
     notes::MIMEEntity* part = NewChild(steps, body, top, "picture part " + picture.content_id);

@@ -50,8 +50,9 @@ struct MimeBody {
 // text/plain part; the text/html part from the stream, quoted-printable;
 // one part per picture of FORMATTED (base64, with its Content-ID); the
 // stream is closed; the document's items $NoteHasNativeMIME "1" and
-// MIME_Version "1.0" are put. A picture whose bytes cannot be had is left out of the
-// tree (it stays an attachment) and named in STEPS' failures. The caller
+// MIME_Version "1.0" are put. A picture whose staged file is missing or
+// larger than 64 MB is left out of the tree (it stays an attachment); one
+// whose file cannot be read is left out and named in STEPS' failures. The caller
 // closes the MIME parts (CloseMIMEEntities) before the document is saved.
 MimeBody MakeMimeBody(Steps& steps, const std::unique_ptr<notes::Session>& session,
                       const std::unique_ptr<notes::Document>& document, const std::string& plain,

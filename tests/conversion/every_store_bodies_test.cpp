@@ -32,6 +32,7 @@ namespace norvexa::conversion {
 namespace {
 
 namespace fs = std::filesystem;
+using windows::frmSave;
 const std::string S = sys::PathSeparator().toStdString();
 
 // Calls VISIT for every item of every folder of the store at PATH.

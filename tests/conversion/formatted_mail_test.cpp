@@ -25,6 +25,7 @@ namespace norvexa::conversion {
 namespace {
 
 namespace fs = std::filesystem;
+using windows::frmSave;
 const std::string S = sys::PathSeparator().toStdString();
 
 std::string Text(const notes::Document& doc, const std::string& name) {

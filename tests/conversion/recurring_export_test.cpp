@@ -27,6 +27,7 @@ namespace norvexa::conversion {
 namespace {
 
 namespace fs = std::filesystem;
+using windows::frmSave;
 const std::string S = sys::PathSeparator().toStdString();
 
 // The occurrence starts the store access lists for ITEM, in UTC.

@@ -140,6 +140,10 @@ TEST_F(AttachmentStep, ADocumentThatNamesItsItemIsNotKeptWithoutAPart) {
   // there too, and a later run with --resume writes it again.
   writer_context.source_key = "0123456789ABCDEF-00000001";
   const std::string ok = Stage("ok.txt", "ok");
+  // A staged path the back-end cannot read a file from (a folder stands in
+  // for a file the target failed at).
+  std::filesystem::create_directory(staging_ / "lost.txt");
+  std::filesystem::create_directory(staging_ / "gone.bin");
   std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
   StagedFiles MailAttachment{staging_ / "lost.txt", ok};
   writers::DateArg MailDate;
