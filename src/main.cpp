@@ -1,5 +1,6 @@
 // Norvexa: the program's entry point. Opens the splash window, which gives
 // way to the main window.
+#include "platform/dialogs/qt_system_services.h"
 #include "shell/frm_main.h"
 #include "shell/frm_splash.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Norvexa");
   QApplication::setApplicationVersion("6.0");
+  // Message boxes, choosers and help in the windows' own dialogs.
+  norvexa::sys::QtSystemServices dialogs;
+  const norvexa::sys::ScopedServices installed(dialogs);
   try {
     norvexa::shell::frmMain main_window;
     norvexa::shell::frmSplash splash(&main_window);

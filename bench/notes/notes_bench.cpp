@@ -1,6 +1,8 @@
 // notes_bench [DOCS [ATTACHMENTS [ROUNDS]]]: measures the Notes back-end as the
 // writers use it — a new session and database open for every document —
-// with small mail documents (documents per second) and with documents that
+// with small mail documents (documents per second), with the same documents
+// whose body is a tree of MIME parts under the mail's transport headers, one
+// in five marked unread (documents per second), and with documents that
 // carry a 1 MB attachment (MB/s), and copies the same attachment bytes with
 // cp in the same run for comparison. Works in a scratch folder under the
 // system temporary folder, removed at the end.
@@ -31,8 +33,39 @@ namespace {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// One mail document, the way the mail writer stores it.
-void WriteMemo(const std::string& db_path, int i, const std::string& attachment) {
+// Transport headers of a received mail, about 1 KB, folded lines among them.
+std::string TransportHeaders(int i) {
+  std::string headers;
+  for (int hop = 0; hop < 4; ++hop)
+    headers += "Received: from relay" + std::to_string(hop) + ".example.com (relay" + std::to_string(hop) +
+               ".example.com [192.0.2." + std::to_string(hop) + "])\r\n\tby mx.example.org with ESMTPS id " +
+               std::to_string(i) + "\r\n\tfor <bo@example.org>; Mon, 7 Dec 2026 23:25:00 +0100\r\n";
+  headers += "From: Ann <ann@example.com>\r\nTo: Bo <bo@example.org>\r\nSubject: Message " + std::to_string(i) +
+             "\r\nMessage-ID: <" + std::to_string(i) + "@example.com>\r\nMIME-Version: 1.0\r\n"
+             "Content-Type: multipart/alternative; boundary=\"sent\"\r\n";
+  return headers;
+}
+
+// The body of document I as a tree: the transport headers on a
+// multipart/alternative top part holding text/plain (8bit) and text/html
+// (quoted-printable).
+void WriteBodyTree(Session& session, norvexa::notes::Document& doc, int i, const std::string& body) {
+  using namespace norvexa::notes;
+  auto stream = session.CreateStream();
+  auto top = doc.CreateRichTextItem("Body")->CreateChildEntity();
+  top->SetHeadersFromText(TransportHeaders(i));
+  top->CreateHeader("Content-Type")->SetHeaderVal("multipart/alternative");
+  stream->WriteText(body);
+  top->CreateChildEntity()->SetContentFromText(*stream, "text/plain; charset=utf-8", ENC_IDENTITY_8BIT);
+  stream->Truncate();
+  stream->WriteText("<p>" + body + "</p>");
+  top->CreateChildEntity()->SetContentFromText(*stream, "text/html; charset=utf-8", ENC_QUOTED_PRINTABLE);
+  if (i % 5 == 0) doc.MarkUnread();
+}
+
+// One mail document, the way the mail writer stores it; with TREE its body
+// is a tree of parts (WriteBodyTree) instead of one HTML part.
+void WriteMemo(const std::string& db_path, int i, const std::string& attachment, bool tree = false) {
   Session session;
   auto db = session.GetDatabase("", db_path);
   db->EnableFolder("Personal Folders\\Inbox");
@@ -40,19 +73,23 @@ void WriteMemo(const std::string& db_path, int i, const std::string& attachment)
   const std::string body = "Hello, this is message " + std::to_string(i) + ". " + std::string(300, 'x');
   const bool convert = session.ConvertMime();
   session.SetConvertMime(false);
-  auto stream = session.CreateStream();
-  stream->WriteText(body + "<br><br>");
-  auto rich = doc->CreateRichTextItem("Body");
-  rich->CreateChildEntity()->SetContentFromText(*stream, "text/html; charset=\"iso-8859-1\"",
-                                                norvexa::notes::ENC_QUOTED_PRINTABLE);
-  stream->Close();
+  if (tree) {
+    WriteBodyTree(session, *doc, i, body);
+  } else {
+    auto stream = session.CreateStream();
+    stream->WriteText(body + "<br><br>");
+    auto rich = doc->CreateRichTextItem("Body");
+    rich->CreateChildEntity()->SetContentFromText(*stream, "text/html; charset=\"iso-8859-1\"",
+                                                  norvexa::notes::ENC_QUOTED_PRINTABLE);
+    stream->Close();
+  }
   const QDateTime when = QDateTime::currentDateTime();
   doc->ReplaceItemValue("Form", std::string("Memo"));
   doc->ReplaceItemValue("From", std::string("ann@example.com"));
   doc->ReplaceItemValue("CopyTo", std::string(""));
   doc->ReplaceItemValue("BlindCopyTo", std::string(""));
   doc->ReplaceItemValue("Subject", "Message " + std::to_string(i));
-  doc->ReplaceItemValue("Body", body);
+  if (!tree) doc->ReplaceItemValue("Body", body);  // the writer of trees keeps Body rich text
   doc->ReplaceItemValue("PostedDate", when);
   doc->ReplaceItemValue("Type", std::string("Memo"));
   doc->ReplaceItemValue("excludeFromView", norvexa::notes::TextList{"D", "S"});
@@ -135,11 +172,13 @@ int main(int argc, char** argv) {
     norvexa::notes::ProvisionClient(root / "client");
     qputenv("NORVEXA_NOTES_DATA", QByteArray::fromStdString((root / "client").string()));
     const std::string small_db = (root / "small.nsf").string();
+    const std::string tree_db = (root / "tree.nsf").string();
     const std::string attach_db = (root / "attach.nsf").string();
     {
       Session session;
       auto mail_template = session.GetDatabase("", "mail.ntf");
       mail_template->CreateCopy("", small_db);
+      mail_template->CreateCopy("", tree_db);
       mail_template->CreateCopy("", attach_db);
     }
 
@@ -162,11 +201,14 @@ int main(int argc, char** argv) {
     // Rounds interleave the layer and cp, so that both see the same load on
     // a shared machine; the best and the median round are reported, in
     // wall-clock time and in processor time.
-    std::vector<Timing> small, layer, cp_once, cp_each;
+    std::vector<Timing> small, trees, layer, cp_once, cp_each;
     const fs::path times = root / "times.txt";
     for (int round = 0; round < rounds; ++round) {
       small.push_back(TimeHere([&] {
         for (int i = 0; i < docs; ++i) WriteMemo(small_db, i, "");
+      }));
+      trees.push_back(TimeHere([&] {
+        for (int i = 0; i < docs; ++i) WriteMemo(tree_db, i, "", true);
       }));
       if (attachments == 0) continue;
       const fs::path cp1 = root / ("cp1-" + std::to_string(round));
@@ -192,6 +234,8 @@ int main(int argc, char** argv) {
     std::printf("%-40s %10s %10s %10s\n", "", "best", "median", "per CPU s");
     row("small documents/s", docs / Best(small, &Timing::wall), docs / Median(small, &Timing::wall),
         docs / Best(small, &Timing::cpu));
+    row("documents with a MIME tree/s", docs / Best(trees, &Timing::wall), docs / Median(trees, &Timing::wall),
+        docs / Best(trees, &Timing::cpu));
     if (attachments == 0) return 0;
     const auto mb = [&](const std::vector<Timing>& t, double Timing::*f, bool best) {
       return total_mb / (best ? Best(t, f) : Median(t, f));

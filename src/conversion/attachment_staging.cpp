@@ -2,6 +2,7 @@
 #include "conversion/attachment_staging.h"
 
 #include "conversion/global/global.h"
+#include "conversion/staging_leftovers.h"
 #include "platform/outlook/outlook.h"
 #include "platform/system/file_names.h"
 #include "platform/system/paths.h"
@@ -74,7 +75,7 @@ std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::v
 
 AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent) {
   const QString template_path =
-      QString::fromStdU16String((parent / "norvexa-attachments-XXXXXX").u16string());
+      QString::fromStdU16String((parent / sys::PathFromUtf8(StagingNameTemplate())).u16string());
   dir_ = std::make_unique<QTemporaryDir>(template_path);
   if (!dir_->isValid()) {
     throw std::runtime_error("cannot create a folder for attachments in " + sys::Utf8(parent) + ": " +

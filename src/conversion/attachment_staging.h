@@ -40,7 +40,7 @@ std::vector<std::filesystem::path> StagingParents();
 class AttachmentStaging {
  public:
   // Creates the run's staging folder inside PARENT, with permissions for its
-  // owner only. Throws std::runtime_error naming the folder when it cannot
+  // owner only, named after this process (staging_leftovers.h). Throws std::runtime_error naming the folder when it cannot
   // be made.
   explicit AttachmentStaging(const std::filesystem::path& parent);
 

@@ -2,6 +2,8 @@
 #include "conversion/item_preparation.h"
 
 #include "conversion/attachment_staging.h"
+#include "conversion/calendar_details.h"
+#include "conversion/formatted_body.h"
 #include "conversion/global/global.h"
 #include "platform/outlook/outlook.h"
 
@@ -124,7 +126,10 @@ MailValues ReadMailValues(const Item& item, std::vector<std::string>& problems) 
   v.MailCC = ReadOr(problems, "the Cc recipients", [&] { return item.CC(); });
   v.MailBCC = ReadOr(problems, "the Bcc recipients", [&] { return item.BCC(); });
   v.BodyText = ReadOr(problems, "the body", [&] { return item.Body(); });
-  v.MailDate = ReadOr(problems, "the date", [&] { return item.MessageDate(); });
+  // The date a mail is dated by is when it was sent; the time it arrived
+  // travels apart (MailExtras::received).
+  v.MailDate = ReadOr(problems, "the date", [&] { return item.SubmitTime(); });
+  if (!v.MailDate) v.MailDate = ReadOr(problems, "the date", [&] { return item.MessageDate(); });
   return v;
 }
 
@@ -211,21 +216,59 @@ GroupValues ReadGroupValues(const Item& item, std::vector<std::string>& problems
   return v;
 }
 
+bool ReadUnread(const Item& item, std::vector<std::string>& problems) {
+  const std::optional<std::int64_t> flags = ReadOr(problems, "the read state", [&] { return item.MessageFlags(); });
+  // An item without flags has never been marked unread.
+  return flags && (*flags & outlook::mapi::MSGFLAG_READ) == 0;
+}
+
+writers::MailExtras ReadMailExtras(const Item& item, std::vector<std::string>& problems) {
+  writers::MailExtras x;
+  x.sender_name = ReadOr(problems, "the sender's name", [&] { return item.SenderName(); });
+  x.sender_address = ReadOr(problems, "the sender's Internet address", [&] { return item.SenderSmtpAddress(); });
+  x.transport_headers = ReadOr(problems, "the Internet headers", [&] { return item.TransportHeaders(); });
+  x.message_id = ReadOr(problems, "the message id", [&] { return item.InternetMessageId(); });
+  x.in_reply_to = ReadOr(problems, "the id of the mail replied to", [&] { return item.InReplyTo(); });
+  x.references = ReadOr(problems, "the thread's message ids", [&] { return item.InternetReferences(); });
+  x.importance = ReadOr(problems, "the importance", [&] { return item.Importance(); });
+  x.sensitivity = ReadOr(problems, "the sensitivity", [&] { return item.Sensitivity(); });
+  x.categories = ReadOr(problems, "the categories", [&] { return item.CategoryList(); });
+  const outlook::FollowUpFlag flag = ReadOr(problems, "the follow-up flag", [&] { return item.FollowUp(); });
+  x.follow_up = writers::FollowUp{flag.status, flag.request, flag.due, flag.completed};
+  x.received = ReadOr(problems, "the arrival time", [&] { return item.ReceivedTime(); });
+  return x;
+}
+
+writers::TaskExtras ReadTaskExtras(const Item& item, std::vector<std::string>& problems) {
+  writers::TaskExtras x;
+  x.status = ReadOr(problems, "the task's status", [&] { return item.TaskStatus(); });
+  x.percent_complete = ReadOr(problems, "the task's percent complete", [&] { return item.PercentComplete(); });
+  x.completed = ReadOr(problems, "the task's completion date", [&] { return item.TaskDateCompleted(); });
+  x.complete = ReadOr(problems, "whether the task is complete", [&] { return item.TaskComplete(); }).value_or(false);
+  x.owner = ReadOr(problems, "the task's owner", [&] { return item.TaskOwner(); });
+  return x;
+}
+
 namespace {
 
 // The preparation of an item that carries attachments (mail, calendar
-// entry, task): stages its attachments, reads its values with READ, names
-// it by its SUBJECT, shows the progress and calls WRITE with the writer
-// context, the values, the staged files and the folder name.
+// entry, task): stages its attachments, reads its values with READ and what
+// it carries beyond them with EXTRAS (may be null), names it by its
+// SUBJECT, shows the progress and calls WRITE with the writer context, the
+// values, the staged files and the folder name.
 template <typename Values, typename Write>
 ItemOutcome PrepareWithAttachments(const Item& item, ItemContext& context,
                                    Values (*read)(const Item&, std::vector<std::string>&),
+                                   void (*extras)(const Item&, writers::ItemExtras&, std::vector<std::string>&),
                                    std::string Values::*subject, Write write) {
   ItemOutcome outcome;
-  const writers::WriterContext writer = WriterFor(item, context);
+  writers::WriterContext writer = WriterFor(item, context);
   ItemDoneGuard done(context.staging);
   StageAttachments(item, context, outcome);
   Values v = read(item, outcome.problems);
+  writer.extras.unread = ReadUnread(item, outcome.problems);
+  writer.extras.body = ReadFormattedBody(item, Global::AttachmentList, outcome.problems);
+  if (extras) extras(item, writer.extras, outcome.problems);
   outcome.label = v.*subject;
   ShowProgress(context, outcome.label);
   writers::StagedFiles attachments = Global::AttachmentList;
@@ -236,10 +279,24 @@ ItemOutcome PrepareWithAttachments(const Item& item, ItemContext& context,
   return outcome;
 }
 
+void MailExtrasOf(const Item& item, writers::ItemExtras& extras, std::vector<std::string>& problems) {
+  extras.mail = ReadMailExtras(item, problems);
+}
+
+void TaskExtrasOf(const Item& item, writers::ItemExtras& extras, std::vector<std::string>& problems) {
+  extras.task = ReadTaskExtras(item, problems);
+}
+
+void CalendarExtrasOf(const Item& item, writers::ItemExtras& extras, std::vector<std::string>& problems) {
+  const auto start = ReadOr(problems, "the start", [&] { return item.Start(); });
+  const auto end = ReadOr(problems, "the end", [&] { return item.End(); });
+  extras.calendar = ReadCalendarDetails(item, start, end, problems);
+}
+
 }  // namespace
 
 ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
-  return PrepareWithAttachments(item, context, ReadMailValues, &MailValues::Subject,
+  return PrepareWithAttachments(item, context, ReadMailValues, MailExtrasOf, &MailValues::Subject,
                                 [](const writers::WriterContext& writer, MailValues& v,
                                    writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
                                   return writers::SendNotesMail(writer, v.Subject, attachments, v.MailTo, v.MailFrom,
@@ -249,7 +306,7 @@ ItemOutcome PrepareMail(const Item& item, ItemContext& context) {
 }
 
 ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
-  return PrepareWithAttachments(item, context, ReadCalendarValues, &CalendarValues::calSubject,
+  return PrepareWithAttachments(item, context, ReadCalendarValues, CalendarExtrasOf, &CalendarValues::calSubject,
                                 [](const writers::WriterContext& writer, CalendarValues& v,
                                    writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
                                   return writers::SendNotesCalendar(writer, v.calSubject, attachments,
@@ -260,7 +317,7 @@ ItemOutcome PrepareCalendar(const Item& item, ItemContext& context) {
 }
 
 ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
-  return PrepareWithAttachments(item, context, ReadTaskValues, &TaskValues::TaskSubject,
+  return PrepareWithAttachments(item, context, ReadTaskValues, TaskExtrasOf, &TaskValues::TaskSubject,
                                 [](const writers::WriterContext& writer, TaskValues& v,
                                    writers::StagedFiles& attachments, std::string& folder, bool& save_it) {
                                   return writers::SendNotesTask(writer, v.TaskSubject, attachments, v.TaskDueDate,
@@ -271,7 +328,8 @@ ItemOutcome PrepareTask(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  const writers::WriterContext writer = WriterFor(item, context);
+  writers::WriterContext writer = WriterFor(item, context);
+  writer.extras.unread = ReadUnread(item, outcome.problems);
   writers::ContactValues c = ReadContactValues(item, outcome.problems);
   // A contact is named by first name, one space, last name.
   outcome.label = c.elotus_FirstName + " " + c.elotus_LastName;
@@ -284,7 +342,8 @@ ItemOutcome PrepareContact(const Item& item, ItemContext& context) {
 
 ItemOutcome PrepareGroup(const Item& item, ItemContext& context) {
   ItemOutcome outcome;
-  const writers::WriterContext writer = WriterFor(item, context);
+  writers::WriterContext writer = WriterFor(item, context);
+  writer.extras.unread = ReadUnread(item, outcome.problems);
   GroupValues v = ReadGroupValues(item, outcome.problems);
   outcome.label = v.DLName;
   ShowProgress(context, v.DLName);

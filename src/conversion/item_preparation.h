@@ -91,6 +91,16 @@ TaskValues ReadTaskValues(const outlook::Item& item, std::vector<std::string>& p
 writers::ContactValues ReadContactValues(const outlook::Item& item, std::vector<std::string>& problems);
 GroupValues ReadGroupValues(const outlook::Item& item, std::vector<std::string>& problems);
 
+// What ITEM carries beyond its writer's arguments: whether it is unread
+// (PR_MESSAGE_FLAGS without MSGFLAG_READ), and for mail its Internet
+// headers, importance, sensitivity, categories, follow-up flag and arrival
+// time, for tasks their state. Values that cannot be read are left empty and
+// named in PROBLEMS. The formatted body is read apart (formatted_body.h),
+// once the attachments are staged.
+bool ReadUnread(const outlook::Item& item, std::vector<std::string>& problems);
+writers::MailExtras ReadMailExtras(const outlook::Item& item, std::vector<std::string>& problems);
+writers::TaskExtras ReadTaskExtras(const outlook::Item& item, std::vector<std::string>& problems);
+
 // The five preparations. Each sets the progress texts, calls its writer
 // (SendNotesMail, SendNotesCalendar, SendNotesTask, SaveNotesContacts,
 // SaveNotesGroups) with the values read, and reports the outcome; a writer

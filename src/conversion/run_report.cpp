@@ -74,6 +74,12 @@ void RunReport::ItemDamaged(const std::string& label, DamageKind kind, std::vect
   Current().damaged.push_back({label, kind, std::move(damage)});
 }
 
+void RunReport::ItemCopiedInPart(const std::string& label, const std::string& lost,
+                                 std::vector<outlook::Damage> damage) {
+  ItemCopied();
+  Current().damaged.push_back({label, DamageKind::CopiedWithoutAPart, std::move(damage), lost});
+}
+
 void RunReport::FolderDamaged(const std::string& name, std::vector<outlook::Damage> damage) {
   if (damage.empty()) return;
   damaged_folders_.push_back({name, std::move(damage)});
@@ -130,7 +136,10 @@ std::string RunReport::Detail() const {
   for (const auto& [kind, heading] : kKinds) {
     for (const FolderAccount& folder : folders_) {
       for (const DamagedItem& item : folder.damaged) {
-        if (item.kind == kind) detail += heading + folder.name + ": " + Named(item.label) + ": " + Places(item.damage) + "\n";
+        if (item.kind != kind) continue;
+        std::string what = item.lost;
+        if (!item.damage.empty()) what += (what.empty() ? "" : "; ") + Places(item.damage);
+        detail += heading + folder.name + ": " + Named(item.label) + ": " + what + "\n";
       }
     }
   }

@@ -38,10 +38,12 @@ class RunReport {
   };
   // An item touched by damage: the text that names it, how, and where in
   // the file and what.
+  // LOST says what of a CopiedWithoutAPart item is missing ("" otherwise).
   struct DamagedItem {
     std::string label;
     DamageKind kind = DamageKind::ReadFromDamagedParts;
     std::vector<outlook::Damage> damage;
+    std::string lost;
   };
   // What became of the items of one folder the run walked.
   struct FolderAccount {
@@ -100,6 +102,12 @@ class RunReport {
   // ItemCopied or ItemFailed; nothing is noted when DAMAGE is empty.
   void ItemDamaged(const std::string& label, DamageKind kind, std::vector<outlook::Damage> damage);
 
+  // An item of the current folder, named LABEL, was copied without the
+  // parts LOST names (a value or an attachment the store could not give),
+  // DAMAGE saying where in the file, when known. Its document is kept, so it
+  // counts as copied; the run is not a clean success.
+  void ItemCopiedInPart(const std::string& label, const std::string& lost, std::vector<outlook::Damage> damage);
+
   // Folder NAME was read in part, DAMAGE saying where and what
   // (Folder::Damage()); nothing is noted when DAMAGE is empty.
   void FolderDamaged(const std::string& name, std::vector<outlook::Damage> damage);
@@ -119,6 +127,16 @@ class RunReport {
   // The run stopped early because the user asked it to (the items not
   // reached follow with AddItemsLeft).
   void StoppedByUser();
+
+  // Why a run stopped early, as Stopped or StoppedByUser recorded it: the
+  // place, its state and its path ("" for the user's request).
+  struct StopCause {
+    StopPlace place;
+    sys::WriteState state;
+    std::string where;
+  };
+  // The cause of the stop; std::nullopt for a run that was not stopped.
+  const std::optional<StopCause>& StopReason() const { return stopped_; }
 
   // ITEMS more items of the ticked folders were not reached by a stopped run.
   void AddItemsLeft(std::int64_t items) { items_left_ += items; }
@@ -179,11 +197,6 @@ class RunReport {
   sys::Message StopMessage(const std::string& nsf_path, const std::string& address_book) const;
 
  private:
-  struct StopCause {
-    StopPlace place;
-    sys::WriteState state;
-    std::string where;
-  };
   std::vector<FolderAccount> folders_;
   std::vector<FolderFailure> folder_failures_;
   std::vector<UnconvertedFolder> not_converted_;

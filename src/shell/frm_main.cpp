@@ -2,13 +2,13 @@
 // and the three menu commands.
 #include "shell/frm_main.h"
 
-#include "conversion/frm_save.h"
 #include "platform/system/system_services.h"
 #include "shell/frm_about.h"
 #include "shell/image_list.h"
 #include "shell/maker.h"
 #include "source/folders_tree.h"
 #include "source/store_list_box.h"
+#include "windows/frm_save.h"
 
 #include <QAction>
 #include <QApplication>

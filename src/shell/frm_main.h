@@ -2,15 +2,15 @@
 // the source choice of tab " Select File", and the store list, folder tree
 // and folder hand-over of tab " Mailbox Preview". The handlers are split
 // over one file per concern: the frame's and the source choice's in
-// shell/frm_main*.cpp, those of tab " Mailbox Preview" in
-// source/frm_main_*.cpp beside the plain classes that do their work (the
-// store browser, the folder tree and the hand-over). Those files use
-// nothing of shell/ but this header, so the source library does not depend
-// on the shell's.
+// shell/frm_main*.cpp; those of tab " Mailbox Preview" are the source
+// library's (source/mailbox_preview.h), which works on this window through
+// the interface MailboxPreview that it implements (shell/frm_main_preview.cpp),
+// so that the source library needs nothing of the shell's.
 #pragma once
 
 #include "platform/outlook/outlook.h"
 #include "source/folders_tree.h"
+#include "source/mailbox_preview.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -28,7 +28,7 @@ class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
 
-namespace norvexa::conversion {
+namespace norvexa::windows {
 class frmSave;
 }
 
@@ -36,7 +36,7 @@ namespace norvexa::shell {
 
 class ImageList;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public source::MailboxPreview {
   Q_OBJECT
 
  public:
@@ -97,7 +97,7 @@ class frmMain : public QMainWindow {
   std::unique_ptr<outlook::Store> CurrentStore;
 
   // The save window while it is shown (owned by this window).
-  QPointer<conversion::frmSave> SaveWindow;
+  QPointer<windows::frmSave> SaveWindow;
 
   // ---- Frame and menus (frm_main.cpp) ----
   void Form_Load();
@@ -111,27 +111,34 @@ class frmMain : public QMainWindow {
   void CmdBrowse_Click();
   void txtNotesDatabaseFile_Change();
 
-  // ---- Store session and store list (source/frm_main_store_list.cpp) ----
+  // ---- Tab " Mailbox Preview" (frm_main_preview.cpp) ----
+  // Each calls its handler of source/mailbox_preview.h on this window.
   void CmdExportConfigured_Click();
   void CmdExportOther_Click();
   void CmbOutlookStores_Click();
-
-  // ---- Folder tree (source/frm_main_folder_tree.cpp) ----
-  // Fills the tree for the store of the current CmbOutlookStores entry in a
-  // session of its own, which is logged off and released on every path. A
-  // failure is shown to the user; the tree then keeps the nodes added so far
-  // unticked (or, when the store was not found, its earlier nodes). Returns
-  // true when the fill completed.
+  // Fills the tree for the store of the current CmbOutlookStores entry
+  // (source::ShowMailboxFolders); true when the fill completed.
   bool ShowMailboxFolders();
   // Fills the tree from CurrentStore (an opened .pst). STORE_ID is not used.
   // Throws OutlookError when the store cannot be read; nodes added so far stay.
   void ShowPstFolders(const std::string& store_id);
-
   // Lets the windows repaint during long work.
   static void YieldToMessageLoop();
-
-  // ---- Folder hand-over (source/frm_main_hand_over.cpp) ----
   void CmdStartConversion_Click();
+
+  // source::MailboxPreview: the controls of the tab, the store being read,
+  // the folder images, and the save window (made afresh for every showing,
+  // set for a new database, unloaded when closed).
+  QWidget* PreviewOwner() override { return this; }
+  QTabWidget* PreviewTabs() override { return NotesTab; }
+  QLineEdit* PstPathBox() override { return txtNotesDatabaseFile; }
+  QComboBox* StoreList() override { return CmbOutlookStores; }
+  QTreeWidget* FolderTree() override { return OutlookFoldersTree; }
+  QPushButton* StartButton() override { return CmdStartConversion; }
+  std::unique_ptr<outlook::Session>& PreviewSession() override { return CurrentSession; }
+  std::unique_ptr<outlook::Store>& PreviewStore() override { return CurrentStore; }
+  const source::ImageLookup& FolderImages() override { return FolderImage; }
+  void OpenSaveWindow() override;
 
   // The size the window has for good: its design size, or more when its
   // contents (the three status bar panels, larger fonts) need more.
@@ -150,11 +157,6 @@ class frmMain : public QMainWindow {
   QWidget* BuildMailboxPreviewTab();
   void BuildStatusBar();
   void BuildMenus();
-
-  // Shows "Outlook NOT installed or configured properly.", with DETAIL (what
-  // the store access said) behind "Show Details": the box for a session that
-  // could not be logged on (source/frm_main_store_list.cpp).
-  void ShowOutlookNotConfigured(const std::string& detail);
 };
 
 }  // namespace norvexa::shell

@@ -2,7 +2,7 @@
 #include "shell/image_list.h"
 
 #include "shell/svg_picture.h"
-#include "source/folder_nodes.h"
+#include "source/model/folder_nodes.h"
 
 #include <stdexcept>
 

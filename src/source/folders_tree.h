@@ -4,7 +4,7 @@
 // the order they were added (pre-order).
 #pragma once
 
-#include "source/folder_nodes.h"
+#include "source/model/folder_nodes.h"
 
 #include <QIcon>
 

@@ -1,32 +1,23 @@
-// frmMain, the hand-over: the ticked folders go into SelectedFolders and the
-// save window opens, set for a new database.
-#include "shell/frm_main.h"
+// The main window's hand-over: the ticked folders go into SelectedFolders
+// and the save window opens, set for a new database.
+#include "source/mailbox_preview.h"
 
-#include "conversion/frm_save.h"
 #include "conversion/global/global.h"
 #include "platform/system/system_services.h"
 #include "source/folder_selection.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
-namespace norvexa::shell {
+namespace norvexa::source {
 
-void frmMain::CmdStartConversion_Click() {
-  const std::vector<source::TickedNode> nodes = source::ReadTicks(OutlookFoldersTree);
-  Global::SelectedFolders = source::CollectSelectedFolders(nodes);
-  Global::SelectedFolderCounts = source::CollectSelectedCounts(nodes);
-  if (source::CountSelectedFolders(Global::SelectedFolders) < 1) {
-    sys::ShowNotice(this, "Please Select Folders to Export", "Export Outlook Folders to Lotus Notes");
+void StartConversionClick(MailboxPreview& window) {
+  const std::vector<TickedNode> nodes = ReadTicks(window.FolderTree());
+  Global::SelectedFolders = CollectSelectedFolders(nodes);
+  Global::SelectedFolderCounts = CollectSelectedCounts(nodes);
+  if (CountSelectedFolders(Global::SelectedFolders) < 1) {
+    sys::ShowNotice(window.PreviewOwner(), "Please Select Folders to Export", "Export Outlook Folders to Lotus Notes");
     return;
   }
-
-  // Every showing loads the window afresh; closing it unloads it.
-  if (!SaveWindow) SaveWindow = new conversion::frmSave(this);
-  SaveWindow->PrepareForNewDatabase();
-  SaveWindow->exec();
-  delete SaveWindow.data();
+  window.OpenSaveWindow();
 }
 
-}  // namespace norvexa::shell
+}  // namespace norvexa::source

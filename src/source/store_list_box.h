@@ -6,7 +6,7 @@
 // are told the label too, not the raw entry text.
 #pragma once
 
-#include "source/store_entry.h"
+#include "source/model/store_entry.h"
 
 #include <QComboBox>
 #include <QString>

@@ -37,6 +37,14 @@ bool EmbedStagedAttachments(Steps& steps, const std::unique_ptr<notes::Document>
   steps.SkipFromHere();
   for (const std::filesystem::path& file : files) {
     const std::string path = sys::Utf8(file);
+    // A path with no file behind it is an attachment the store could not
+    // give (its staging failed and the preparation reports that loss):
+    // there is nothing to embed and nothing the target failed at.
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+      context.Yield();
+      continue;
+    }
     std::unique_ptr<notes::EmbeddedObject> embedded;
     steps.Run("embedding " + path, [&] {
       embedded = Need(item, "item Attachment").EmbedObject(notes::EMBED_ATTACHMENT, "", path, "Attachment");

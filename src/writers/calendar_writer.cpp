@@ -1,11 +1,42 @@
 // SendNotesCalendar: one Outlook appointment as one Notes "Appointment".
 #include "writers/writers.h"
 
+#include "writers/calendar_items.h"
 #include "writers/item_values.h"
+#include "writers/mime_body.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
 namespace norvexa::writers {
+namespace {
+
+// True for the items the writer puts itself that CalendarItems gives
+// again for every entry: the sender stays the sender.
+bool WriterOwnsItem(const std::string& name) { return name == "From"; }
+
+// True for the date items of an entry that neither repeats nor lasts whole
+// days: the writer's own values of them stand.
+bool DateOfASingleEntry(const std::string& name) {
+  static const char* const kNames[] = {"StartDateTime", "EndDateTime", "CalendarDateTime", "StartDate",
+                                       "EndDate",       "StartTime",   "EndTime"};
+  for (const char* known : kNames) {
+    if (name == known) return true;
+  }
+  return false;
+}
+
+// Puts the items of DETAILS (calendar_items.h) into DOCUMENT, each a step of
+// STEPS, leaving the writer's own where they already say the same.
+void PutCalendarDetails(Steps& steps, const std::unique_ptr<notes::Document>& document,
+                        const CalendarDetails& details) {
+  const bool single = !details.rule && !details.all_day;
+  for (auto& [name, value] : CalendarItems(details)) {
+    if (WriterOwnsItem(name) || (single && DateOfASingleEntry(name))) continue;
+    Put(steps, document, name, value);
+  }
+}
+
+}  // namespace
 
 // Writes the appointment into the context's mail database and files it into
 // FolderName. Until the first attachment path is handled, a failing step
@@ -14,7 +45,11 @@ namespace norvexa::writers {
 // failure is passed over and reported in the result. Without attachments a
 // failing Save or PutInFolder throws as well. The start and end are also
 // put split into a date at midnight and a time of day. calCreationTime is
-// not used; a missing date-time gives empty items.
+// not used; a missing date-time gives empty items. An appointment with a
+// formatted body gets it as MIME (mime_body.h) in place of the text Body.
+// Then come the items of its series, alarm, busy time and people
+// (calendar_items.h): a repeating entry lists every occurrence in its date
+// items, and an all-day event is AppointmentType "2".
 WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubject, StagedFiles& MailAttachment,
                               std::string& calSenderEmail, DateArg& calStart, DateArg& calEnd,
                               std::string& calBody, DateArg& /*calCreationTime*/, std::string& calLocation,
@@ -36,12 +71,21 @@ WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubj
   Put(steps, target.document, "From", calSenderEmail);
   Put(steps, target.document, "Location", calLocation);
   Put(steps, target.document, "Subject", calSubject);
-  Put(steps, target.document, "Body", calBody);
+  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
+  MimeBody mime;
+  const bool formatted = !context.extras.body.html.empty();
+  if (formatted) mime = MakeMimeBody(steps, target.session, target.document, calBody, context.extras.body, "");
+  else Put(steps, target.document, "Body", calBody);
   Put(steps, target.document, "CalendarDateTime", DateValue(calStart));
   Put(steps, target.document, "Categories", calCategories);
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
+  PutCalendarDetails(steps, target.document, context.extras.calendar);
 
-  return target.Finish(steps, &MailAttachment, FolderName);
+  return target.Finish(steps, &MailAttachment, FolderName, [&] {
+    if (!formatted) return;
+    steps.Run("closing the MIME parts", [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
+    mime.Release();
+  });
 }
 
 }  // namespace norvexa::writers

@@ -3,6 +3,8 @@
 
 #include "platform/system/text.h"
 #include "writers/item_values.h"
+#include "writers/mail_items.h"
+#include "writers/mime_body.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
@@ -10,21 +12,19 @@
 
 namespace norvexa::writers {
 
-namespace {
-
-// The content type of the HTML part of the body, the charset value quoted.
-constexpr char kHtmlBodyType[] = "text/html; charset=\"iso-8859-1\"";
-
-}  // namespace
-
 // Writes the mail item into the context's mail database and files it into
 // FolderName. Every failing step is passed over and the next one runs, so
 // the staged attachment files are deleted even when no document could be
 // made. MailFrom becomes SenderName when it holds "CN=" or, trimmed of
 // spaces, is empty.
-// The session's MIME-conversion switch is turned off while the HTML part of
-// the body is made and set back before the document is saved. Returns
-// whether the document was saved and, if not, every failure on the way.
+// The body is the rich-text item "Body" holding the mail as Notes keeps
+// Internet mail (mime_body.h): its header block, the plain text and the
+// HTML (the item's formatted body, or its plain text as HTML) and the
+// pictures the HTML shows. The session's MIME-conversion switch is turned
+// off while it is made and set back before the document is saved. Beside
+// the memo's own items the document gets what the mail carries beyond them
+// (mail_items.h). Returns whether the document was saved and, if not, every
+// failure on the way.
 WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, StagedFiles& MailAttachment, std::string& MailTo,
                           std::string& MailFrom, std::string& MailCC, std::string& MailBCC,
                           std::string& BodyText, DateArg& MailDate, std::string& FolderName,
@@ -37,20 +37,8 @@ WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, St
   std::optional<bool> convert_mime;
   steps.Run("reading convertMime", [&] { convert_mime = Need(target.session, "session").ConvertMime(); });
   steps.Run("clearing convertMime", [&] { Need(target.session, "session").SetConvertMime(false); });
-
-  std::unique_ptr<notes::Stream> stream;
-  std::unique_ptr<notes::RichTextItem> body_item;
-  std::unique_ptr<notes::MIMEEntity> html_part;
-  steps.Run("creating the stream", [&] { stream = Need(target.session, "session").CreateStream(); });
-  steps.Run("writing the stream", [&] { Need(stream, "stream").WriteText(body + "<br><br>"); });
-  steps.Run("creating the item Body",
-            [&] { body_item = Need(target.document, "document").CreateRichTextItem("Body"); });
-  steps.Run("creating the HTML part", [&] { html_part = Need(body_item, "item Body").CreateChildEntity(); });
-  steps.Run("setting the HTML part", [&] {
-    Need(html_part, "HTML part")
-        .SetContentFromText(Need(stream, "stream"), kHtmlBodyType, notes::ENC_QUOTED_PRINTABLE);
-  });
-  steps.Run("closing the stream", [&] { Need(stream, "stream").Close(); });
+  MimeBody mime = MakeMimeBody(steps, target.session, target.document, body, context.extras.body,
+                               context.extras.mail.transport_headers);
 
   // An X.500 address is no use as a sender in Notes, and a sender known only
   // by name (system messages, drafts, some Exchange mail) has no address at
@@ -62,13 +50,18 @@ WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, St
   Put(steps, target.document, "CopyTo", MailCC);
   Put(steps, target.document, "BlindCopyTo", MailBCC);
   Put(steps, target.document, "Subject", Subject);
-  Put(steps, target.document, "Body", BodyText);
   Put(steps, target.document, "PostedDate", DateValue(MailDate));
   Put(steps, target.document, "Type", std::string("Memo"));
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
   Put(steps, target.document, "SendTo", MailTo);
   Put(steps, target.document, "Principal", MailFrom);
-  if (SentFlag == 0) Put(steps, target.document, "DeliveredDate", DateValue(MailDate));
+  // The time the mail arrived, where the store has it apart from the date
+  // the mail is dated by.
+  if (SentFlag == 0) {
+    const DateArg& received = context.extras.mail.received ? context.extras.mail.received : MailDate;
+    Put(steps, target.document, "DeliveredDate", DateValue(received));
+  }
+  PutMailExtras(steps, target.document, context.extras.mail);
 
   // After the attachments and before the save: the switch goes back and
   // the MIME parts are closed.
@@ -79,9 +72,7 @@ WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, St
     }
     steps.Run("closing the MIME parts",
               [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
-    html_part.reset();
-    body_item.reset();
-    stream.reset();
+    mime.Release();
   });
 }
 

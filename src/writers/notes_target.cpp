@@ -50,10 +50,21 @@ WriteResult NotesTarget::Finish(Steps& steps, StagedFiles* attachments, const st
   if (attachments) EmbedStagedAttachments(steps, document, *attachments, context_);
   if (before_save) before_save();
 
+  // A document that names its item is kept only whole: one that lacks a
+  // part (a step above failed) is not saved, so that an item the run
+  // reports as not copied is not in the database either, and a later run
+  // (--resume) writes it again.
+  if (!context_.source_key.empty() && !steps.Failures().empty()) {
+    Release();
+    return {false, "the document was not kept without its part: " + steps.Failures()};
+  }
   // The item's source key goes into the document with it, in the same
   // save, so that a document in the database always says which item it
   // came from.
   if (!context_.source_key.empty()) Put(steps, document, kSourceKeyItem, context_.source_key);
+  // An item the user had not read stays unread; the mark is stored with the
+  // document's save.
+  if (context_.extras.unread) steps.Run("marking the document unread", [&] { Need(document, "document").MarkUnread(); });
   bool saved = false;
   steps.Run("saving the document", [&] {
     saved = Need(document, "document").Save(false, false);

@@ -29,9 +29,11 @@ class NotesTarget {
   // The last steps, in this order: when ATTACHMENTS is not null, the
   // attachment step (see attachment_step.h); BEFORE_SAVE when given; the
   // text item kSourceKeyItem holding the context's source key when that is
-  // not ""; Save with 0 and 0; PutInFolder FOLDER; then the release of the
+  // not ""; the unread mark when the item was unread; Save with 0 and 0; PutInFolder FOLDER; then the release of the
   // document, the database and the session. Each back-end call is a step.
-  // Returns whether the document was saved and what the steps passed over.
+  // With a source key, a document that a step before the save failed on is
+  // not saved at all. Returns whether the document was saved and what the
+  // steps passed over.
   WriteResult Finish(Steps& steps, StagedFiles* attachments, const std::string& folder,
                      const std::function<void()>& before_save = {});
 

@@ -2,6 +2,8 @@
 #include "writers/writers.h"
 
 #include "writers/item_values.h"
+#include "writers/mime_body.h"
+#include "writers/task_items.h"
 #include "writers/notes_target.h"
 #include "writers/steps.h"
 
@@ -12,7 +14,9 @@ namespace norvexa::writers {
 // the first attachment path, passed over and reported in the result after.
 // Dates are put whole (no split); CalendarDateTime is the creation time;
 // TaskPriority goes to Importance unchanged. TaskReminderTime is not used;
-// a missing date-time gives an empty item.
+// a missing date-time gives an empty item. A task with a formatted body
+// gets it as MIME (mime_body.h) in place of the text Body; its status,
+// completion and owner follow (task_items.h).
 WriteResult SendNotesTask(const WriterContext& context, std::string& TaskSubject, StagedFiles& MailAttachment, DateArg& TaskDueDate,
                           DateArg& TaskStart, std::string& TaskBody, DateArg& TaskCreationTime,
                           std::string& TaskPriority, DateArg& /*TaskReminderTime*/, std::string& FolderName,
@@ -31,12 +35,21 @@ WriteResult SendNotesTask(const WriterContext& context, std::string& TaskSubject
   Put(steps, target.document, "StartDate", DateValue(TaskStart));
   Put(steps, target.document, "STARTDATETIME", DateValue(TaskStart));
   Put(steps, target.document, "Subject", TaskSubject);
-  Put(steps, target.document, "Body", TaskBody);
+  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
+  MimeBody mime;
+  const bool formatted = !context.extras.body.html.empty();
+  if (formatted) mime = MakeMimeBody(steps, target.session, target.document, TaskBody, context.extras.body, "");
+  else Put(steps, target.document, "Body", TaskBody);
   Put(steps, target.document, "CalendarDateTime", DateValue(TaskCreationTime));
   Put(steps, target.document, "Importance", TaskPriority);
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
+  PutTaskExtras(steps, target.document, context.extras.task);
 
-  return target.Finish(steps, &MailAttachment, FolderName);
+  return target.Finish(steps, &MailAttachment, FolderName, [&] {
+    if (!formatted) return;
+    steps.Run("closing the MIME parts", [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
+    mime.Release();
+  });
 }
 
 }  // namespace norvexa::writers

@@ -1,10 +1,12 @@
 // What a writer is handed besides the item's own values: where the run's
 // documents go, how to let the window breathe during a long item, the
-// item's source key and the exclude-from-view values. The writers read no
+// item's source key, the exclude-from-view values and what the item
+// carries beyond its writer's arguments. The writers read no
 // shared state of the run; everything they need comes in here.
 #pragma once
 
 #include "target/run_paths.h"
+#include "writers/item_extras.h"
 
 #include <array>
 #include <functional>
@@ -27,6 +29,8 @@ struct WriterContext {
   // Written as the text list item "excludeFromView" by the mail, calendar
   // and task writers.
   std::array<std::string, 2> exclude_from_view;
+  // What the item carries beyond its writer's arguments (item_extras.h).
+  ItemExtras extras;
 
   // Calls YIELD when there is one.
   void Yield() const {

@@ -2,8 +2,7 @@
 // wrong: a sender known only by name, an attached item without name or
 // subject, a folder that cannot be read, a "|" in the temporary folder's
 // path, and a target that fills up, becomes read-only or vanishes.
-#include "conversion/conversion_run.h"
-#include "conversion/frm_save.h"
+#include "conversion/export_job.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -14,6 +13,8 @@
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
 #include "support/small_volume.h"
+#include "windows/frm_save.h"
+#include "windows/save_window_run.h"
 
 #include <QByteArray>
 #include <QPushButton>
@@ -23,13 +24,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
 namespace norvexa::conversion {
 namespace {
+
+using windows::frmSave;
 
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();
@@ -56,7 +59,7 @@ class EnvVar {
 };
 
 // A view without a screen that can act at a yield.
-class TestView final : public RunView {
+class TestView final : public ExportObserver {
  public:
   std::function<void(int)> on_yield;
   int yields = 0;
@@ -68,7 +71,6 @@ class TestView final : public RunView {
   void Yield() override {
     if (on_yield) on_yield(++yields);
   }
-  QWidget* MessageOwner() override { return nullptr; }
 };
 
 // The mailbox of tests/data/mailboxes/NAME.json written to FOLDER.
@@ -91,6 +93,15 @@ std::vector<std::string> StoredAttachmentHashes(const std::string& path) {
   }
   std::sort(hashes.begin(), hashes.end());
   return hashes;
+}
+
+// The folder references of the store at PST with its Inbox last, so that
+// the other folders are copied first.
+std::vector<std::string> InboxLast(const fs::path& pst) {
+  std::vector<std::string> folders = testing::FolderReferences(pst);
+  std::stable_partition(folders.begin(), folders.end(),
+                        [](const std::string& reference) { return !reference.ends_with("#Every Kind\\Inbox"); });
+  return folders;
 }
 
 // Runs a new-database export into OUTPUT through the save window, as the
@@ -204,10 +215,7 @@ TEST(ExportFaults, FullDiskStopsTheRunAfterThatItemAndKeepsWhatWasSaved) {
   testing::ScriptedServices services;
   services.temp_folder = QString::fromStdString(env.temp().string() + S);
   Global::SelectedStoreId = testing::StoreIdOf(pst);
-  // The Inbox last, so that the other folders are copied first.
-  std::vector<std::string> folders = testing::FolderReferences(pst);
-  std::stable_partition(folders.begin(), folders.end(),
-                        [](const std::string& reference) { return !reference.ends_with("#Every Kind\\Inbox"); });
+  const std::vector<std::string> folders = InboxLast(pst);
   ASSERT_TRUE(folders.back().ends_with("#Every Kind\\Inbox"));
   Global::SelectedFolders = folders;
 
@@ -225,19 +233,56 @@ TEST(ExportFaults, FullDiskStopsTheRunAfterThatItemAndKeepsWhatWasSaved) {
   EXPECT_EQ(std::count_if(services.messages.begin(), services.messages.end(),
                           [](const sys::Message& m) { return m.title == "Export Stopped"; }),
             1);
-  // The first Inbox mail was saved without the attachment that did not fit:
-  // it is named as not copied, and why.
+  // The first Inbox mail would have been saved without the attachment that
+  // did not fit: it is named as not copied, and why, and is not kept.
   EXPECT_TRUE(stopped.detail.startsWith("Could not be copied: Every Kind\\Inbox: \"Quarterly report\": the "
-                                        "document was saved incomplete: embedding "))
+                                        "document was not kept without its part: embedding "))
       << stopped.detail.toStdString();
   EXPECT_TRUE(stopped.detail.contains("big archive.zip"));
 
-  // What was saved is there and readable (the incomplete mail too); the
-  // staging folder is gone.
-  EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 6u);
+  // What was saved is there and readable (the incomplete mail is not: the
+  // database holds only what the report calls copied); the staging folder
+  // is gone.
+  EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 5u);
   EXPECT_EQ(testing::DocumentCount(Global::AddressBookPath), 2u);
   EXPECT_TRUE(fs::is_empty(env.temp()));
   EXPECT_TRUE(Global::SelectedFolders.empty());
+  notes::internal::CloseIdleConnections();
+
+  // The same into an existing database on that disk: it halts on the same
+  // mail; moved to a disk with room, the same export with resume writes
+  // the mail that was not kept, and every item is there once.
+  fs::remove_all(volume.path() / "Converted Outlook PST");
+  const std::string full = (volume.path() / "mine.nsf").string();
+  testing::MakeMailDatabase(full);
+  ExportRequest request;
+  request.store.file = pst.string();
+  request.folders = InboxLast(pst);
+  request.target = {TargetChoice::Kind::ExistingDatabase, full};
+  TestView view;
+  const ExportResult halted = ExportJob().Run(request, view);
+  ASSERT_EQ(halted.end, RunEnd::Halted);
+  ASSERT_TRUE(halted.report.StopReason());
+  EXPECT_EQ(halted.report.StopReason()->state, sys::WriteState::Full);
+  EXPECT_EQ(halted.report.StopReason()->where, full);
+  ASSERT_EQ(halted.report.Failed(), 1);
+  EXPECT_EQ(testing::DocumentCount(full), static_cast<std::size_t>(halted.report.Copied()));
+  // The log the full disk kept from being copied back goes with it.
+  notes::internal::CloseIdleConnections();
+  const std::string roomy = (env.scratch() / "mine.nsf").string();
+  for (const char* suffix : {"", "-wal"}) {
+    if (fs::exists(full + suffix)) fs::copy_file(full + suffix, roomy + suffix);
+  }
+  request.target.path = roomy;
+  request.resume = true;
+  const ExportResult resumed = ExportJob().Run(request, view);
+  ASSERT_EQ(resumed.end, RunEnd::Completed)
+      << (resumed.start_failure ? resumed.start_failure->path + ": " + resumed.start_failure->detail : "");
+  EXPECT_TRUE(resumed.report.AllCopied());
+  EXPECT_EQ(resumed.report.Skipped(), halted.report.Copied());
+  EXPECT_EQ(resumed.report.Copied(), 2);
+  EXPECT_EQ(testing::DocumentSourceKeys(roomy), testing::SourceKeysOfConvertedItems(pst));
+  EXPECT_TRUE(fs::is_empty(env.temp()));
   notes::internal::CloseIdleConnections();
 }
 
@@ -260,11 +305,11 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
     make_database(target);
     Global::SelectedFolders = testing::FolderReferences(pst);
     TestView view;
-    ConversionRun run(view);
+    ExportJob run;
     view.on_yield = [&](int) {
       if (run.Report().Copied() == 1) fs::remove(target);
     };
-    ASSERT_EQ(run.Run({false, target.string(), ""}), RunEnd::Halted);
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, target.string(), ""}, nullptr), RunEnd::Halted);
     const sys::Message& stopped = services.messages.back();
     EXPECT_TRUE(stopped.text.contains(QString::fromStdString(target.string()) + " is no longer there"))
         << stopped.text.toStdString();
@@ -280,7 +325,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
   notes::internal::CloseIdleConnections();
   Global::SelectedFolders = testing::FolderReferences(pst);
   TestView view;
-  ConversionRun run(view);
+  ExportJob run;
   bool made_read_only = false;
   view.on_yield = [&](int) {
     if (run.Report().Copied() != 1 || made_read_only) return;
@@ -293,7 +338,7 @@ TEST(ExportFaults, VanishedOrReadOnlyTargetStopsTheRunAtOnce) {
       if (!made_read_only) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   };
-  const RunEnd end = run.Run({false, target.string(), ""});
+  const RunEnd end = windows::RunFromSaveWindow(run, view, {false, target.string(), ""}, nullptr);
   ASSERT_TRUE(made_read_only) << "the test volume could not be made read-only";
   ASSERT_EQ(end, RunEnd::Halted);
   const sys::Message& stopped = services.messages.back();

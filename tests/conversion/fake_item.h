@@ -19,6 +19,8 @@ struct FakeAttachmentData {
   std::string bytes;
   bool fails = false;    // SaveAsFile throws
   bool is_item = false;  // an attached Outlook item
+  std::string mime_type = {}, content_id = {};
+  bool hidden = false;
 };
 
 class FakeAttachment final : public outlook::Attachment {
@@ -27,6 +29,10 @@ class FakeAttachment final : public outlook::Attachment {
   std::string FileName() const override { return data_.name; }
   std::int64_t Size() const override { return static_cast<std::int64_t>(data_.bytes.size()); }
   bool IsItem() const override { return data_.is_item; }
+  std::string MimeType() const override { return data_.mime_type; }
+  std::string ContentId() const override { return data_.content_id; }
+  std::string ContentLocation() const override { return std::string(); }
+  bool IsHidden() const override { return data_.hidden; }
   void SaveAsFile(const std::filesystem::path& path) const override {
     if (data_.fails) throw outlook::OutlookError("attachment " + data_.name + " is damaged");
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -65,8 +71,18 @@ class FakeItem final : public outlook::Item {
  public:
   std::string message_class = "IPM.Note", subject, body, to, cc, bcc, sender_email, sender_name, categories,
               location, dl_name, source_key;
-  std::optional<std::int64_t> importance;
-  std::optional<QDateTime> creation, date, start, end, due, start_date, reminder, birthday, anniversary;
+  std::string html, rtf, message_id, in_reply_to, references, transport_headers, sender_smtp,
+      sent_representing_name, sent_representing_address, recurrence, time_zone, time_zone_struct,
+      time_zone_description, task_owner;
+  std::optional<std::int64_t> importance, message_flags, sensitivity, busy_status, state_flags, reminder_minutes,
+      task_status;
+  std::optional<bool> recurring, all_day, reminder_set, task_complete;
+  std::optional<double> percent_complete;
+  std::optional<QDateTime> creation, date, start, end, due, start_date, reminder, birthday, anniversary, received,
+      submitted, date_completed;
+  std::vector<std::string> category_list;
+  outlook::FollowUpFlag follow_up;
+  std::vector<outlook::RecipientEntry> recipients;
   std::map<outlook::ContactField, std::string> contact;
   std::vector<std::string> members;
   std::vector<FakeAttachmentData> attachments;
@@ -104,6 +120,40 @@ class FakeItem final : public outlook::Item {
     Get("Attachments", std::string());
     return std::make_unique<FakeAttachments>(attachments);
   }
+  std::string HtmlBody() const override { return Get("HtmlBody", html); }
+  std::string CompressedRtf() const override { return Get("CompressedRtf", rtf); }
+  std::string InternetMessageId() const override { return message_id; }
+  std::string InReplyTo() const override { return in_reply_to; }
+  std::string InternetReferences() const override { return references; }
+  std::string TransportHeaders() const override { return Get("TransportHeaders", transport_headers); }
+  std::optional<std::int64_t> MessageFlags() const override { return message_flags; }
+  std::optional<std::int64_t> Sensitivity() const override { return sensitivity; }
+  std::optional<QDateTime> ReceivedTime() const override { return received; }
+  std::optional<QDateTime> SubmitTime() const override { return submitted; }
+  std::vector<std::string> CategoryList() const override { return category_list; }
+  outlook::FollowUpFlag FollowUp() const override { return follow_up; }
+  std::vector<outlook::RecipientEntry> RecipientList() const override {
+    Get("Recipients", std::string());
+    return recipients;
+  }
+  std::string SenderSmtpAddress() const override { return sender_smtp.empty() ? sender_email : sender_smtp; }
+  std::string SentRepresentingName() const override { return sent_representing_name; }
+  std::string SentRepresentingAddress() const override { return sent_representing_address; }
+  std::string RecurrenceBlob() const override { return Get("RecurrenceBlob", recurrence); }
+  std::optional<bool> IsRecurring() const override { return recurring; }
+  std::string TimeZoneDefinition() const override { return time_zone; }
+  std::string TimeZoneStruct() const override { return time_zone_struct; }
+  std::string TimeZoneDescription() const override { return time_zone_description; }
+  std::optional<bool> AllDayEvent() const override { return all_day; }
+  std::optional<std::int64_t> BusyStatus() const override { return busy_status; }
+  std::optional<std::int64_t> AppointmentStateFlags() const override { return state_flags; }
+  std::optional<bool> ReminderSet() const override { return reminder_set; }
+  std::optional<std::int64_t> ReminderMinutesBefore() const override { return reminder_minutes; }
+  std::optional<std::int64_t> TaskStatus() const override { return task_status; }
+  std::optional<double> PercentComplete() const override { return percent_complete; }
+  std::optional<QDateTime> TaskDateCompleted() const override { return date_completed; }
+  std::optional<bool> TaskComplete() const override { return task_complete; }
+  std::string TaskOwner() const override { return task_owner; }
   const outlook::MapiObject& MAPIOBJECT() const override { return mapi; }
   std::string SourceKey() const override { return source_key; }
   std::vector<outlook::Damage> Damage() const override { return damage; }

@@ -1,6 +1,5 @@
 // A whole run over a generated mailbox holding every kind of item, so that
 // the run is tested from a fresh clone without the shared store files.
-#include "conversion/frm_save.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -9,6 +8,8 @@
 #include "run_environment.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
+#include "windows/save_window_run.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,8 @@
 
 namespace norvexa::conversion {
 namespace {
+
+using windows::frmSave;
 
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();

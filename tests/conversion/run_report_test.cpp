@@ -173,9 +173,8 @@ TEST(RunReport, DamageOfTheStoreFileIsNeverAPlainSuccessAndTheDetailGivesEachPla
   lost.BeginFolder("Box\\Inbox");
   lost.ItemFailed("Gone", "could not be read: damaged");
   lost.ItemDamaged("Gone", Kind::NotCopied, {{0x100, "a value could not be read"}});
-  lost.ItemFailed("Half", "attachment 1 could not be read: damaged");
-  lost.ItemDamaged("Half", Kind::CopiedWithoutAPart,
-                   {{0x200, "the data of attachment 1 could not be read"}, {0x240, "block 0x8 fails its CRC check"}});
+  lost.ItemCopiedInPart("Half", "attachment 1 could not be read: damaged",
+                        {{0x200, "the data of attachment 1 could not be read"}, {0x240, "block 0x8 fails its CRC check"}});
   lost.ItemCopied();
   lost.FolderDamaged("Box\\Inbox", {{0x300, "2 rows of its contents table could not be read"}});
   lost.FolderDamaged("Box\\Other", {});
@@ -184,20 +183,20 @@ TEST(RunReport, DamageOfTheStoreFileIsNeverAPlainSuccessAndTheDetailGivesEachPla
   message = lost.CompletionMessage("m", "");
   EXPECT_EQ(message.icon, sys::Icon::Warning);
   EXPECT_TRUE(message.text.startsWith(
-      "Outlook Mailbox Exported to Lotus Notes Mailbox with errors: 2 of 3 items could not be copied. 1 item was "
+      "Outlook Mailbox Exported to Lotus Notes Mailbox with errors: 1 of 3 items could not be copied. 1 item was "
       "copied without a part that could not be read. 1 folder was read from damaged parts (some items may be "
       "missing). The store file's index is damaged and was read around."))
       << message.text.toStdString();
   EXPECT_EQ(message.detail.toStdString(),
             "Damaged folder: Box\\Inbox: at offset 0x300: 2 rows of its contents table could not be read\n"
             "Could not be copied: Box\\Inbox: \"Gone\": could not be read: damaged\n"
-            "Could not be copied: Box\\Inbox: \"Half\": attachment 1 could not be read: damaged\n"
             "Not copied, from a damaged part of the file: Box\\Inbox: \"Gone\": at offset 0x100: a value could not "
             "be read\n"
-            "Copied without a part that could not be read: Box\\Inbox: \"Half\": at offset 0x200: the data of "
-            "attachment 1 could not be read; at offset 0x240: block 0x8 fails its CRC check\n"
+            "Copied without a part that could not be read: Box\\Inbox: \"Half\": attachment 1 could not be read: "
+            "damaged; at offset 0x200: the data of attachment 1 could not be read; at offset 0x240: block 0x8 fails "
+            "its CRC check\n"
             "Store file damaged: at offset 0x4400: the node index could not be used\n"
-            "Folder Box\\Inbox: 1 copied, 2 could not be copied\n");
+            "Folder Box\\Inbox: 2 copied, 1 could not be copied\n");
 
   // Only the store's index repaired: still not a plain success.
   RunReport index;

@@ -1,8 +1,7 @@
 // Whole runs against real store files and real Notes databases: a new
 // database, an existing one, failures reported instead of shown as success,
 // steps that fail cleanly, a second start ignored, "#" in a folder name.
-#include "conversion/conversion_run.h"
-#include "conversion/frm_save.h"
+#include "conversion/export_job.h"
 #include "conversion/global/global.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -11,6 +10,8 @@
 #include "run_environment.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
+#include "windows/save_window_run.h"
 
 #include <QCryptographicHash>
 #include <QLineEdit>
@@ -29,12 +30,14 @@
 namespace norvexa::conversion {
 namespace {
 
+using windows::frmSave;
+
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();
 const QString kSuccess = "Outlook Mailbox Exported Successfully to Lotus Notes Mailbox.";
 
 // A view without a screen that records the labels and can act at a yield.
-class TestView final : public RunView {
+class TestView final : public ExportObserver {
  public:
   std::string header, processing, found, current;
   int yields = 0;
@@ -48,7 +51,6 @@ class TestView final : public RunView {
     ++yields;
     if (on_yield) on_yield(yields);
   }
-  QWidget* MessageOwner() override { return nullptr; }
 };
 
 // Items per kind of folder among REFERENCES of the store at PATH.
@@ -171,8 +173,8 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
   {
     Global::SelectedFolders = references;
     TestView view;
-    ConversionRun run(view);
-    ASSERT_EQ(run.Run({false, "  " + target + " ", ""}), RunEnd::Completed);
+    ExportJob run;
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, "  " + target + " ", ""}, nullptr), RunEnd::Completed);
     const sys::Message& done = services.messages.back();
     EXPECT_EQ(done.icon, sys::Icon::Information) << done.text.toStdString() << "\n" << done.detail.toStdString();
     EXPECT_EQ(done.text, kSuccess + "\r\n" + QString::fromStdString(target) + "\r\n");
@@ -192,8 +194,8 @@ TEST(Run, ExistingDatabaseListsFoldersNotConvertedAndReportsFailedItems) {
     view.on_yield = [&](int n) {
       if (n == 2) fs::remove(target);
     };
-    ConversionRun run(view);
-    ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Halted);
+    ExportJob run;
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, target, ""}, nullptr), RunEnd::Halted);
     const sys::Message& done = services.messages.back();
     EXPECT_EQ(done.title, "Export Stopped");
     EXPECT_EQ(done.icon, sys::Icon::Critical);
@@ -238,8 +240,8 @@ TEST(Run, ADamagedStoreIsCopiedAndTheCompletionBoxSaysWhereItWasDamaged) {
   Global::SelectedStoreId = testing::StoreIdOf(pst);
   Global::SelectedFolders = testing::FolderReferences(pst);
   TestView view;
-  ConversionRun run(view);
-  ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Completed);
+  ExportJob run;
+  ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, target, ""}, nullptr), RunEnd::Completed);
   const sys::Message& done = services.messages.back();
   EXPECT_EQ(done.icon, sys::Icon::Warning);
   EXPECT_FALSE(done.text.contains("Successfully")) << done.text.toStdString();
@@ -373,14 +375,14 @@ TEST(Run, ItemsTheTargetHoldsAreSkippedAndCountedAndAFailingCheckWritesTheItem) 
   // The inbox's items are said to be there; asking about the calendar's
   // fails, which must not lose them.
   TestView view;
-  ConversionRun run(view);
+  ExportJob run;
   std::vector<std::string> asked;
   run.SetSkip([&](const outlook::Item& item, const std::string& folder_name) {
     asked.push_back(item.SourceKey());
     if (folder_name == "Every Kind\\Calendar") throw std::runtime_error("cannot look");
     return folder_name == "Every Kind\\Inbox";
   });
-  ASSERT_EQ(run.Run({false, target, ""}), RunEnd::Completed);
+  ASSERT_EQ(windows::RunFromSaveWindow(run, view, {false, target, ""}, nullptr), RunEnd::Completed);
   EXPECT_EQ(asked.size(), items);
   EXPECT_EQ(run.Report().Skipped(), 2);
   EXPECT_EQ(run.Report().Copied(), static_cast<std::int64_t>(items) - 2);

@@ -4,8 +4,7 @@
 // tree's counts to every item, a stop ends the run after the item being
 // copied and keeps what was saved, and the save window keeps its size, asks
 // before it closes during a run, and enables Stop only while a run goes on.
-#include "conversion/conversion_run.h"
-#include "conversion/frm_save.h"
+#include "conversion/export_job.h"
 #include "conversion/global/global.h"
 #include "mailbox_writer.h"
 #include "model.h"
@@ -13,6 +12,8 @@
 #include "support/fixtures.h"
 #include "support/long_texts.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
+#include "windows/save_window_run.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -29,6 +30,8 @@
 
 namespace norvexa::conversion {
 namespace {
+
+using windows::frmSave;
 
 namespace fs = std::filesystem;
 const std::string S = sys::PathSeparator().toStdString();
@@ -85,7 +88,7 @@ pstgen::MailboxSpec LongTextMailbox() {
 
 // A view without a screen that keeps every overall progress it is shown
 // and can act at a yield.
-class ProgressView final : public RunView {
+class ProgressView final : public ExportObserver {
  public:
   std::string current;
   std::vector<OverallProgress> shown;
@@ -98,7 +101,6 @@ class ProgressView final : public RunView {
   void Yield() override {
     if (on_yield) on_yield();
   }
-  QWidget* MessageOwner() override { return nullptr; }
   void ShowOverallProgress(const OverallProgress& p) override { shown.push_back(p); }
 };
 
@@ -143,8 +145,10 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
   {
     HandOver();
     ProgressView view;
-    ConversionRun run(view);
-    ASSERT_EQ(run.Run({true, "", (env_->scratch() / "all").string()}), RunEnd::Completed) << services_.messages.back().text.toStdString();
+    ExportJob run;
+    ASSERT_EQ(windows::RunFromSaveWindow(run, view, {true, "", (env_->scratch() / "all").string()}, nullptr),
+              RunEnd::Completed)
+        << services_.messages.back().text.toStdString();
     ASSERT_GE(view.shown.size(), 2u);
     EXPECT_EQ(view.shown.front().done, 0);
     EXPECT_EQ(view.shown.front().total, kMails - 2 + kContacts + 2);
@@ -164,11 +168,11 @@ TEST_F(Stop, ProgressRunsFromTheTreeCountsToEveryItemAndAStopKeepsWhatWasSaved) 
   HandOver();
   const std::string stopped_folder = (env_->scratch() / "stopped").string();
   ProgressView view;
-  ConversionRun run(view);
+  ExportJob run;
   view.on_yield = [&] {
     if (view.current == "5/" + std::to_string(kMails)) run.RequestStop();
   };
-  ASSERT_EQ(run.Run({true, "", stopped_folder}), RunEnd::StoppedByUser);
+  ASSERT_EQ(windows::RunFromSaveWindow(run, view, {true, "", stopped_folder}, nullptr), RunEnd::StoppedByUser);
   EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 5u);
   EXPECT_EQ(testing::DocumentCount(Global::AddressBookPath), 0u);
   EXPECT_TRUE(fs::is_empty(env_->temp()));

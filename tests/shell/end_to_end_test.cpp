@@ -4,7 +4,6 @@
 // into an existing one. Every item is then looked up with the Notes
 // back-end: its document in its folder, its attachments byte for byte, the
 // contacts and lists as Person and Group documents.
-#include "conversion/frm_save.h"
 #include "conversion/run_environment.h"
 #include "conversion/global/global.h"
 #include "description.h"
@@ -16,6 +15,7 @@
 #include "source/folders_tree.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,7 +74,7 @@ class EndToEnd : public ::testing::Test {
 
   // Opens the mailbox as a .pst on the main window and presses Start
   // Conversion; CHOOSE picks the target in the save window.
-  void Export(frmMain& w, std::function<void(conversion::frmSave*)> choose) {
+  void Export(frmMain& w, std::function<void(windows::frmSave*)> choose) {
     w.show();
     w.OptOtherPST->click();
     services_.open_file_names.push_back(QString::fromStdString(pst_.string()));
@@ -85,7 +85,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_GE(source::NodeCount(w.OutlookFoldersTree), 2);
     bool saw_save_window = false;
     const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
-      auto* save = qobject_cast<conversion::frmSave*>(modal);
+      auto* save = qobject_cast<windows::frmSave*>(modal);
       if (!save) {
         modal->close();
         return;
@@ -124,7 +124,7 @@ TEST_F(EndToEnd, EveryKindIntoANewDatabase) {
   ASSERT_TRUE(expected.count("Outlook Groups"));
   frmMain w;
   services_.folders.push_back(QString::fromStdString((scratch_ / "out").string()));
-  Export(w, [](conversion::frmSave* save) { save->CmdNewNSF->click(); });
+  Export(w, [](windows::frmSave* save) { save->CmdNewNSF->click(); });
 
   EXPECT_EQ(Global::NsfFilePath, (scratch_ / "out").string() + S + "Converted Outlook PST" + S +
                                      "Every Kind06-12-2026-9-5-3.nsf");
@@ -157,7 +157,7 @@ TEST_F(EndToEnd, EveryKindIntoAnExistingDatabase) {
     mail_template->CreateCopy("", existing);
   }
   frmMain w;
-  Export(w, [this, &existing](conversion::frmSave* save) {
+  Export(w, [this, &existing](windows::frmSave* save) {
     save->OptExistingNSF->click();
     services_.open_file_names.push_back(QString::fromStdString(existing));
     save->CmdExistingNSF->click();

@@ -1,8 +1,8 @@
 // The help: Help.chm as built, read by the viewer with its table of
 // contents, pages, links and pictures; a missing file reported by the viewer.
-#include "platform/system/chm_contents.h"
-#include "platform/system/chm_file.h"
-#include "platform/system/help_viewer.h"
+#include "platform/dialogs/chm_contents.h"
+#include "platform/dialogs/chm_file.h"
+#include "platform/dialogs/help_viewer.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
 

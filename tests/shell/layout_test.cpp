@@ -10,7 +10,7 @@
 #include "shell/shell_test_support.h"
 #include "source/fake_store.h"
 #include "source/folders_tree.h"
-#include "source/store_entry.h"
+#include "source/model/store_entry.h"
 #include "source/store_list_box.h"
 #include "support/fixtures.h"
 #include "support/long_texts.h"

@@ -1,7 +1,7 @@
 // The folder tree built from a store: nodes, texts, images, references,
 // order, unsupported folders and a read that fails half-way.
 #include "source/fake_store.h"
-#include "source/folder_nodes.h"
+#include "source/model/folder_nodes.h"
 #include "source/folders_tree.h"
 
 #include <QTreeWidget>

@@ -1,12 +1,12 @@
 // "Start Conversion": the ticked folders go into SelectedFolders and the
 // save window opens, set for a new database.
-#include "conversion/frm_save.h"
 #include "conversion/global/global.h"
 #include "shell/frm_main.h"
 #include "shell/shell_test_support.h"
 #include "source/fake_store.h"
 #include "source/folders_tree.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,10 +31,10 @@ struct SaveWindowState {
 
 // Presses Start Conversion on W; records the save window's state if it
 // comes up, lets TWEAK change it, then closes it.
-SaveWindowState PressStart(frmMain& w, std::function<void(conversion::frmSave*)> tweak = {}) {
+SaveWindowState PressStart(frmMain& w, std::function<void(windows::frmSave*)> tweak = {}) {
   SaveWindowState state;
   const auto watch_modal = testing::OnNextModal([&state, tweak](QWidget* modal) {
-    auto* save = qobject_cast<conversion::frmSave*>(modal);
+    auto* save = qobject_cast<windows::frmSave*>(modal);
     if (!save) {
       modal->close();
       return;
@@ -75,7 +75,7 @@ TEST(HandOver, SecondAndThirdTickedGoToTheFirstIndicesAndTheSaveWindowOpensForAN
   source::NodeAt(w.OutlookFoldersTree, 2)->setCheckState(0, Qt::Unchecked);
 
   Global::SelectedFolders = {"stale"};
-  const SaveWindowState state = PressStart(w, [](conversion::frmSave* save) {
+  const SaveWindowState state = PressStart(w, [](windows::frmSave* save) {
     // Leave it set for an existing database; the next press resets it.
     save->OptExistingNSF->click();
   });

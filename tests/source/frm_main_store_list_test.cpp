@@ -4,7 +4,7 @@
 #include "shell/frm_main.h"
 #include "shell/shell_test_support.h"
 #include "source/folders_tree.h"
-#include "source/store_entry.h"
+#include "source/model/store_entry.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
 

@@ -1,7 +1,7 @@
 // The store browser without a screen: what each operation returns, what it
 // does to the tree it fills and when, and that it never leaves a session or
 // a store behind, on generated mailboxes and on failures of every kind.
-#include "source/store_browser.h"
+#include "source/model/store_browser.h"
 
 #include "mailbox_writer.h"
 #include "shell/shell_test_support.h"

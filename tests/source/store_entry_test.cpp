@@ -1,6 +1,6 @@
 // The entry text of the store list, how the identifier is read back, and
 // the label the list shows.
-#include "source/store_entry.h"
+#include "source/model/store_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,10 @@
 // Creation of the new mail database and address book against a provisioned
-// client: names, sources, progress texts, and the fatal path.
+// client: names, sources, progress texts, and the fatal path (the failure
+// CreateNSF returns, on which the save window ends the program).
 #include "target/create_nsf.h"
 
 #include "support/scripted_services.h"
+#include "windows/export_messages.h"
 #include "writers/notes_client.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +40,21 @@ class CreateNsf : public ::testing::Test {
   }
 
   // Runs CreateNSF for the fixture's names, keeping what it returns.
-  void Create() { paths_ = target::CreateNSF(progress_, mail_, folder_); }
+  void Create() {
+    creation_ = target::CreateNSF(progress_, mail_, folder_);
+    paths_ = creation_.paths;
+  }
 
-  // Runs CreateNSF expecting the fatal path; returns the exit status.
+  // Runs CreateNSF expecting the fatal path, and then what the save window
+  // does on it; returns the exit status.
   int RunExpectingExit() {
     try {
       Create();
+      if (creation_.failure) windows::EndProgramNotesNotInstalled();
     } catch (const ProgramExited& exited) {
       return exited.status;
     }
-    ADD_FAILURE() << "CreateNSF returned normally";
+    ADD_FAILURE() << "CreateNSF returned no failure";
     return -1;
   }
 
@@ -71,6 +78,7 @@ class CreateNsf : public ::testing::Test {
   RecordedProgress progress_;
   std::filesystem::path out_;
   std::string mail_, folder_;
+  target::Creation creation_;
   target::RunPaths paths_;
 };
 
@@ -159,6 +167,46 @@ TEST_F(CreateNsf, NoClientEndsTheProgramWithTheMessage) {
   EXPECT_EQ(RunExpectingExit(), 1);
   ExpectFatalMessage();
   EXPECT_TRUE(FilesInOut().empty());
+}
+
+TEST_F(CreateNsf, FailuresSayWhatAndWhyAndATakenAddressBookMovesOnToTheNextSecond) {
+  // A mail database whose name is taken: Taken, and nothing touched.
+  testing::WriteFile(mail_, "someone else's file");
+  Create();
+  ASSERT_TRUE(creation_.failure);
+  EXPECT_EQ(creation_.failure->kind, target::CreationFailure::Kind::Taken);
+  EXPECT_EQ(creation_.failure->path, mail_);
+  EXPECT_EQ(testing::ReadFile(mail_), "someone else's file");
+  std::filesystem::remove(mail_);
+
+  // The address book's name is taken twice over: it moves on second by
+  // second; the files there are left as they were.
+  testing::WriteFile(out_ / "names06-12-2026-9-5-4.nsf", "first");
+  testing::WriteFile(out_ / "names06-12-2026-9-5-5.nsf", "second");
+  Create();
+  ASSERT_FALSE(creation_.failure) << creation_.failure->reason;
+  EXPECT_EQ(paths_.address_book, folder_ + "names06-12-2026-9-5-6.nsf");
+  EXPECT_EQ(testing::ReadFile(out_ / "names06-12-2026-9-5-4.nsf"), "first");
+  EXPECT_EQ(testing::ReadFile(out_ / "names06-12-2026-9-5-5.nsf"), "second");
+  EXPECT_TRUE(services_.messages.empty());
+
+  // A folder that is not there: the path and the system's reason.
+  const std::string nowhere = (out_ / "missing" / "mail.nsf").string();
+  creation_ = target::CreateNSF(progress_, nowhere, (out_ / "missing").string() + kSep);
+  ASSERT_TRUE(creation_.failure);
+  EXPECT_EQ(creation_.failure->kind, target::CreationFailure::Kind::NotCreated);
+  EXPECT_EQ(creation_.failure->path, nowhere);
+  EXPECT_NE(creation_.failure->reason.find("does not exist"), std::string::npos) << creation_.failure->reason;
+
+  // No mail template in the client: the template named, and why.
+  client_.SetSetting("DefaultMailTemplate", "gone.ntf");
+  mail_ = (out_ / "Other06-12-2026-9-5-3.nsf").string();
+  Create();
+  ASSERT_TRUE(creation_.failure);
+  EXPECT_EQ(creation_.failure->kind, target::CreationFailure::Kind::NoSource);
+  EXPECT_EQ(creation_.failure->path, "gone.ntf");
+  EXPECT_FALSE(creation_.failure->reason.empty());
+  EXPECT_FALSE(std::filesystem::exists(mail_));
 }
 
 }  // namespace

@@ -134,5 +134,49 @@ TEST_F(AttachmentStep, CalendarPassesOverAnUnusablePathOnceTheStepHasBegun) {
   EXPECT_EQ(doc->Attachments()[0].file_name, "ok.txt");
 }
 
+TEST_F(AttachmentStep, ADocumentThatNamesItsItemIsNotKeptWithoutAPart) {
+  // With the item's source key, a part that cannot be embedded keeps the
+  // whole document out of the database: the report's "not copied" holds
+  // there too, and a later run with --resume writes it again.
+  writer_context.source_key = "0123456789ABCDEF-00000001";
+  const std::string ok = Stage("ok.txt", "ok");
+  // A staged path the back-end cannot read a file from (a folder stands in
+  // for a file the target failed at).
+  std::filesystem::create_directory(staging_ / "lost.txt");
+  std::filesystem::create_directory(staging_ / "gone.bin");
+  std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  StagedFiles MailAttachment{staging_ / "lost.txt", ok};
+  writers::DateArg MailDate;
+  std::int16_t SentFlag = 0;
+  bool SaveIt = true;
+  writers::WriteResult mail = writers::SendNotesMail(writer_context, Subject, MailAttachment, MailTo, MailFrom, MailCC,
+                                                     MailBCC, BodyText, MailDate, FolderName, SenderName, SentFlag,
+                                                     SaveIt);
+  EXPECT_FALSE(mail.saved);
+  EXPECT_EQ(mail.reason.rfind("the document was not kept without its part: embedding ", 0), 0u) << mail.reason;
+  EXPECT_NE(mail.reason.find("lost.txt"), std::string::npos) << mail.reason;
+  EXPECT_FALSE(std::filesystem::exists(ok));  // the staged files go all the same
+
+  const std::string t = Stage("list.xlsx", "sheet");
+  std::string TaskSubject = "t", TaskBody, TaskPriority = "1", TaskFolder = "Tasks";
+  StagedFiles TaskAttachment{t, staging_ / "gone.bin"};
+  writers::DateArg due, start, created, reminder;
+  EXPECT_FALSE(writers::SendNotesTask(writer_context, TaskSubject, TaskAttachment, due, start, TaskBody, created,
+                                      TaskPriority, reminder, TaskFolder, SaveIt)
+                   .saved);
+
+  // Every part there: the document is kept, with its key.
+  const std::string whole = Stage("whole.txt", "whole");
+  StagedFiles complete{whole};
+  mail = writers::SendNotesMail(writer_context, Subject, complete, MailTo, MailFrom, MailCC, MailBCC, BodyText,
+                                MailDate, FolderName, SenderName, SentFlag, SaveIt);
+  EXPECT_TRUE(mail.saved) << mail.reason;
+  testing::OpenedDatabase db(mail_path_);
+  const auto doc = db.OnlyDocument();
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(doc->Attachments().size(), 1u);
+  EXPECT_EQ(testing::ItemAs<std::string>(*doc, writers::kSourceKeyItem), writer_context.source_key);
+}
+
 }  // namespace
 }  // namespace norvexa

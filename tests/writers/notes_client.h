@@ -150,4 +150,20 @@ inline std::vector<std::string> ItemNamesWithout(const notes::Document& doc, con
   return names;
 }
 
+// The decoded text of the first part of DOC's body (in tree order) whose
+// content type is TYPE ("text/plain"); fails the test when there is none.
+inline std::string BodyPartText(notes::Document& doc, const std::string& type) {
+  std::vector<std::unique_ptr<notes::MIMEEntity>> pending;
+  if (auto top = doc.GetMIMEEntity("Body")) pending.push_back(std::move(top));
+  while (!pending.empty()) {
+    std::unique_ptr<notes::MIMEEntity> part = std::move(pending.back());
+    pending.pop_back();
+    if (part->ContentType() + "/" + part->ContentSubType() == type) return part->GetContentAsText();
+    if (auto next = part->GetNextSibling()) pending.push_back(std::move(next));
+    if (auto child = part->GetFirstChildEntity()) pending.push_back(std::move(child));
+  }
+  ADD_FAILURE() << "the body has no " << type << " part";
+  return std::string();
+}
+
 }  // namespace norvexa::testing

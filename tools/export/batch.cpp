@@ -1,7 +1,7 @@
 // Many mailboxes in one command; see batch.h.
 #include "batch.h"
 
-#include "export_job.h"
+#include "store_export.h"
 #include "platform/system/text.h"
 #include "report_json.h"
 
@@ -29,7 +29,7 @@ void ReportLine(const ExportOptions& options, const BatchLine& line, const std::
       << "\n";
   err.flush();
   if (!options.json) return;
-  ExportResult result;
+  StoreReport result;
   result.store = line.store;
   result.target = {line.kind, line.target};
   result.resume = options.resume;

@@ -1,19 +1,16 @@
 // norvexa-export: the conversion of the save window run from a command line,
 // for administrators who move many mailboxes on machines without a display.
-// It drives the same ConversionRun, item preparation, writers and CreateNSF
-// as the windows; see export_options.cpp for the command line.
+// It runs the same export job (conversion/export_job.h) as the save window;
+// see export_options.cpp for the command line.
 #include "batch.h"
-#include "command_services.h"
-#include "export_job.h"
 #include "export_options.h"
 #include "platform/outlook/outlook.h"
 #include "platform/system/terminal.h"
 #include "report_json.h"
+#include "store_export.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QStringList>
-#include <QThread>
 
 #include <exception>
 #include <iostream>
@@ -25,14 +22,15 @@ namespace {
 using namespace norvexa;
 using namespace norvexa::exporter;
 
-void PrintJson(const ExportResult& result) {
+void PrintJson(const StoreReport& result) {
   const QByteArray json = JsonLine(ReportJson(result));
   std::cout.write(json.constData(), json.size());
   std::cout.flush();
 }
 
-// Every store of the profile, one after the other, into the same target.
-int ExportProfile(const ExportOptions& options, CommandServices& services, const Display& display) {
+// Every store of the profile, one after the other, into the same target (a
+// new database's name that is taken moves on to the next free second).
+int ExportProfile(const ExportOptions& options, const Display& display) {
   std::size_t count = 0;
   try {
     outlook::Session session;
@@ -48,15 +46,9 @@ int ExportProfile(const ExportOptions& options, CommandServices& services, const
   }
   std::vector<int> statuses;
   for (std::size_t position = 1; position <= count; ++position) {
-    // New databases are named to the second: the next one must not be
-    // begun in the second the last one was named in.
-    if (options.target == TargetKind::NewDatabase && services.LastNow().isValid()) {
-      const qint64 named = services.LastNow().toSecsSinceEpoch();
-      while (QDateTime::currentSecsSinceEpoch() <= named) QThread::msleep(20);
-    }
-    const ExportResult result = RunExport(Source{std::string(), options.profile, position},
-                                          Target{options.target, options.target_path}, options.folders,
-                                          options.resume, services, display);
+    const StoreReport result = RunExport(Source{std::string(), options.profile, position},
+                                         Target{options.target, options.target_path}, options.folders,
+                                         options.resume, display);
     if (options.json) PrintJson(result);
     statuses.push_back(result.status);
     // The store just read is not read again: give its cache back.
@@ -85,17 +77,15 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  CommandServices services;
-  const sys::ScopedServices installed(services);
   const Display display{&std::cerr, sys::StandardErrorIsTerminal(), sys::StandardErrorColumns()};
   try {
     if (!options.batch.empty()) {
       return RunBatch(options, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
     }
-    if (!options.profile.empty()) return ExportProfile(options, services, display);
-    const ExportResult result = RunExport(Source{options.store, std::string(), 0},
-                                          Target{options.target, options.target_path}, options.folders,
-                                          options.resume, services, display);
+    if (!options.profile.empty()) return ExportProfile(options, display);
+    const StoreReport result = RunExport(Source{options.store, std::string(), 0},
+                                         Target{options.target, options.target_path}, options.folders,
+                                         options.resume, display);
     if (options.json) PrintJson(result);
     return result.status;
   } catch (const UsageError& e) {

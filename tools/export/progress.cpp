@@ -57,6 +57,8 @@ void ProgressView::Yield() {
   if (mode_ == Mode::Bar) DrawBar(false);
 }
 
+void ProgressView::Notice(const conversion::JobNotice& notice) { Line("note: " + notice.text); }
+
 void ProgressView::Finish() {
   PrintNewLines(true);
   if (mode_ == Mode::Bar) {

@@ -1,12 +1,12 @@
 // The progress of one export on standard error, as a terminal user expects
 // it: on a terminal, a bar redrawn in place with the items done, items per
 // second and the time left, and a line for each folder above it; into a file
-// or a pipe, only the line for each folder as it is done. It is the run's
-// view (the labels of the save window are not shown) and follows the run's
-// report as it grows.
+// or a pipe, only the line for each folder as it is done, and a line for
+// every notice of the job. It is the job's observer (the labels of the save
+// window are not shown) and follows the job's report as it grows.
 #pragma once
 
-#include "conversion/conversion_run.h"
+#include "conversion/export_observer.h"
 #include "conversion/run_report.h"
 
 #include <QElapsedTimer>
@@ -17,7 +17,7 @@
 
 namespace norvexa::exporter {
 
-class ProgressView final : public conversion::RunView {
+class ProgressView final : public conversion::ExportObserver {
  public:
   enum class Mode { Bar, Lines };
 
@@ -42,7 +42,8 @@ class ProgressView final : public conversion::RunView {
   // After every item: new folder lines, and the bar at most ten times a
   // second.
   void Yield() override;
-  QWidget* MessageOwner() override { return nullptr; }
+  // A line "note: TEXT" above the bar.
+  void Notice(const conversion::JobNotice& notice) override;
 
   // The items done so far: copied, not copied and already in the target.
   std::int64_t Done() const;

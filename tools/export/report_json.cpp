@@ -36,7 +36,7 @@ const char* KindName(conversion::RunReport::DamageKind kind) {
 
 }  // namespace
 
-QJsonObject ReportJson(const ExportResult& result) {
+QJsonObject ReportJson(const StoreReport& result) {
   QJsonObject o;
   o["store"] = Text(result.store);
   o["store_name"] = TextOrNull(result.store_name);
@@ -75,7 +75,8 @@ QJsonObject ReportJson(const ExportResult& result) {
         damaged_items.append(QJsonObject{{"folder", Text(folder.name)},
                                          {"item", Text(item.label)},
                                          {"kind", KindName(item.kind)},
-                                         {"damage", DamageList(item.damage)}});
+                                         {"damage", DamageList(item.damage)},
+                                         {"lost", Text(item.lost)}});
       }
     }
     for (const auto& folder : report.DamagedFolders()) {

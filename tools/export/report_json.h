@@ -8,14 +8,14 @@
 // offsets of the damage.
 #pragma once
 
-#include "export_job.h"
+#include "store_export.h"
 
 #include <QByteArray>
 #include <QJsonObject>
 
 namespace norvexa::exporter {
 
-QJsonObject ReportJson(const ExportResult& result);
+QJsonObject ReportJson(const StoreReport& result);
 
 // OBJECT as one line of compact JSON, ending in a new line.
 QByteArray JsonLine(const QJsonObject& object);

@@ -1,11 +1,13 @@
 // norvexa-inspect nsf FILE: a Notes database as one JSON object (title,
 // template, design, folders with their documents' universal ids, and every
-// document with its items and attachments).
+// document with its items, their MIME parts, its attachments and whether the
+// local user has read it). The file is opened read-only.
 #include "inspect.h"
 
 #include "platform/notes/item_codec.h"
 #include "platform/notes/notes.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,13 +27,50 @@ QJsonArray Strings(const std::vector<std::string>& texts) {
   return array;
 }
 
-// The values of VALUE as JSON: one element, or one per entry of a text list.
+// The values of VALUE as JSON: one element, or one per entry of a list.
 QJsonArray Values(const notes::ItemValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return {Q(*text)};
   if (const auto* number = std::get_if<double>(&value)) return {*number};
   if (const auto* when = std::get_if<QDateTime>(&value)) return {Q(notes::internal::FormatDateTime(*when))};
   if (const auto* time = std::get_if<QTime>(&value)) return {time->toString(QStringLiteral("HH:mm:ss"))};
+  if (const auto* whens = std::get_if<notes::DateTimeList>(&value)) {
+    QJsonArray array;
+    for (const QDateTime& w : *whens) array.append(Q(notes::internal::FormatDateTime(w)));
+    return array;
+  }
+  if (const auto* numbers = std::get_if<notes::NumberList>(&value)) {
+    QJsonArray array;
+    for (const double n : *numbers) array.append(n);
+    return array;
+  }
   return Strings(std::get<notes::TextList>(value));
+}
+
+// The characters of a text part's content shown in full.
+constexpr qsizetype kTextPreview = 80;
+
+// Appends PART and the parts below it to PARTS, PART's path in the tree
+// being PATH ("1", "1.2", ...): content type, encoding, decoded size, and the
+// first characters of a text part or the SHA-256 of any other.
+void AppendParts(const notes::MIMEEntity& part, const QString& path, QJsonArray& parts) {
+  QJsonObject object;
+  object["path"] = path;
+  object["content_type"] = Q(part.FullContentType());
+  object["encoding"] = part.Encoding();
+  std::unique_ptr<notes::MIMEEntity> child = part.GetFirstChildEntity();
+  if (!child) {
+    const std::string bytes = part.GetContentAsBytes();
+    object["size"] = static_cast<double>(bytes.size());
+    if (part.ContentType() == "text") {
+      object["text"] = Q(part.GetContentAsText()).left(kTextPreview);
+    } else {
+      object["sha256"] = QString::fromLatin1(
+          QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex());
+    }
+  }
+  parts.append(object);
+  for (int n = 1; child; ++n, child = child->GetNextSibling())
+    AppendParts(*child, path + "." + QString::number(n), parts);
 }
 
 QJsonObject DocumentJson(notes::Document& doc) {
@@ -49,9 +88,14 @@ QJsonObject DocumentJson(notes::Document& doc) {
     if (const auto part = doc.GetMimePart(name)) {
       item["mime"] = QJsonObject{{"content_type", Q(part->content_type)}, {"encoding", part->encoding}};
     }
+    QJsonArray parts;
+    std::unique_ptr<notes::MIMEEntity> top = doc.GetMIMEEntity(name);
+    for (int n = 1; top; ++n, top = top->GetNextSibling()) AppendParts(*top, QString::number(n), parts);
+    if (!parts.isEmpty()) item["mime_parts"] = parts;
     items.append(item);
   }
   object["items"] = items;
+  object["unread"] = !doc.GetRead();
   QJsonArray attachments;
   for (const notes::AttachmentInfo& a : doc.Attachments()) {
     attachments.append(QJsonObject{

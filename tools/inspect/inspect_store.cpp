@@ -70,6 +70,9 @@ void AddAttachments(const Item& item, QJsonObject& object) {
     for (std::int64_t k = 1; k <= attachments->Count(); ++k) {
       const auto attachment = attachments->GetAttachment(k);
       QJsonObject entry{{"name", Q(attachment->FileName())}};
+      if (!attachment->ContentId().empty()) entry["content_id"] = Q(attachment->ContentId());
+      if (!attachment->MimeType().empty()) entry["mime_type"] = Q(attachment->MimeType());
+      if (attachment->IsHidden()) entry["hidden"] = true;
       try {
         entry["size"] = static_cast<qint64>(attachment->Size());
         entry["sha256"] = ContentHash(*attachment);
@@ -209,6 +212,73 @@ void AddDamage(const std::vector<Damage>& damage, QJsonObject& object, bool& dam
   damaged = true;
 }
 
+// The SHA-256 of BYTES as hex, or null when there are none: large values
+// (bodies in other forms, blobs, header blocks) are compared by hash.
+QJsonValue Hash(const std::string& bytes) {
+  if (bytes.empty()) return QJsonValue::Null;
+  return QString::fromLatin1(
+      QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                               QCryptographicHash::Sha256)
+          .toHex());
+}
+
+QJsonValue Flag(const std::optional<bool>& value) { return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null); }
+
+// The values every kind of item may carry beyond those its writer takes
+// first: formatted bodies, Internet headers, flags, recipients and the
+// appointment and task details.
+QJsonObject ItemDetails(const Item& item) {
+  QJsonObject o;
+  o["html_sha256"] = Hash(item.HtmlBody());
+  o["rtf_sha256"] = Hash(item.CompressedRtf());
+  o["message_id"] = Q(item.InternetMessageId());
+  o["in_reply_to"] = Q(item.InReplyTo());
+  o["references"] = Q(item.InternetReferences());
+  o["transport_headers_sha256"] = Hash(item.TransportHeaders());
+  o["message_flags"] = Integer(item.MessageFlags());
+  o["sensitivity"] = Integer(item.Sensitivity());
+  o["received"] = DateValue(item.ReceivedTime());
+  o["submitted"] = DateValue(item.SubmitTime());
+  QJsonArray categories;
+  for (const std::string& category : item.CategoryList()) categories.append(Q(category));
+  o["category_list"] = categories;
+  const FollowUpFlag flag = item.FollowUp();
+  o["follow_up"] = QJsonObject{{"status", static_cast<qint64>(flag.status)},
+                               {"request", Q(flag.request)},
+                               {"due", DateValue(flag.due)},
+                               {"completed", DateValue(flag.completed)}};
+  try {
+    QJsonArray recipients;
+    for (const RecipientEntry& r : item.RecipientList()) {
+      const char* kind = r.kind == RecipientEntry::Kind::Cc ? "cc" : r.kind == RecipientEntry::Kind::Bcc ? "bcc" : "to";
+      recipients.append(QJsonObject{{"kind", kind}, {"name", Q(r.name)}, {"address", Q(r.address)}});
+    }
+    o["recipients"] = recipients;
+  } catch (const OutlookError& e) {
+    o["recipients_error"] = Q(e.what());
+  }
+  o["sender_smtp"] = Q(item.SenderSmtpAddress());
+  o["sent_representing"] = QJsonObject{{"name", Q(item.SentRepresentingName())},
+                                       {"address", Q(item.SentRepresentingAddress())}};
+  o["recurrence_sha256"] = Hash(item.RecurrenceBlob());
+  o["recurring"] = Flag(item.IsRecurring());
+  o["time_zone_sha256"] = Hash(item.TimeZoneDefinition());
+  o["time_zone_struct_sha256"] = Hash(item.TimeZoneStruct());
+  o["time_zone_description"] = Q(item.TimeZoneDescription());
+  o["all_day"] = Flag(item.AllDayEvent());
+  o["busy_status"] = Integer(item.BusyStatus());
+  o["appointment_state"] = Integer(item.AppointmentStateFlags());
+  o["reminder_set"] = Flag(item.ReminderSet());
+  o["reminder_minutes"] = Integer(item.ReminderMinutesBefore());
+  o["task_status"] = Integer(item.TaskStatus());
+  const std::optional<double> percent = item.PercentComplete();
+  o["percent_complete"] = percent ? QJsonValue(*percent) : QJsonValue(QJsonValue::Null);
+  o["date_completed"] = DateValue(item.TaskDateCompleted());
+  o["task_complete"] = Flag(item.TaskComplete());
+  o["task_owner"] = Q(item.TaskOwner());
+  return o;
+}
+
 // One item of a folder whose items are of class KIND.
 QJsonObject ItemObject(const Item& item, const std::string& kind) {
   ItemJson j;
@@ -224,6 +294,7 @@ QJsonObject ItemObject(const Item& item, const std::string& kind) {
   else if (kind == "IPM.Contact" && message_class == "IPM.DistList") AddDistList(item, j);
   else if (kind == "IPM.Contact") AddContact(item, j);
   else j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  j.Set("details", [&] { return QJsonValue(ItemDetails(item)); });
   return j.Take();
 }
 

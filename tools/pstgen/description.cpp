@@ -67,6 +67,8 @@ class Reader {
     if (o.contains("name")) a.file_name = Text(o, "name", where);
     if (o.contains("short_name")) a.short_name = Text(o, "short_name", where);
     a.mime_type = Text(o, "mime", where);
+    a.content_id = Text(o, "content_id", where);
+    a.hidden = o.value("hidden").toBool();
     if (o.contains("message")) {
       if (!o.value("message").isObject()) Fail(where, "\"message\" must be an item");
       a.message = std::make_shared<Item>(ReadItem(o.value("message").toObject(), where + " > message"));
@@ -97,6 +99,27 @@ class Reader {
     item.subject = Text(o, "subject", where);
     item.body = Text(o, "body", where);
     item.html = Text(o, "html", where);
+    if (o.contains("html_codepage")) item.html_codepage = o.value("html_codepage").toInt();
+    item.rtf = Text(o, "rtf", where);
+    item.transport_headers = Text(o, "headers", where);
+    item.message_id = Text(o, "message_id", where);
+    item.in_reply_to = Text(o, "in_reply_to", where);
+    item.references = Text(o, "references", where);
+    if (o.contains("sensitivity")) item.sensitivity = o.value("sensitivity").toInt();
+    if (o.contains("flag")) {
+      if (!o.value("flag").isObject()) Fail(where, "\"flag\" must be an object");
+      const QJsonObject f = o.value("flag").toObject();
+      Item::Flag flag;
+      if (f.contains("status")) flag.status = f.value("status").toInt();
+      if (f.contains("request")) flag.request = Text(f, "request", where + " > flag");
+      flag.due = Date(f, "due", where + " > flag");
+      flag.completed = Date(f, "completed", where + " > flag");
+      item.flag = flag;
+    }
+    if (o.contains("status")) item.task_status = o.value("status").toInt();
+    if (o.contains("percent_complete")) item.percent_complete = o.value("percent_complete").toDouble();
+    item.date_completed = Date(o, "completed", where);
+    item.owner = Text(o, "owner", where);
     if (o.contains("sender")) item.sender = Addr(o.value("sender"), where + " > sender");
     int kind_index = 1;
     for (const char* key : {"to", "cc", "bcc"}) {
@@ -123,6 +146,7 @@ class Reader {
     }
     item.end = Date(o, "end", where);
     item.location = Text(o, "location", where);
+    ReadCalendar(o, where, item);
     item.due = Date(o, "due", where);
     item.reminder = Date(o, "reminder", where);
     const QJsonObject contact = o.value("contact").toObject();
@@ -150,6 +174,146 @@ class Reader {
       item.attachments.push_back(ReadAttachment(v.toObject(), where + " > attachment " + std::to_string(++n)));
     }
     return item;
+  }
+
+  // A number O[KEY] that must be whole and within LOW..HIGH.
+  int Whole(const QJsonObject& o, const char* key, int low, int high, const std::string& where) const {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isDouble() || v.toDouble() != static_cast<double>(v.toInt()) || v.toInt() < low || v.toInt() > high)
+      Fail(where, std::string("\"") + key + "\" must be a whole number from " + std::to_string(low) + " to " +
+                      std::to_string(high));
+    return v.toInt();
+  }
+
+  // A weekday named by V ("SU", "Mon", "tuesday"...): 0 Sunday .. 6 Saturday.
+  int Weekday(const QJsonValue& v, const std::string& where) const {
+    static const char* const names[] = {"su", "mo", "tu", "we", "th", "fr", "sa"};
+    const std::string name = v.toString().left(2).toLower().toStdString();
+    for (int d = 0; d < 7; ++d)
+      if (v.isString() && name == names[d]) return d;
+    Fail(where, "a weekday must be named (SU, MO, TU, WE, TH, FR, SA)");
+  }
+
+  // The wall-clock date and time TEXT writes, its offset set aside.
+  LocalTime Local(const QString& text, const std::string& where) const {
+    const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
+    if (!t.isValid()) Fail(where, "not an ISO 8601 date and time: " + text.toStdString());
+    return LocalTime{t.date(), t.time().hour() * 60 + t.time().minute()};
+  }
+
+  // The date V writes as yyyy-mm-dd.
+  QDate Day(const QJsonValue& v, const std::string& where) const {
+    const QDate d = QDate::fromString(v.toString(), Qt::ISODate);
+    if (!v.isString() || !d.isValid()) Fail(where, "a date must be written yyyy-mm-dd");
+    return d;
+  }
+
+  // The "recurrence" of an appointment; its series starts at the wall-clock
+  // time of the item's "start" as written.
+  RecurringSeries ReadRecurrence(const QJsonObject& item, const QJsonObject& o, const std::string& where) const {
+    RecurringSeries r;
+    r.pattern = Text(o, "pattern", where);
+    if (item.value("start").isUndefined()) Fail(where, "a recurrence needs the item's \"start\"");
+    r.start = Local(item.value("start").toString(), where);
+    const std::optional<std::int64_t> start = Date(item, "start", where), end = Date(item, "end", where);
+    r.duration_minutes = end ? static_cast<int>((*end - *start) / 60) : 0;
+    if (r.duration_minutes < 0) Fail(where, "the appointment ends before it starts");
+    if (o.contains("period")) r.period = Whole(o, "period", 1, 999, where);
+    for (const QJsonValue& d : o.value("days").toArray()) r.days |= 1u << Weekday(d, where + " > days");
+    if (o.contains("day")) r.day_of_month = Whole(o, "day", 1, 31, where);
+    if (o.value("nth") == QJsonValue("last")) {
+      r.nth = 5;
+    } else if (o.contains("nth")) {
+      r.nth = Whole(o, "nth", 1, 5, where);
+    }
+    if (o.contains("month")) r.month = Whole(o, "month", 1, 12, where);
+    if (o.contains("first_day_of_week")) r.first_day_of_week = Weekday(o.value("first_day_of_week"), where);
+    const QJsonValue end_value = o.value("end");
+    if (end_value.isObject() && end_value.toObject().contains("date")) {
+      r.end = "date";
+      r.end_date = Day(end_value.toObject().value("date"), where + " > end");
+    } else if (end_value.isObject() && end_value.toObject().contains("count")) {
+      r.end = "count";
+      r.count = Whole(end_value.toObject(), "count", 1, 999, where + " > end");
+    } else if (!end_value.isUndefined() && end_value != QJsonValue("never")) {
+      Fail(where, "\"end\" must be \"never\", {\"date\": ...} or {\"count\": ...}");
+    }
+    for (const QJsonValue& d : o.value("deleted").toArray()) r.deleted.push_back(Day(d, where + " > deleted"));
+    for (const QJsonValue& v : o.value("modified").toArray()) {
+      const QJsonObject m = v.toObject();
+      const std::string at = where + " > modified";
+      ModifiedOccurrence change;
+      change.original_date = Day(m.value("date"), at);
+      change.start = Local(m.value("start").toString(), at);
+      change.end = Local(m.value("end").toString(), at);
+      if (m.contains("subject")) change.subject = Text(m, "subject", at);
+      if (m.contains("location")) change.location = Text(m, "location", at);
+      r.modified.push_back(change);
+    }
+    if (o.contains("writer_version")) r.writer_version2 = static_cast<std::uint32_t>(Whole(o, "writer_version", 0x3006, 0x3009, where));
+    try {
+      SeriesDates(r, 1);  // a pattern that cannot be written fails here, before anything is
+    } catch (const std::exception& e) {
+      Fail(where, e.what());
+    }
+    return r;
+  }
+
+  // A change of time {"month", "weekday", "week" (1..4 or "last"), "hour", "minute"}.
+  ZoneChange ReadTransition(const QJsonValue& v, const std::string& where) const {
+    ZoneChange t;
+    if (v.isUndefined()) return t;
+    const QJsonObject o = v.toObject();
+    t.month = Whole(o, "month", 1, 12, where);
+    t.day_of_week = o.contains("weekday") ? Weekday(o.value("weekday"), where) : 0;
+    t.week = o.value("week") == QJsonValue("last") ? 5 : Whole(o, "week", 1, 5, where);
+    t.hour = o.contains("hour") ? Whole(o, "hour", 0, 23, where) : 0;
+    t.minute = o.contains("minute") ? Whole(o, "minute", 0, 59, where) : 0;
+    return t;
+  }
+
+  // The "time_zone" of an appointment: a preset's name, or one rule.
+  ZoneRules ReadTimeZone(const QJsonValue& v, const std::string& where) const {
+    if (v.isString()) {
+      const std::optional<ZoneRules> preset = TimeZonePreset(v.toString().toStdString());
+      if (!preset) Fail(where, "unknown time zone \"" + v.toString().toStdString() + "\"");
+      return *preset;
+    }
+    if (!v.isObject()) Fail(where, "\"time_zone\" must be a preset's name or an object");
+    const QJsonObject o = v.toObject();
+    ZoneRules zone;
+    zone.key_name = Text(o, "name", where);
+    zone.description = Text(o, "description", where);
+    ZoneRule rule;
+    rule.bias = Whole(o, "bias", -14 * 60, 14 * 60, where);
+    if (o.contains("standard_bias")) rule.standard_bias = Whole(o, "standard_bias", -120, 120, where);
+    if (o.contains("daylight_bias")) rule.daylight_bias = Whole(o, "daylight_bias", -120, 120, where);
+    rule.standard = ReadTransition(o.value("standard"), where + " > standard");
+    rule.daylight = ReadTransition(o.value("daylight"), where + " > daylight");
+    zone.rules.push_back(rule);
+    return zone;
+  }
+
+  // The calendar keys of an item: "recurrence", "time_zone", "all_day",
+  // "busy" and "reminder_minutes".
+  void ReadCalendar(const QJsonObject& o, const std::string& where, Item& item) const {
+    if (o.contains("recurrence")) {
+      if (!o.value("recurrence").isObject()) Fail(where, "\"recurrence\" must be an object");
+      item.recurrence = ReadRecurrence(o, o.value("recurrence").toObject(), where + " > recurrence");
+    }
+    if (o.contains("time_zone")) item.time_zone = ReadTimeZone(o.value("time_zone"), where + " > time_zone");
+    if (o.contains("all_day")) {
+      if (!o.value("all_day").isBool()) Fail(where, "\"all_day\" must be true or false");
+      item.all_day = o.value("all_day").toBool();
+    }
+    if (o.contains("busy")) {
+      static const std::map<QString, int> states = {
+          {"free", 0}, {"tentative", 1}, {"busy", 2}, {"away", 3}, {"elsewhere", 4}};
+      const auto it = states.find(o.value("busy").toString());
+      if (it == states.end()) Fail(where, "\"busy\" must be free, tentative, busy, away or elsewhere");
+      item.busy = it->second;
+    }
+    if (o.contains("reminder_minutes")) item.reminder_minutes = Whole(o, "reminder_minutes", 0, 60 * 24 * 365, where);
   }
 
   FolderSpec ReadFolder(const QJsonObject& o, const std::string& parent) const {

@@ -4,6 +4,9 @@
 #include "codepage.h"
 #include "ltp_writer.h"
 #include "named_props.h"
+#include "rtf_compress.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 #include <cctype>
@@ -345,6 +348,8 @@ class Writer {
           ap[PR_ATTACH_FILENAME] = text_.Text(*a.short_name);
         }
         if (!a.mime_type.empty()) ap[PR_ATTACH_MIME_TAG] = text_.Text(a.mime_type);
+        if (!a.content_id.empty()) ap[PR_ATTACH_CONTENT_ID] = text_.Text(a.content_id);
+        if (a.hidden) ap[PR_ATTACHMENT_HIDDEN] = PropValue::Boolean(true);
         std::uint64_t size = 0;
         if (a.message) {
           PropMap embedded_props;
@@ -398,7 +403,7 @@ class Writer {
       p[PR_CONVERSATION_TOPIC] = text_.Text(item.subject);
     }
     p[PR_IMPORTANCE] = PropValue::Int32(item.importance.value_or(1));
-    p[PR_SENSITIVITY] = PropValue::Int32(0);
+    p[PR_SENSITIVITY] = PropValue::Int32(item.sensitivity.value_or(0));
     std::int32_t flags = item.unread ? 0 : MSGFLAG_READ;
     if (!item.attachments.empty()) flags |= MSGFLAG_HASATTACH;
     if (item.sent) flags |= MSGFLAG_FROMME;
@@ -406,9 +411,10 @@ class Writer {
     p[PR_MESSAGE_STATUS] = PropValue::Int32(0);
     if (!item.body.empty()) p[PR_BODY] = text_.Text(item.body);
     if (!item.html.empty()) {
-      p[PR_HTML] = PropValue::Binary(Bytes(item.html.begin(), item.html.end()));
-      p[PR_INTERNET_CPID] = PropValue::Int32(65001);
+      p[PR_HTML] = PropValue::Binary(HtmlBytes(item));
+      p[PR_INTERNET_CPID] = PropValue::Int32(item.html_codepage);
     }
+    WriteMailDetails(item, p);
     if (item.created) p[PR_CREATION_TIME] = PropValue::Time(FileTimeFromUnix(*item.created));
     if (item.modified || item.created)
       p[PR_LAST_MODIFICATION_TIME] = PropValue::Time(FileTimeFromUnix(item.modified.value_or(*item.created)));
@@ -442,6 +448,7 @@ class Writer {
       p[names_.Id(PSETID_Appointment, PidLidAppointmentEndWhole)] = PropValue::Time(FileTimeFromUnix(*item.end));
     }
     if (!item.location.empty()) p[names_.Id(PSETID_Appointment, PidLidLocation)] = text_.Text(item.location);
+    WriteCalendar(item, p);
     if (item.due) p[names_.Id(PSETID_Task, PidLidTaskDueDate)] = PropValue::Time(FileTimeFromUnix(*item.due));
     if (item.task_start) {
       p[names_.Id(PSETID_Task, PidLidTaskStartDate)] = PropValue::Time(FileTimeFromUnix(*item.task_start));
@@ -480,6 +487,84 @@ class Writer {
     for (const auto& [id, v] : p) size += v.data.size();
     p[PR_MESSAGE_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
     return WritePropertyContext(ndb_, p, subs);
+  }
+
+  // The HTML body of ITEM in its code page.
+  static Bytes HtmlBytes(const Item& item) {
+    if (item.html_codepage == 65001) return Bytes(item.html.begin(), item.html.end());
+    return Codepage(item.html_codepage).Encode(item.html);
+  }
+
+  // The RTF body, Internet headers, follow-up flag and task state of ITEM
+  // into P.
+  void WriteMailDetails(const Item& item, PropMap& p) {
+    if (!item.rtf.empty()) p[PR_RTF_COMPRESSED] = PropValue::Binary(CompressRtf(item.rtf));
+    if (!item.transport_headers.empty()) p[PR_TRANSPORT_MESSAGE_HEADERS] = text_.Text(item.transport_headers);
+    if (!item.message_id.empty()) p[PR_INTERNET_MESSAGE_ID] = text_.Text(item.message_id);
+    if (!item.in_reply_to.empty()) p[PR_IN_REPLY_TO_ID] = text_.Text(item.in_reply_to);
+    if (!item.references.empty()) p[PR_INTERNET_REFERENCES] = text_.Text(item.references);
+    if (item.flag) {
+      p[PR_FLAG_STATUS] = PropValue::Int32(item.flag->status);
+      p[names_.Id(PSETID_Common, PidLidFlagRequest)] = text_.Text(item.flag->request);
+      if (item.flag->due) p[names_.Id(PSETID_Task, PidLidTaskDueDate)] = PropValue::Time(FileTimeFromUnix(*item.flag->due));
+      if (item.flag->completed) p[PR_FLAG_COMPLETE_TIME] = PropValue::Time(FileTimeFromUnix(*item.flag->completed));
+    }
+    if (item.task_status) {
+      p[names_.Id(PSETID_Task, PidLidTaskStatus)] = PropValue::Int32(*item.task_status);
+      p[names_.Id(PSETID_Task, PidLidTaskComplete)] = PropValue::Boolean(*item.task_status == 2);
+    }
+    if (item.percent_complete) p[names_.Id(PSETID_Task, PidLidPercentComplete)] = PropValue::Double(*item.percent_complete);
+    if (item.date_completed) {
+      p[names_.Id(PSETID_Task, PidLidTaskDateCompleted)] = PropValue::Time(FileTimeFromUnix(*item.date_completed));
+    }
+    if (!item.owner.empty()) p[names_.Id(PSETID_Task, PidLidTaskOwner)] = text_.Text(item.owner);
+  }
+
+  // Puts the calendar values of ITEM into P: all-day, busy status,
+  // reminder, meeting state (an appointment with recipients is a meeting,
+  // its attendees the recipient rows), time zone and recurrence.
+  void WriteCalendar(const Item& item, PropMap& p) {
+    if (item.all_day) p[names_.Id(PSETID_Appointment, PidLidAppointmentSubType)] = PropValue::Boolean(*item.all_day);
+    if (item.busy) p[names_.Id(PSETID_Appointment, PidLidBusyStatus)] = PropValue::Int32(*item.busy);
+    if (item.reminder_minutes) {
+      p[names_.Id(PSETID_Common, PidLidReminderDelta)] = PropValue::Int32(*item.reminder_minutes);
+      p[names_.Id(PSETID_Common, PidLidReminderSet)] = PropValue::Boolean(true);
+    }
+    if (item.message_class.rfind("IPM.Appointment", 0) == 0 && !item.recipients.empty())
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentStateFlags)] = PropValue::Int32(asfMeeting);
+    const int year = item.recurrence ? item.recurrence->start.date.year()
+                     : item.start     ? QDateTime::fromSecsSinceEpoch(*item.start, Qt::UTC).date().year()
+                                      : 2000;
+    if (item.time_zone) {
+      const ZoneRules& zone = *item.time_zone;
+      p[names_.Id(PSETID_Appointment, PidLidTimeZoneStruct)] = PropValue::Binary(TimeZoneStructBlob(zone, year));
+      p[names_.Id(PSETID_Appointment, PidLidTimeZoneDescription)] = text_.Text(zone.description);
+      const Bytes definition = TimeZoneDefinitionBlob(zone, year);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionRecur)] = PropValue::Binary(definition);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionStartDisplay)] = PropValue::Binary(definition);
+      p[names_.Id(PSETID_Appointment, PidLidAppointmentTimeZoneDefinitionEndDisplay)] = PropValue::Binary(definition);
+    }
+    if (!item.recurrence) return;
+    const RecurringSeries& r = *item.recurrence;
+    p[names_.Id(PSETID_Appointment, PidLidAppointmentRecur)] = PropValue::Binary(RecurrenceBlob(r, spec_.codepage));
+    p[names_.Id(PSETID_Appointment, PidLidRecurring)] = PropValue::Boolean(true);
+    p[names_.Id(PSETID_Appointment, PidLidRecurrenceType)] = PropValue::Int32(RecurrenceTypeValue(r));
+    p[names_.Id(PSETID_Appointment, PidLidRecurrencePattern)] = text_.Text(RecurrencePatternText(r));
+    // The series' first and last days, from midnight in its zone, in UTC:
+    // the offset is the one of the start as written.
+    const std::vector<QDate> dates = SeriesDates(r, r.end == "never" ? 1 : 100000);
+    const std::int64_t offset_minutes =
+        item.start ? static_cast<std::int64_t>(MinutesSince1601(r.start)) -
+                         (*item.start + 11644473600LL) / 60
+                   : 0;
+    const auto utc_midnight = [&](QDate d) {
+      const std::int64_t minutes = static_cast<std::int64_t>(MinutesSince1601(LocalTime{d, 0})) - offset_minutes;
+      return PropValue::Time(static_cast<std::uint64_t>(minutes) * 60 * 10000000ULL);
+    };
+    p[names_.Id(PSETID_Appointment, PidLidClipStart)] = utc_midnight(dates.front());
+    // No end: 31 August 4500, 23:59, as Outlook writes it.
+    p[names_.Id(PSETID_Appointment, PidLidClipEnd)] =
+        r.end == "never" ? PropValue::Time(0x5AE980E0ULL * 60 * 10000000ULL) : utc_midnight(dates.back());
   }
 
   // Writes node NID as a table of COLUMNS without rows.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "pst_format.h"
+#include "recurrence_blob.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +35,8 @@ struct Attachment {
   std::optional<std::string> file_name;   // PR_ATTACH_LONG_FILENAME; absent: no name at all
   std::optional<std::string> short_name;  // PR_ATTACH_FILENAME; absent: derived from file_name
   std::string mime_type;
+  std::string content_id;  // PR_ATTACH_CONTENT_ID: what an HTML body names it by ("cid:...")
+  bool hidden = false;     // PR_ATTACHMENT_HIDDEN
   Bytes data;                     // the content, when given literally
   std::uint64_t pattern_size = 0; // else this many pattern bytes
   std::uint64_t pattern_seed = 0;
@@ -46,6 +49,18 @@ struct Item {
   std::string subject;
   std::string body;
   std::string html;
+  int html_codepage = 65001;  // PR_INTERNET_CPID; the HTML is stored in it
+  std::string rtf;            // RTF text, stored as PR_RTF_COMPRESSED
+  std::string transport_headers, message_id, in_reply_to, references;
+  std::optional<int> sensitivity;
+  // The follow-up flag: PR_FLAG_STATUS, PidLidFlagRequest, the due date
+  // (PidLidTaskDueDate) and completion time (PR_FLAG_COMPLETE_TIME).
+  struct Flag {
+    int status = 2;
+    std::string request = "Follow up";
+    std::optional<std::int64_t> due, completed;
+  };
+  std::optional<Flag> flag;
   std::optional<Address> sender;
   std::vector<Recipient> recipients;
   std::optional<std::int64_t> delivered, submitted, created, modified;  // Unix seconds, UTC
@@ -56,8 +71,19 @@ struct Item {
   // Appointments.
   std::optional<std::int64_t> start, end;
   std::string location;
+  // Calendar values of appointments (read by ReadCalendar in
+  // description.cpp, written by WriteCalendar in mailbox_writer.cpp).
+  std::optional<RecurringSeries> recurrence;
+  std::optional<ZoneRules> time_zone;
+  std::optional<bool> all_day;          // PidLidAppointmentSubType
+  std::optional<int> busy;              // PidLidBusyStatus: 0 free, 1 tentative, 2 busy, 3 away, 4 elsewhere
+  std::optional<int> reminder_minutes;  // PidLidReminderDelta, with PidLidReminderSet
   // Tasks.
   std::optional<std::int64_t> due, task_start, reminder;
+  std::optional<int> task_status;            // PidLidTaskStatus
+  std::optional<double> percent_complete;    // PidLidPercentComplete, 0.0 to 1.0
+  std::optional<std::int64_t> date_completed;  // PidLidTaskDateCompleted
+  std::string owner;                         // PidLidTaskOwner
   // Contacts: field name (see ContactFieldTag) -> text; children apart.
   std::map<std::string, std::string> contact;
   std::vector<std::string> children;

@@ -3,12 +3,23 @@
 
 #include "codepage.h"
 
+#include <cstring>
+
 namespace norvexa::pstgen {
 
 PropValue PropValue::Int32(std::int32_t v) {
   PropValue p;
   p.type = mapi::PT_LONG;
   Append32(p.data, static_cast<std::uint32_t>(v));
+  return p;
+}
+PropValue PropValue::Double(double v) {
+  PropValue p;
+  p.type = mapi::PT_DOUBLE;
+  std::uint64_t raw = 0;
+  std::memcpy(&raw, &v, sizeof raw);
+  Append32(p.data, static_cast<std::uint32_t>(raw));
+  Append32(p.data, static_cast<std::uint32_t>(raw >> 32));
   return p;
 }
 PropValue PropValue::Boolean(bool v) {

@@ -24,6 +24,7 @@ struct PropValue {
 
   static PropValue Int32(std::int32_t v);
   static PropValue Boolean(bool v);
+  static PropValue Double(double v);
   static PropValue Time(std::uint64_t filetime);
   static PropValue Unicode(const std::string& utf8);
   // An 8-bit string: BYTES are the text in the file's code page.

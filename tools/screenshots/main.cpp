@@ -4,7 +4,6 @@
 // through the system seam, with the tests' scripted services. Run by
 // scripts/screenshots.
 //   norvexa-screenshots OUTPUT_DIR
-#include "conversion/frm_save.h"
 #include "mailbox_writer.h"
 #include "platform/notes/notes.h"
 #include "platform/system/system_services.h"
@@ -15,6 +14,7 @@
 #include "shell/shell_test_support.h"
 #include "support/fixtures.h"
 #include "support/scripted_services.h"
+#include "windows/frm_save.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -95,7 +95,7 @@ int Render(const fs::path& out_dir) {
   bool grabbed = false;
   services.folders.push_back(QString::fromStdString(out.string()));
   const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
-    auto* save = qobject_cast<conversion::frmSave*>(modal);
+    auto* save = qobject_cast<windows::frmSave*>(modal);
     if (!save) {
       modal->close();
       return;

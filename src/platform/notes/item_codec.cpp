@@ -6,9 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace norvexa::notes::internal {
 
@@ -20,7 +22,17 @@ struct TypeNamer {
   std::string operator()(const QDateTime&) const { return "datetime"; }
   std::string operator()(const QTime&) const { return "time"; }
   std::string operator()(const TextList&) const { return "textlist"; }
+  std::string operator()(const DateTimeList&) const { return "datetimelist"; }
+  std::string operator()(const NumberList&) const { return "numberlist"; }
 };
+
+// The array JSON holds, or nullopt when it is not one.
+std::optional<QJsonArray> JsonArray(const std::string& json) {
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+  if (error.error != QJsonParseError::NoError || !doc.isArray()) return std::nullopt;
+  return doc.array();
+}
 
 // Appends TEXT to OUT as a JSON string literal.
 void AppendJsonString(std::string& out, const std::string& text) {
@@ -55,7 +67,7 @@ std::string ItemTypeName(const ItemValue& value) { return std::visit(TypeNamer{}
 
 bool IsStoredItemType(const std::string& type) {
   return type == "text" || type == "number" || type == "datetime" || type == "time" || type == "textlist" ||
-         type == "richtext";
+         type == "richtext" || type == "datetimelist" || type == "numberlist";
 }
 
 std::string FormatDateTime(const QDateTime& value) {
@@ -133,6 +145,90 @@ TextList TextListFromJson(const std::string& json, bool* ok) {
   return texts;
 }
 
+std::string DateTimeListToJson(const DateTimeList& values) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) json += ',';
+    json += '"' + FormatDateTime(values[i]) + '"';
+  }
+  json += ']';
+  return json;
+}
+
+DateTimeList DateTimeListFromJson(const std::string& json, bool* ok) {
+  *ok = false;
+  const std::optional<QJsonArray> array = JsonArray(json);
+  if (!array) return {};
+  DateTimeList values;
+  for (const QJsonValue& v : *array) {
+    if (!v.isString()) return {};
+    QDateTime when = ParseDateTime(v.toString().toStdString());
+    if (!when.isValid()) return {};
+    values.push_back(std::move(when));
+  }
+  *ok = true;
+  return values;
+}
+
+std::string NumberListToJson(const NumberList& numbers) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (!std::isfinite(numbers[i])) throw NotesError("a number list item must hold finite numbers");
+    if (i) json += ',';
+    if (numbers[i] == 0 && std::signbit(numbers[i])) {
+      json += "-0.0";  // "-0" would read back as the integer 0
+      continue;
+    }
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, numbers[i]);
+    if (error != std::errc()) throw NotesError("a number list item holds a number that cannot be written");
+    json.append(text, end);
+  }
+  json += ']';
+  return json;
+}
+
+// Read with from_chars rather than Qt's JSON parser, which keeps an
+// integral double as an integer and so loses the sign of -0.0.
+NumberList NumberListFromJson(const std::string& json, bool* ok) {
+  *ok = false;
+  const char* at = json.data();
+  const char* const end = json.data() + json.size();
+  const auto skip_blanks = [&] {
+    while (at < end && (*at == ' ' || *at == '\t' || *at == '\n' || *at == '\r')) ++at;
+  };
+  skip_blanks();
+  if (at == end || *at++ != '[') return {};
+  NumberList numbers;
+  skip_blanks();
+  if (at < end && *at == ']') {
+    ++at;
+  } else {
+    for (;;) {
+      skip_blanks();
+      double value = 0;
+      const auto [next, error] = std::from_chars(at, end, value);
+      if (error != std::errc() || !std::isfinite(value)) return {};
+      numbers.push_back(value);
+      at = next;
+      skip_blanks();
+      if (at < end && *at == ',') {
+        ++at;
+        continue;
+      }
+      if (at < end && *at == ']') {
+        ++at;
+        break;
+      }
+      return {};
+    }
+  }
+  skip_blanks();
+  if (at != end) return {};
+  *ok = true;
+  return numbers;
+}
+
 StoredValue EncodeItemValue(const ItemValue& value) {
   StoredValue stored;
   stored.type = ItemTypeName(value);
@@ -147,8 +243,12 @@ StoredValue EncodeItemValue(const ItemValue& value) {
   } else if (const auto* time = std::get_if<QTime>(&value)) {
     if (!time->isValid()) throw NotesError("a time item must hold a valid time of day");
     stored.text = FormatTime(*time);
+  } else if (const auto* texts = std::get_if<TextList>(&value)) {
+    stored.text = TextListToJson(*texts);
+  } else if (const auto* whens = std::get_if<DateTimeList>(&value)) {
+    stored.text = DateTimeListToJson(*whens);
   } else {
-    stored.text = TextListToJson(std::get<TextList>(value));
+    stored.text = NumberListToJson(std::get<NumberList>(value));
   }
   return stored;
 }
@@ -172,6 +272,18 @@ ItemValue DecodeItemValue(const StoredValue& stored) {
     TextList texts = TextListFromJson(stored.text, &ok);
     if (!ok) throw NotesError("stored text list is malformed");
     return texts;
+  }
+  if (stored.type == "datetimelist") {
+    bool ok = false;
+    DateTimeList values = DateTimeListFromJson(stored.text, &ok);
+    if (!ok) throw NotesError("stored date-time list is malformed");
+    return values;
+  }
+  if (stored.type == "numberlist") {
+    bool ok = false;
+    NumberList numbers = NumberListFromJson(stored.text, &ok);
+    if (!ok) throw NotesError("stored number list is malformed");
+    return numbers;
   }
   throw NotesError("stored item type \"" + stored.type + "\" is unknown");
 }

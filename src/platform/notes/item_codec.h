@@ -24,7 +24,8 @@ StoredValue EncodeItemValue(const ItemValue& value);
 // Decodes a stored value; a corrupt one throws NotesError.
 ItemValue DecodeItemValue(const StoredValue& stored);
 
-// The type name of VALUE ("text", "number", "datetime", "time", "textlist").
+// The type name of VALUE ("text", "number", "datetime", "time", "textlist",
+// "datetimelist", "numberlist").
 std::string ItemTypeName(const ItemValue& value);
 
 // True when TYPE is one the items table allows: a type name above or
@@ -44,5 +45,16 @@ std::string NowUtc();
 // TEXTS as a JSON array of strings, and back.
 std::string TextListToJson(const TextList& texts);
 TextList TextListFromJson(const std::string& json, bool* ok);
+
+// VALUES as a JSON array of FormatDateTime texts (throwing as it does), and
+// back (an invalid or malformed entry gives *OK false).
+std::string DateTimeListToJson(const DateTimeList& values);
+DateTimeList DateTimeListFromJson(const std::string& json, bool* ok);
+
+// NUMBERS as a JSON array of numbers, each written in the shortest form that
+// reads back as the same double; throws NotesError for one that is not
+// finite. And back.
+std::string NumberListToJson(const NumberList& numbers);
+NumberList NumberListFromJson(const std::string& json, bool* ok);
 
 }  // namespace norvexa::notes::internal

@@ -1,5 +1,6 @@
 // Notes back-end: sessions, databases, documents, items, rich-text items,
-// streams, MIME entities and embedded objects, stored in SQLite.
+// streams, MIME entities and their headers, read marks and embedded objects,
+// stored in SQLite.
 //
 // A Notes database is one SQLite file (*.nsf, or *.ntf for a template). The
 // local Notes client is a data folder holding notes.ini, the mail template,
@@ -12,7 +13,9 @@
 // database, session; a child must not outlive its parent.
 //
 // The shared connection. Every Session and Database of the process that
-// opens one database file uses the same SQLite connection, found by the
+// opens one database file uses the same SQLite connection (a database opened
+// read-only by OpenDatabaseFile has one of its own, which never writes),
+// found by the
 // file's device and inode (checked at every opening, so a file deleted or
 // replaced behind the back of the program is never written through an old
 // connection). It stays open, with its prepared statements, after the last
@@ -77,12 +80,16 @@ class Document;
 class RichTextItem;
 class Stream;
 class MIMEEntity;
+class MIMEHeader;
 class EmbeddedObject;
 
 // The value an item holds: text, a number, a date-time (kept with its offset
-// from UTC, to the second), a time of day without a date, or a text list.
+// from UTC, to the second), a time of day without a date, or a list of texts,
+// of date-times (the same rule as one date-time) or of numbers.
 using TextList = std::vector<std::string>;
-using ItemValue = std::variant<std::string, double, QDateTime, QTime, TextList>;
+using DateTimeList = std::vector<QDateTime>;
+using NumberList = std::vector<double>;
+using ItemValue = std::variant<std::string, double, QDateTime, QTime, TextList, DateTimeList, NumberList>;
 
 // Constants of the back-end.
 // The longest path, in bytes of UTF-8, of a database file this back-end can
@@ -91,8 +98,15 @@ using ItemValue = std::variant<std::string, double, QDateTime, QTime, TextList>;
 inline constexpr std::size_t kMaxDatabasePathBytes = 504;
 
 inline constexpr int EMBED_ATTACHMENT = 1454;
+// The transfer encodings of a MIME part: how its content is stored and
+// rendered. ENC_NONE keeps the bytes as they are without naming an encoding;
+// the three identity encodings keep them too and name 7bit, 8bit or binary.
 inline constexpr int ENC_NONE = 1725;
 inline constexpr int ENC_QUOTED_PRINTABLE = 1726;
+inline constexpr int ENC_BASE64 = 1727;
+inline constexpr int ENC_IDENTITY_7BIT = 1728;
+inline constexpr int ENC_IDENTITY_8BIT = 1729;
+inline constexpr int ENC_IDENTITY_BINARY = 1730;
 
 // Where the local client lives: $NORVEXA_NOTES_DATA, else
 // ~/.local/share/norvexa/notes ($XDG_DATA_HOME/norvexa/notes when
@@ -114,7 +128,10 @@ class Session {
   // Opens FILE on the local machine (SERVER must be ""). FILE is absolute or
   // relative to the client's data folder. A missing file gives a database
   // that is not open (IsOpen() false; every later call fails); it is never
-  // created. A file that is not a Notes database throws.
+  // created. A file that is not a Notes database throws. A database of an
+  // older layout is upgraded to the current one in place, in one
+  // transaction, when it is opened (a file that cannot be written is read as
+  // it is).
   std::unique_ptr<Database> GetDatabase(const std::string& server, const std::string& file);
 
   // The value of NAME in notes.ini (key matched without regard to case), ""
@@ -161,6 +178,12 @@ class Database {
   // A new, unsaved document.
   virtual std::unique_ptr<Document> CreateDocument() = 0;
 
+  // The universal ids of the documents USER has not read, in save order
+  // (Document::GetRead says what counts as read; "" is the local client's
+  // user). A file of layout 1 opened read-only keeps no marks: every
+  // document is read for the local user and unread for any other.
+  virtual std::vector<std::string> UnreadDocumentIds(const std::string& user = "") const = 0;
+
   // Reading back (inspection and tests).
   virtual std::vector<std::string> DesignElementNames() const = 0;
   virtual std::vector<std::string> FolderNames() const = 0;  // full "\" paths
@@ -184,22 +207,55 @@ class Document {
   virtual ~Document() = default;
 
   // Puts item NAME with VALUE, replacing any earlier item of that name
-  // (whatever its type, a rich-text item and its MIME parts included).
+  // (whatever its type, a rich-text item and its MIME parts included; MIME
+  // entities handed out for it stop working).
   virtual void ReplaceItemValue(const std::string& name, const ItemValue& value) = 0;
 
   // Reading items back.
   virtual bool HasItem(const std::string& name) const = 0;
   virtual std::optional<ItemValue> GetItemValue(const std::string& name) const = 0;
   virtual std::vector<std::string> ItemNames() const = 0;  // in the order first put
-  // The type of item NAME: "text", "number", "datetime", "time", "textlist"
-  // or "richtext"; "" when the document has no such item.
+  // The type of item NAME: "text", "number", "datetime", "time", "textlist",
+  // "datetimelist", "numberlist" or "richtext"; "" when the document has no
+  // such item.
   virtual std::string ItemType(const std::string& name) const = 0;
 
   // A rich-text item NAME (replacing an earlier item of that name).
   virtual std::unique_ptr<RichTextItem> CreateRichTextItem(const std::string& name) = 0;
 
-  // Writes open MIME parts of item NAME back into the document when SAVE.
+  // MIME parts. The parts of a rich-text item form a tree: its top part
+  // (made by CreateMIMEEntity, or by the item's CreateChildEntity) and the
+  // child parts below it; a part with children is a multipart. Changes are
+  // made on an open copy of the item's parts: CloseMIMEEntities(true) or
+  // Save writes it into the document, CloseMIMEEntities(false) drops it,
+  // and either ends the MIMEEntity and MIMEHeader objects handed out for the
+  // item (their later calls throw). A top part that was given nothing at all
+  // (no content, header or child) is not written.
+
+  // The top part of item NAME (the open copy when one is open), or null
+  // when the document has no such item or it holds no MIME part. Opens the
+  // item's parts for changes.
+  virtual std::unique_ptr<MIMEEntity> GetMIMEEntity(const std::string& name = "Body") = 0;
+
+  // A new top part of item NAME, making NAME a rich-text item when the
+  // document has no item of that name. Throws NotesError when an item NAME
+  // exists that is not rich text or already has MIME parts.
+  virtual std::unique_ptr<MIMEEntity> CreateMIMEEntity(const std::string& name = "Body") = 0;
+
+  // Writes the open MIME parts of item NAME into the document when SAVE,
+  // drops them otherwise; nothing happens when none are open.
   virtual void CloseMIMEEntities(bool save, const std::string& name) = 0;
+
+  // The MIME parts of item NAME (the open copy when one is open) as one
+  // RFC 822/MIME message text: each part's stored header lines (without
+  // their Content-Type, Content-Transfer-Encoding and MIME-Version lines,
+  // which the part's own take the place of; "MIME-Version: 1.0" comes with
+  // the top part), the boundaries and the encoded contents, lines ending in
+  // CRLF. An item with several top parts (written by layout 1, or by calling
+  // the item's CreateChildEntity more than once) renders as a
+  // multipart/mixed message holding them. Throws NotesError when the item
+  // has no MIME parts.
+  virtual std::string RenderMIME(const std::string& name = "Body") = 0;
 
   // Stores the document in one transaction; the first save gives it its
   // universal id, note id and creation time; later saves update it.
@@ -207,6 +263,15 @@ class Document {
 
   // Lists the saved document in folder NAME, making the folder when missing.
   virtual void PutInFolder(const std::string& name) = 0;
+
+  // Read marks, kept per user in the database, not in the document (USER
+  // "" is the local client's user). Every document here is made by the
+  // local user, so without a mark a document is read for "" and unread for
+  // any other user. On a saved document a mark is stored at once; on a new
+  // one it is kept and stored by its first Save, in the same transaction.
+  virtual void MarkRead(const std::string& user = "") = 0;
+  virtual void MarkUnread(const std::string& user = "") = 0;
+  virtual bool GetRead(const std::string& user = "") const = 0;
 
   virtual std::string UniversalID() const = 0;  // 32 hex digits once saved
   virtual std::int64_t NoteID() const = 0;      // 0 before the first save
@@ -216,8 +281,9 @@ class Document {
   virtual std::vector<AttachmentInfo> Attachments() const = 0;
   // Writes the bytes of attachment FILE_NAME to PATH.
   virtual void ExtractAttachment(const std::string& file_name, const std::filesystem::path& path) const = 0;
-  // The stored MIME part of item NAME, when one was written: content type,
-  // encoding and decoded text.
+  // The first part without children, in tree order, of the MIME parts
+  // written into item NAME (open ones are not counted), when there is one:
+  // content type, encoding and decoded text.
   struct MimePart {
     std::string content_type;
     int encoding = 0;
@@ -230,7 +296,9 @@ class RichTextItem {
  public:
   virtual ~RichTextItem() = default;
   virtual std::string Name() const = 0;
-  // A child MIME part of this item.
+  // A new top part of this item (Document::CreateMIMEEntity makes the same):
+  // the first call gives the item its top part; a later one adds another top
+  // part beside it (see RenderMIME).
   virtual std::unique_ptr<MIMEEntity> CreateChildEntity() = 0;
   // Stores the file at SOURCE as a file attachment of the document (TYPE
   // must be EMBED_ATTACHMENT). The file is streamed; a missing or unreadable
@@ -239,20 +307,104 @@ class RichTextItem {
                                                       const std::string& source, const std::string& name) = 0;
 };
 
+// A buffer of bytes that MIME contents are set from. WriteText appends UTF-8
+// text, Write appends bytes of any value; Text() and Bytes() both give all
+// that was written. Writing to a closed stream throws NotesError.
 class Stream {
  public:
   virtual ~Stream() = default;
   virtual void WriteText(const std::string& text) = 0;
+  virtual void Write(const std::string& bytes) = 0;
+  // Empties the stream (it stays open, or closed).
+  virtual void Truncate() = 0;
   virtual void Close() = 0;
   virtual const std::string& Text() const = 0;
+  virtual const std::string& Bytes() const = 0;
 };
 
+// One MIME part of a rich-text item. Every call throws NotesError once the
+// item's parts were closed or saved, or the item replaced (Document says
+// when); reading calls do too.
 class MIMEEntity {
  public:
   virtual ~MIMEEntity() = default;
-  // Sets the part's content from STREAM's text, with CONTENT_TYPE and
-  // ENCODING (ENC_QUOTED_PRINTABLE).
+
+  // Sets the part's content from STREAM's UTF-8 text, converted to the
+  // charset that CONTENT_TYPE names (a text that charset cannot hold, or a
+  // charset that is not known, is kept in UTF-8 and the charset relabelled
+  // utf-8), stored in ENCODING (any ENC_ constant). Throws
+  // NotesError for another encoding, an empty or multipart content type, or
+  // a part that has children.
   virtual void SetContentFromText(Stream& stream, const std::string& content_type, int encoding) = 0;
+  // As SetContentFromText, with STREAM's bytes taken as they are.
+  virtual void SetContentFromBytes(Stream& stream, const std::string& content_type, int encoding) = 0;
+
+  // A new last child part. This part becomes a multipart: a content type
+  // that is not multipart/... gives way to multipart/mixed, a content it had
+  // is dropped (as in Notes), and it gets a boundary made by the back-end.
+  virtual std::unique_ptr<MIMEEntity> CreateChildEntity() = 0;
+
+  // A new header NAME of this part, with an empty value until SetHeaderVal.
+  // NAME Content-Type or Content-Transfer-Encoding (any case) stands for the
+  // part's own content type or encoding rather than a stored line: setting
+  // "multipart/alternative" makes the part a multipart of that kind (a
+  // boundary parameter given is kept, else one is made), setting "base64"
+  // changes the encoding it is stored in. Throws NotesError for a NAME that
+  // is not a header name (printable ASCII without ':').
+  virtual std::unique_ptr<MIMEHeader> CreateHeader(const std::string& name) = 0;
+  // Header NAME, the Nth of that name (from 1), or null when there is none.
+  virtual std::unique_ptr<MIMEHeader> GetNthHeader(const std::string& name, int n = 1) = 0;
+
+  // Our extension: keeps BLOCK, an RFC 5322 header block (the transport
+  // headers of a received mail), byte for byte as the part's stored header
+  // lines, replacing those it had; Headers() gives the same bytes back. The
+  // block ends at its first empty line: text after one is kept but never
+  // rendered. When the part is rendered, its own content type and transfer
+  // encoding take the place of the block's Content-Type,
+  // Content-Transfer-Encoding and MIME-Version lines, which describe the
+  // mail as it was sent.
+  virtual void SetHeadersFromText(const std::string& block) = 0;
+
+  // Reading back. ContentType() and ContentSubType() are the two halves of
+  // the content type in lower case ("text", "html"); FullContentType() the
+  // whole Content-Type value as rendered, a multipart's boundary included.
+  // A part given no content type is text/plain, or multipart/mixed when it
+  // has children.
+  virtual std::string ContentType() const = 0;
+  virtual std::string ContentSubType() const = 0;
+  virtual std::string FullContentType() const = 0;
+  // The charset parameter of the content type ("" when none).
+  virtual std::string Charset() const = 0;
+  // A multipart's boundary ("" for any other part).
+  virtual std::string Boundary() const = 0;
+  virtual int Encoding() const = 0;
+  // The decoded content as UTF-8 text, converted from the part's charset.
+  virtual std::string GetContentAsText() const = 0;
+  // The decoded content bytes.
+  virtual std::string GetContentAsBytes() const = 0;
+  // The part's stored header lines, as set (SetHeadersFromText) or made
+  // (CreateHeader), without its own content type and encoding.
+  virtual std::string Headers() const = 0;
+
+  // Moving through the tree: null at the end (GetParentEntity of a top
+  // part, GetNextSibling of a last child or of the last top part).
+  virtual std::unique_ptr<MIMEEntity> GetFirstChildEntity() const = 0;
+  virtual std::unique_ptr<MIMEEntity> GetNextSibling() const = 0;
+  virtual std::unique_ptr<MIMEEntity> GetParentEntity() const = 0;
+};
+
+// One header of a MIME part. Calls throw NotesError once the part's entities
+// end (see MIMEEntity) or the header was removed (SetHeadersFromText
+// replaced the lines it stood for).
+class MIMEHeader {
+ public:
+  virtual ~MIMEHeader() = default;
+  virtual std::string HeaderName() const = 0;
+  // Sets the header's value. A line break in VALUE must fold the value (be
+  // followed by a space or tab); any other throws NotesError, as does a NUL.
+  virtual bool SetHeaderVal(const std::string& value) = 0;
+  // The value as stored, unfolded (its line breaks removed).
+  virtual std::string GetHeaderVal() const = 0;
 };
 
 class EmbeddedObject {
@@ -262,8 +414,10 @@ class EmbeddedObject {
   virtual std::int64_t FileSize() const = 0;
 };
 
-// Opens the Notes database at PATH without a session (inspection tools).
-// Throws when PATH does not exist or is not a Notes database.
+// Opens the Notes database at PATH read-only, without a session
+// (inspection tools): nothing in the file changes, an older layout is read
+// as it is, and every call that would write throws NotesError. Throws when
+// PATH does not exist or is not a Notes database.
 std::unique_ptr<Database> OpenDatabaseFile(const std::filesystem::path& path);
 
 // ---------------------------------------------------------------------------

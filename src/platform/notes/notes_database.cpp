@@ -1,7 +1,9 @@
-// Database: a Notes database file, its design, folders and documents.
+// Database: a Notes database file, its design, folders, documents and read
+// marks.
 #include "platform/notes/folder_path.h"
 #include "platform/notes/notes_objects.h"
 #include "platform/notes/notes_schema.h"
+#include "platform/notes/read_marks.h"
 
 namespace norvexa::notes::internal {
 
@@ -105,6 +107,12 @@ class DatabaseImpl : public Database {
         name, "list folder");
   }
 
+  std::vector<std::string> UnreadDocumentIds(const std::string& user) const override {
+    Connection& c = Open("list unread documents");
+    std::lock_guard lock(c.mutex());
+    return internal::UnreadDocumentIds(c, user, "list unread documents");
+  }
+
   std::vector<std::string> AllDocumentIds() const override {
     return Column("SELECT unid FROM documents ORDER BY note_id", "", "list documents");
   }
@@ -160,7 +168,8 @@ std::unique_ptr<Database> MakeDatabase(const std::filesystem::path& path, std::s
 namespace norvexa::notes {
 
 std::unique_ptr<Database> OpenDatabaseFile(const std::filesystem::path& path) {
-  return internal::MakeDatabase(path, internal::AcquireConnection(path), path.parent_path());
+  return internal::MakeDatabase(path, internal::AcquireConnection(path, internal::Access::ReadOnly),
+                                path.parent_path());
 }
 
 }  // namespace norvexa::notes

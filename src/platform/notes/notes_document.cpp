@@ -1,10 +1,15 @@
 // Document: items held in memory until Save stores them in one transaction;
-// rich-text items with their MIME parts; attachments streamed in at once.
+// rich-text items with their trees of MIME parts; read marks; attachments
+// streamed in at once.
 #include "platform/notes/attachment_store.h"
 #include "platform/notes/folder_path.h"
 #include "platform/notes/item_codec.h"
 #include "platform/notes/mime_content.h"
+#include "platform/notes/mime_entity.h"
+#include "platform/notes/mime_render.h"
+#include "platform/notes/mime_store.h"
 #include "platform/notes/notes_objects.h"
+#include "platform/notes/read_marks.h"
 #include "platform/system/hex.h"
 
 #include <QRandomGenerator>
@@ -20,19 +25,12 @@ bool SameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && FolderKey(a) == FolderKey(b);
 }
 
-// A MIME part a MIMEEntity is filling; written into its item when the
-// document's MIME entities are closed with save, or the document is saved.
-struct OpenPart {
-  bool has_content = false;
-  Document::MimePart content;
-};
-
 struct ItemState {
   std::string name;
   StoredValue stored;  // type "richtext" for a rich-text item
   std::uint64_t generation = 0;
-  std::vector<Document::MimePart> parts;  // written back
-  std::vector<std::shared_ptr<OpenPart>> open_parts;
+  MimeTree parts;                  // the MIME parts written into the item
+  std::shared_ptr<MimeEdit> open;  // the open copy entities change, if any
 };
 
 // What a document holds in memory; shared with the rich-text items it hands
@@ -47,6 +45,8 @@ struct DocumentState {
   std::string modified;
   std::vector<StoredAttachment> attachments;  // saved and pending, in order
   std::vector<std::int64_t> pending;          // attachment ids not yet claimed by a save
+  // Read marks set before the first save: user and read, one per user.
+  std::vector<std::pair<std::string, bool>> pending_marks;
 
   ItemState* Find(const std::string& name) {
     for (ItemState& item : items)
@@ -55,7 +55,7 @@ struct DocumentState {
   }
 
   // Puts an item NAME holding STORED, replacing an earlier item of that
-  // name in place (its MIME parts go with it).
+  // name in place (its MIME parts, open or written, go with it).
   ItemState& Put(const std::string& name, StoredValue stored) {
     if (name.empty()) throw NotesError("put item on " + connection->path() + ": an item needs a name");
     ItemState* item = Find(name);
@@ -63,16 +63,30 @@ struct DocumentState {
     item->name = name;
     item->stored = std::move(stored);
     item->generation = next_generation++;
-    item->parts.clear();
-    item->open_parts.clear();
+    item->parts = MimeTree{};
+    item->open.reset();
     return *item;
   }
 
-  // Moves the open parts of ITEM that have content into its written parts.
+  // The open copy of ITEM's parts, made from its written parts when none is
+  // open.
+  std::shared_ptr<MimeEdit> OpenEdit(ItemState& item) {
+    if (!item.open) {
+      item.open = std::make_shared<MimeEdit>();
+      item.open->tree = CopyTree(item.parts);
+      item.open->where = " on " + connection->path() + ", item " + item.name;
+    }
+    return item.open;
+  }
+
+  // Writes ITEM's open parts, less the top parts given nothing, into the
+  // item; the entities handed out for them end.
   static void WriteBack(ItemState& item) {
-    for (const auto& part : item.open_parts)
-      if (part->has_content) item.parts.push_back(part->content);
-    item.open_parts.clear();
+    if (!item.open) return;
+    MimeTree tree = std::move(item.open->tree);
+    item.open.reset();
+    std::erase_if(tree.tops, [](const std::unique_ptr<MimeNode>& top) { return IsBlankPart(*top); });
+    item.parts = std::move(tree);
   }
 };
 
@@ -103,25 +117,6 @@ class EmbeddedObjectImpl : public EmbeddedObject {
   AttachmentInfo info_;
 };
 
-class MIMEEntityImpl : public MIMEEntity {
- public:
-  MIMEEntityImpl(std::weak_ptr<OpenPart> part, std::string where) : part_(std::move(part)), where_(std::move(where)) {}
-
-  void SetContentFromText(Stream& stream, const std::string& content_type, int encoding) override {
-    std::shared_ptr<OpenPart> part = part_.lock();
-    if (!part) throw NotesError("set MIME content" + where_ + ": the part's item was replaced or its parts closed");
-    if (encoding != ENC_QUOTED_PRINTABLE && encoding != ENC_NONE)
-      throw NotesError("set MIME content" + where_ + ": encoding " + std::to_string(encoding) + " is not supported");
-    if (content_type.empty()) throw NotesError("set MIME content" + where_ + ": no content type given");
-    part->content = {content_type, encoding, stream.Text()};
-    part->has_content = true;
-  }
-
- private:
-  std::weak_ptr<OpenPart> part_;
-  std::string where_;
-};
-
 class RichTextItemImpl : public RichTextItem {
  public:
   RichTextItemImpl(std::weak_ptr<DocumentState> state, std::string name, std::uint64_t generation)
@@ -131,9 +126,7 @@ class RichTextItemImpl : public RichTextItem {
 
   std::unique_ptr<MIMEEntity> CreateChildEntity() override {
     auto [state, item] = Current("create child entity");
-    auto part = std::make_shared<OpenPart>();
-    item.open_parts.push_back(part);
-    return std::make_unique<MIMEEntityImpl>(part, " on " + state->connection->path() + ", item " + name_);
+    return AddTopPart(state->OpenEdit(item));
   }
 
   std::unique_ptr<EmbeddedObject> EmbedObject(int type, const std::string&, const std::string& source,
@@ -197,8 +190,9 @@ class DocumentImpl : public Document {
     const ItemState* item = state_->Find(name);
     if (!item) return std::nullopt;
     if (item->stored.type == "richtext") {
-      // A rich-text item reads as the text of its first MIME part.
-      return item->parts.empty() ? std::string() : item->parts.front().text;
+      // A rich-text item reads as the text of its first written leaf part.
+      const MimeNode* leaf = FirstLeaf(item->parts);
+      return leaf ? FromPartCharset(EffectiveContentType(*leaf), leaf->content) : std::string();
     }
     return DecodeItemValue(item->stored);
   }
@@ -221,18 +215,69 @@ class DocumentImpl : public Document {
     return std::make_unique<RichTextItemImpl>(state_, item.name, item.generation);
   }
 
+  std::unique_ptr<MIMEEntity> GetMIMEEntity(const std::string& name) override {
+    ItemState* item = state_->Find(name);
+    if (!item || item->stored.type != "richtext") return nullptr;
+    const MimeTree& current = item->open ? item->open->tree : item->parts;
+    if (current.tops.empty()) return nullptr;
+    const std::shared_ptr<MimeEdit> edit = state_->OpenEdit(*item);
+    return MakeEntity(edit, edit->tree.tops.front().get());
+  }
+
+  std::unique_ptr<MIMEEntity> CreateMIMEEntity(const std::string& name) override {
+    ItemState* item = state_->Find(name);
+    if (!item) {
+      StoredValue stored;
+      stored.type = "richtext";
+      item = &state_->Put(name, std::move(stored));
+    } else if (item->stored.type != "richtext") {
+      throw NotesError("create MIME entity on " + state_->connection->path() + ": item " + name + " exists and is " +
+                       item->stored.type + ", not rich text");
+    } else if (!item->parts.tops.empty() || (item->open && !item->open->tree.tops.empty())) {
+      throw NotesError("create MIME entity on " + state_->connection->path() + ": item " + name +
+                       " already has MIME parts");
+    }
+    return AddTopPart(state_->OpenEdit(*item));
+  }
+
   void CloseMIMEEntities(bool save, const std::string& name) override {
     ItemState* item = state_->Find(name);
     if (!item) return;  // nothing of that name is open
     if (save) DocumentState::WriteBack(*item);
-    else item->open_parts.clear();
+    else item->open.reset();
+  }
+
+  std::string RenderMIME(const std::string& name) override {
+    ItemState* item = state_->Find(name);
+    MimeTree* tree = item ? (item->open ? &item->open->tree : &item->parts) : nullptr;
+    const std::string where = " on " + state_->connection->path() + ", item " + name;
+    if (!tree || tree->tops.empty()) throw NotesError("render MIME" + where + ": the item has no MIME parts");
+    SettleBoundaries(*tree, where);
+    return RenderMessage(*tree);
+  }
+
+  void MarkRead(const std::string& user) override { Mark(user, true); }
+  void MarkUnread(const std::string& user) override { Mark(user, false); }
+
+  bool GetRead(const std::string& user) const override {
+    const DocumentState& s = *state_;
+    if (s.note_id == 0) {
+      for (const auto& [who, read] : s.pending_marks)
+        if (who == user) return read;
+      return ReadByDefault(user);
+    }
+    std::lock_guard lock(s.connection->mutex());
+    return IsRead(*s.connection, s.note_id, user, "read read mark");
   }
 
   bool Save(bool, bool) override {
     DocumentState& s = *state_;
     Connection& c = *s.connection;
     const char* operation = "save document";
-    for (ItemState& item : s.items) DocumentState::WriteBack(item);
+    for (ItemState& item : s.items) {
+      DocumentState::WriteBack(item);
+      if (!item.parts.tops.empty()) SettleBoundaries(item.parts, " on " + c.path() + ", item " + item.name);
+    }
 
     std::lock_guard lock(c.mutex());
     const std::string now = NowUtc();
@@ -267,19 +312,11 @@ class DocumentImpl : public Document {
       if (item.stored.is_real) insert.Bind(5, item.stored.real);
       else insert.BindView(5, item.stored.text);
       insert.Run();
-      std::int64_t part_seq = 0;
-      for (const MimePart& part : item.parts) {
-        const PartBytes bytes = ToPartCharset(part.content_type, part.text);
-        const std::string content =
-            part.encoding == ENC_QUOTED_PRINTABLE ? EncodeQuotedPrintable(bytes.bytes) : bytes.bytes;
-        Statement insert_part(c,
-                              "INSERT INTO mime_parts(note_id, item_name, seq, content_type, encoding, content) "
-                              "VALUES (?1, ?2, ?3, ?4, ?5, CAST(?6 AS BLOB))",
-                              operation);
-        insert_part.Bind(1, note_id).BindView(2, item.name).Bind(3, part_seq++).BindView(4, bytes.content_type);
-        insert_part.Bind(5, std::int64_t{part.encoding}).BindView(6, content);
-        insert_part.Run();
-      }
+      WriteMimeParts(c, note_id, item.name, item.parts, operation);
+    }
+    if (is_new) {
+      for (const auto& [user, read] : s.pending_marks)
+        if (read != ReadByDefault(user)) StoreReadMark(c, note_id, user, read, operation);
     }
     for (const StoredAttachment& a : s.attachments) {
       if (std::find(s.pending.begin(), s.pending.end(), a.id) == s.pending.end()) continue;
@@ -297,6 +334,7 @@ class DocumentImpl : public Document {
     if (is_new) s.created = now;
     s.modified = now;
     s.pending.clear();
+    s.pending_marks.clear();
     return true;
   }
 
@@ -351,11 +389,29 @@ class DocumentImpl : public Document {
 
   std::optional<MimePart> GetMimePart(const std::string& name) const override {
     const ItemState* item = state_->Find(name);
-    if (!item || item->parts.empty()) return std::nullopt;
-    return item->parts.front();
+    const MimeNode* leaf = item ? FirstLeaf(item->parts) : nullptr;
+    if (!leaf) return std::nullopt;
+    const std::string content_type = EffectiveContentType(*leaf);
+    return MimePart{content_type, leaf->encoding, FromPartCharset(content_type, leaf->content)};
   }
 
  private:
+  // Sets USER's read mark: at once on a saved document, at its first save
+  // on a new one.
+  void Mark(const std::string& user, bool read) {
+    DocumentState& s = *state_;
+    if (s.note_id == 0) {
+      auto it = std::find_if(s.pending_marks.begin(), s.pending_marks.end(),
+                             [&](const auto& mark) { return mark.first == user; });
+      if (it != s.pending_marks.end()) it->second = read;
+      else s.pending_marks.emplace_back(user, read);
+      return;
+    }
+    Connection& c = *s.connection;
+    std::lock_guard lock(c.mutex());
+    StoreReadMark(c, s.note_id, user, read, read ? "mark read" : "mark unread");
+  }
+
   std::shared_ptr<DocumentState> state_;
 };
 
@@ -397,20 +453,9 @@ std::unique_ptr<Document> LoadDocument(std::shared_ptr<Connection> connection, c
       item.generation = state->next_generation++;
     }
   }
-  {
-    Statement parts(c,
-                    "SELECT item_name, content_type, encoding, content FROM mime_parts WHERE note_id = ?1 "
-                    "ORDER BY item_name, seq",
-                    operation);
-    parts.Bind(1, state->note_id);
-    while (parts.Step()) {
-      ItemState* item = state->Find(parts.Text(0));
-      if (!item) continue;  // a part whose item is gone is not reachable
-      const int encoding = static_cast<int>(parts.Int(2));
-      const std::string raw = parts.Text(3);
-      const std::string bytes = encoding == ENC_QUOTED_PRINTABLE ? DecodeQuotedPrintable(raw) : raw;
-      item->parts.push_back({parts.Text(1), encoding, FromPartCharset(parts.Text(1), bytes)});
-    }
+  for (auto& [item_name, tree] : ReadMimeParts(c, state->note_id, operation)) {
+    ItemState* item = state->Find(item_name);
+    if (item) item->parts = std::move(tree);  // parts whose item is gone are not reachable
   }
   {
     Statement attachments(c, "SELECT id, file_name, size, sha256 FROM attachments WHERE note_id = ?1 ORDER BY id",

@@ -44,7 +44,7 @@ CREATE TABLE items(
   note_id INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
   name    TEXT NOT NULL COLLATE NOCASE,
   seq     INTEGER NOT NULL,
-  type    TEXT NOT NULL CHECK (type IN ('text', 'number', 'datetime', 'time', 'textlist', 'richtext')),
+  type    TEXT NOT NULL CHECK (type IN ('text', 'number', 'datetime', 'time', 'textlist', 'richtext', 'datetimelist', 'numberlist')),
   value,
   PRIMARY KEY (note_id, name)
 ) WITHOUT ROWID;
@@ -55,7 +55,16 @@ CREATE TABLE mime_parts(
   content_type TEXT NOT NULL,
   encoding     INTEGER NOT NULL,
   content      BLOB NOT NULL,
+  parent       INTEGER,
+  headers      BLOB NOT NULL DEFAULT '',
+  boundary     TEXT NOT NULL DEFAULT '',
   PRIMARY KEY (note_id, item_name, seq)
+) WITHOUT ROWID;
+CREATE TABLE read_marks(
+  note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
+  user_name TEXT NOT NULL,
+  read      INTEGER NOT NULL CHECK (read IN (0, 1)),
+  PRIMARY KEY (note_id, user_name)
 ) WITHOUT ROWID;
 CREATE TABLE folder_entries(
   folder_id INTEGER NOT NULL REFERENCES design(id),
@@ -79,8 +88,31 @@ CREATE INDEX attachments_by_note ON attachments(note_id);
 CREATE INDEX folder_entries_by_note ON folder_entries(note_id);
 )sql";
 
+// The tables of layout 1; layout 2 adds read_marks.
 constexpr const char* kTables[] = {"database_info",  "design",      "documents",      "items",
                                    "mime_parts",     "folder_entries", "attachments", "attachment_data"};
+constexpr const char* kTablesOfLayout2[] = {"read_marks"};
+
+// From layout 1 to 2, after the items table's type check is widened. The
+// added columns have defaults, so existing rows need no rewriting: a part of
+// layout 1 is a top part (parent NULL) with no stored header lines.
+constexpr const char* kUpgradeSql = R"sql(
+ALTER TABLE mime_parts ADD COLUMN parent INTEGER;
+ALTER TABLE mime_parts ADD COLUMN headers BLOB NOT NULL DEFAULT '';
+ALTER TABLE mime_parts ADD COLUMN boundary TEXT NOT NULL DEFAULT '';
+CREATE TABLE read_marks(
+  note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
+  user_name TEXT NOT NULL,
+  read      INTEGER NOT NULL CHECK (read IN (0, 1)),
+  PRIMARY KEY (note_id, user_name)
+) WITHOUT ROWID;
+INSERT OR REPLACE INTO database_info(key, value) VALUES ('format', '2');
+PRAGMA user_version=2;
+)sql";
+
+// The type check of layout 1's items table, and what layout 2 makes of it.
+constexpr const char* kItemTypesOfLayout1 = "'textlist', 'richtext')";
+constexpr const char* kItemTypesOfLayout2 = "'textlist', 'richtext', 'datetimelist', 'numberlist')";
 
 // Runs SQL on DB, throwing with OPERATION on failure.
 void Exec(sqlite3* db, const std::string& path, const char* sql, const char* operation) {
@@ -172,7 +204,7 @@ void CreateDatabaseFile(const std::filesystem::path& path, const NewDatabase& co
   }
 }
 
-void VerifySchema(sqlite3* db, const std::string& path) {
+int VerifySchema(sqlite3* db, const std::string& path) {
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) != SQLITE_OK)
     ThrowSqlite(db, path, "open database");
@@ -186,12 +218,57 @@ void VerifySchema(sqlite3* db, const std::string& path) {
                          nullptr) != SQLITE_OK)
     ThrowSqlite(db, path, "open database");
   std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> lookup(raw, sqlite3_finalize);
-  for (const char* table : kTables) {
+  auto require = [&](const char* table) {
     sqlite3_reset(raw);
     sqlite3_bind_text(raw, 1, table, -1, SQLITE_STATIC);
     if (sqlite3_step(raw) != SQLITE_ROW) ThrowSqlite(db, path, "open database");
     if (sqlite3_column_int(raw, 0) != 1)
       throw NotesError("open database " + path + ": not a Notes database (table " + table + " is missing)");
+  };
+  for (const char* table : kTables) require(table);
+  if (found >= 2)
+    for (const char* table : kTablesOfLayout2) require(table);
+  return found < 1 ? 1 : found;
+}
+
+void UpgradeSchema(sqlite3* db, const std::string& path) {
+  const std::string operation = "upgrade database";
+  // The items table's SQL is edited in place (SQLite's documented way to
+  // change a CHECK constraint, since rows stay as they are); the library's
+  // defensive mode would refuse it.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
+  Exec(db, path, "BEGIN IMMEDIATE", operation.c_str());
+  try {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) != SQLITE_OK)
+      ThrowSqlite(db, path, operation);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> version(raw, sqlite3_finalize);
+    if (sqlite3_step(raw) != SQLITE_ROW) ThrowSqlite(db, path, operation);
+    const int found = sqlite3_column_int(raw, 0);
+    version.reset();
+    if (found >= 2) {  // another program was first
+      Exec(db, path, "COMMIT", operation.c_str());
+      return;
+    }
+    // A table whose SQL is not the one this program wrote keeps its check.
+    Exec(db, path, "PRAGMA writable_schema=ON", operation.c_str());
+    if (sqlite3_prepare_v2(db,
+                           "UPDATE sqlite_master SET sql = replace(sql, ?1, ?2) WHERE type = 'table' AND "
+                           "name = 'items' AND instr(sql, ?1) > 0 AND instr(sql, 'numberlist') = 0",
+                           -1, &raw, nullptr) != SQLITE_OK)
+      ThrowSqlite(db, path, operation);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> widen(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, kItemTypesOfLayout1, -1, SQLITE_STATIC);
+    sqlite3_bind_text(raw, 2, kItemTypesOfLayout2, -1, SQLITE_STATIC);
+    if (sqlite3_step(raw) != SQLITE_DONE) ThrowSqlite(db, path, operation);
+    widen.reset();
+    Exec(db, path, "PRAGMA writable_schema=OFF", operation.c_str());
+    // These change the schema, so every other connection reads it anew.
+    Exec(db, path, kUpgradeSql, operation.c_str());
+    Exec(db, path, "COMMIT", operation.c_str());
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
   }
 }
 

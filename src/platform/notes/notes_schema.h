@@ -13,8 +13,9 @@ namespace norvexa::notes::internal {
 
 // Stored in the SQLite header (PRAGMA application_id): "NVNS".
 inline constexpr std::int32_t kApplicationId = 0x4E564E53;
-// PRAGMA user_version of the schema this code writes and reads.
-inline constexpr int kSchemaVersion = 1;
+// PRAGMA user_version of the layout this code writes. It reads layout 1 as
+// well (read-only), and upgrades it when it opens one to write.
+inline constexpr int kSchemaVersion = 2;
 
 // A design element: a form, a view or a folder. A folder's name is its full
 // path with "\" between nested folders.
@@ -37,8 +38,16 @@ struct NewDatabase {
 void CreateDatabaseFile(const std::filesystem::path& path, const NewDatabase& content);
 
 // Checks that DB (the file at PATH, already past the header check) holds
-// every table of the schema at a version this code reads; throws NotesError
-// otherwise.
-void VerifySchema(sqlite3* db, const std::string& path);
+// every table of its layout, at a version this code reads, and returns that
+// version (0 counts as 1); throws NotesError otherwise.
+int VerifySchema(sqlite3* db, const std::string& path);
+
+// Upgrades DB, a connection that writes to the file at PATH, from layout 1
+// to the current one in one transaction: the tree and header columns of
+// mime_parts, the read_marks table, the two list types in items' type
+// check, and the format in database_info. Nothing is done when another
+// program upgraded the file first. Throws NotesError on failure, with the
+// file left as it was.
+void UpgradeSchema(sqlite3* db, const std::string& path);
 
 }  // namespace norvexa::notes::internal

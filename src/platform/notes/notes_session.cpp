@@ -8,17 +8,25 @@ namespace norvexa::notes {
 
 namespace {
 
+// Text and bytes go into one buffer: a MIME part takes it as UTF-8 text
+// (SetContentFromText) or as bytes (SetContentFromBytes).
 class StreamImpl : public Stream {
  public:
   void WriteText(const std::string& text) override {
     if (closed_) throw NotesError("write text: the stream is closed");
-    text_ += text;
+    bytes_ += text;
   }
+  void Write(const std::string& bytes) override {
+    if (closed_) throw NotesError("write bytes: the stream is closed");
+    bytes_ += bytes;
+  }
+  void Truncate() override { bytes_.clear(); }
   void Close() override { closed_ = true; }
-  const std::string& Text() const override { return text_; }
+  const std::string& Text() const override { return bytes_; }
+  const std::string& Bytes() const override { return bytes_; }
 
  private:
-  std::string text_;
+  std::string bytes_;
   bool closed_ = false;
 };
 

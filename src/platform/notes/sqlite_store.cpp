@@ -2,6 +2,7 @@
 // small statement and transaction wrappers the back-end uses on them.
 #include "platform/notes/sqlite_store.h"
 
+#include "platform/notes/mime_content.h"
 #include "platform/notes/notes_schema.h"
 
 #include <sys/stat.h>
@@ -39,8 +40,13 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// A cached connection, by the file and the access it was asked for (a
+// request to write a file that cannot be written has a read-only
+// connection). Read-only requests have connections of their own, so that
+// nothing done through them can write.
 struct CacheEntry {
   FileIdentity identity;
+  Access access = Access::ReadWrite;
   std::string path;
   std::shared_ptr<Connection> connection;
   std::uint64_t last_use = 0;
@@ -212,8 +218,16 @@ void ThrowSqlite(sqlite3* db, const std::string& path, const std::string& operat
 // Connection
 // ---------------------------------------------------------------------------
 
-Connection::Connection(sqlite3* db, std::filesystem::path path)
-    : db_(db), path_(path.string()), checkpoint_target_(std::make_shared<CheckpointTarget>(path_)) {}
+Connection::Connection(sqlite3* db, std::filesystem::path path, bool read_only, int layout_version)
+    : db_(db),
+      path_(path.string()),
+      read_only_(read_only),
+      layout_version_(layout_version),
+      checkpoint_target_(std::make_shared<CheckpointTarget>(path_)) {}
+
+void Connection::RequireWritable(const char* operation) const {
+  if (read_only_) throw NotesError(std::string(operation) + " on " + path_ + ": the database is open read-only");
+}
 
 Connection::~Connection() {
   checkpoint_target_->Close();
@@ -286,6 +300,11 @@ Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
   return *this;
 }
 
+Statement& Statement::BindBytes(int index, const std::string& bytes) {
+  if (IsUtf8(bytes)) return BindView(index, bytes);
+  return BindBlob(index, bytes.data(), bytes.size());
+}
+
 bool Statement::Step() {
   const int rc = sqlite3_step(statement_);
   if (rc == SQLITE_ROW) return true;
@@ -305,6 +324,12 @@ std::string Statement::Text(int column) const {
   return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
+std::string Statement::Bytes(int column) const {
+  const void* data = sqlite3_column_blob(statement_, column);
+  if (!data) return {};
+  return std::string(static_cast<const char*>(data), static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
 std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(statement_, column); }
 double Statement::Real(int column) const { return sqlite3_column_double(statement_, column); }
 int Statement::Type(int column) const { return sqlite3_column_type(statement_, column); }
@@ -315,6 +340,7 @@ int Statement::Type(int column) const { return sqlite3_column_type(statement_, c
 
 Transaction::Transaction(Connection& connection, const char* operation)
     : connection_(connection), operation_(operation) {
+  connection_.RequireWritable(operation_);
   Statement(connection_, "BEGIN IMMEDIATE", operation_).Run();
 }
 
@@ -351,9 +377,10 @@ void CheckDatabaseHeader(const std::filesystem::path& path) {
                      ": not a Notes database (an SQLite database without the Notes schema)");
 }
 
-sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
+sqlite3* OpenRaw(const std::filesystem::path& path, bool create, bool read_only) {
   sqlite3* db = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  const int flags = (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
+                    (create && !read_only ? SQLITE_OPEN_CREATE : 0);
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
   if (rc != SQLITE_OK) ThrowSqlite(db, path.string(), "open database");
@@ -364,13 +391,13 @@ sqlite3* OpenRaw(const std::filesystem::path& path, bool create) {
   return guard.release();
 }
 
-std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path) {
-  std::shared_ptr<Connection> connection = AcquireConnectionIfExists(path);
+std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path, Access access) {
+  std::shared_ptr<Connection> connection = AcquireConnectionIfExists(path, access);
   if (!connection) throw NotesError("open database " + path.string() + ": the file does not exist");
   return connection;
 }
 
-std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path) {
+std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path, Access access) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return nullptr;
@@ -382,24 +409,38 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
   ConnectionCache& cache = Cache();
   std::lock_guard lock(cache.mutex);
   for (CacheEntry& e : cache.entries) {
-    if (e.identity == identity) {
+    if (e.identity == identity && e.access == access) {
       e.last_use = ++cache.tick;
       return e.connection;
     }
   }
   // A connection kept for an earlier file at this path (deleted or replaced
   // since) is closed before the new file is opened, so that its closing
-  // cannot touch the new file's log.
+  // cannot touch the new file's log; so is an idle one of this file with the
+  // other access (a read-only one may hold the layout the file had before an
+  // upgrade).
   std::erase_if(cache.entries, [&](const CacheEntry& e) {
-    return e.path == path.string() && e.connection.use_count() == 1;
+    return (e.path == path.string() || e.identity == identity) && e.connection.use_count() == 1;
   });
 
   CheckDatabaseHeader(path);
-  auto connection = std::make_shared<Connection>(OpenRaw(path, false), path);
-  VerifySchema(connection->handle(), connection->path());
+  const bool read_only = access == Access::ReadOnly;
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(OpenRaw(path, false, read_only), sqlite3_close);
+  int version = VerifySchema(db.get(), path.string());
+  // A file that cannot be written opens read-only even when asked to write.
+  const bool writable = !read_only && sqlite3_db_readonly(db.get(), "main") == 0;
+  if (writable && version < kSchemaVersion) {
+    // The upgrade runs on this private connection, which is then opened
+    // anew so that no statement or schema of the old layout stays with it.
+    UpgradeSchema(db.get(), path.string());
+    db.reset(OpenRaw(path, false, false));
+    version = VerifySchema(db.get(), path.string());
+  }
+  auto connection = std::make_shared<Connection>(db.release(), path, !writable, version);
   // Databases are created in WAL mode; this only matters for a file that was
-  // switched back by another program, and fails harmlessly when read-only.
-  sqlite3_exec(connection->handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  // switched back by another program. A read-only connection leaves the
+  // file as it is.
+  if (writable) sqlite3_exec(connection->handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   // The schema's two CHECK constraints only hold items.type and design.kind
   // to fixed names. This code writes nothing else (Save checks each item's
   // type itself; folders are written with the literal kind 'folder'), and
@@ -410,7 +451,7 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
     ThrowSqlite(connection->handle(), connection->path(), "open database");
   // Replaces SQLite's own automatic checkpoint, which runs in the writer.
   sqlite3_wal_hook(connection->handle(), AfterCommit, connection.get());
-  cache.entries.push_back({identity, path.string(), connection, ++cache.tick});
+  cache.entries.push_back({identity, access, path.string(), connection, ++cache.tick});
   EvictIdle(cache);
   return connection;
 }

@@ -28,16 +28,29 @@ namespace norvexa::notes::internal {
 // The background checkpoints of one database (defined in sqlite_store.cpp).
 struct CheckpointTarget;
 
+// How a database file is opened: for reading and writing (an older layout
+// is upgraded first), or read-only (nothing in the file changes).
+enum class Access { ReadWrite, ReadOnly };
+
 class Connection {
  public:
-  // Takes ownership of DB, an open connection to the file at PATH.
-  Connection(sqlite3* db, std::filesystem::path path);
+  // Takes ownership of DB, an open connection to the file at PATH, which
+  // has layout LAYOUT_VERSION; READ_ONLY when DB cannot write.
+  Connection(sqlite3* db, std::filesystem::path path, bool read_only, int layout_version);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }
+  bool read_only() const { return read_only_; }
+  // The layout (PRAGMA user_version) of the file when it was opened: the
+  // current one for a connection that writes; an older one only for a
+  // read-only connection, whose reads follow it.
+  int layout_version() const { return layout_version_; }
+
+  // Throws NotesError naming OPERATION when the connection is read-only.
+  void RequireWritable(const char* operation) const;
 
   // Every operation on the connection holds this lock, so that objects of
   // several threads sharing one cached connection take turns.
@@ -64,6 +77,8 @@ class Connection {
  private:
   sqlite3* db_;
   std::string path_;
+  bool read_only_;
+  int layout_version_;
   std::shared_ptr<CheckpointTarget> checkpoint_target_;
   std::recursive_mutex mutex_;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
@@ -91,6 +106,10 @@ class Statement {
   // Binds SIZE bytes at DATA without copying them: DATA must stay unchanged
   // until the statement has run.
   Statement& BindBlob(int index, const void* data, std::size_t size);
+  // Binds BYTES without copying them, as TEXT when they are UTF-8 and as a
+  // BLOB otherwise, so that a text reads as text in SQL. BYTES must stay
+  // alive and unchanged until the statement has run.
+  Statement& BindBytes(int index, const std::string& bytes);
 
   // Steps once: true when a row is available, false when done.
   bool Step();
@@ -98,6 +117,8 @@ class Statement {
   void Run();
 
   std::string Text(int column) const;
+  // The column's bytes, a BLOB's or a TEXT's alike.
+  std::string Bytes(int column) const;
   std::int64_t Int(int column) const;
   double Real(int column) const;
   int Type(int column) const;
@@ -109,7 +130,8 @@ class Statement {
 };
 
 // BEGIN IMMEDIATE on construction (waiting for other writers up to the busy
-// timeout); ROLLBACK on destruction unless Commit() was called.
+// timeout; a read-only connection throws NotesError); ROLLBACK on
+// destruction unless Commit() was called.
 class Transaction {
  public:
   Transaction(Connection& connection, const char* operation);
@@ -129,19 +151,24 @@ class Transaction {
 void CheckDatabaseHeader(const std::filesystem::path& path);
 
 // The shared connection to the existing Notes database at PATH, opened and
-// verified on first use. Throws NotesError when the file is missing or is
+// verified on first use. With Access::ReadWrite a file of an older layout is
+// upgraded when it is opened (one that cannot be written gives a read-only
+// connection, and is read as it is); a read-only request gets a read-only
+// connection of its own. Throws NotesError when the file is missing or is
 // not a Notes database.
-std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path);
+std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path, Access access = Access::ReadWrite);
 
 // As AcquireConnection, but gives nullptr when no file exists at PATH.
-std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path);
+std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path,
+                                                      Access access = Access::ReadWrite);
 
 // Closes every cached connection no Database is using (checkpointing its
 // log). For tests that hand the file to another program.
 void CloseIdleConnections();
 
 // Opens a new, private connection to PATH with the pragmas every connection
-// uses. With CREATE the file may be empty (a new database).
-sqlite3* OpenRaw(const std::filesystem::path& path, bool create);
+// uses. With CREATE the file may be empty (a new database); with READ_ONLY
+// the connection never writes.
+sqlite3* OpenRaw(const std::filesystem::path& path, bool create, bool read_only = false);
 
 }  // namespace norvexa::notes::internal

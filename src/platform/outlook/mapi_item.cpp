@@ -3,6 +3,7 @@
 
 #include "platform/outlook/eml_writer.h"
 #include "platform/outlook/one_off_entry_id.h"
+#include "platform/outlook/text_codec.h"
 #include "platform/system/file_names.h"
 #include "platform/system/paths.h"
 
@@ -51,6 +52,9 @@ std::uint16_t ContactTag(ContactField field) {
   }
   return 0;
 }
+
+// The code page number of UTF-16LE, which text_codec reads apart.
+constexpr int kCodepageUtf16Le = 1200;
 
 // The first present date among CANDIDATES.
 std::optional<QDateTime> FirstDate(std::initializer_list<std::optional<QDateTime>> candidates) {
@@ -151,6 +155,126 @@ std::vector<std::string> MapiItem::Members() const {
   return members;
 }
 
+std::string MapiItem::HtmlBody() const {
+  const PropertyBag::Entry* entry = bag_.Find(mapi::PR_HTML);
+  if (entry == nullptr) return std::string();
+  if (entry->type != mapi::PT_BINARY) return bag_.Text(entry);
+  const std::string bytes = bag_.Bytes(entry);
+  const int codepage = static_cast<int>(
+      bag_.Integer(bag_.Find(mapi::PR_INTERNET_CPID)).value_or(bag_.codepage()));
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  std::string html = codepage == kCodepageUtf16Le ? text::FromUtf16Le(data, bytes.size())
+                                                  : text::FromCodepage(data, bytes.size(), codepage);
+  // A byte-order mark says nothing once the text is UTF-8.
+  if (html.rfind("\xEF\xBB\xBF", 0) == 0) html.erase(0, 3);
+  return html;
+}
+
+std::string MapiItem::CompressedRtf() const { return bag_.Bytes(bag_.Find(mapi::PR_RTF_COMPRESSED, mapi::PT_BINARY)); }
+std::string MapiItem::InternetMessageId() const { return bag_.Text(mapi::PR_INTERNET_MESSAGE_ID); }
+std::string MapiItem::InReplyTo() const { return bag_.Text(mapi::PR_IN_REPLY_TO_ID); }
+std::string MapiItem::InternetReferences() const { return bag_.Text(mapi::PR_INTERNET_REFERENCES); }
+std::string MapiItem::TransportHeaders() const { return bag_.Text(mapi::PR_TRANSPORT_MESSAGE_HEADERS); }
+std::optional<std::int64_t> MapiItem::MessageFlags() const { return bag_.Integer(bag_.Find(mapi::PR_MESSAGE_FLAGS)); }
+std::optional<std::int64_t> MapiItem::Sensitivity() const { return bag_.Integer(bag_.Find(mapi::PR_SENSITIVITY)); }
+std::optional<QDateTime> MapiItem::ReceivedTime() const { return bag_.Date(mapi::PR_MESSAGE_DELIVERY_TIME); }
+std::optional<QDateTime> MapiItem::SubmitTime() const { return bag_.Date(mapi::PR_CLIENT_SUBMIT_TIME); }
+
+std::vector<std::string> MapiItem::CategoryList() const {
+  return bag_.Texts(bag_.FindNamed(mapi::PS_PUBLIC_STRINGS, mapi::PidNameKeywords));
+}
+
+FollowUpFlag MapiItem::FollowUp() const {
+  FollowUpFlag flag;
+  flag.status = bag_.Integer(bag_.Find(mapi::PR_FLAG_STATUS)).value_or(0);
+  flag.request = bag_.Text(bag_.FindNamed(mapi::PSETID_Common, mapi::PidLidFlagRequest));
+  flag.due = FirstDate({bag_.Date(bag_.FindNamed(mapi::PSETID_Task, mapi::PidLidTaskDueDate)),
+                        bag_.Date(mapi::PR_REPLY_TIME)});
+  flag.completed = bag_.Date(mapi::PR_FLAG_COMPLETE_TIME);
+  return flag;
+}
+
+std::vector<RecipientEntry> MapiItem::RecipientList() const {
+  std::vector<RecipientEntry> list;
+  for (const Recipient& r : Recipients()) {
+    RecipientEntry entry;
+    entry.kind = r.type == mapi::MAPI_CC    ? RecipientEntry::Kind::Cc
+                 : r.type == mapi::MAPI_BCC ? RecipientEntry::Kind::Bcc
+                                            : RecipientEntry::Kind::To;
+    entry.name = r.name;
+    entry.address = r.address;
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+std::string MapiItem::SentRepresentingName() const { return bag_.Text(mapi::PR_SENT_REPRESENTING_NAME); }
+
+std::string MapiItem::SentRepresentingAddress() const {
+  std::string address = bag_.Text(mapi::PR_SENT_REPRESENTING_SMTP_ADDRESS);
+  return address.empty() ? bag_.Text(mapi::PR_SENT_REPRESENTING_EMAIL_ADDRESS) : address;
+}
+
+namespace {
+
+// The whole number of a named property LID in SET of BAG as a truth value.
+std::optional<bool> NamedFlag(const PropertyBag& bag, const mapi::Guid& set, std::uint32_t lid) {
+  const auto value = bag.Integer(bag.FindNamed(set, lid));
+  if (!value) return std::nullopt;
+  return *value != 0;
+}
+
+}  // namespace
+
+std::string MapiItem::RecurrenceBlob() const {
+  return bag_.Bytes(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidAppointmentRecur));
+}
+std::optional<bool> MapiItem::IsRecurring() const {
+  return NamedFlag(bag_, mapi::PSETID_Appointment, mapi::PidLidRecurring);
+}
+
+std::string MapiItem::TimeZoneDefinition() const {
+  std::string definition =
+      bag_.Bytes(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidAppointmentTimeZoneDefinitionRecur));
+  if (definition.empty()) {
+    definition = bag_.Bytes(
+        bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidAppointmentTimeZoneDefinitionStartDisplay));
+  }
+  return definition;
+}
+
+std::string MapiItem::TimeZoneStruct() const {
+  return bag_.Bytes(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidTimeZoneStruct));
+}
+std::string MapiItem::TimeZoneDescription() const {
+  return bag_.Text(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidTimeZoneDescription));
+}
+std::optional<bool> MapiItem::AllDayEvent() const {
+  return NamedFlag(bag_, mapi::PSETID_Appointment, mapi::PidLidAppointmentSubType);
+}
+std::optional<std::int64_t> MapiItem::BusyStatus() const {
+  return bag_.Integer(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidBusyStatus));
+}
+std::optional<std::int64_t> MapiItem::AppointmentStateFlags() const {
+  return bag_.Integer(bag_.FindNamed(mapi::PSETID_Appointment, mapi::PidLidAppointmentStateFlags));
+}
+std::optional<bool> MapiItem::ReminderSet() const { return NamedFlag(bag_, mapi::PSETID_Common, mapi::PidLidReminderSet); }
+std::optional<std::int64_t> MapiItem::ReminderMinutesBefore() const {
+  return bag_.Integer(bag_.FindNamed(mapi::PSETID_Common, mapi::PidLidReminderDelta));
+}
+
+std::optional<std::int64_t> MapiItem::TaskStatus() const {
+  return bag_.Integer(bag_.FindNamed(mapi::PSETID_Task, mapi::PidLidTaskStatus));
+}
+std::optional<double> MapiItem::PercentComplete() const {
+  return bag_.Double(bag_.FindNamed(mapi::PSETID_Task, mapi::PidLidPercentComplete));
+}
+std::optional<QDateTime> MapiItem::TaskDateCompleted() const {
+  return bag_.Date(bag_.FindNamed(mapi::PSETID_Task, mapi::PidLidTaskDateCompleted));
+}
+std::optional<bool> MapiItem::TaskComplete() const { return NamedFlag(bag_, mapi::PSETID_Task, mapi::PidLidTaskComplete); }
+std::string MapiItem::TaskOwner() const { return bag_.Text(bag_.FindNamed(mapi::PSETID_Task, mapi::PidLidTaskOwner)); }
+
 PropValue MapiItem::GetProp(std::uint32_t tag) const {
   return bag_.Value(bag_.Find(mapi::PropId(tag), mapi::PropType(tag)));
 }
@@ -209,6 +333,11 @@ std::string MapiAttachment::FileName() const {
 }
 
 std::string MapiAttachment::MimeType() const { return bag_.Text(mapi::PR_ATTACH_MIME_TAG); }
+std::string MapiAttachment::ContentId() const { return bag_.Text(mapi::PR_ATTACH_CONTENT_ID); }
+std::string MapiAttachment::ContentLocation() const { return bag_.Text(mapi::PR_ATTACH_CONTENT_LOCATION); }
+bool MapiAttachment::IsHidden() const {
+  return bag_.Integer(bag_.Find(mapi::PR_ATTACHMENT_HIDDEN)).value_or(0) != 0;
+}
 
 std::string MapiAttachment::Describe() const {
   const std::string name = StoredName(bag_);

@@ -53,6 +53,37 @@ class MapiItem : public Item, public MapiObject {
   std::optional<QDateTime> Anniversary() const override;
   std::string DLName() const override;
   std::vector<std::string> Members() const override;
+  std::string HtmlBody() const override;
+  std::string CompressedRtf() const override;
+  std::string InternetMessageId() const override;
+  std::string InReplyTo() const override;
+  std::string InternetReferences() const override;
+  std::string TransportHeaders() const override;
+  std::optional<std::int64_t> MessageFlags() const override;
+  std::optional<std::int64_t> Sensitivity() const override;
+  std::optional<QDateTime> ReceivedTime() const override;
+  std::optional<QDateTime> SubmitTime() const override;
+  std::vector<std::string> CategoryList() const override;
+  FollowUpFlag FollowUp() const override;
+  std::vector<RecipientEntry> RecipientList() const override;
+  std::string SenderSmtpAddress() const override;
+  std::string SentRepresentingName() const override;
+  std::string SentRepresentingAddress() const override;
+  std::string RecurrenceBlob() const override;
+  std::optional<bool> IsRecurring() const override;
+  std::string TimeZoneDefinition() const override;
+  std::string TimeZoneStruct() const override;
+  std::string TimeZoneDescription() const override;
+  std::optional<bool> AllDayEvent() const override;
+  std::optional<std::int64_t> BusyStatus() const override;
+  std::optional<std::int64_t> AppointmentStateFlags() const override;
+  std::optional<bool> ReminderSet() const override;
+  std::optional<std::int64_t> ReminderMinutesBefore() const override;
+  std::optional<std::int64_t> TaskStatus() const override;
+  std::optional<double> PercentComplete() const override;
+  std::optional<QDateTime> TaskDateCompleted() const override;
+  std::optional<bool> TaskComplete() const override;
+  std::string TaskOwner() const override;
   const MapiObject& MAPIOBJECT() const override { return *this; }
 
   PropValue GetProp(std::uint32_t tag) const override;
@@ -60,9 +91,6 @@ class MapiItem : public Item, public MapiObject {
   // The message's recipients from its recipient table, in table order.
   // Throws OutlookError when the table is damaged.
   virtual std::vector<Recipient> Recipients() const = 0;
-  // The sender's SMTP address when the message has one, else
-  // PR_SENDER_EMAIL_ADDRESS.
-  std::string SenderSmtpAddress() const;
   // One recipient from its row ROW of a recipient table.
   static Recipient RecipientFromRow(const PropertyBag& row);
 
@@ -95,8 +123,10 @@ class MapiAttachment : public Attachment {
   // attachment.
   void WriteTo(std::ostream& out, int depth = 0) const;
   bool IsItem() const override { return kind_ == Kind::Item; }
-  // The MIME type stored with the attachment (PR_ATTACH_MIME_TAG), or "".
-  std::string MimeType() const;
+  std::string MimeType() const override;
+  std::string ContentId() const override;
+  std::string ContentLocation() const override;
+  bool IsHidden() const override;
 
  protected:
   // What names the attachment in errors: "attachment N (name)".

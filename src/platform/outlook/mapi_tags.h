@@ -72,6 +72,7 @@ constexpr std::size_t FixedSize(std::uint16_t type) {
 // Property identifiers, by number
 // ---------------------------------------------------------------------------
 inline constexpr std::uint16_t PR_IMPORTANCE = 0x0017;
+inline constexpr std::uint16_t PR_REPLY_TIME = 0x0030;
 inline constexpr std::uint16_t PR_MESSAGE_CLASS = 0x001A;
 inline constexpr std::uint16_t PR_SENSITIVITY = 0x0036;
 inline constexpr std::uint16_t PR_SUBJECT = 0x0037;
@@ -84,6 +85,7 @@ inline constexpr std::uint16_t PR_START_DATE = 0x0060;
 inline constexpr std::uint16_t PR_END_DATE = 0x0061;
 inline constexpr std::uint16_t PR_SENT_REPRESENTING_ADDRTYPE = 0x0064;
 inline constexpr std::uint16_t PR_SENT_REPRESENTING_EMAIL_ADDRESS = 0x0065;
+inline constexpr std::uint16_t PR_TRANSPORT_MESSAGE_HEADERS = 0x007D;
 inline constexpr std::uint16_t PR_CONVERSATION_TOPIC = 0x0070;
 inline constexpr std::uint16_t PR_CONVERSATION_INDEX = 0x0071;
 inline constexpr std::uint16_t PR_RECIPIENT_TYPE = 0x0C15;
@@ -113,7 +115,13 @@ inline constexpr std::uint16_t PR_RECORD_KEY = 0x0FF9;
 inline constexpr std::uint16_t PR_OBJECT_TYPE = 0x0FFE;
 inline constexpr std::uint16_t PR_ENTRYID = 0x0FFF;
 inline constexpr std::uint16_t PR_BODY = 0x1000;
+inline constexpr std::uint16_t PR_RTF_COMPRESSED = 0x1009;
 inline constexpr std::uint16_t PR_HTML = 0x1013;
+inline constexpr std::uint16_t PR_INTERNET_MESSAGE_ID = 0x1035;
+inline constexpr std::uint16_t PR_INTERNET_REFERENCES = 0x1039;
+inline constexpr std::uint16_t PR_IN_REPLY_TO_ID = 0x1042;
+inline constexpr std::uint16_t PR_FLAG_STATUS = 0x1090;
+inline constexpr std::uint16_t PR_FLAG_COMPLETE_TIME = 0x1091;
 inline constexpr std::uint16_t PidTagItemTemporaryFlags = 0x1097;
 inline constexpr std::uint16_t PR_DISPLAY_NAME = 0x3001;
 inline constexpr std::uint16_t PR_ADDRTYPE = 0x3002;
@@ -135,6 +143,9 @@ inline constexpr std::uint16_t PR_ATTACH_METHOD = 0x3705;
 inline constexpr std::uint16_t PR_ATTACH_LONG_FILENAME = 0x3707;
 inline constexpr std::uint16_t PR_RENDERING_POSITION = 0x370B;
 inline constexpr std::uint16_t PR_ATTACH_MIME_TAG = 0x370E;
+inline constexpr std::uint16_t PR_ATTACH_CONTENT_ID = 0x3712;
+inline constexpr std::uint16_t PR_ATTACH_CONTENT_LOCATION = 0x3713;
+inline constexpr std::uint16_t PR_ATTACH_FLAGS = 0x3714;
 inline constexpr std::uint16_t PR_DISPLAY_TYPE = 0x3900;
 inline constexpr std::uint16_t PR_SMTP_ADDRESS = 0x39FE;
 inline constexpr std::uint16_t PR_7BIT_DISPLAY_NAME = 0x39FF;
@@ -142,6 +153,7 @@ inline constexpr std::uint16_t PR_SEND_RICH_INFO = 0x3A40;
 inline constexpr std::uint16_t PR_INTERNET_CPID = 0x3FDE;
 inline constexpr std::uint16_t PR_MESSAGE_CODEPAGE = 0x3FFD;
 inline constexpr std::uint16_t PR_SENDER_SMTP_ADDRESS = 0x5D01;
+inline constexpr std::uint16_t PR_SENT_REPRESENTING_SMTP_ADDRESS = 0x5D02;
 inline constexpr std::uint16_t PidTagRecipientDisplayName = 0x5FF6;
 inline constexpr std::uint16_t PidTagRecipientFlags = 0x5FFD;
 inline constexpr std::uint16_t PidTagSecureSubmitFlags = 0x65C6;
@@ -150,6 +162,7 @@ inline constexpr std::uint16_t PidTagPstHiddenUnread = 0x6636;
 inline constexpr std::uint16_t PidTagLtpRowId = 0x67F2;
 inline constexpr std::uint16_t PidTagLtpRowVer = 0x67F3;
 inline constexpr std::uint16_t PidTagPstPassword = 0x67FF;
+inline constexpr std::uint16_t PR_ATTACHMENT_HIDDEN = 0x7FFE;
 
 // Contacts.
 inline constexpr std::uint16_t PR_GENERATION = 0x3A05;
@@ -231,17 +244,38 @@ inline constexpr std::uint32_t PidLidEmail2EmailAddress = 0x8093;
 inline constexpr std::uint32_t PidLidEmail3EmailAddress = 0x80A3;
 
 // PSETID_Task.
+inline constexpr std::uint32_t PidLidTaskStatus = 0x8101;
+inline constexpr std::uint32_t PidLidPercentComplete = 0x8102;
 inline constexpr std::uint32_t PidLidTaskStartDate = 0x8104;
 inline constexpr std::uint32_t PidLidTaskDueDate = 0x8105;
+inline constexpr std::uint32_t PidLidTaskDateCompleted = 0x810F;
+inline constexpr std::uint32_t PidLidTaskComplete = 0x811C;
+inline constexpr std::uint32_t PidLidTaskOwner = 0x811F;
 
 // PSETID_Appointment.
+inline constexpr std::uint32_t PidLidBusyStatus = 0x8205;
 inline constexpr std::uint32_t PidLidLocation = 0x8208;
 inline constexpr std::uint32_t PidLidAppointmentStartWhole = 0x820D;
 inline constexpr std::uint32_t PidLidAppointmentEndWhole = 0x820E;
+inline constexpr std::uint32_t PidLidAppointmentSubType = 0x8215;
+inline constexpr std::uint32_t PidLidAppointmentRecur = 0x8216;
+inline constexpr std::uint32_t PidLidAppointmentStateFlags = 0x8217;
+inline constexpr std::uint32_t PidLidRecurring = 0x8223;
+inline constexpr std::uint32_t PidLidRecurrenceType = 0x8231;
+inline constexpr std::uint32_t PidLidRecurrencePattern = 0x8232;
+inline constexpr std::uint32_t PidLidTimeZoneStruct = 0x8233;
+inline constexpr std::uint32_t PidLidTimeZoneDescription = 0x8234;
+inline constexpr std::uint32_t PidLidClipStart = 0x8235;
+inline constexpr std::uint32_t PidLidClipEnd = 0x8236;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionStartDisplay = 0x825E;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionEndDisplay = 0x825F;
+inline constexpr std::uint32_t PidLidAppointmentTimeZoneDefinitionRecur = 0x8260;
 
 // PSETID_Common.
+inline constexpr std::uint32_t PidLidReminderDelta = 0x8501;
 inline constexpr std::uint32_t PidLidReminderTime = 0x8502;
 inline constexpr std::uint32_t PidLidReminderSet = 0x8503;
+inline constexpr std::uint32_t PidLidFlagRequest = 0x8530;
 inline constexpr std::uint32_t PidLidReminderSignalTime = 0x8560;
 
 // ---------------------------------------------------------------------------
@@ -261,8 +295,12 @@ inline constexpr std::int32_t MAPI_BCC = 3;
 
 // PR_MESSAGE_FLAGS.
 inline constexpr std::int32_t MSGFLAG_READ = 0x01;
+inline constexpr std::int32_t MSGFLAG_UNSENT = 0x08;
 inline constexpr std::int32_t MSGFLAG_HASATTACH = 0x10;
 inline constexpr std::int32_t MSGFLAG_FROMME = 0x20;
+
+// PidLidAppointmentStateFlags: the appointment is a meeting.
+inline constexpr std::int32_t asfMeeting = 0x0001;
 
 // PR_OBJECT_TYPE of a recipient.
 inline constexpr std::int32_t MAPI_MAILUSER = 6;

@@ -272,6 +272,25 @@ enum class ContactField {
   HomeFax,             // PR_HOME_FAX_NUMBER
 };
 
+// One recipient of an item, from its recipient table. For appointments To
+// is a required attendee, Cc an optional one and Bcc a resource (a room or
+// equipment), as Outlook stores them.
+struct RecipientEntry {
+  enum class Kind { To, Cc, Bcc };
+  Kind kind = Kind::To;
+  std::string name;     // PR_DISPLAY_NAME
+  std::string address;  // PR_SMTP_ADDRESS, else PR_EMAIL_ADDRESS
+};
+
+// The follow-up flag of an item.
+struct FollowUpFlag {
+  // PR_FLAG_STATUS: 0 not flagged, 1 complete, 2 flagged.
+  std::int64_t status = 0;
+  std::string request;                 // PidLidFlagRequest ("Follow up", "Call", ...)
+  std::optional<QDateTime> due;        // PidLidTaskDueDate, else PR_REPLY_TIME
+  std::optional<QDateTime> completed;  // PR_FLAG_COMPLETE_TIME
+};
+
 // ---------------------------------------------------------------------------
 // Item: one message of any kind. Text getters return "" when the item has no
 // such value; they throw only when the value is there but cannot be read.
@@ -313,6 +332,73 @@ class Item {
   // address when it has one, else its display name), in member order.
   virtual std::string DLName() const = 0;
   virtual std::vector<std::string> Members() const = 0;
+
+  // Formatted bodies. The HTML body (PR_HTML) as UTF-8, decoded in the code
+  // page the item names for it (PR_INTERNET_CPID, else the item's code
+  // page); "" when the item has none. The compressed RTF body
+  // (PR_RTF_COMPRESSED) as stored, not decompressed; "" when absent.
+  virtual std::string HtmlBody() const = 0;
+  virtual std::string CompressedRtf() const = 0;
+
+  // Internet mail: the message id (PR_INTERNET_MESSAGE_ID), the id it
+  // replies to (PR_IN_REPLY_TO_ID), the ids of its thread
+  // (PR_INTERNET_REFERENCES) and the header block it was received with
+  // (PR_TRANSPORT_MESSAGE_HEADERS), each "" when absent.
+  virtual std::string InternetMessageId() const = 0;
+  virtual std::string InReplyTo() const = 0;
+  virtual std::string InternetReferences() const = 0;
+  virtual std::string TransportHeaders() const = 0;
+
+  // PR_MESSAGE_FLAGS (MSGFLAG_READ, MSGFLAG_UNSENT, ...) and PR_SENSITIVITY
+  // (0 normal, 1 personal, 2 private, 3 confidential).
+  virtual std::optional<std::int64_t> MessageFlags() const = 0;
+  virtual std::optional<std::int64_t> Sensitivity() const = 0;
+  // PR_MESSAGE_DELIVERY_TIME and PR_CLIENT_SUBMIT_TIME, each on its own.
+  virtual std::optional<QDateTime> ReceivedTime() const = 0;
+  virtual std::optional<QDateTime> SubmitTime() const = 0;
+  // Each category (PidNameKeywords) on its own, in stored order.
+  virtual std::vector<std::string> CategoryList() const = 0;
+  virtual FollowUpFlag FollowUp() const = 0;
+  // The rows of the recipient table, in table order. Throws when the table
+  // is damaged.
+  virtual std::vector<RecipientEntry> RecipientList() const = 0;
+  // The sender's SMTP address (PR_SENDER_SMTP_ADDRESS), else
+  // PR_SENDER_EMAIL_ADDRESS.
+  virtual std::string SenderSmtpAddress() const = 0;
+  // Whom the item was sent for (the organiser of a meeting):
+  // PR_SENT_REPRESENTING_NAME, and PR_SENT_REPRESENTING_SMTP_ADDRESS else
+  // PR_SENT_REPRESENTING_EMAIL_ADDRESS.
+  virtual std::string SentRepresentingName() const = 0;
+  virtual std::string SentRepresentingAddress() const = 0;
+
+  // Appointments: the recurrence blob (PidLidAppointmentRecur) as stored;
+  // whether the item recurs (PidLidRecurring); its time zone as stored
+  // (PidLidAppointmentTimeZoneDefinitionRecur, else ...StartDisplay; and
+  // the older PidLidTimeZoneStruct with its description); an all-day event
+  // (PidLidAppointmentSubType); the busy status (PidLidBusyStatus: 0 free,
+  // 1 tentative, 2 busy, 3 out of office, 4 working elsewhere); the meeting
+  // state (PidLidAppointmentStateFlags: 1 meeting, 2 received, 4 cancelled);
+  // the reminder (PidLidReminderSet, PidLidReminderDelta in minutes before
+  // the start).
+  virtual std::string RecurrenceBlob() const = 0;
+  virtual std::optional<bool> IsRecurring() const = 0;
+  virtual std::string TimeZoneDefinition() const = 0;
+  virtual std::string TimeZoneStruct() const = 0;
+  virtual std::string TimeZoneDescription() const = 0;
+  virtual std::optional<bool> AllDayEvent() const = 0;
+  virtual std::optional<std::int64_t> BusyStatus() const = 0;
+  virtual std::optional<std::int64_t> AppointmentStateFlags() const = 0;
+  virtual std::optional<bool> ReminderSet() const = 0;
+  virtual std::optional<std::int64_t> ReminderMinutesBefore() const = 0;
+
+  // Tasks: PidLidTaskStatus (0 not started, 1 in progress, 2 complete,
+  // 3 waiting, 4 deferred), PidLidPercentComplete (0.0 to 1.0),
+  // PidLidTaskDateCompleted, PidLidTaskComplete, PidLidTaskOwner.
+  virtual std::optional<std::int64_t> TaskStatus() const = 0;
+  virtual std::optional<double> PercentComplete() const = 0;
+  virtual std::optional<QDateTime> TaskDateCompleted() const = 0;
+  virtual std::optional<bool> TaskComplete() const = 0;
+  virtual std::string TaskOwner() const = 0;
 
   // The item's attachments. Throws when the attachment table is damaged;
   // the item's other values stay readable.
@@ -360,6 +446,15 @@ class Attachment {
   // True for an attached Outlook item, which SaveAsFile writes as an
   // RFC 5322 message; false for file data and links.
   virtual bool IsItem() const = 0;
+  // The MIME type stored with the attachment (PR_ATTACH_MIME_TAG), the id
+  // an HTML body refers to it by as "cid:ID" (PR_ATTACH_CONTENT_ID), and
+  // its content location (PR_ATTACH_CONTENT_LOCATION); "" when absent.
+  virtual std::string MimeType() const = 0;
+  virtual std::string ContentId() const = 0;
+  virtual std::string ContentLocation() const = 0;
+  // True when the attachment is hidden from the attachment list
+  // (PR_ATTACHMENT_HIDDEN): a picture shown inside the body.
+  virtual bool IsHidden() const = 0;
   // Writes the attachment to PATH (replacing a file there): the bytes of a
   // by-value attachment exactly, streamed; an attached item as an RFC 5322
   // message. Throws OutlookError naming the attachment when it fails.

@@ -143,6 +143,27 @@ std::optional<std::int64_t> PropertyBag::Integer(const Entry* e) const {
   }
 }
 
+std::optional<double> PropertyBag::Double(const Entry* e) const {
+  if (e == nullptr) return std::nullopt;
+  if (e->type == mapi::PT_DOUBLE || e->type == mapi::PT_FLOAT) {
+    const std::string data = Bytes(e);
+    if (e->type == mapi::PT_DOUBLE) {
+      if (data.size() < 8) return std::nullopt;
+      const std::uint64_t raw = LittleEndian(data, 0, 8);
+      double value = 0;
+      std::memcpy(&value, &raw, sizeof value);
+      return value;
+    }
+    if (data.size() < 4) return std::nullopt;
+    const auto raw = static_cast<std::uint32_t>(LittleEndian(data, 0, 4));
+    float value = 0;
+    std::memcpy(&value, &raw, sizeof value);
+    return static_cast<double>(value);
+  }
+  if (const auto n = Integer(e)) return static_cast<double>(*n);
+  return std::nullopt;
+}
+
 std::optional<QDateTime> PropertyBag::Date(const Entry* e) const {
   if (e == nullptr || e->type != mapi::PT_SYSTIME) return std::nullopt;
   const std::string data = Bytes(e);

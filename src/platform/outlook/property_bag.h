@@ -56,6 +56,9 @@ class PropertyBag {
   std::string Text(const Entry* e) const;
   // E as a whole number (short, long, 64-bit, boolean); nullopt otherwise.
   std::optional<std::int64_t> Integer(const Entry* e) const;
+  // E as a floating-point number (PT_DOUBLE, PT_FLOAT; whole numbers too);
+  // nullopt otherwise.
+  std::optional<double> Double(const Entry* e) const;
   // E as a local date-time; nullopt when absent or not a date, and for the
   // stored "no date" values (zero, or the year 4500 and later).
   std::optional<QDateTime> Date(const Entry* e) const;

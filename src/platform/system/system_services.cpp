@@ -1,7 +1,7 @@
 // The current system services and the guard that lets tests replace them.
 #include "platform/system/system_services.h"
 
-#include "platform/system/qt_system_services.h"
+#include "platform/system/windowless_services.h"
 
 #include <QDir>
 
@@ -9,8 +9,10 @@ namespace norvexa::sys {
 namespace {
 
 SystemServices*& Current() {
-  static QtSystemServices qt_services;
-  static SystemServices* current = &qt_services;
+  // A program with windows installs the services of its dialogs at its
+  // start (platform/dialogs/qt_system_services.h).
+  static WindowlessServices windowless;
+  static SystemServices* current = &windowless;
   return current;
 }
 

@@ -1,7 +1,8 @@
 // The system seam: every service of the operating system and its standard
 // dialogs that the program uses (message boxes, file and folder choosers,
-// help viewer, temporary folder, the clock, program exit). The running
-// program uses the Qt implementation; tests install their own answers.
+// help viewer, temporary folder, the clock, program exit). A process starts
+// with the windowless services; the program with windows installs the Qt
+// dialogs' (platform/dialogs/), tests install their own answers.
 #pragma once
 
 #include <QDateTime>
@@ -57,8 +58,8 @@ class SystemServices {
   [[noreturn]] virtual void ExitProgram(int status) = 0;
 };
 
-// The services in force. Never null: the Qt implementation until a test
-// installs its own.
+// The services in force. Never null: the windowless ones
+// (windowless_services.h) until a program or a test installs its own.
 SystemServices& Services();
 
 // Installs SERVICES (not owned) until the returned guard is destroyed; the

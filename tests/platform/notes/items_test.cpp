@@ -1,11 +1,14 @@
 // Items of a document: their types, replacement on put, text lists,
-// date-times with their offsets, times without a date, rich text with MIME
-// parts, and saving twice.
+// date-times with their offsets, times without a date, lists of date-times
+// and of numbers, rich text with MIME parts, and saving twice.
 #include "client_fixture.h"
 
 #include <sqlite3.h>
 
 #include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
 
 namespace norvexa::notes::testing {
 namespace {
@@ -105,6 +108,66 @@ TEST_F(ItemsTest, EveryTypeRoundTripsAndAPutReplacesWhateverWasThere) {
   EXPECT_EQ(doc->ItemType("Missing"), "");
 }
 
+TEST_F(ItemsTest, ListsOfDateTimesAndNumbersRoundTripExactlyAndBadOnesAreRefused) {
+  const auto path = NewMailDatabase();
+  const QDateTime india(QDate(2024, 3, 7), QTime(14, 5, 9), Qt::OffsetFromUTC, 5 * 3600 + 30 * 60);
+  const QDateTime odd(QDate(1900, 2, 28), QTime(23, 59, 59), Qt::OffsetFromUTC, -(3600 + 61));
+  const QDateTime utc(QDate(9999, 12, 31), QTime(0, 0, 1), Qt::UTC);
+  const NumberList numbers{0.1, -0.0, 1e300, 5e-324, 9007199254740993.0, -42, 1.0 / 3};
+  std::string unid;
+  {
+    Session session;
+    auto db = session.GetDatabase("", path.string());
+    auto doc = db->CreateDocument();
+    doc->ReplaceItemValue("RepeatStartDates", DateTimeList{india, odd, utc});
+    doc->ReplaceItemValue("Sizes", numbers);
+    doc->ReplaceItemValue("NoDates", DateTimeList{});
+    doc->ReplaceItemValue("NoNumbers", NumberList{});
+    EXPECT_EQ(doc->ItemType("RepeatStartDates"), "datetimelist");
+    EXPECT_EQ(doc->ItemType("Sizes"), "numberlist");
+    EXPECT_THROW(doc->ReplaceItemValue("Bad", DateTimeList{india, QDateTime()}), NotesError);
+    EXPECT_THROW(doc->ReplaceItemValue("Bad", NumberList{1, std::numeric_limits<double>::infinity()}), NotesError);
+    EXPECT_THROW(doc->ReplaceItemValue("Bad", NumberList{std::numeric_limits<double>::quiet_NaN()}), NotesError);
+    EXPECT_FALSE(doc->HasItem("Bad"));
+    ASSERT_TRUE(doc->Save(false, false));
+    unid = doc->UniversalID();
+  }
+  auto doc = Reload(path, unid);
+  const auto dates = std::get<DateTimeList>(*doc->GetItemValue("RepeatStartDates"));
+  ASSERT_EQ(dates.size(), 3u);
+  EXPECT_EQ(dates[0], india);
+  EXPECT_EQ(dates[0].offsetFromUtc(), 5 * 3600 + 30 * 60);
+  EXPECT_EQ(dates[1], odd);
+  EXPECT_EQ(dates[1].offsetFromUtc(), -(3600 + 61));
+  EXPECT_EQ(dates[2], utc);
+  const auto sizes = std::get<NumberList>(*doc->GetItemValue("Sizes"));
+  ASSERT_EQ(sizes.size(), numbers.size());
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    EXPECT_EQ(sizes[i], numbers[i]) << i;
+    EXPECT_EQ(std::signbit(sizes[i]), std::signbit(numbers[i])) << i;
+  }
+  EXPECT_EQ(std::get<DateTimeList>(*doc->GetItemValue("NoDates")), DateTimeList{});
+  EXPECT_EQ(std::get<NumberList>(*doc->GetItemValue("NoNumbers")), NumberList{});
+  // Stored as JSON arrays, the date-times in the text form of one.
+  EXPECT_EQ(QueryText(path, "SELECT value FROM items WHERE name = 'RepeatStartDates'"),
+            "[\"2024-03-07T14:05:09+05:30\",\"1900-02-28T23:59:59-01:01:01\",\"9999-12-31T00:00:01+00:00\"]");
+  EXPECT_EQ(QueryText(path, "SELECT json_array_length(value) FROM items WHERE name = 'Sizes'"), "7");
+
+  // A stored list that is not what its type says is an error on reading.
+  internal::CloseIdleConnections();
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "UPDATE items SET value = '[\"2024-13-40T00:00:00+00:00\"]' WHERE name = 'RepeatStartDates';"
+                         "UPDATE items SET value = '[1, \"two\"]' WHERE name = 'Sizes';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  auto damaged = Reload(path, unid);
+  EXPECT_THROW(damaged->GetItemValue("RepeatStartDates"), NotesError);
+  EXPECT_THROW(damaged->GetItemValue("Sizes"), NotesError);
+}
+
 TEST_F(ItemsTest, SecondSaveUpdatesTheSameDocument) {
   const auto path = NewMailDatabase();
   Session session;
@@ -154,7 +217,7 @@ TEST_F(ItemsTest, MimePartsAreWrittenBackQuotedPrintableAndGoWithAReplacedItem) 
     child->SetContentFromText(*stream, "text/html; charset=\"iso-8859-1\"", ENC_QUOTED_PRINTABLE);
     stream->Close();
     EXPECT_THROW(stream->WriteText("more"), NotesError);
-    EXPECT_THROW(child->SetContentFromText(*stream, "text/plain", 1727), NotesError);
+    EXPECT_THROW(child->SetContentFromText(*stream, "text/plain", 1731), NotesError);
     EXPECT_FALSE(doc->GetMimePart("Body").has_value());  // still open
     doc->CloseMIMEEntities(true, "Body");
 

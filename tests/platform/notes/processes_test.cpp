@@ -1,5 +1,6 @@
 // Other programs on the same database: a writer killed in the middle of a
-// loop of saves, and two writers and a reader at the same time.
+// loop of saves (of plain documents, and of trees of MIME parts with read
+// marks), and two writers and a reader at the same time.
 #include "client_fixture.h"
 
 #include <sqlite3.h>
@@ -79,6 +80,66 @@ TEST_F(ProcessesTest, AWriterKilledWhileSavingLeavesEverySavedDocument) {
   auto doc = db->CreateDocument();
   doc->ReplaceItemValue("Subject", std::string("after the crash"));
   EXPECT_TRUE(doc->Save(false, false));
+}
+
+// Every document in the file, the one whose save was under way at the kill
+// included if it got in, has its whole tree and its mark: a save is one
+// transaction.
+TEST_F(ProcessesTest, AWriterKilledWhileSavingTreesOfPartsNeverLeavesHalfATree) {
+  const auto path = NewMailDatabase();
+  internal::CloseIdleConnections();
+  QProcess child;
+  child.start(NOTES_SAVE_LOOP, {QString::fromStdString(path.string()), "0", "--mime"});
+  ASSERT_TRUE(child.waitForStarted());
+  std::string pending;
+  std::vector<std::string> saved;
+  QElapsedTimer timer;
+  timer.start();
+  while (saved.size() < 120 && timer.elapsed() < 60000 && child.state() == QProcess::Running) {
+    child.waitForReadyRead(1000);
+    TakeLines(child, pending, saved);
+  }
+  child.kill();
+  ASSERT_TRUE(child.waitForFinished(10000));
+  TakeLines(child, pending, saved);
+  ASSERT_GE(saved.size(), 120u) << child.readAllStandardError().toStdString();
+  EXPECT_EQ(IntegrityCheck(path), "ok");
+
+  Session session;
+  auto db = session.GetDatabase("", path.string());
+  const auto stored = db->AllDocumentIds();
+  ASSERT_GE(stored.size(), saved.size());
+  const std::vector<std::string> unread = db->UnreadDocumentIds();
+  const std::set<std::string> unread_set(unread.begin(), unread.end());
+  for (const std::string& unid : stored) {
+    auto doc = db->GetDocumentByUNID(unid);
+    const std::string subject = std::get<std::string>(*doc->GetItemValue("Subject"));
+    const long i = std::stol(subject.substr(4));
+    auto top = doc->GetMIMEEntity("Body");
+    ASSERT_TRUE(top) << subject;
+    EXPECT_EQ(top->Headers(), "Subject: " + subject + "\r\nReceived: by loop\r\n\tfolded\r\n");
+    auto alternative = top->GetFirstChildEntity();
+    ASSERT_TRUE(alternative) << subject;
+    auto plain = alternative->GetFirstChildEntity();
+    ASSERT_TRUE(plain) << subject;
+    EXPECT_EQ(plain->GetContentAsText(), "plain " + std::to_string(i));
+    ASSERT_TRUE(plain->GetNextSibling()) << subject;
+    EXPECT_EQ(plain->GetNextSibling()->GetContentAsText(), "<p>html " + std::to_string(i) + "</p>");
+    auto picture = alternative->GetNextSibling();
+    ASSERT_TRUE(picture) << subject;
+    EXPECT_EQ(picture->GetContentAsBytes(), std::string(20000, static_cast<char>(i & 0xFF))) << subject;
+    EXPECT_EQ(unread_set.count(unid), i % 3 == 0 ? 1u : 0u) << subject;
+  }
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT (SELECT count(*) FROM mime_parts), (SELECT count(*) FROM documents)", -1,
+                               &st, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(st, 0), 5 * sqlite3_column_int(st, 1));
+  sqlite3_finalize(st);
+  sqlite3_close(raw);
 }
 
 TEST_F(ProcessesTest, TwoWritersAndAReaderShareADatabase) {

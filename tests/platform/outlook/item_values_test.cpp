@@ -3,8 +3,11 @@
 // attachments, checked against what pffexport and readpst extract.
 #include "platform/outlook/outlook.h"
 #include "support/fixtures.h"
+#include "tools/pstgen/description.h"
+#include "tools/pstgen/mailbox_writer.h"
 
 #include <QCryptographicHash>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -228,6 +231,77 @@ TEST(OutlookItems, EncodedAndPlainFilesReadAlike) {
   }
   EXPECT_EQ(a->GetItem(1)->Subject(), "Welcome to Microsoft Outlook 2000!");
   EXPECT_EQ(a->GetItem(2)->GetAttachments()->Count(), 9);
+}
+
+// What a mail carries beyond its plain text, from a generated file in every
+// format: the HTML body decoded from its own code page, Internet headers
+// byte for byte, read state, sensitivity, categories one by one, the
+// follow-up flag, recipients, the picture the HTML shows, and task state.
+TEST(OutlookItems, FormattedMailHeadersFlagsAndTaskStateArriveAsStored) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (const auto format : {pstgen::FileFormat::Unicode, pstgen::FileFormat::Ansi}) {
+    SCOPED_TRACE(format == pstgen::FileFormat::Ansi ? "ANSI" : "Unicode");
+    pstgen::MailboxSpec spec =
+        pstgen::ReadDescription(std::filesystem::path(NORVEXA_SOURCE_DIR) / "tests/data/mailboxes/formatted-mail.json");
+    spec.format = format;
+    const std::filesystem::path pst = dir.filePath(format == pstgen::FileFormat::Ansi ? "a.pst" : "u.pst").toStdString();
+    pstgen::WriteMailbox(spec, pst);
+    const auto store = OpenStoreFile(pst);
+    std::vector<std::unique_ptr<Folder>> folders = store->IPMRootFolder()->Folders();
+    const Folder* inbox = nullptr;
+    const Folder* tasks = nullptr;
+    for (const auto& f : folders) {
+      if (f->Name() == "Inbox") inbox = f.get();
+      if (f->Name() == "Tasks") tasks = f.get();
+    }
+    ASSERT_NE(inbox, nullptr);
+    ASSERT_NE(tasks, nullptr);
+    const auto items = inbox->GetItems();
+    const auto mail = items->GetItem(1);
+    const std::string html = mail->HtmlBody();
+    EXPECT_NE(html.find("<p>\u0431\u044e\u0434\u0436\u0435\u0442 &amp; plan</p>"), std::string::npos) << html;
+    EXPECT_NE(html.find("cid:logo@example.org"), std::string::npos);
+    const std::string headers = mail->TransportHeaders();
+    EXPECT_EQ(headers.rfind("Received: from mx.example.org (mx.example.org [192.0.2.7])\r\n\tby mail", 0), 0u);
+    EXPECT_NE(headers.find("References: <20240301080000.0001@example.com>\r\n <20240304170000.1234@example.com>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(mail->InternetMessageId(), "<20240305091500.4711@example.org>");
+    EXPECT_EQ(mail->InReplyTo(), "<20240304170000.1234@example.com>");
+    EXPECT_EQ(mail->InternetReferences(), "<20240301080000.0001@example.com> <20240304170000.1234@example.com>");
+    ASSERT_TRUE(mail->MessageFlags().has_value());
+    EXPECT_EQ(*mail->MessageFlags() & mapi::MSGFLAG_READ, 0);
+    EXPECT_EQ(mail->Sensitivity(), 2);
+    EXPECT_EQ(mail->CategoryList(), (std::vector<std::string>{"Budget", "2024"}));
+    EXPECT_EQ(Utc(mail->ReceivedTime()), "2024-03-05T09:15:02Z");
+    EXPECT_EQ(Utc(mail->SubmitTime()), "2024-03-05T09:15:00Z");
+    const FollowUpFlag flag = mail->FollowUp();
+    EXPECT_EQ(flag.status, 2);
+    EXPECT_EQ(flag.request, "Follow up");
+    EXPECT_EQ(Utc(flag.due), "2024-03-08T17:00:00Z");
+    const std::vector<RecipientEntry> to = mail->RecipientList();
+    ASSERT_EQ(to.size(), 1u);
+    EXPECT_EQ(to[0].kind, RecipientEntry::Kind::To);
+    EXPECT_EQ(to[0].name, "Paul Martin");
+    EXPECT_EQ(to[0].address, "paul.martin@example.com");
+    const auto picture = mail->GetAttachments()->GetAttachment(1);
+    EXPECT_EQ(picture->ContentId(), "logo@example.org");
+    EXPECT_EQ(picture->MimeType(), "image/png");
+    EXPECT_TRUE(picture->IsHidden());
+    EXPECT_FALSE(mail->GetAttachments()->GetAttachment(2)->IsHidden());
+
+    const auto plain = items->GetItem(2);
+    EXPECT_EQ(plain->HtmlBody(), "");
+    EXPECT_EQ(*plain->MessageFlags() & mapi::MSGFLAG_READ, mapi::MSGFLAG_READ);
+
+    const auto done = tasks->GetItems()->GetItem(1);
+    EXPECT_EQ(done->TaskStatus(), 2);
+    EXPECT_EQ(done->PercentComplete(), 1.0);
+    EXPECT_EQ(done->TaskComplete(), true);
+    EXPECT_EQ(Utc(done->TaskDateCompleted()), "2024-01-30T00:00:00Z");
+    EXPECT_EQ(done->TaskOwner(), "Anna Berger");
+    EXPECT_EQ(items->GetItem(5)->PercentComplete(), 0.5);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The system seam: filter conversion for Qt's dialogs, and test services
 // taking over and handing back.
-#include "platform/system/qt_system_services.h"
+#include "platform/dialogs/qt_system_services.h"
 #include "platform/system/system_services.h"
 #include "support/scripted_services.h"
 

@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -513,10 +514,15 @@ TEST_F(ExportCommand, ResumeAfterAKillCopiesEveryItemExactlyOnce) {
   const std::size_t saved = testing::DocumentCount(target);
   ASSERT_GT(saved, 0u);
   ASSERT_LT(saved, total);
+  // The killed process left its staging folder behind.
+  ASSERT_FALSE(fs::is_empty(env_->temp()));
 
-  // The same command with --resume completes it.
+  // The same command with --resume completes it, and removes what the
+  // killed one left.
   const Outcome second = Run(command + QStringList{"--resume", "--json"});
   ASSERT_EQ(second.status, 0) << second.Said();
+  EXPECT_TRUE(fs::is_empty(env_->temp()));
+  EXPECT_TRUE(second.err.contains("left by ended exports")) << second.Said();
   const QJsonObject items = second.Report()["items"].toObject();
   EXPECT_EQ(items["already_in_database"].toInt(), static_cast<int>(saved));
   EXPECT_EQ(items["copied"].toInt(), static_cast<int>(total - saved));
@@ -618,6 +624,34 @@ TEST_F(ExportCommand, ProfileExportsEachStoreIntoANewDatabaseOfItsOwn) {
   ExpectDocuments(testing::ExpectedDocuments(beta, scratch().path()),
                   reports[1]["mail_database"].toString().toStdString(),
                   reports[1]["address_book"].toString().toStdString());
+}
+
+TEST_F(ExportCommand, ExportsOfOneStoreIntoOneFolderAtOnceEachGetDatabasesOfTheirOwn) {
+  const fs::path pst = Generate("every-kind", "Every Kind.pst");
+  const auto expected = testing::ExpectedDocuments(pst, scratch().path());
+  // Three at once, all begun within the same second or two: the names are
+  // to the second, so all but one meet a name that is taken.
+  std::vector<std::unique_ptr<QProcess>> exports;
+  for (int i = 0; i < 3; ++i) {
+    exports.push_back(std::make_unique<QProcess>());
+    exports.back()->setProcessEnvironment(Environment());
+    exports.back()->setWorkingDirectory(Q(scratch().path()));
+    exports.back()->start(QStringLiteral(EXPORT_EXE), {Q(pst), "--new-database", "out", "--json"});
+  }
+  std::set<std::string> databases;
+  for (const auto& process : exports) {
+    ASSERT_TRUE(process->waitForFinished(600000));
+    const QByteArray err = process->readAllStandardError();
+    ASSERT_EQ(process->exitCode(), 0) << err.toStdString();
+    const QJsonObject report = QJsonDocument::fromJson(process->readAllStandardOutput()).object();
+    const std::string mail = report["mail_database"].toString().toStdString();
+    const std::string book = report["address_book"].toString().toStdString();
+    EXPECT_TRUE(databases.insert(mail).second) << mail;
+    EXPECT_TRUE(databases.insert(book).second) << book;
+    ExpectDocuments(expected, mail, book);
+  }
+  EXPECT_EQ(databases.size(), 6u);
+  EXPECT_TRUE(fs::is_empty(env_->temp()));
 }
 
 }  // namespace

@@ -23,13 +23,7 @@ export NORVEXA_NOTES_DATA="$work/notes" HOME="$work" PATH="$bin:$PATH"
 mkdir -p "$work/.parallel" && touch "$work/.parallel/will-cite"
 
 # The example, taken from the README.
-awk '/<!-- parallel-example -->/ {found = 1; next}
-     found && /^```/ {if (inside) exit; inside = 1; next}
-     inside {print}' "$readme" >example.sh
-if [ ! -s example.sh ]; then
-  echo "no example after <!-- parallel-example --> in $readme"
-  exit 1
-fi
+sh "$(dirname "$0")/readme_example.sh" "$readme" parallel-example >example.sh
 echo "running:"; cat example.sh
 sh -eu example.sh
 
