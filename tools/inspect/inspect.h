@@ -34,4 +34,8 @@ int InspectLayout(const std::string& file, std::ostream& out, std::ostream& err)
 // 1 after one line on ERR.
 int InspectNsf(const std::string& file, std::ostream& out, std::ostream& err);
 
+// Writes REASON to ERR as one line (its line breaks as blanks) and returns
+// the exit status of a sub-command that failed, 1.
+int FailWith(std::string reason, std::ostream& err);
+
 }  // namespace norvexa::inspect

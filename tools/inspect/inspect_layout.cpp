@@ -118,12 +118,7 @@ int InspectLayout(const std::string& file, std::ostream& out, std::ostream& err)
     out << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
     return 0;
   } catch (const OutlookError& e) {
-    std::string reason = e.what();
-    for (char& c : reason) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    err << reason << "\n";
-    return 1;
+    return FailWith(e.what(), err);
   }
 }
 

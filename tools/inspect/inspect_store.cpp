@@ -357,13 +357,16 @@ int InspectStore(const std::string& file, bool with_items, StoreReader reader, s
     if (damaged) err << file << ": damaged: see the \"damage\" and \"error\" entries\n";
     return damaged ? 1 : 0;
   } catch (const OutlookError& e) {
-    std::string reason = e.what();
-    for (char& c : reason) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    err << reason << "\n";
-    return 1;
+    return FailWith(e.what(), err);
   }
+}
+
+int FailWith(std::string reason, std::ostream& err) {
+  for (char& c : reason) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  err << reason << "\n";
+  return 1;
 }
 
 }  // namespace norvexa::inspect
