@@ -218,12 +218,15 @@ void StreamFileOut(Connection& connection, std::int64_t id, const std::filesyste
 }
 
 void DeleteUnclaimedAttachments(Connection& connection, const std::vector<std::int64_t>& ids) {
+  const char* operation = "discard attachment";
   std::lock_guard lock(connection.mutex());
+  Transaction transaction(connection, operation);
   for (std::int64_t id : ids) {
-    Statement remove(connection, "DELETE FROM attachments WHERE id = ?1 AND note_id IS NULL", "discard attachment");
+    Statement remove(connection, "DELETE FROM attachments WHERE id = ?1 AND note_id IS NULL", operation);
     remove.Bind(1, id);
     remove.Run();
   }
+  transaction.Commit();
 }
 
 }  // namespace norvexa::notes::internal

@@ -27,9 +27,19 @@
 // Document and what it hands out hold its unsaved items in memory and are for
 // one thread at a time.
 //
+// Commits. Every call that writes (Save, PutInFolder, EmbedObject,
+// EnableFolder, a read mark on a saved document) is one transaction, all or
+// nothing. Without a commit batch it is committed before the call returns.
+// With a CommitBatch on the file (our extension, below) the call returns
+// once its writes are in the batch, and they are committed with the rest of
+// the batch at a document boundary the batch's owner marks: until then a
+// kill loses them, with every other write of the batch, and other
+// connections do not see them. Either way a killed process never leaves a
+// write in part.
+//
 // The background checkpoint. A database is a write-ahead-log file with
-// synchronous=NORMAL: a Save that returned is in the log and survives the
-// end of the process (a crash, a kill); a power loss may lose the last saves
+// synchronous=NORMAL: a committed write is in the log and survives the end
+// of the process (a crash, a kill); a power loss may lose the last commits
 // but leaves the database whole. The log is copied back into the database
 // file by one background thread of the process, started by the first
 // request: once a commit (on the committing thread) leaves 2,048 pages in
@@ -59,6 +69,7 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -69,6 +80,10 @@
 #include <vector>
 
 namespace norvexa::notes {
+
+namespace internal {
+struct BatchState;
+}
 
 class NotesError : public std::runtime_error {
  public:
@@ -257,11 +272,13 @@ class Document {
   // has no MIME parts.
   virtual std::string RenderMIME(const std::string& name = "Body") = 0;
 
-  // Stores the document in one transaction; the first save gives it its
-  // universal id, note id and creation time; later saves update it.
+  // Stores the document in one transaction (committed when it returns, or
+  // with its commit batch: see Commits at the top); the first save gives it
+  // its universal id, note id and creation time; later saves update it.
   virtual bool Save(bool force, bool make_response) = 0;
 
-  // Lists the saved document in folder NAME, making the folder when missing.
+  // Lists the saved document in folder NAME, making the folder when missing,
+  // in one transaction as Save.
   virtual void PutInFolder(const std::string& name) = 0;
 
   // Read marks, kept per user in the database, not in the document (USER
@@ -412,6 +429,72 @@ class EmbeddedObject {
   virtual ~EmbeddedObject() = default;
   virtual std::string Source() const = 0;  // the original file name
   virtual std::int64_t FileSize() const = 0;
+};
+
+// ---------------------------------------------------------------------------
+// CommitBatch (our extension)
+// ---------------------------------------------------------------------------
+
+// How much a commit batch gathers before it is committed.
+struct CommitLimits {
+  // Documents (document boundaries) to one commit at most.
+  int documents = 256;
+  // A batch whose first write is this old is committed at the next
+  // document boundary, however few documents it holds.
+  std::chrono::milliseconds age{100};
+};
+
+// Gathers the writes of this process to one database file, through any
+// Session and Database, into one SQLite transaction per batch, committed at
+// document boundaries: one commit for many documents instead of two or
+// three for each. A document's writes (its embedded objects, Save and
+// PutInFolder) between two boundaries are therefore committed together, or
+// not at all. The batch holds the file's write lock from its first write to
+// its commit, so other programs writing the file wait at most about a
+// batch's age.
+//
+// A batch is due when it holds its allowed number of documents or its
+// first write is LIMITS.age old. The first batch is allowed one document,
+// each later one twice as many as the one before, up to LIMITS.documents:
+// the first documents are in the database at once, and a long run commits
+// a few times a second. A kill loses the writes not yet committed, never
+// more than one batch.
+//
+// When a write of the batch fails, that one call is undone and the rest of
+// the batch is kept. When SQLite cannot keep the rest (a full disk or an
+// input/output error may make it roll the whole transaction back), the
+// batch's writes since its last commit are lost: every later write throws
+// until the next EndOfDocument or Commit has told the loss (by throwing);
+// the batch then starts anew.
+//
+// One batch per database file in a process at a time; it is used from the
+// thread that made it, which is also the thread that writes the file.
+class CommitBatch {
+ public:
+  // Starts the batch of the existing Notes database at PATH. Throws
+  // NotesError when PATH is not a Notes database or already has a batch.
+  explicit CommitBatch(const std::filesystem::path& path, CommitLimits limits = {});
+  // Ends the batch: writes not committed are rolled back (Commit keeps
+  // them), and every write to the file is committed at once again.
+  ~CommitBatch();
+  CommitBatch(const CommitBatch&) = delete;
+  CommitBatch& operator=(const CommitBatch&) = delete;
+
+  // A document boundary: the writes of one document are done. Commits the
+  // batch when it is due, and returns true when it did. Throws NotesError
+  // when the commit fails or the writes were lost: nothing written since
+  // the last commit is in the database then, and the batch is empty.
+  bool EndOfDocument();
+
+  // Commits what the batch holds now (nothing happens when it holds
+  // nothing). Throws as EndOfDocument.
+  void Commit();
+
+  // True when writes wait for their commit.
+  bool Pending() const;
+
+ private:
+  std::shared_ptr<internal::BatchState> state_;
 };
 
 // Opens the Notes database at PATH read-only, without a session

@@ -347,22 +347,17 @@ class DocumentImpl : public Document {
     const std::vector<std::string> parts = SplitFolderPath(name);
     const std::string key = FolderKey(JoinFolderPath(parts));
     std::lock_guard lock(c.mutex());
-    auto cached = c.folder_ids().find(key);
-    if (cached != c.folder_ids().end()) {
-      Statement insert(c, "INSERT OR IGNORE INTO folder_entries(folder_id, note_id) VALUES (?1, ?2)", operation);
-      insert.Bind(1, cached->second).Bind(2, s.note_id);
-      insert.Run();
-      return;
-    }
     Transaction transaction(c, operation);
-    const std::int64_t folder_id = EnsureFolderInTransaction(c, parts);
+    auto cached = c.folder_ids().find(key);
+    const bool known = cached != c.folder_ids().end();
+    const std::int64_t folder_id = known ? cached->second : EnsureFolderInTransaction(c, parts);
     {
       Statement insert(c, "INSERT OR IGNORE INTO folder_entries(folder_id, note_id) VALUES (?1, ?2)", operation);
       insert.Bind(1, folder_id).Bind(2, s.note_id);
       insert.Run();
     }
     transaction.Commit();
-    c.folder_ids().emplace(key, folder_id);
+    if (!known) c.folder_ids().emplace(key, folder_id);
   }
 
   std::string UniversalID() const override { return state_->unid; }
@@ -408,8 +403,11 @@ class DocumentImpl : public Document {
       return;
     }
     Connection& c = *s.connection;
+    const char* operation = read ? "mark read" : "mark unread";
     std::lock_guard lock(c.mutex());
-    StoreReadMark(c, s.note_id, user, read, read ? "mark read" : "mark unread");
+    Transaction transaction(c, operation);
+    StoreReadMark(c, s.note_id, user, read, operation);
+    transaction.Commit();
   }
 
   std::shared_ptr<DocumentState> state_;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <condition_variable>
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -153,9 +154,16 @@ class Checkpointer {
   std::thread thread_;
 };
 
+// A commit batch registered for a file.
+struct BatchEntry {
+  FileIdentity identity;
+  std::shared_ptr<BatchState> state;
+};
+
 struct ConnectionCache {
   std::mutex mutex;
   std::vector<CacheEntry> entries;
+  std::vector<BatchEntry> batches;
   std::uint64_t tick = 0;
   // Declared last, so destroyed first: its thread ends before the
   // connections close.
@@ -309,6 +317,7 @@ bool Statement::Step() {
   const int rc = sqlite3_step(statement_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
+  connection_.set_step_error(rc);
   ThrowSqlite(connection_.handle(), connection_.path(), operation_);
 }
 
@@ -341,19 +350,76 @@ int Statement::Type(int column) const { return sqlite3_column_type(statement_, c
 Transaction::Transaction(Connection& connection, const char* operation)
     : connection_(connection), operation_(operation) {
   connection_.RequireWritable(operation_);
-  Statement(connection_, "BEGIN IMMEDIATE", operation_).Run();
+  BatchState* batch = connection_.batch();
+  if (!batch) {
+    Statement(connection_, "BEGIN IMMEDIATE", operation_).Run();
+    return;
+  }
+  if (!batch->lost.empty()) {
+    throw NotesError(std::string(operation_) + " on " + connection_.path() +
+                     ": the unsaved writes of this database's commit batch were lost (" + batch->lost +
+                     "), which its owner has not yet been told");
+  }
+  if (batch->open && sqlite3_get_autocommit(connection_.handle())) {
+    // SQLite rolled the batch's transaction back after an error of a call
+    // that did not say so (a read).
+    LoseBatch(connection_, *batch, "SQLite rolled the transaction back after an error");
+    throw NotesError(std::string(operation_) + " on " + connection_.path() + ": the unsaved writes of this database's commit batch were lost");
+  }
+  if (!batch->open) {
+    Statement(connection_, "BEGIN IMMEDIATE", operation_).Run();
+    batch->open = true;
+    batch->documents = 0;
+    batch->began = std::chrono::steady_clock::now();
+    batch->holder = connection_.shared_from_this();
+  }
+  Statement(connection_, "SAVEPOINT write", operation_).Run();
+  savepoint_ = true;
+  connection_.ClearStepError();
 }
 
 void Transaction::Commit() {
-  Statement(connection_, "COMMIT", operation_).Run();
+  Statement(connection_, savepoint_ ? "RELEASE write" : "COMMIT", operation_).Run();
   open_ = false;
 }
 
 Transaction::~Transaction() {
   if (!open_) return;
-  // A failed rollback leaves SQLite to roll the transaction back itself when
-  // the next one begins; there is no caller to tell from a destructor.
-  if (!sqlite3_get_autocommit(connection_.handle())) sqlite3_exec(connection_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3* db = connection_.handle();
+  if (!savepoint_) {
+    // A failed rollback leaves SQLite to roll the transaction back itself
+    // when the next one begins; there is no caller to tell from a destructor.
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return;
+  }
+  BatchState* batch = connection_.batch();
+  if (!batch || !batch->open) return;
+  const int failure = connection_.step_error() & 0xff;
+  // After these SQLite may have undone more than the failing statement;
+  // the rest of the batch cannot be trusted, and is let go as a whole.
+  const bool unsure = failure == SQLITE_FULL || failure == SQLITE_IOERR || failure == SQLITE_NOMEM ||
+                      failure == SQLITE_CORRUPT || failure == SQLITE_NOTADB;
+  if (sqlite3_get_autocommit(db)) {
+    LoseBatch(connection_, *batch, "SQLite rolled the transaction back after an error: " + std::string(sqlite3_errmsg(db)));
+  } else if (unsure) {
+    LoseBatch(connection_, *batch, std::string(sqlite3_errstr(failure)));
+  } else if (sqlite3_exec(db, "ROLLBACK TO write; RELEASE write", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    LoseBatch(connection_, *batch, "a failed write could not be undone: " + std::string(sqlite3_errmsg(db)));
+  }
+}
+
+void LoseBatch(Connection& connection, BatchState& batch, const std::string& reason) {
+  // A rollback that fails (SQLite has rolled back already, or cannot) leaves
+  // nothing of the transaction either: SQLite rolls back what is left when
+  // the next transaction begins.
+  if (!sqlite3_get_autocommit(connection.handle()))
+    sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  // Folders made since the last commit are gone with it.
+  connection.folder_ids().clear();
+  batch.lost = reason.empty() ? std::string("unknown error") : reason;
+  batch.open = false;
+  batch.documents = 0;
+  batch.holder.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -397,14 +463,99 @@ std::shared_ptr<Connection> AcquireConnection(const std::filesystem::path& path,
   return connection;
 }
 
-std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path, Access access) {
+namespace {
+
+// The identity of the regular file at PATH; std::nullopt when there is no
+// file there. Throws NotesError when PATH cannot be examined or is no file.
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return nullptr;
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     throw NotesError("open database " + path.string() + ": " + std::strerror(errno));
   }
   if (!S_ISREG(st.st_mode)) throw NotesError("open database " + path.string() + ": not a file");
-  const FileIdentity identity{st.st_dev, st.st_ino};
+  return FileIdentity{st.st_dev, st.st_ino};
+}
+
+// Waits for another writer: polls every millisecond until the busy timeout.
+// SQLite's own handler waits longer and longer (a tenth of a second from the
+// third on), so a writer that commits a batch and begins the next one
+// within microseconds would almost never be found without the lock, and its
+// waiters would time out.
+int WaitForWriter(void*, int attempts) {
+  if (attempts >= kBusyTimeoutMs) return 0;
+  sqlite3_sleep(1);
+  return 1;
+}
+
+}  // namespace
+
+std::shared_ptr<BatchState> StartBatch(const std::filesystem::path& path, CommitLimits limits) {
+  if (limits.documents < 1) limits.documents = 1;
+  std::shared_ptr<Connection> connection = AcquireConnection(path, Access::ReadWrite);
+  const std::optional<FileIdentity> identity = IdentityOf(path);
+  if (!identity) throw NotesError("start commit batch on " + path.string() + ": the file does not exist");
+  auto state = std::make_shared<BatchState>(limits);
+  ConnectionCache& cache = Cache();
+  std::lock_guard lock(cache.mutex);
+  for (const BatchEntry& b : cache.batches) {
+    if (b.identity == *identity)
+      throw NotesError("start commit batch on " + path.string() + ": the database has a commit batch already");
+  }
+  cache.batches.push_back({*identity, state});
+  for (CacheEntry& e : cache.entries) {
+    if (e.identity == *identity && e.access == Access::ReadWrite) e.connection->set_batch(state);
+  }
+  return state;
+}
+
+bool CommitBatchNow(BatchState& batch) {
+  if (!batch.lost.empty()) {
+    std::string reason = std::move(batch.lost);
+    batch.lost.clear();
+    throw NotesError("commit: the writes since the last commit were lost: " + reason);
+  }
+  if (!batch.open) return false;
+  const std::shared_ptr<Connection> connection = batch.holder;
+  std::lock_guard lock(connection->mutex());
+  sqlite3* db = connection->handle();
+  if (sqlite3_get_autocommit(db)) {
+    LoseBatch(*connection, batch, "SQLite rolled the transaction back after an error");
+    batch.lost.clear();
+    throw NotesError("commit on " + connection->path() +
+                     ": the writes since the last commit were lost: SQLite rolled the transaction back after an error");
+  }
+  if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    const std::string reason = sqlite3_errmsg(db);
+    LoseBatch(*connection, batch, reason);
+    batch.lost.clear();
+    throw NotesError("commit on " + connection->path() + ": the writes since the last commit were lost: " + reason);
+  }
+  batch.open = false;
+  batch.documents = 0;
+  batch.allowed = std::min(batch.allowed * 2, batch.limits.documents);
+  batch.holder.reset();
+  return true;
+}
+
+void EndBatch(const std::shared_ptr<BatchState>& batch) {
+  if (batch->open) {
+    const std::shared_ptr<Connection> connection = batch->holder;
+    std::lock_guard lock(connection->mutex());
+    LoseBatch(*connection, *batch, "the batch ended");
+  }
+  ConnectionCache& cache = Cache();
+  std::lock_guard lock(cache.mutex);
+  std::erase_if(cache.batches, [&](const BatchEntry& b) { return b.state == batch; });
+  for (CacheEntry& e : cache.entries) {
+    if (e.connection->batch() == batch.get()) e.connection->set_batch(nullptr);
+  }
+}
+
+std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::path& path, Access access) {
+  const std::optional<FileIdentity> found = IdentityOf(path);
+  if (!found) return nullptr;
+  const FileIdentity identity = *found;
 
   ConnectionCache& cache = Cache();
   std::lock_guard lock(cache.mutex);
@@ -451,6 +602,14 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
     ThrowSqlite(connection->handle(), connection->path(), "open database");
   // Replaces SQLite's own automatic checkpoint, which runs in the writer.
   sqlite3_wal_hook(connection->handle(), AfterCommit, connection.get());
+  sqlite3_busy_handler(connection->handle(), WaitForWriter, nullptr);
+  // A batch's savepoints keep their undo records in memory, not in a file.
+  sqlite3_exec(connection->handle(), "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
+  if (writable) {
+    for (const BatchEntry& b : cache.batches) {
+      if (b.identity == identity) connection->set_batch(b.state);
+    }
+  }
   cache.entries.push_back({identity, access, path.string(), connection, ++cache.tick});
   EvictIdle(cache);
   return connection;

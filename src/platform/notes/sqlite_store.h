@@ -1,7 +1,7 @@
 // SQLite access for the Notes back-end: the process-wide cache of shared
 // connections, one per database file, with their background checkpoints
-// (notes.h says what is shared and what runs where), and the statement and
-// transaction wrappers every operation uses.
+// and commit batches (notes.h says what is shared and what runs where), and
+// the statement and transaction wrappers every operation uses.
 //
 // Opening an SQLite connection, setting it up and preparing statements costs
 // far more than storing a small document, hence the sharing. The journal is
@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,7 +33,32 @@ struct CheckpointTarget;
 // is upgraded first), or read-only (nothing in the file changes).
 enum class Access { ReadWrite, ReadOnly };
 
-class Connection {
+class Connection;
+
+// The commit batch of one database file (notes.h, CommitBatch): its limits
+// and the one transaction it keeps open from its first write to its commit.
+// Used by the thread that owns the batch only.
+struct BatchState {
+  explicit BatchState(CommitLimits batch_limits) : limits(batch_limits) {}
+
+  CommitLimits limits;
+  // Documents the open batch may gather before it is due: 1 for the first,
+  // doubled at each commit up to LIMITS.documents.
+  int allowed = 1;
+  // Document boundaries passed since the transaction began.
+  int documents = 0;
+  // The transaction has begun (the first write since the last commit).
+  bool open = false;
+  std::chrono::steady_clock::time_point began;
+  // Why the writes since the last commit were lost ("" when they were not);
+  // told by the next EndOfDocument or Commit, and until then every write
+  // throws.
+  std::string lost;
+  // The connection whose transaction is open, kept open with it.
+  std::shared_ptr<Connection> holder;
+};
+
+class Connection : public std::enable_shared_from_this<Connection> {
  public:
   // Takes ownership of DB, an open connection to the file at PATH, which
   // has layout LAYOUT_VERSION; READ_ONLY when DB cannot write.
@@ -74,6 +100,16 @@ class Connection {
   // this connection is.
   const std::shared_ptr<CheckpointTarget>& checkpoint_target() const { return checkpoint_target_; }
 
+  // The commit batch of this file, or null when every write commits at once.
+  BatchState* batch() const { return batch_.get(); }
+  void set_batch(std::shared_ptr<BatchState> batch) { batch_ = std::move(batch); }
+
+  // The result code of the last statement step that failed since
+  // ClearStepError (SQLITE_OK when none did).
+  int step_error() const { return step_error_; }
+  void set_step_error(int rc) { step_error_ = rc; }
+  void ClearStepError() { step_error_ = SQLITE_OK; }
+
  private:
   sqlite3* db_;
   std::string path_;
@@ -84,6 +120,8 @@ class Connection {
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
   std::unordered_map<std::string, std::int64_t> folder_ids_;
   int checkpoint_requested_at_ = 0;
+  std::shared_ptr<BatchState> batch_;
+  int step_error_ = SQLITE_OK;
 };
 
 // One use of a cached prepared statement. Binding indexes start at 1,
@@ -129,9 +167,17 @@ class Statement {
   const char* operation_;
 };
 
-// BEGIN IMMEDIATE on construction (waiting for other writers up to the busy
-// timeout; a read-only connection throws NotesError); ROLLBACK on
-// destruction unless Commit() was called.
+// The writes of one operation, all or nothing. The caller holds the
+// connection's lock for the object's life. Without a commit batch: BEGIN
+// IMMEDIATE on construction (waiting for other writers up to the busy
+// timeout), COMMIT by Commit(), ROLLBACK on destruction without it. With a
+// batch (notes.h, CommitBatch): the batch's transaction is begun when it is
+// not yet open, and the operation is a savepoint in it, released by
+// Commit() (its writes then wait for the batch's commit) and rolled back on
+// destruction without it; when that rollback cannot be made, or SQLite has
+// rolled the whole transaction back itself, the batch is lost. Throws
+// NotesError on a read-only connection, and while the batch's writes are
+// lost and not yet told.
 class Transaction {
  public:
   Transaction(Connection& connection, const char* operation);
@@ -144,7 +190,30 @@ class Transaction {
   Connection& connection_;
   const char* operation_;
   bool open_ = true;
+  bool savepoint_ = false;
 };
+
+// Marks the writes of BATCH, whose transaction on CONNECTION is open, as
+// lost for REASON: rolls the transaction back (when SQLite has not already),
+// forgets the folders the connection learnt of since (they may be gone
+// with it) and lets the connection go.
+void LoseBatch(Connection& connection, BatchState& batch, const std::string& reason);
+
+// The commit batch of the database at PATH, with LIMITS: registered for
+// the file (by its device and inode), so that every read-write connection
+// to it, opened now or later, gathers its writes into it. Throws NotesError
+// when PATH is not a Notes database or already has a batch.
+std::shared_ptr<BatchState> StartBatch(const std::filesystem::path& path, CommitLimits limits);
+
+// Commits the open transaction of BATCH (nothing when none is open).
+// Returns true when it committed. Throws NotesError, after rolling back,
+// when the commit fails or the writes were lost before it; either way the
+// batch is then empty and takes writes again.
+bool CommitBatchNow(BatchState& batch);
+
+// Ends BATCH: an open transaction is rolled back and the file's
+// connections write without a batch again.
+void EndBatch(const std::shared_ptr<BatchState>& batch);
 
 // Checks that the file at PATH is a Notes database of ours by its header,
 // without opening it: throws NotesError saying what the file is otherwise.
