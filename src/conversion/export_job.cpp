@@ -22,6 +22,10 @@ namespace {
 
 using Step = StartFailure::Step;
 
+// The staged attachments of an item from which on its writes are committed
+// apart from those before it (see CopyItem).
+constexpr std::uintmax_t kLargeItemBytes = 1 << 20;
+
 // The folder kind of the run for MESSAGE_CLASS, when it converts that kind.
 std::optional<FolderKind> ConvertedKind(const std::string& message_class) {
   if (message_class == "IPM.Contact") return FolderKind::Contact;
@@ -59,6 +63,7 @@ ExportJob::ExportJob() = default;
 ExportJob::~ExportJob() = default;
 
 ExportResult ExportJob::NotStarted(const StartFailure& failure) {
+  batches_.clear();
   staging_.reset();
   resume_.reset();
   ExportResult result;
@@ -94,11 +99,13 @@ ExportResult ExportJob::Run(const ExportRequest& request, ExportObserver& observ
     return NotStarted(*failure);
   }
   observer.TargetSettled(writer_.paths);
+  StartCommitBatches();
 
   // From here on a folder or item that fails is counted and reported at the
   // end; the run goes on with the next one, unless the target itself can no
   // longer be written.
-  const bool walked = WalkFolders(*store, request.folders);
+  bool walked = WalkFolders(*store, request.folders);
+  if (!EndCommitBatches()) walked = false;
   report_.StoreDamaged(store->Damage());
   store.reset();
   if (session) session->Logoff();
@@ -235,6 +242,69 @@ bool ExportJob::AlreadyInTarget(const outlook::Item& item, const std::string& fo
   }
 }
 
+void ExportJob::StartCommitBatches() {
+  batches_.clear();
+  commit_failed_ = false;
+  std::vector<std::string> targets{writer_.paths.mail_database};
+  if (!writer_.paths.address_book.empty() && writer_.paths.address_book != writer_.paths.mail_database) {
+    targets.push_back(writer_.paths.address_book);
+  }
+  for (const std::string& target : targets) {
+    try {
+      batches_.push_back(std::make_unique<notes::CommitBatch>(sys::PathFromUtf8(target)));
+    } catch (const std::exception&) {
+      // Not a reason to stop: that database is written a commit per write,
+      // slower but as safe.
+    }
+  }
+}
+
+bool ExportJob::AtDocumentBoundary() {
+  if (commit_failed_) return false;
+  bool all_committed = true;
+  try {
+    for (const auto& batch : batches_) {
+      if (!batch->EndOfDocument() && batch->Pending()) all_committed = false;
+    }
+  } catch (const std::exception& e) {
+    CommitFailed(e.what());
+    return false;
+  }
+  if (all_committed) report_.Committed();
+  return true;
+}
+
+bool ExportJob::EndCommitBatches() {
+  bool committed = true;
+  try {
+    for (const auto& batch : batches_) batch->Commit();
+    report_.Committed();
+  } catch (const std::exception& e) {
+    CommitFailed(e.what());
+    committed = false;
+  }
+  batches_.clear();
+  return committed;
+}
+
+void ExportJob::CommitFailed(const std::string& reason) {
+  commit_failed_ = true;
+  report_.UncommittedLost(reason);
+  // A run that stopped already keeps the cause it stopped for.
+  if (report_.StopReason()) return;
+  // Why the database stopped taking writes: full, read-only or gone; a
+  // failure the checks cannot see is reported as the likeliest, a full disk.
+  for (const std::string& target : {writer_.paths.mail_database, writer_.paths.address_book}) {
+    if (target.empty()) continue;
+    const sys::WriteState state = sys::CheckWritable(sys::PathFromUtf8(target));
+    if (state != sys::WriteState::Writable) {
+      report_.Stopped(RunReport::StopPlace::Target, state, target, 0);
+      return;
+    }
+  }
+  report_.Stopped(RunReport::StopPlace::Target, sys::WriteState::Full, writer_.paths.mail_database, 0);
+}
+
 void ExportJob::ItemHandled(const ItemEnd& item) {
   observer_->ItemDone(item);
   const RunProgress::Clock::time_point now = RunProgress::Clock::now();
@@ -356,7 +426,7 @@ bool ExportJob::ItemLoop(const outlook::Folder& folder, const std::string& folde
       observer_->Yield();
       continue;
     }
-    if (!CopyItem(*item, *items, position, folder_name, kind)) {
+    if (!CopyItem(*item, *items, position, folder_name, kind) || !AtDocumentBoundary()) {
       items_left = count - position;
       return false;
     }
@@ -372,7 +442,18 @@ bool ExportJob::ItemLoop(const outlook::Folder& folder, const std::string& folde
 // copied the places the run writes to are checked.
 bool ExportJob::CopyItem(const outlook::Item& item, const outlook::Items& items, std::int64_t position,
                          const std::string& folder_name, FolderKind kind) {
-  ItemContext context{items, position, folder_name, *observer_, *staging_, writer_};
+  ItemContext context{items, position, folder_name, *observer_, *staging_, writer_, nullptr};
+  // A large item starts a batch of its own: should the disk fill up while
+  // it is written, only that item is lost with the batch.
+  context.before_write = [this](std::uintmax_t staged_bytes) {
+    if (staged_bytes < kLargeItemBytes || commit_failed_) return;
+    try {
+      for (const auto& batch : batches_) batch->Commit();
+      report_.Committed();
+    } catch (const std::exception& e) {
+      CommitFailed(e.what());
+    }
+  };
   ItemOutcome outcome;
   switch (KindOfItem(item, kind)) {
     case ItemKind::Person: outcome = PrepareContact(item, context); break;
@@ -386,7 +467,7 @@ bool ExportJob::CopyItem(const outlook::Item& item, const outlook::Items& items,
     // A kept document is a copied item; what the store could not give of it
     // is listed with the damage it was read through.
     if (outcome.problems.empty()) {
-      report_.ItemCopied();
+      report_.ItemCopied(outcome.label);
       report_.ItemDamaged(outcome.label, RunReport::DamageKind::ReadFromDamagedParts, std::move(outcome.damage));
     } else {
       report_.ItemCopiedInPart(outcome.label, reason, std::move(outcome.damage));

@@ -7,7 +7,9 @@
 // (export_result.h). Whatever happens on the way is told to an observer
 // (export_observer.h); the job shows no message, reads no global and ends
 // no program, so the save window, norvexa-export and the benchmark all run
-// exports through it.
+// exports through it. The documents reach the database in commit batches
+// of many items; a killed run loses at most its last batch, and the report
+// of a run counts only documents that were committed.
 #pragma once
 
 #include "conversion/export_observer.h"
@@ -33,6 +35,10 @@ class Items;
 class Session;
 class Store;
 }  // namespace norvexa::outlook
+
+namespace norvexa::notes {
+class CommitBatch;
+}  // namespace norvexa::notes
 
 namespace norvexa::conversion {
 
@@ -113,6 +119,22 @@ class ExportJob {
   // progress when an update is due.
   void ItemHandled(const ItemEnd& item);
 
+  // Starts the commit batches of the target databases (notes.h,
+  // CommitBatch): the documents of many items go into one commit. A
+  // database whose batch cannot be started is written a commit per write.
+  void StartCommitBatches();
+  // The end of one item's writes: commits the batches that are due and
+  // tells the report which items are in the database. False when a commit
+  // failed: the items of the lost batch count as not copied and the run
+  // must halt.
+  bool AtDocumentBoundary();
+  // Commits what the batches hold and ends them; false as
+  // AtDocumentBoundary.
+  bool EndCommitBatches();
+  // Records in the report that the documents since the last commit were
+  // lost for REASON and why the target stopped taking writes.
+  void CommitFailed(const std::string& reason);
+
   // True when every place the run writes to can still be written; else
   // records in the report why not (with no item left yet) and returns false.
   bool TargetStillWritable();
@@ -130,6 +152,8 @@ class ExportJob {
   writers::WriterContext writer_;  // the targets, yielding and the exclude values
   std::unique_ptr<AttachmentStaging> staging_;
   std::unique_ptr<ResumeIndex> resume_;
+  std::vector<std::unique_ptr<notes::CommitBatch>> batches_;
+  bool commit_failed_ = false;  // a commit failed: the run halts at the next boundary
   SkipItem skip_;
   RunProgress progress_;
   std::atomic<bool> stop_requested_{false};

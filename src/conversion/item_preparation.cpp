@@ -8,6 +8,7 @@
 #include "platform/outlook/outlook.h"
 
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -79,6 +80,14 @@ void StageAttachments(const Item& item, ItemContext& context, ItemOutcome& outco
   std::vector<StagingProblem> problems;
   Global::AttachmentList = context.staging.StageItem(item, problems);
   for (StagingProblem& problem : problems) outcome.problems.push_back(std::move(problem.what));
+  if (!context.before_write) return;
+  std::uintmax_t bytes = 0;
+  for (const std::filesystem::path& file : Global::AttachmentList) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error) bytes += size;  // a file that is gone is the writer's to report
+  }
+  context.before_write(bytes);
 }
 
 // Calls WRITE and folds its result, or the exception it throws, into OUTCOME.

@@ -8,6 +8,7 @@
 #include "writers/writers.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ struct ItemContext {
   // The run's writer context: target databases, yielding, exclude-from-view
   // values. Each item's writer gets a copy with the item's source key.
   const writers::WriterContext& writer;
+  // Told the bytes of the item's staged attachments once they are staged,
+  // before anything of the item is written (may be empty).
+  std::function<void(std::uintmax_t staged_bytes)> before_write;
 };
 
 // What became of one item: the text that names it (subject, "first last" or

@@ -38,9 +38,26 @@ RunReport::FolderAccount& RunReport::Current() {
   return folders_.back();
 }
 
-void RunReport::ItemCopied() {
-  ++Current().copied;
+void RunReport::ItemCopied(const std::string& label) {
+  FolderAccount& folder = Current();
+  ++folder.copied;
   ++copied_;
+  pending_.push_back({folders_.size() - 1, label, std::nullopt});
+}
+
+void RunReport::Committed() { pending_.clear(); }
+
+void RunReport::UncommittedLost(const std::string& reason) {
+  for (const PendingItem& item : pending_) {
+    FolderAccount& folder = folders_[item.folder];
+    --folder.copied;
+    --copied_;
+    ++folder.failed;
+    ++failed_;
+    folder.failures.push_back({item.label, "its document was lost with the last writes to the database: " + reason});
+    if (item.damaged) folder.damaged[*item.damaged].kind = DamageKind::NotCopied;
+  }
+  pending_.clear();
 }
 
 void RunReport::ItemSkipped() {
@@ -71,13 +88,20 @@ void RunReport::FolderNotConverted(const std::string& name, const std::string& m
 
 void RunReport::ItemDamaged(const std::string& label, DamageKind kind, std::vector<outlook::Damage> damage) {
   if (damage.empty()) return;
-  Current().damaged.push_back({label, kind, std::move(damage)});
+  FolderAccount& folder = Current();
+  folder.damaged.push_back({label, kind, std::move(damage), std::string()});
+  // The copied item just counted, when it is the one damaged.
+  if (kind != DamageKind::NotCopied && !pending_.empty() && pending_.back().folder == folders_.size() - 1) {
+    pending_.back().damaged = folder.damaged.size() - 1;
+  }
 }
 
 void RunReport::ItemCopiedInPart(const std::string& label, const std::string& lost,
                                  std::vector<outlook::Damage> damage) {
-  ItemCopied();
-  Current().damaged.push_back({label, DamageKind::CopiedWithoutAPart, std::move(damage), lost});
+  ItemCopied(label);
+  FolderAccount& folder = Current();
+  folder.damaged.push_back({label, DamageKind::CopiedWithoutAPart, std::move(damage), lost});
+  pending_.back().damaged = folder.damaged.size() - 1;
 }
 
 void RunReport::FolderDamaged(const std::string& name, std::vector<outlook::Damage> damage) {

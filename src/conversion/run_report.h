@@ -76,8 +76,8 @@ class RunReport {
   // Starts the account of folder NAME; later calls refer to it.
   void BeginFolder(const std::string& name);
 
-  // An item of the current folder was copied.
-  void ItemCopied();
+  // An item of the current folder, named LABEL, was copied.
+  void ItemCopied(const std::string& label = std::string());
 
   // An item of the current folder was not written because the target
   // already holds its document (an export finished by a second run). Not
@@ -107,6 +107,16 @@ class RunReport {
   // DAMAGE saying where in the file, when known. Its document is kept, so it
   // counts as copied; the run is not a clean success.
   void ItemCopiedInPart(const std::string& label, const std::string& lost, std::vector<outlook::Damage> damage);
+
+  // Commits. The documents of a run reach the database in batches: the
+  // items counted as copied since the last Committed() are pending until
+  // then. Committed() says that their documents are in the database;
+  // UncommittedLost() that they were lost with their batch for REASON:
+  // each then counts as not copied, with REASON, in its folder.
+  void Committed();
+  void UncommittedLost(const std::string& reason);
+  // Items counted as copied whose documents wait for their commit.
+  std::int64_t Uncommitted() const { return static_cast<std::int64_t>(pending_.size()); }
 
   // Folder NAME was read in part, DAMAGE saying where and what
   // (Folder::Damage()); nothing is noted when DAMAGE is empty.
@@ -208,6 +218,14 @@ class RunReport {
   std::int64_t unread_ = 0;
   std::int64_t uncounted_folders_ = 0;  // folders not read whose count is unknown
   std::int64_t items_left_ = 0;
+  // A copied item whose commit is pending: its folder (an index into
+  // folders_), its label, and its entry in that folder's damaged list.
+  struct PendingItem {
+    std::size_t folder;
+    std::string label;
+    std::optional<std::size_t> damaged;
+  };
+  std::vector<PendingItem> pending_;
   std::optional<StopCause> stopped_;
 
   FolderAccount& Current();
