@@ -1,6 +1,7 @@
 // Norvexa: the program's entry point. Opens the splash window, which gives
 // way to the main window.
 #include "platform/dialogs/qt_system_services.h"
+#include "platform/system/local_time_zone.h"
 #include "shell/frm_main.h"
 #include "shell/frm_splash.h"
 
@@ -10,6 +11,7 @@
 #include <exception>
 
 int main(int argc, char** argv) {
+  norvexa::sys::KeepLocalTimeZone();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Norvexa");
   QApplication::setApplicationVersion("6.0");

@@ -5,6 +5,7 @@
 // The Notes client is NORVEXA_NOTES_DATA when set, else one provisioned in
 // OUTPUT_FOLDER/notes-client. Links no Qt Widgets (bench_save_window runs
 // the same job in the save window).
+#include "platform/system/local_time_zone.h"
 #include "bench_setup.h"
 
 #include "conversion/export_job.h"
@@ -34,6 +35,7 @@ class HeadlessView final : public conversion::ExportObserver {
 }  // namespace
 
 int main(int argc, char** argv) {
+  norvexa::sys::KeepLocalTimeZone();
   QCoreApplication app(argc, argv);
   try {
     const std::optional<bench::BenchRun> run = bench::PrepareRun(argc, argv, "bench_conversion");

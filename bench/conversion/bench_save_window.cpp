@@ -4,6 +4,7 @@
 // overall progress: its bookkeeping per item, the updates of the bar and
 // their time, drawing included.
 //   bench_save_window STORE.pst OUTPUT_FOLDER
+#include "platform/system/local_time_zone.h"
 #include "bench_setup.h"
 
 #include "conversion/export_job.h"
@@ -80,6 +81,7 @@ void PrintProgressCost(const TimedSaveWindow& window, double seconds, std::int64
 }  // namespace
 
 int main(int argc, char** argv) {
+  norvexa::sys::KeepLocalTimeZone();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   try {

@@ -5,6 +5,7 @@
 #include "batch.h"
 #include "export_options.h"
 #include "platform/outlook/outlook.h"
+#include "platform/system/local_time_zone.h"
 #include "platform/system/terminal.h"
 #include "report_json.h"
 #include "store_export.h"
@@ -60,6 +61,7 @@ int ExportProfile(const ExportOptions& options, const Display& display) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  norvexa::sys::KeepLocalTimeZone();
   QCoreApplication app(argc, argv);
   std::vector<std::string> arguments;
   const QStringList given = QCoreApplication::arguments();

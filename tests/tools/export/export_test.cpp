@@ -22,12 +22,15 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -537,6 +540,75 @@ TEST_F(ExportCommand, ResumeAfterAKillCopiesEveryItemExactlyOnce) {
   EXPECT_EQ(third.Report()["items"].toObject()["copied"].toInt(), 0);
   EXPECT_EQ(third.Report()["items"].toObject()["already_in_database"].toInt(), static_cast<int>(total));
   EXPECT_EQ(testing::DocumentCount(target), total);
+}
+
+// What PRAGMA integrity_check says of the database at PATH ("ok" when whole).
+std::string IntegrityCheck(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::string result = "cannot be opened";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+      result = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return result;
+}
+
+TEST_F(ExportCommand, KilledAtRandomPointsTheDatabaseStaysWholeAndResumeCompletesIt) {
+  const fs::path pst = GenerateFrom(kLargeMailbox, "Large.pst");
+  const auto expected = testing::ExpectedDocuments(pst, scratch().path());
+  const std::size_t total = Total(expected);
+  const std::string target = (scratch() / "target.nsf").string();
+  testing::MakeMailDatabase(target);
+  const QStringList command{Q(pst), "--existing-database", QString::fromStdString(target), "--resume"};
+
+  // Each run is killed (SIGKILL on POSIX) after a random time, and the next
+  // one resumes what the last left; a fixed seed makes the points the same
+  // on every run of the test.
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<int> delay_ms(0, 400);
+  int killed = 0;
+  for (int round = 0; round < 30; ++round) {
+    QProcess run;
+    run.setProcessEnvironment(Environment());
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral(EXPORT_EXE), command);
+    ASSERT_TRUE(run.waitForStarted());
+    if (!run.waitForFinished(delay_ms(random))) {
+      run.kill();
+      ASSERT_TRUE(run.waitForFinished());
+      ++killed;
+    }
+    // Whole, no document twice, every document with all of its parts and
+    // in its folder.
+    ASSERT_EQ(IntegrityCheck(target), "ok") << "after round " << round;
+    std::vector<std::string> keys = testing::DocumentSourceKeys(target);
+    ASSERT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << "a document twice after round " << round;
+    std::size_t filed = 0;
+    for (const auto& [folder, documents] : expected) {
+      std::vector<testing::DocumentSketch> actual;
+      try {
+        actual = testing::ActualDocuments(target, folder);
+      } catch (const notes::NotesError&) {
+        // The folder is not made yet: none of its documents is there.
+      }
+      EXPECT_TRUE(std::includes(documents.begin(), documents.end(), actual.begin(), actual.end()))
+          << "a document of " << folder << " is not as its item after round " << round;
+      filed += actual.size();
+    }
+    ASSERT_EQ(filed, keys.size()) << "a document outside its folder after round " << round;
+  }
+  EXPECT_GT(killed, 10) << "too few runs were killed to test anything; the export is faster than the delays";
+
+  // The last run completes it: exactly the items of the store.
+  const Outcome last = Run(command + QStringList{"--json"});
+  ASSERT_EQ(last.status, 0) << last.Said();
+  EXPECT_EQ(testing::DocumentSourceKeys(target), testing::SourceKeysOfConvertedItems(pst));
+  EXPECT_EQ(testing::DocumentCount(target), total);
+  ExpectDocuments(expected, target);
 }
 
 TEST_F(ExportCommand, ResumeFilesADocumentSavedButNotYetInItsFolder) {
