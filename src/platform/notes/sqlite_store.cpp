@@ -605,9 +605,6 @@ std::shared_ptr<Connection> AcquireConnectionIfExists(const std::filesystem::pat
   sqlite3_busy_handler(connection->handle(), WaitForWriter, nullptr);
   // A batch's savepoints keep their undo records in memory, not in a file.
   sqlite3_exec(connection->handle(), "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
-  // Room for a whole batch of documents in the page cache (16 MB), so that
-  // its pages go to the log once, at its commit, not spilled before.
-  if (writable) sqlite3_exec(connection->handle(), "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
   if (writable) {
     for (const BatchEntry& b : cache.batches) {
       if (b.identity == identity) connection->set_batch(b.state);
