@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
 namespace norvexa::windows {
@@ -39,6 +40,9 @@ class FlagGuard {
 // Steps of the progress bar: fine enough for any run, and within an int
 // whatever the number of items.
 constexpr int kBarSteps = 1000;
+
+// How often the window is drawn while the walk runs (see Yield).
+constexpr std::chrono::milliseconds kPaintInterval{100};
 
 // The width the window opens with: room for a path of a good length.
 constexpr int kOpeningWidth = 640;
@@ -241,6 +245,8 @@ void frmSave::CmdConversion_Click() {
         form.CmdStop->setEnabled(true);
       }
       ~CurrentRun() {
+        form.walking_ = false;
+        form.setUpdatesEnabled(true);
         form.run_ = nullptr;
         form.CmdStop->setEnabled(false);
       }
@@ -306,7 +312,25 @@ void frmSave::ResetProgress() {
   LblOverall->setText(QString());
 }
 
-void frmSave::Yield() { QCoreApplication::processEvents(); }
+void frmSave::Yield() {
+  // While the walk runs, the window is drawn at most every kPaintInterval:
+  // the labels take every item's texts at once, but drawing them for every
+  // item would cost more than copying it. Clicks and keys are handled at
+  // every yield.
+  if (!walking_) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_paint_ < kPaintInterval) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  last_paint_ = now;
+  setUpdatesEnabled(true);
+  QCoreApplication::processEvents();
+  if (walking_) setUpdatesEnabled(false);
+}
 
 void frmSave::ShowOverallProgress(const conversion::OverallProgress& progress) {
   const double part = progress.total > 0 ? static_cast<double>(progress.done) / static_cast<double>(progress.total) : 0;
@@ -314,8 +338,13 @@ void frmSave::ShowOverallProgress(const conversion::OverallProgress& progress) {
   QString text = conversion::OverallProgressText(progress, locale());
   if (stop_asked_) text += QStringLiteral(", stopping after the current item");
   LblOverall->setText(text);
-  // Nothing is left to stop once the walk is over.
-  if (progress.finished) CmdStop->setEnabled(false);
+  // Nothing is left to stop once the walk is over, and the window is drawn
+  // as usual again.
+  walking_ = !progress.finished;
+  if (progress.finished) {
+    CmdStop->setEnabled(false);
+    setUpdatesEnabled(true);
+  }
 }
 
 }  // namespace norvexa::windows

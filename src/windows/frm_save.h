@@ -13,6 +13,8 @@
 
 #include <QDialog>
 
+#include <chrono>
+
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
@@ -120,6 +122,8 @@ class frmSave : public QDialog, public conversion::ExportObserver {
   std::string output_folder_;                // chosen with CmdNewNSF; "" until then
   conversion::ExportJob* run_ = nullptr;     // the run in progress
   bool stop_asked_ = false;       // Stop was pressed during this run
+  bool walking_ = false;          // the run's walk of the folders is under way
+  std::chrono::steady_clock::time_point last_paint_;  // of the window, during the walk
 };
 
 }  // namespace norvexa::windows

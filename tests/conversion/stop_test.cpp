@@ -284,6 +284,8 @@ TEST_F(Stop, SaveWindowKeepsItsSizeAsksBeforeClosingAndStopsOnlyDuringARun) {
       << form.LblOverall->text().toStdString();
   EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 4u);
   EXPECT_FALSE(form.CmdStop->isEnabled());
+  // Drawn only now and then during the walk, drawn as usual after it.
+  EXPECT_TRUE(form.updatesEnabled());
   EXPECT_EQ(form.size(), size);
   EXPECT_TRUE(fs::is_empty(env_->temp()));
 
