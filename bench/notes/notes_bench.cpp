@@ -1,6 +1,7 @@
 // notes_bench [DOCS [ATTACHMENTS [ROUNDS]]]: measures the Notes back-end as the
 // writers use it — a new session and database open for every document —
-// with small mail documents (documents per second), with the same documents
+// with small mail documents (documents per second), the same documents in
+// commit batches as an export writes them, with the same documents
 // whose body is a tree of MIME parts under the mail's transport headers, one
 // in five marked unread (documents per second), and with documents that
 // carry a 1 MB attachment (MB/s), and copies the same attachment bytes with
@@ -174,12 +175,14 @@ int main(int argc, char** argv) {
     const std::string small_db = (root / "small.nsf").string();
     const std::string tree_db = (root / "tree.nsf").string();
     const std::string attach_db = (root / "attach.nsf").string();
+    const std::string batch_db = (root / "batch.nsf").string();
     {
       Session session;
       auto mail_template = session.GetDatabase("", "mail.ntf");
       mail_template->CreateCopy("", small_db);
       mail_template->CreateCopy("", tree_db);
       mail_template->CreateCopy("", attach_db);
+      mail_template->CreateCopy("", batch_db);
     }
 
     // The 1 MB files, made beforehand so that both the layer and cp read
@@ -201,7 +204,7 @@ int main(int argc, char** argv) {
     // Rounds interleave the layer and cp, so that both see the same load on
     // a shared machine; the best and the median round are reported, in
     // wall-clock time and in processor time.
-    std::vector<Timing> small, trees, layer, cp_once, cp_each;
+    std::vector<Timing> small, trees, batched, layer, cp_once, cp_each;
     const fs::path times = root / "times.txt";
     for (int round = 0; round < rounds; ++round) {
       small.push_back(TimeHere([&] {
@@ -209,6 +212,16 @@ int main(int argc, char** argv) {
       }));
       trees.push_back(TimeHere([&] {
         for (int i = 0; i < docs; ++i) WriteMemo(tree_db, i, "", true);
+      }));
+      // The same small documents through a commit batch, as an export
+      // writes them: one commit for many documents.
+      batched.push_back(TimeHere([&] {
+        norvexa::notes::CommitBatch batch(batch_db);
+        for (int i = 0; i < docs; ++i) {
+          WriteMemo(batch_db, i, "");
+          batch.EndOfDocument();
+        }
+        batch.Commit();
       }));
       if (attachments == 0) continue;
       const fs::path cp1 = root / ("cp1-" + std::to_string(round));
@@ -234,6 +247,8 @@ int main(int argc, char** argv) {
     std::printf("%-40s %10s %10s %10s\n", "", "best", "median", "per CPU s");
     row("small documents/s", docs / Best(small, &Timing::wall), docs / Median(small, &Timing::wall),
         docs / Best(small, &Timing::cpu));
+    row("small documents/s in commit batches", docs / Best(batched, &Timing::wall),
+        docs / Median(batched, &Timing::wall), docs / Best(batched, &Timing::cpu));
     row("documents with a MIME tree/s", docs / Best(trees, &Timing::wall), docs / Median(trees, &Timing::wall),
         docs / Best(trees, &Timing::cpu));
     if (attachments == 0) return 0;
