@@ -274,15 +274,19 @@ bool ExportJob::AtDocumentBoundary() {
   return true;
 }
 
-bool ExportJob::EndCommitBatches() {
-  bool committed = true;
+bool ExportJob::CommitBatchesNow() {
   try {
     for (const auto& batch : batches_) batch->Commit();
     report_.Committed();
+    return true;
   } catch (const std::exception& e) {
     CommitFailed(e.what());
-    committed = false;
+    return false;
   }
+}
+
+bool ExportJob::EndCommitBatches() {
+  const bool committed = CommitBatchesNow();
   batches_.clear();
   return committed;
 }
@@ -446,13 +450,7 @@ bool ExportJob::CopyItem(const outlook::Item& item, const outlook::Items& items,
   // A large item starts a batch of its own: should the disk fill up while
   // it is written, only that item is lost with the batch.
   context.before_write = [this](std::uintmax_t staged_bytes) {
-    if (staged_bytes < kLargeItemBytes || commit_failed_) return;
-    try {
-      for (const auto& batch : batches_) batch->Commit();
-      report_.Committed();
-    } catch (const std::exception& e) {
-      CommitFailed(e.what());
-    }
+    if (staged_bytes >= kLargeItemBytes && !commit_failed_) CommitBatchesNow();
   };
   ItemOutcome outcome;
   switch (KindOfItem(item, kind)) {

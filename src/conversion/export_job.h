@@ -128,6 +128,8 @@ class ExportJob {
   // failed: the items of the lost batch count as not copied and the run
   // must halt.
   bool AtDocumentBoundary();
+  // Commits what the batches hold now; false as AtDocumentBoundary.
+  bool CommitBatchesNow();
   // Commits what the batches hold and ends them; false as
   // AtDocumentBoundary.
   bool EndCommitBatches();
