@@ -14,8 +14,11 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <stdexcept>
+#include <streambuf>
 #include <system_error>
 
 namespace norvexa::conversion {
@@ -33,6 +36,36 @@ void SplitExtension(const QString& name, QString& base, QString& extension) {
     extension = name.mid(dot);
   }
 }
+
+// A stream buffer that appends to a string up to a limit: writing beyond
+// the limit fails (the stream writing through it goes bad) and marks the
+// buffer full, so that a caller can tell "too large" from a store failure.
+class CappedStringBuffer : public std::streambuf {
+ public:
+  explicit CappedStringBuffer(std::uintmax_t limit) : limit_(limit) {}
+  bool Full() const { return full_; }
+  std::string& Bytes() { return bytes_; }
+
+ protected:
+  std::streamsize xsputn(const char* data, std::streamsize count) override {
+    if (full_ || count < 0 || bytes_.size() + static_cast<std::uintmax_t>(count) > limit_) {
+      full_ = true;
+      return 0;
+    }
+    bytes_.append(data, static_cast<std::size_t>(count));
+    return count;
+  }
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char one = traits_type::to_char_type(c);
+    return xsputn(&one, 1) == 1 ? c : traits_type::eof();
+  }
+
+ private:
+  std::uintmax_t limit_;
+  std::string bytes_;
+  bool full_ = false;
+};
 
 }  // namespace
 
@@ -57,7 +90,8 @@ std::vector<std::filesystem::path> StagingParents() {
   return parents;
 }
 
-std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::vector<std::filesystem::path>& parents) {
+std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::vector<std::filesystem::path>& parents,
+                                                                    HoldLimits limits) {
   std::string reasons;
   for (const std::filesystem::path& parent : parents) {
     const std::string text = sys::Utf8(parent);
@@ -65,7 +99,7 @@ std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::v
       // The cache folder may not have been made yet.
       std::error_code ec;
       std::filesystem::create_directories(parent, ec);
-      return std::make_unique<AttachmentStaging>(parent);
+      return std::make_unique<AttachmentStaging>(parent, limits);
     } catch (const std::exception& e) {
       reasons += "\r\n" + text + ": " + e.what();
     }
@@ -73,7 +107,7 @@ std::unique_ptr<AttachmentStaging> AttachmentStaging::InFirstUsable(const std::v
   throw std::runtime_error("no folder for the attachments could be made; these were tried:" + reasons);
 }
 
-AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent) {
+AttachmentStaging::AttachmentStaging(const std::filesystem::path& parent, HoldLimits limits) : limits_(limits) {
   const QString template_path =
       QString::fromStdU16String((parent / sys::PathFromUtf8(StagingNameTemplate())).u16string());
   dir_ = std::make_unique<QTemporaryDir>(template_path);
@@ -135,21 +169,61 @@ writers::StagedFiles AttachmentStaging::StageItem(const outlook::Item& item, std
     const bool nameless_item = original.empty() && attachment->IsItem();
     std::string name = unique(nameless_item ? std::string("attachment.eml") : SafeAttachmentName(original));
     const std::filesystem::path path = sys::PathFromUtf8(folder_ + name);
-    staged_.push_back(path);
     try {
-      attachment->SaveAsFile(path);
-      QFile::setPermissions(QString::fromStdU16String(path.u16string()), QFile::ReadOwner | QFile::WriteOwner);
+      Stage(*attachment, path);
     } catch (const std::exception& e) {
       problems.push_back({"attachment \"" + original + "\" could not be saved: " + e.what()});
     }
-    // The entry stays even when the save failed: the writer then finds no
-    // file there and embeds nothing for it.
+    // The entry stays even when the save failed: the writer then finds
+    // nothing there and embeds nothing for it.
     list.push_back(path);
   }
   return list;
 }
 
+void AttachmentStaging::Stage(const outlook::Attachment& attachment, const std::filesystem::path& path) {
+  const std::uintmax_t room = limits_.item_bytes > held_.Bytes() ? limits_.item_bytes - held_.Bytes() : 0;
+  const std::uintmax_t limit = std::min(room, limits_.attachment_bytes);
+  if (limit > 0 && TryHold(attachment, path, limit)) return;
+  staged_.push_back(path);
+  attachment.SaveAsFile(path);
+  QFile::setPermissions(QString::fromStdU16String(path.u16string()), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+bool AttachmentStaging::TryHold(const outlook::Attachment& attachment, const std::filesystem::path& path,
+                                std::uintmax_t limit) {
+  // The size of file data is known before it is read; that of an attached
+  // item only once it is written out, so an item is tried and given up on
+  // when it outgrows the limit.
+  if (!attachment.IsItem()) {
+    const std::int64_t size = attachment.Size();
+    if (size < 0 || static_cast<std::uintmax_t>(size) > limit) return false;
+  }
+  CappedStringBuffer buffer(limit);
+  if (!attachment.IsItem()) buffer.Bytes().reserve(static_cast<std::size_t>(attachment.Size()));
+  std::ostream out(&buffer);
+  try {
+    attachment.SaveTo(out);
+  } catch (const std::exception&) {
+    if (!buffer.Full()) throw;  // the store failed, not the limit
+  }
+  if (buffer.Full()) return false;
+  held_.Hold(path, std::move(buffer.Bytes()));
+  return true;
+}
+
+std::uintmax_t AttachmentStaging::ItemBytes() const {
+  std::uintmax_t bytes = held_.Bytes();
+  for (const std::filesystem::path& file : staged_) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error) bytes += size;  // a file that is gone is the writer's to report
+  }
+  return bytes;
+}
+
 int AttachmentStaging::ItemDone() {
+  held_.Clear();
   int left = 0;
   for (const std::filesystem::path& path : staged_) {
     std::error_code ec;

@@ -25,7 +25,8 @@ std::string WithoutBrackets(std::string id) {
 }
 
 // Adds the pictures of HTML that are attachments of ITEM to BODY.
-void AddAttachedPictures(const outlook::Item& item, const writers::StagedFiles& staged, writers::FormattedBody& body,
+void AddAttachedPictures(const outlook::Item& item, const writers::StagedFiles& staged,
+                         const writers::StagedContents* held, writers::FormattedBody& body,
                          std::vector<std::string>& problems) {
   const std::vector<std::string> ids = ReferencedContentIds(body.html);
   if (ids.empty()) return;
@@ -50,6 +51,12 @@ void AddAttachedPictures(const outlook::Item& item, const writers::StagedFiles& 
       picture.mime_type = attachment->MimeType();
       picture.file_name = attachment->FileName();
       picture.staged = staged[static_cast<std::size_t>(k - 1)];
+      // A picture staged in memory comes with its bytes: the attachment
+      // step releases them once it has embedded them.
+      if (const std::string* bytes = held ? held->Find(picture.staged) : nullptr) {
+        picture.bytes = *bytes;
+        picture.staged.clear();
+      }
       body.pictures.push_back(std::move(picture));
     } catch (const std::exception& e) {
       problems.push_back("attachment " + std::to_string(k) + " could not be read for the body: " + e.what());
@@ -102,7 +109,7 @@ void FromCompressedRtf(const outlook::Item& item, writers::FormattedBody& body, 
 }  // namespace
 
 writers::FormattedBody ReadFormattedBody(const outlook::Item& item, const writers::StagedFiles& staged,
-                                         std::vector<std::string>& problems) {
+                                         std::vector<std::string>& problems, const writers::StagedContents* held) {
   writers::FormattedBody body;
   try {
     body.html = item.HtmlBody();
@@ -111,7 +118,7 @@ writers::FormattedBody ReadFormattedBody(const outlook::Item& item, const writer
   }
   if (body.html.empty()) FromCompressedRtf(item, body, problems);
   if (body.html.empty()) return body;
-  AddAttachedPictures(item, staged, body, problems);
+  AddAttachedPictures(item, staged, held, body, problems);
   return body;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "writers/item_extras.h"
+#include "writers/staged_contents.h"
 #include "writers/writers.h"
 
 #include <string>
@@ -24,10 +25,12 @@ std::vector<std::string> ReferencedContentIds(const std::string& html);
 // into (real RTF), with the pictures held inside it; else an empty HTML (the
 // item has only its plain text). Every picture the HTML refers to by "cid:"
 // that is one of ITEM's attachments comes with the path STAGED gives that
-// attachment (STAGED lists the staged files in attachment order). A body
+// attachment (STAGED lists the staged files in attachment order), or with
+// its bytes when HELD (may be null) holds that path in memory. A body
 // that cannot be read (a damaged RTF, say) adds a line to PROBLEMS and
 // leaves the plain text to stand; nothing throws.
 writers::FormattedBody ReadFormattedBody(const outlook::Item& item, const writers::StagedFiles& staged,
-                                         std::vector<std::string>& problems);
+                                         std::vector<std::string>& problems,
+                                         const writers::StagedContents* held = nullptr);
 
 }  // namespace norvexa::conversion

@@ -80,14 +80,7 @@ void StageAttachments(const Item& item, ItemContext& context, ItemOutcome& outco
   std::vector<StagingProblem> problems;
   Global::AttachmentList = context.staging.StageItem(item, problems);
   for (StagingProblem& problem : problems) outcome.problems.push_back(std::move(problem.what));
-  if (!context.before_write) return;
-  std::uintmax_t bytes = 0;
-  for (const std::filesystem::path& file : Global::AttachmentList) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (!error) bytes += size;  // a file that is gone is the writer's to report
-  }
-  context.before_write(bytes);
+  if (context.before_write) context.before_write(context.staging.ItemBytes());
 }
 
 // Calls WRITE and folds its result, or the exception it throws, into OUTCOME.
@@ -276,7 +269,8 @@ ItemOutcome PrepareWithAttachments(const Item& item, ItemContext& context,
   StageAttachments(item, context, outcome);
   Values v = read(item, outcome.problems);
   writer.extras.unread = ReadUnread(item, outcome.problems);
-  writer.extras.body = ReadFormattedBody(item, Global::AttachmentList, outcome.problems);
+  writer.staged = &context.staging.Held();
+  writer.extras.body = ReadFormattedBody(item, Global::AttachmentList, outcome.problems, writer.staged);
   if (extras) extras(item, writer.extras, outcome.problems);
   outcome.label = v.*subject;
   ShowProgress(context, outcome.label);

@@ -37,6 +37,16 @@ bool EmbedStagedAttachments(Steps& steps, const std::unique_ptr<notes::Document>
   steps.SkipFromHere();
   for (const std::filesystem::path& file : files) {
     const std::string path = sys::Utf8(file);
+    std::unique_ptr<notes::EmbeddedObject> embedded;
+    // An attachment staged in memory goes into the database from there.
+    if (const std::string* bytes = context.staged ? context.staged->Find(file) : nullptr) {
+      steps.Run("embedding " + path, [&] {
+        embedded = Need(item, "item Attachment").EmbedBytes(notes::EMBED_ATTACHMENT, path, *bytes, "Attachment");
+      });
+      context.staged->Release(file);
+      context.Yield();
+      continue;
+    }
     // A path with no file behind it is an attachment the store could not
     // give (its staging failed and the preparation reports that loss):
     // there is nothing to embed and nothing the target failed at.
@@ -45,13 +55,11 @@ bool EmbedStagedAttachments(Steps& steps, const std::unique_ptr<notes::Document>
       context.Yield();
       continue;
     }
-    std::unique_ptr<notes::EmbeddedObject> embedded;
     steps.Run("embedding " + path, [&] {
       embedded = Need(item, "item Attachment").EmbedObject(notes::EMBED_ATTACHMENT, "", path, "Attachment");
     });
     DeleteStagedFile(file);
     context.Yield();
-    embedded.reset();
   }
   item.reset();
   return true;

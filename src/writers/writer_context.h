@@ -7,6 +7,7 @@
 
 #include "target/run_paths.h"
 #include "writers/item_extras.h"
+#include "writers/staged_contents.h"
 
 #include <array>
 #include <functional>
@@ -31,6 +32,10 @@ struct WriterContext {
   std::array<std::string, 2> exclude_from_view;
   // What the item carries beyond its writer's arguments (item_extras.h).
   ItemExtras extras;
+  // The item's staged attachments held in memory, by staged path; the
+  // writer releases each once it is embedded. Null: every staged
+  // attachment is a file.
+  StagedContents* staged = nullptr;
 
   // Calls YIELD when there is one.
   void Yield() const {

@@ -39,6 +39,11 @@ class FakeAttachment final : public outlook::Attachment {
     out << data_.bytes;
     if (!out) throw outlook::OutlookError("cannot write " + path.string());
   }
+  void SaveTo(std::ostream& out) const override {
+    if (data_.fails) throw outlook::OutlookError("attachment " + data_.name + " is damaged");
+    out << data_.bytes;
+    if (!out) throw outlook::OutlookError("cannot write attachment " + data_.name);
+  }
 
  private:
   FakeAttachmentData data_;

@@ -59,7 +59,8 @@ TEST(Staging, PrivateFolderHoldsEveryAttachmentAndIsRemovedAtTheEnd) {
   const std::string temp = scratch.path().string() + S;
   std::string folder;
   {
-    AttachmentStaging staging(temp);
+    // Every attachment a file, as large ones are in a run.
+    AttachmentStaging staging(temp, HoldLimits{});
     folder = staging.Folder();
     ASSERT_EQ(folder.rfind(temp, 0), 0u) << folder;
     ASSERT_EQ(folder.substr(folder.size() - S.size()), S);
@@ -132,7 +133,7 @@ TEST(Staging, FirstUsableFolderWinsAndAPipeInItsPathIsNoObstacle) {
 
   // A parent that cannot hold a folder is passed over; one whose path holds
   // "|" is used, and the staged paths name it whole.
-  const auto staging = AttachmentStaging::InFirstUsable({plain, scratch / "a|b"});
+  const auto staging = AttachmentStaging::InFirstUsable({plain, scratch / "a|b"}, HoldLimits{});
   EXPECT_EQ(staging->Folder().rfind((scratch / "a|b").string() + S, 0), 0u) << staging->Folder();
   FakeItem item;
   item.attachments = {{"a.txt", "one"}, {"b.txt", "two"}};
@@ -154,7 +155,7 @@ TEST(Staging, FirstUsableFolderWinsAndAPipeInItsPathIsNoObstacle) {
 
 TEST(Staging, NamelessAttachedItemIsStagedAsEml) {
   testing::ScratchDir scratch;
-  AttachmentStaging staging(scratch.path());
+  AttachmentStaging staging(scratch.path(), HoldLimits{});
   FakeItem item;
   const std::string message = "Subject: \r\nMIME-Version: 1.0\r\n\r\nThe attached item.\r\n";
   // Nameless: an attached item, file data that happens to look like a
@@ -170,6 +171,54 @@ TEST(Staging, NamelessAttachedItemIsStagedAsEml) {
   EXPECT_FALSE(fs::exists(f + "attachment (2)"));
   EXPECT_EQ(staging.ItemDone(), 0);
   EXPECT_TRUE(fs::is_empty(f));
+}
+
+TEST(Staging, SmallAttachmentsAreHeldInMemoryAndTheRestAreFiles) {
+  testing::ScratchDir scratch;
+  // Up to 8 bytes an attachment, 12 an item.
+  AttachmentStaging staging(scratch.path(), HoldLimits{8, 12});
+  const std::string f = staging.Folder();
+  FakeItem item;
+  item.attachments = {{"a.txt", "12345678"},                 // held: exactly the limit
+                      {"big.bin", "123456789"},              // a file: over the limit
+                      {"b.txt", "1234"},                     // held: the item's 12 bytes are full now
+                      {"c.txt", "1"},                        // a file: nothing left for the item
+                      {"bad.bin", "", true},                 // fails: neither held nor a file
+                      {"mail.eml", "Subject: x\r\n", false, true}};  // an item over the room left: a file
+  std::vector<StagingProblem> problems;
+  const StagedFiles list = staging.StageItem(item, problems);
+  ASSERT_EQ(list.size(), 6u);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].what.find("bad.bin"), std::string::npos);
+
+  const writers::StagedContents& held = staging.Held();
+  ASSERT_NE(held.Find(f + "a.txt"), nullptr);
+  EXPECT_EQ(*held.Find(f + "a.txt"), "12345678");
+  ASSERT_NE(held.Find(f + "b.txt"), nullptr);
+  EXPECT_EQ(*held.Find(f + "b.txt"), "1234");
+  EXPECT_FALSE(fs::exists(f + "a.txt"));  // held, so no file was made
+  EXPECT_EQ(held.Find(f + "big.bin"), nullptr);
+  EXPECT_EQ(testing::ReadFile(f + "big.bin"), "123456789");
+  EXPECT_EQ(testing::ReadFile(f + "c.txt"), "1");
+  EXPECT_EQ(testing::ReadFile(f + "mail.eml"), "Subject: x\r\n");
+  EXPECT_EQ(held.Find(f + "bad.bin"), nullptr);
+  EXPECT_FALSE(fs::exists(f + "bad.bin"));
+  EXPECT_EQ(staging.ItemBytes(), 8u + 9u + 4u + 1u + 12u);
+
+  // A name held in memory is taken for the item like a file's.
+  FakeItem twins;
+  staging.ItemDone();
+  EXPECT_EQ(staging.Held().Bytes(), 0u);
+  EXPECT_TRUE(fs::is_empty(f));
+  twins.attachments = {{"x.txt", "1"}, {"x.txt", "2"}, {"", "note", false, true}, {"long.eml", "0123456789", false, true}};
+  const StagedFiles second = staging.StageItem(twins, problems);
+  EXPECT_EQ(second, (StagedFiles{f + "x.txt", f + "x (2).txt", f + "attachment.eml", f + "long.eml"}));
+  EXPECT_EQ(*staging.Held().Find(f + "x (2).txt"), "2");
+  EXPECT_EQ(*staging.Held().Find(f + "attachment.eml"), "note");  // an attached item that fits is held too
+  // An attached item that outgrows the room while it is written out is
+  // written to its file whole instead.
+  EXPECT_EQ(staging.Held().Find(f + "long.eml"), nullptr);
+  EXPECT_EQ(testing::ReadFile(f + "long.eml"), "0123456789");
 }
 
 }  // namespace

@@ -74,6 +74,43 @@ TEST_F(AttachmentStep, MailEmbedsEachListedFileByteForByteAndDeletesIt) {
   EXPECT_EQ(Extracted(*doc, "c|d.txt"), "piped");
 }
 
+// Attachments held in memory go in from there and are released; a listed
+// path the staging holds nothing for and has no file behind is passed over,
+// and held and file attachments keep their order.
+TEST_F(AttachmentStep, HeldAttachmentsAreEmbeddedFromMemoryAndReleased) {
+  writers::StagedContents held;
+  const std::string a = (staging_ / "held.bin").string();
+  held.Hold(a, BinaryBytes());
+  const std::string b = Stage("file.txt", "on disk");
+  const std::string gone = (staging_ / "failed.doc").string();
+  writers::WriterContext context = writer_context;
+  context.staged = &held;
+
+  std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;
+  StagedFiles MailAttachment{a, gone, b};
+  writers::DateArg MailDate;
+  std::int16_t SentFlag = 0;
+  bool SaveIt = true;
+  const writers::WriteResult result = writers::SendNotesMail(context, Subject, MailAttachment, MailTo, MailFrom,
+                                                             MailCC, MailBCC, BodyText, MailDate, FolderName,
+                                                             SenderName, SentFlag, SaveIt);
+  EXPECT_TRUE(result.saved) << result.reason;
+  EXPECT_EQ(held.Find(a), nullptr);  // released once embedded
+  EXPECT_EQ(held.Bytes(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(a));
+  EXPECT_FALSE(std::filesystem::exists(b));
+
+  testing::OpenedDatabase db(mail_path_);
+  auto doc = db.OnlyDocument();
+  ASSERT_TRUE(doc);
+  const auto attachments = doc->Attachments();
+  ASSERT_EQ(attachments.size(), 2u);
+  EXPECT_EQ(attachments[0].file_name, "held.bin");
+  EXPECT_EQ(attachments[1].file_name, "file.txt");
+  EXPECT_EQ(Extracted(*doc, "held.bin"), BinaryBytes());
+  EXPECT_EQ(Extracted(*doc, "file.txt"), "on disk");
+}
+
 TEST_F(AttachmentStep, EmptyListTouchesNothingAndCalendarAndTaskEmbedToo) {
   const std::string keep = Stage("keep.txt", "keep");
   std::string Subject = "s", MailTo, MailFrom, MailCC, MailBCC, BodyText, FolderName = "Inbox", SenderName;

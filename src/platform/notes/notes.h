@@ -76,6 +76,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -322,6 +323,12 @@ class RichTextItem {
   // file throws and stores nothing.
   virtual std::unique_ptr<EmbeddedObject> EmbedObject(int type, const std::string& object_class,
                                                       const std::string& source, const std::string& name) = 0;
+  // Our extension: stores BYTES as the file attachment that EmbedObject
+  // would store from a file at SOURCE holding them (its file name is
+  // SOURCE's), without a file; SOURCE is not opened. TYPE must be
+  // EMBED_ATTACHMENT. A failure throws and stores nothing.
+  virtual std::unique_ptr<EmbeddedObject> EmbedBytes(int type, const std::string& source, std::string_view bytes,
+                                                     const std::string& name) = 0;
 };
 
 // A buffer of bytes that MIME contents are set from. WriteText appends UTF-8

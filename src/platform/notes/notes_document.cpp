@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
 namespace norvexa::notes::internal {
 
@@ -132,16 +134,35 @@ class RichTextItemImpl : public RichTextItem {
   std::unique_ptr<EmbeddedObject> EmbedObject(int type, const std::string&, const std::string& source,
                                               const std::string&) override {
     auto [state, item] = Current("embed object");
-    if (type != EMBED_ATTACHMENT)
-      throw NotesError("embed object on " + state->connection->path() + ": object type " + std::to_string(type) +
-                       " is not supported (only file attachments, " + std::to_string(EMBED_ATTACHMENT) + ")");
-    StoredAttachment stored = StreamFileIn(*state->connection, source, item.name);
-    state->attachments.push_back(stored);
-    state->pending.push_back(stored.id);
-    return std::make_unique<EmbeddedObjectImpl>(stored.info);
+    CheckEmbedType(type, *state);
+    return Keep(*state, StreamFileIn(*state->connection, source, item.name));
+  }
+
+  std::unique_ptr<EmbeddedObject> EmbedBytes(int type, const std::string& source, std::string_view bytes,
+                                             const std::string&) override {
+    auto [state, item] = Current("embed object");
+    CheckEmbedType(type, *state);
+    const std::string file_name = std::filesystem::path(source).filename().string();
+    return Keep(*state, StoreBytesIn(*state->connection, file_name, bytes, item.name));
   }
 
  private:
+  // Throws NotesError unless TYPE is EMBED_ATTACHMENT, the only kind of
+  // object a document here holds.
+  static void CheckEmbedType(int type, const DocumentState& state) {
+    if (type != EMBED_ATTACHMENT)
+      throw NotesError("embed object on " + state.connection->path() + ": object type " + std::to_string(type) +
+                       " is not supported (only file attachments, " + std::to_string(EMBED_ATTACHMENT) + ")");
+  }
+
+  // Records STORED as an attachment of the document of STATE, unclaimed
+  // until the document is saved, and returns its embedded object.
+  static std::unique_ptr<EmbeddedObject> Keep(DocumentState& state, const StoredAttachment& stored) {
+    state.attachments.push_back(stored);
+    state.pending.push_back(stored.id);
+    return std::make_unique<EmbeddedObjectImpl>(stored.info);
+  }
+
   // The document's state and this item, or a NotesError when the document
   // is gone or the item was replaced.
   std::pair<std::shared_ptr<DocumentState>, ItemState&> Current(const char* operation) {

@@ -369,6 +369,11 @@ void MapiAttachment::WriteTo(std::ostream& out, int depth) const {
   if (!out) throw OutlookError(file + ": cannot write " + Describe());
 }
 
+void MapiAttachment::SaveTo(std::ostream& out) const {
+  WriteTo(out);
+  if (!out) throw OutlookError(bag_.file() + ": cannot write " + Describe());
+}
+
 void MapiAttachment::SaveAsFile(const std::filesystem::path& path) const {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) {

@@ -116,6 +116,7 @@ class MapiAttachment : public Attachment {
   std::string FileName() const override;
   std::int64_t Size() const override;
   void SaveAsFile(const std::filesystem::path& path) const override;
+  void SaveTo(std::ostream& out) const override;
 
   // Writes the attachment's content to OUT: the bytes of a by-value
   // attachment, or an attached item as an RFC 5322 message (DEPTH: how

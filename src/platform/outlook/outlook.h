@@ -41,6 +41,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -459,6 +460,10 @@ class Attachment {
   // by-value attachment exactly, streamed; an attached item as an RFC 5322
   // message. Throws OutlookError naming the attachment when it fails.
   virtual void SaveAsFile(const std::filesystem::path& path) const = 0;
+  // Writes to OUT, streamed, the bytes SaveAsFile writes to a file. Throws
+  // OutlookError naming the attachment when the store cannot give them or
+  // OUT fails; what OUT took by then is only a part.
+  virtual void SaveTo(std::ostream& out) const = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -89,6 +89,43 @@ TEST_F(AttachmentsTest, FilesRoundTripByteForByteWithNameSizeAndHash) {
   EXPECT_THROW(doc->ExtractAttachment("nope", scratch_ / "nope"), NotesError);
 }
 
+// Bytes held in memory are stored as the file of those bytes would be:
+// under the file name of the path given (which is never opened), with
+// their size and hash; a wrong object type stores nothing.
+TEST_F(AttachmentsTest, BytesAreStoredAsTheFileOfThoseBytesWouldBe) {
+  const auto path = NewMailDatabase();
+  std::string all_bytes;
+  for (int i = 0; i < 256 * 3; ++i) all_bytes += static_cast<char>(i);
+  const std::string unid = [&] {
+    Session session;
+    auto db = session.GetDatabase("", path.string());
+    auto doc = db->CreateDocument();
+    auto item = doc->CreateRichTextItem("Attachment");
+    const auto never_made = scratch_ / "staging" / "held bytes.bin";
+    auto object = item->EmbedBytes(EMBED_ATTACHMENT, never_made.string(), all_bytes, "Attachment");
+    EXPECT_EQ(object->Source(), "held bytes.bin");
+    EXPECT_EQ(object->FileSize(), static_cast<std::int64_t>(all_bytes.size()));
+    item->EmbedBytes(EMBED_ATTACHMENT, (scratch_ / "empty.txt").string(), "", "Attachment");
+    EXPECT_THROW(item->EmbedBytes(1453, (scratch_ / "x.txt").string(), "x", "Attachment"), NotesError);
+    EXPECT_FALSE(std::filesystem::exists(never_made));
+    doc->Save(false, false);
+    return doc->UniversalID();
+  }();
+
+  internal::CloseIdleConnections();
+  Session session;
+  auto doc = session.GetDatabase("", path.string())->GetDocumentByUNID(unid);
+  const auto infos = doc->Attachments();
+  ASSERT_EQ(infos.size(), 2u);
+  EXPECT_EQ(infos[0].file_name, "held bytes.bin");
+  EXPECT_EQ(infos[0].size, static_cast<std::int64_t>(all_bytes.size()));
+  EXPECT_EQ(infos[0].sha256, Sha256Hex(all_bytes));
+  EXPECT_EQ(infos[1].size, 0);
+  EXPECT_EQ(infos[1].sha256, Sha256Hex(""));
+  doc->ExtractAttachment("held bytes.bin", scratch_ / "out.bin");
+  EXPECT_EQ(ReadFile(scratch_ / "out.bin"), all_bytes);
+}
+
 // Files just below, at and just above one megabyte: the size at which a
 // file stops being read whole and is streamed in chunks instead.
 TEST_F(AttachmentsTest, FilesAroundOneMegabyteRoundTripWithTheirHash) {
