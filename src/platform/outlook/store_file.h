@@ -32,8 +32,6 @@ inline constexpr std::uint32_t kNidTypeAttachment = 0x05;
 inline constexpr std::uint32_t kNidTypeHierarchyTable = 0x0D;
 inline constexpr std::uint32_t kNidTypeContentsTable = 0x0E;
 inline constexpr std::uint32_t kNidTypeSearchContentsTable = 0x10;
-inline std::uint32_t NidType(std::uint32_t nid) { return nid & 0x1F; }
-inline std::uint32_t NidWithType(std::uint32_t nid, std::uint32_t type) { return (nid & ~0x1Fu) | type; }
 
 // The largest property value read whole (bodies, tables, lists); larger
 // ones are damage.
