@@ -2,6 +2,7 @@
 #include "platform/outlook/store_file.h"
 
 #include "platform/outlook/mapi_item.h"
+#include "platform/outlook/text_codec.h"
 #include "platform/system/hex.h"
 #include "platform/system/paths.h"
 
@@ -90,6 +91,38 @@ NodeEntry StoreFile::Node(std::uint32_t nid, const std::string& what) const {
   return *node;
 }
 
+std::optional<StoreFile::Name> StoreFile::NameAt(const std::uint8_t* entry, const std::string& guids,
+                                                 const std::string& strings) {
+  Name n;
+  const std::uint32_t property = Le32(entry);
+  const std::uint16_t guid_and_kind = Le16(entry + kNameIdGuidAt);
+  n.by_string = (guid_and_kind & kNameIdStringBit) != 0;
+  const std::uint16_t guid = guid_and_kind >> kNameIdGuidShift;
+  if (guid == kNameIdGuidPsMapi) {
+    n.guid = mapi::PS_MAPI;
+  } else if (guid == kNameIdGuidPublicStrings) {
+    n.guid = mapi::PS_PUBLIC_STRINGS;
+  } else if (guid >= kNameIdGuidFirstInStream && (guid - kNameIdGuidFirstInStream + 1) * kGuidSize <= guids.size()) {
+    std::memcpy(n.guid.data(), guids.data() + (guid - kNameIdGuidFirstInStream) * kGuidSize, kGuidSize);
+  } else {
+    return std::nullopt;  // a name without its property set cannot be matched
+  }
+  if (!n.by_string) {
+    n.lid = property;
+    return n;
+  }
+  if (property + std::uint64_t{kNameLengthSize} > strings.size()) return std::nullopt;
+  const auto* s = reinterpret_cast<const std::uint8_t*>(strings.data());
+  const std::uint32_t length = Le32(s + property);
+  const std::size_t begin = property + kNameLengthSize;
+  if (begin + std::uint64_t{length} > strings.size()) return std::nullopt;
+  // UTF-16LE, up to the first NUL; named-property names are plain identifiers.
+  std::size_t end = begin;
+  while (end + 1 < begin + std::size_t{length} && Le16(s + end) != 0) end += 2;
+  n.name = text::FromUtf16Le(s + begin, end - begin);
+  return n;
+}
+
 void StoreFile::ReadNameMap() {
   const std::optional<NodeEntry> node = db_->FindNode(kNidNameToIdMap);
   if (!node) return;  // a store without named properties
@@ -102,40 +135,11 @@ void StoreFile::ReadNameMap() {
       else if (p.id == mapi::PidTagNameidStreamString) strings = map.Value(p, kValueLimit);
     }
     const auto* e = reinterpret_cast<const std::uint8_t*>(entries.data());
-    for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
-      Name n;
-      const std::uint32_t property = Le32(e + at);
-      const std::uint16_t guid_and_kind = Le16(e + at + 4);
-      const std::uint16_t index = Le16(e + at + 6);
-      n.by_string = (guid_and_kind & 1) != 0;
-      const std::uint16_t guid = guid_and_kind >> 1;
-      if (guid == 1) n.guid = mapi::PS_MAPI;
-      else if (guid == 2) n.guid = mapi::PS_PUBLIC_STRINGS;
-      else if (guid >= 3 && (guid - 3 + 1) * 16u <= guids.size()) std::memcpy(n.guid.data(), guids.data() + (guid - 3) * 16, 16);
-      else continue;  // a name without its property set cannot be matched
-      if (n.by_string) {
-        if (property + 4ULL > strings.size()) continue;
-        const std::uint32_t length = Le32(reinterpret_cast<const std::uint8_t*>(strings.data()) + property);
-        if (property + 4ULL + length > strings.size()) continue;
-        // UTF-16LE; named-property names are plain identifiers.
-        for (std::size_t k = property + 4; k + 1 < property + 4ULL + length; k += 2) {
-          const std::uint16_t c = Le16(reinterpret_cast<const std::uint8_t*>(strings.data()) + k);
-          if (c == 0) break;
-          if (c < 0x80) {
-            n.name.push_back(static_cast<char>(c));
-          } else if (c < 0x800) {
-            n.name.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            n.name.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-          } else {
-            n.name.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            n.name.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            n.name.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-          }
-        }
-      } else {
-        n.lid = property;
-      }
-      names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(n);
+    for (std::size_t at = 0; at + kNameIdSize <= entries.size(); at += kNameIdSize) {
+      std::optional<Name> n = NameAt(e + at, guids, strings);
+      if (!n) continue;
+      const std::uint16_t index = Le16(e + at + kNameIdIndexAt);
+      names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(*n);
     }
   } catch (const OutlookError& e) {
     // A damaged map leaves named properties unnamed: they are then found
