@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -68,6 +69,22 @@ class PstFolder : public Folder {
   std::vector<Listed> Recover(const std::shared_ptr<const TableContext>& table, const std::string& what,
                               std::uint64_t place, std::uint32_t nid_type, std::uint32_t other_type,
                               bool any_parent) const;
+  // The nodes the rows of TABLE name (none when TABLE is null), read
+  // through its row index or, when that is damaged, in the order they are
+  // stored; the rows that cannot be read are noted in the log against
+  // TABLE_AT. Never throws for damage.
+  std::vector<std::uint32_t> RowNodes(const std::shared_ptr<const TableContext>& table, const std::string& what,
+                                      std::uint64_t table_at) const;
+  // Adds to LISTED the nodes of type NID_TYPE or OTHER_TYPE whose parent is
+  // this folder and that are not in SEEN, as found in the node index; notes
+  // how many there were. Never throws for damage.
+  void AddUnlisted(const std::unordered_set<std::uint32_t>& seen, std::uint32_t nid_type, std::uint32_t other_type,
+                   const std::string& what, std::uint64_t table_at, std::vector<Listed>& listed) const;
+  // The sub-folders as the hierarchy table lists them or, when it is
+  // missing or damaged, as Recover finds them; FAILURE_AT is set to where
+  // the table is (damaged). Throws OutlookError when the node index cannot
+  // be read at all.
+  std::vector<Listed> ListSubFolders(std::uint64_t& failure_at) const;
 
   std::shared_ptr<StoreFile> file_;
   NodeEntry node_;
