@@ -51,7 +51,7 @@ std::optional<NodeEntry> FindLogged(const StoreFile& file, std::uint32_t nid, Da
 // ---------------------------------------------------------------------------
 
 std::string PstStore::StoreID() const {
-  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
+  return items::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 
 std::unique_ptr<Folder> PstStore::IPMRootFolder() const {
@@ -65,7 +65,7 @@ std::unique_ptr<Folder> PstStore::IPMRootFolder() const {
 }
 
 std::unique_ptr<Folder> PstStore::GetFolderFromID(const std::string& raw) const {
-  const std::optional<std::uint32_t> nid = pff::ParseFolderEntryId(raw);
+  const std::optional<std::uint32_t> nid = items::ParseFolderEntryId(raw);
   if (!nid) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   // A folder is a folder by its node type, whatever its properties say.
   auto log = std::make_shared<DamageLog>();
@@ -90,7 +90,7 @@ PstFolder::PstFolder(std::shared_ptr<StoreFile> file, const NodeEntry& node, std
       path_(std::move(path)) {
   DamageScope scope(file_->db()->listeners(), log_.get());
   auto context = std::make_shared<const PropertyContext>(file_->db(), node_);
-  const pff::PropertyBag bag = file_->Bag(context, file_->default_codepage(), log_);
+  const items::PropertyBag bag = file_->Bag(context, file_->default_codepage(), log_);
   name_ = bag.Text(mapi::PR_DISPLAY_NAME);
   container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }

@@ -37,7 +37,7 @@ class StoreFile {
   // extension.
   const std::string& display_name() const { return display_name_; }
   // What names the store in the source key of each of its items (see
-  // pff::StoreKey).
+  // items::StoreKey).
   const std::string& store_key() const { return store_key_; }
   // Code page for 8-bit texts of items that name none.
   int default_codepage() const { return default_codepage_; }
@@ -53,10 +53,10 @@ class StoreFile {
   // the store's map. CONTEXT stays alive as long as the bag. With LOG, the
   // damaged parts each value is read through, and each value that cannot
   // be read, are added to LOG (the log of the object the bag belongs to).
-  pff::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage,
+  items::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage,
                        std::shared_ptr<DamageLog> log = nullptr) const;
   // The cells of one table row as a bag; LOG as for Bag.
-  pff::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
+  items::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
                           std::shared_ptr<DamageLog> log = nullptr) const;
 
   // Damage of what every item's values depend on: the message store (the
@@ -88,7 +88,7 @@ class StoreFile {
   // that is not there.
   static std::optional<Name> NameAt(const std::uint8_t* entry, const std::string& guids, const std::string& strings);
   // ENTRY with its name filled in when its identifier is a named one.
-  void Resolve(pff::PropertyBag::Entry& entry) const;
+  void Resolve(items::PropertyBag::Entry& entry) const;
 
   std::shared_ptr<const NodeDatabase> db_;
   std::string path_;

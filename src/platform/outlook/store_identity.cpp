@@ -1,7 +1,7 @@
 // Identifiers and classes that do not depend on how a store file is read:
 // store identifiers from paths, folder entry identifiers, the message class
 // of a folder's items, and the stand-in for a store that cannot be opened.
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
 
 #include "platform/outlook/messaging_layout.h"
 #include "platform/outlook/ndb_layout.h"
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 constexpr const char* kStoreIdPrefix = "pst:";
@@ -112,4 +112,4 @@ std::string UnavailableStore::PstPath() const { return sys::Utf8(path_); }
 std::unique_ptr<Folder> UnavailableStore::IPMRootFolder() const { throw OutlookError(reason_); }
 std::unique_ptr<Folder> UnavailableStore::GetFolderFromID(const std::string&) const { throw OutlookError(reason_); }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

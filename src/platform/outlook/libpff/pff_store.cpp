@@ -30,7 +30,7 @@ std::unique_ptr<Store> OpenStore(const std::filesystem::path& path) {
 
 std::string PffStore::DisplayName() const { return file_->display_name(); }
 std::string PffStore::StoreID() const {
-  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
+  return items::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 std::string PffStore::OfferText() const { return file_->path(); }
 std::string PffStore::PstPath() const { return file_->path(); }
@@ -50,7 +50,7 @@ std::unique_ptr<Folder> PffStore::IPMRootFolder() const {
 }
 
 std::unique_ptr<Folder> PffStore::GetFolderFromID(const std::string& raw) const {
-  const std::optional<std::uint32_t> id = pff::ParseFolderEntryId(raw);
+  const std::optional<std::uint32_t> id = items::ParseFolderEntryId(raw);
   if (!id) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   ItemRef folder = FolderItem(file_, *id);
   if (!folder) {
@@ -69,7 +69,7 @@ PffFolder::PffFolder(ItemRef folder, std::optional<std::string> path)
     : folder_(std::move(folder)), path_(std::move(path)) {
   id_ = Identifier(*folder_);
   const File& file = *folder_->file();
-  const pff::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
+  const items::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
   name_ = bag.Text(mapi::PR_DISPLAY_NAME);
   container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
