@@ -2,6 +2,8 @@
 // pst_objects.h).
 #include "platform/outlook/pst_objects.h"
 
+#include "platform/outlook/position_check.h"
+
 namespace norvexa::outlook::pst {
 namespace {
 
@@ -131,10 +133,7 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<Attachment> PstAttachments::GetAttachment(std::int64_t position) const {
-  if (position < 1 || position > Count()) {
-    throw OutlookError(file_->path() + ": attachment " + std::to_string(position) + " is out of range (the item has " +
-                       std::to_string(Count()) + ")");
-  }
+  items::CheckPosition(file_->path(), position, Count(), "attachment", "item");
   const std::uint32_t nid = subnodes_[static_cast<std::size_t>(position - 1)];
   DamageScope scope(file_->db()->listeners(), log_.get());
   try {

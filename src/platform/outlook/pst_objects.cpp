@@ -3,6 +3,7 @@
 // contents tables (see pst_objects.h).
 #include "platform/outlook/pst_objects.h"
 
+#include "platform/outlook/position_check.h"
 #include "platform/outlook/store_file_cache.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
@@ -333,10 +334,7 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<Item> PstItems::GetItem(std::int64_t position) const {
-  if (position < 1 || position > Count()) {
-    throw OutlookError(file_->path() + ": item " + std::to_string(position) + " is out of range (the folder has " +
-                       std::to_string(Count()) + ")");
-  }
+  items::CheckPosition(file_->path(), position, Count(), "item", "folder");
   const NodeDatabase& db = *file_->db();
   auto log = std::make_shared<DamageLog>();
   try {

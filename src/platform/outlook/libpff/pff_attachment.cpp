@@ -2,6 +2,8 @@
 // in chunks, and attached items.
 #include "platform/outlook/libpff/pff_objects.h"
 
+#include "platform/outlook/position_check.h"
+
 #include <vector>
 
 namespace norvexa::outlook::libpff {
@@ -25,10 +27,7 @@ items::MapiAttachment::Kind KindOf(const ItemHandle& attachment, std::int64_t po
 
 std::unique_ptr<Attachment> PffAttachments::GetAttachment(std::int64_t position) const {
   const std::string& file = message_->file()->path();
-  if (position < 1 || position > count_) {
-    throw OutlookError(file + ": attachment " + std::to_string(position) + " is out of range (the item has " +
-                       std::to_string(count_) + ")");
-  }
+  items::CheckPosition(file, position, count_, "attachment", "item");
   libpff_item_t* attachment = nullptr;
   libpff_error_t* error = nullptr;
   if (libpff_message_get_attachment(message_->get(), static_cast<int>(position - 1), &attachment, &error) != 1 ||

@@ -2,6 +2,7 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/libpff/pff_objects.h"
 
+#include "platform/outlook/position_check.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
 
@@ -124,10 +125,7 @@ PffItems::PffItems(ItemRef folder) : folder_(std::move(folder)) {
 
 std::unique_ptr<Item> PffItems::GetItem(std::int64_t position) const {
   const std::string& file = folder_->file()->path();
-  if (position < 1 || position > count_) {
-    throw OutlookError(file + ": item " + std::to_string(position) + " is out of range (the folder has " +
-                       std::to_string(count_) + ")");
-  }
+  items::CheckPosition(file, position, count_, "item", "folder");
   libpff_item_t* message = nullptr;
   libpff_error_t* error = nullptr;
   if (libpff_folder_get_sub_message(folder_->get(), static_cast<int>(position - 1), &message, &error) != 1 ||
