@@ -56,7 +56,7 @@ std::string Heap::Get(std::uint32_t hid) const {
   const std::uint32_t block_index = hid >> (wide_index ? kHidBlockIndexShift4k : kHidBlockIndexShift);
   const Block block = data_.block(block_index);
   const std::vector<std::uint8_t>& b = *block;
-  if (b.size() < kHnPageMapOffsetAt + 2) Fail("a heap block is empty (damaged)", block_index);
+  if (b.size() < kHnPageHeaderSize) Fail("a heap block is empty (damaged)", block_index);
   const std::size_t map = Le16(b.data() + kHnPageMapOffsetAt);
   const std::size_t offsets = map + kHnPageMapOffsetsAt;
   if (offsets > b.size()) Fail("a heap page map lies outside its block (damaged)", block_index);
@@ -320,9 +320,9 @@ std::optional<RawProperty> TableContext::Cell(const std::string& row_data, const
   p.type = c.type;
   const std::size_t fixed = mapi::FixedSize(c.type);
   std::uint64_t value = 0;
-  for (std::size_t i = 0; i < c.size && i < 8; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
+  for (std::size_t i = 0; i < c.size && i < kTcMaxInlineSize; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
   p.reference = value;
-  p.inline_value = fixed > 0 && fixed <= 8 && c.size >= fixed;
+  p.inline_value = fixed > 0 && fixed <= kTcMaxInlineSize && c.size >= fixed;
   return p;
 }
 

@@ -21,8 +21,10 @@ inline constexpr std::uint8_t kHnSignature = 0xEC;       // bSig of every heap
 inline constexpr std::size_t kHnHeaderClientSigAt = 3;   // bClientSig: what the heap holds
 inline constexpr std::size_t kHnHeaderUserRootAt = 4;    // hidUserRoot
 inline constexpr std::size_t kHnHeaderSize = 12;
-// Every block of the heap starts with ibHnpm, the offset of its page map.
+// Every block of the heap starts with ibHnpm, the offset of its page map
+// (HNPAGEHDR, or the start of HNHDR and HNBITMAPHDR).
 inline constexpr std::size_t kHnPageMapOffsetAt = 0;
+inline constexpr std::size_t kHnPageHeaderSize = 2;
 // HNPAGEMAP: cAlloc, cFree, then rgibAlloc (cAlloc + 1 two-byte offsets).
 inline constexpr std::size_t kHnPageMapCountAt = 0;   // cAlloc
 inline constexpr std::size_t kHnPageMapOffsetsAt = 4; // rgibAlloc
@@ -65,6 +67,10 @@ inline constexpr std::size_t kPcDataSize = 6;         // wPropType, dwValueHnid
 inline constexpr std::size_t kPcDataValueAt = 2;      // dwValueHnid
 // Fixed-size values up to this size sit in dwValueHnid itself.
 inline constexpr std::size_t kPcMaxInlineSize = 4;
+// A PT_OBJECT value (an attached item's or object's data): the subnode's
+// nid (4 bytes), then the object's size (4 bytes).
+inline constexpr std::size_t kPcObjectValueSize = 8;
+inline constexpr std::size_t kPcObjectNidSize = 4;
 
 // ---------------------------------------------------------------------------
 // Table contexts (TC)
@@ -103,6 +109,8 @@ inline constexpr std::size_t kWideTcMaxColumns = 65536;
 inline constexpr std::size_t kTcRowIndexKeySize = 4;
 inline constexpr std::size_t kTcRowIndexDataSize = 4;
 inline constexpr std::size_t kTcRowIndexDataSizeShort = 2;
+// Fixed-size cells up to this size sit in the row itself.
+inline constexpr std::size_t kTcMaxInlineSize = 8;
 // The cell existence bitmap: column iBit is the bit 0x80 >> (iBit % 8) of
 // byte iBit / 8.
 inline constexpr std::uint8_t kCebFirstBit = 0x80;

@@ -14,7 +14,7 @@ namespace norvexa::outlook::pst {
 // ---------------------------------------------------------------------------
 // Nodes
 // ---------------------------------------------------------------------------
-// Special node identifiers.
+// The fixed node identifiers every store has.
 inline constexpr std::uint32_t kNidMessageStore = 0x21;  // NID_MESSAGE_STORE
 inline constexpr std::uint32_t kNidNameToIdMap = 0x61;   // NID_NAME_TO_ID_MAP
 inline constexpr std::uint32_t kNidRootFolder = 0x122;   // NID_ROOT_FOLDER

@@ -593,7 +593,7 @@ std::optional<NodeEntry> NodeDatabase::FindSubnode(std::uint64_t bid_sub, std::u
   std::uint64_t bid = bid_sub;
   int expected_level = -1;
   // At most two levels: an index block over leaf blocks.
-  for (int step = 0; step < 2 && bid != 0; ++step) {
+  for (int step = 0; step <= kMaxSubnodeLevel && bid != 0; ++step) {
     const SubnodeBlock sub = ReadSubnodeBlock(bid, expected_level);
     auto nid_at = [&](std::size_t i) { return Le32(sub.entries + i * sub.entry_size); };
     std::size_t lo = 0, hi = sub.count;

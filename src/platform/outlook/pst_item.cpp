@@ -174,8 +174,8 @@ auto PstAttachment::Logged(Read read) const -> decltype(read()) {
 NodeEntry PstAttachment::ObjectNode() const {
   const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) file_->db()->Fail(Describe() + " has no data");
-  const std::string object = context_->Value(*data, 8);
-  if (object.size() < 4) context_->heap().Fail("the data object of " + Describe() + " is cut short (damaged)");
+  const std::string object = context_->Value(*data, kPcObjectValueSize);
+  if (object.size() < kPcObjectNidSize) context_->heap().Fail("the data object of " + Describe() + " is cut short (damaged)");
   const std::uint32_t nid = Le32(reinterpret_cast<const std::uint8_t*>(object.data()));
   const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
   if (!node) context_->heap().Fail("the data object of " + Describe() + " is missing (damaged)");
