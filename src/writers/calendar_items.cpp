@@ -18,7 +18,18 @@ constexpr double kEventIcon = 9;
 
 // Midnight of T's day, in T's offset from UTC: the form of Notes' date
 // items (StartDate, EndDate).
-QDateTime DayOf(const QDateTime& t) { return QDateTime(t.date(), QTime(0, 0), t.timeZone()); }
+// A date-time in local time or UTC keeps its spec rather than take the
+// system zone: QDateTime::timeZone() looks the system zone up afresh (its
+// files are read again) at every call.
+QDateTime DayOf(const QDateTime& t) {
+  switch (t.timeSpec()) {
+    case Qt::LocalTime:
+    case Qt::UTC: return QDateTime(t.date(), QTime(0, 0), t.timeSpec());
+    case Qt::OffsetFromUTC: return QDateTime(t.date(), QTime(0, 0), Qt::OffsetFromUTC, t.offsetFromUtc());
+    case Qt::TimeZone: break;
+  }
+  return QDateTime(t.date(), QTime(0, 0), t.timeZone());
+}
 
 // The last day an all-day occurrence covers: Outlook ends it at the
 // midnight after its last day, Notes names that day itself.

@@ -64,7 +64,7 @@ int InspectLayout(const std::string& file, std::ostream& out, std::ostream& err)
       if (found == paths.end()) {
         std::string text;
         try {
-          text = store.GetFolderFromID(pff::FolderEntryId(folder))->FolderPath();
+          text = store.GetFolderFromID(items::FolderEntryId(folder))->FolderPath();
         } catch (const OutlookError&) {
           text.clear();  // a folder that cannot be read has no path to give
         }

@@ -57,7 +57,7 @@ class HashingWriter : public std::streambuf {
 QString ContentHash(const Attachment& attachment) {
   HashingWriter hash;
   std::ostream sink(&hash);
-  static_cast<const pff::MapiAttachment&>(attachment).WriteTo(sink);
+  static_cast<const items::MapiAttachment&>(attachment).WriteTo(sink);
   return hash.Hex();
 }
 

@@ -1,14 +1,15 @@
 // Writing an Outlook item as an RFC 5322 / MIME message (see eml_writer.h).
 #include "platform/outlook/eml_writer.h"
 
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/bag_attachment.h"
+#include "platform/outlook/bag_item.h"
 
 #include <QLocale>
 #include <QTimeZone>
 
 #include <ostream>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -195,4 +196,4 @@ void WriteEml(const MapiItem& message, std::ostream& out, int depth) {
   if (count > 0) out << "\r\n--" << boundary << "--\r\n";
 }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

@@ -7,7 +7,7 @@
 #include <streambuf>
 #include <string>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 
 class MapiItem;
 
@@ -52,4 +52,4 @@ class CountingWriter : public std::streambuf {
 // encoded words in UTF-8.
 std::string EncodeHeaderText(const std::string& text);
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

@@ -205,13 +205,11 @@ void IndexRepair::ScanBlocks() {
       if (span > end - layout_.page_size) continue;
       const std::uint64_t ib = end - span;
       if (t.sig != ComputeSig(ib, t.bid)) continue;
-      const std::uint64_t bid = t.bid & ~std::uint64_t{1};
+      const std::uint64_t bid = BidKey(t.bid);
       // Blocks the scanned pages place where they are need no second place.
       if (const std::optional<LeafEntry> known = Find(kPageBbt, bid)) {
-        const std::uint8_t* e = known->bytes.data();
-        const std::uint64_t known_ib = layout_.wide ? Le64(e + 8) : Le32(e + 4);
-        const std::uint16_t known_cb = Le16(e + (layout_.wide ? 16 : 8));
-        if (known_ib == ib && known_cb == t.cb && !known->page_damaged) continue;
+        const BbtEntry placed = ReadBbtEntry(layout_, known->bytes.data());
+        if (placed.ib == ib && placed.cb == t.cb && !known->page_damaged) continue;
       }
       if (blocks_.size() >= kMaxBlocks) {
         stats_.incomplete = true;
@@ -227,7 +225,7 @@ void IndexRepair::ScanBlocks() {
 
 std::vector<IndexRepair::BlockPlace> IndexRepair::BlockPlaces(std::uint64_t raw_bid) {
   if (!stats_.blocks_scanned) ScanBlocks();
-  const std::uint64_t bid = raw_bid & ~std::uint64_t{1};
+  const std::uint64_t bid = BidKey(raw_bid);
   const auto lo = std::lower_bound(blocks_.begin(), blocks_.end(), bid,
                                    [](const BlockPlace& p, std::uint64_t b) { return p.bid < b; });
   std::vector<BlockPlace> places;

@@ -4,16 +4,18 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-constexpr std::uint8_t kHeapSignature = 0xEC;
-constexpr std::uint8_t kBthSignature = 0xB5;
-constexpr std::uint8_t kPropertyContext = 0xBC;
-constexpr std::uint8_t kTableContext = 0x7C;
-constexpr std::uint8_t kWideTableContext = 0xAC;
-// No real B-tree on a heap has more than a few levels.
-constexpr int kMaxBthLevels = 8;
 // The largest value a single property is allowed to have when read whole
 // (bodies and tables included); larger ones are damage.
 constexpr std::uint64_t kTableLimit = 1ULL << 31;
+
+// Whether FIRST, the only block of a node's data, is a data tree block that
+// is not marked as one (older files store the data of large tables so): it
+// starts as a tree block does, and not as a heap.
+bool LooksLikeUnmarkedDataTree(const std::vector<std::uint8_t>& first) {
+  if (first.size() < kDataTreeHeaderSize || first[0] != kBlockTypeDataTree) return false;
+  const int level = first[kTreeBlockLevelAt];
+  return level >= 1 && level <= kMaxDataTreeLevel && first[kHnHeaderSigAt] != kHnSignature;
+}
 
 // The bytes of a value kept inline in P's reference.
 std::string InlineBytes(const RawProperty& p, std::size_t size) {
@@ -32,38 +34,38 @@ Heap::Heap(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : db_(std::move(db)), node_(node), data_(db_, node.bid_data) {
   if (data_.block_count() == 0) Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
   Block first = data_.block(0);
-  if (data_.block_count() == 1 && first->size() >= 8 && (*first)[0] == 0x01 && ((*first)[1] == 1 || (*first)[1] == 2) &&
-      (*first)[2] != kHeapSignature) {
+  if (data_.block_count() == 1 && LooksLikeUnmarkedDataTree(*first)) {
     // A large table of an older file: its data tree block is not marked as
     // one, so it reads as a data block starting with a tree block's header.
     data_ = DataStream::Unmarked(db_, node.bid_data);
     if (data_.block_count() == 0) Fail("node " + std::to_string(node.nid) + " has no data (damaged)");
     first = data_.block(0);
   }
-  if (first->size() < 12 || (*first)[2] != kHeapSignature) {
+  if (first->size() < kHnHeaderSize || (*first)[kHnHeaderSigAt] != kHnSignature) {
     Fail("the data of node " + std::to_string(node.nid) + " is not a heap (damaged or of an unknown form)");
   }
-  client_signature_ = (*first)[3];
-  user_root_ = Le32(first->data() + 4);
+  client_signature_ = (*first)[kHnHeaderClientSigAt];
+  user_root_ = Le32(first->data() + kHnHeaderUserRootAt);
 }
 
 std::string Heap::Get(std::uint32_t hid) const {
   if (hid == 0) return std::string();
-  if ((hid & 0x1F) != 0) Fail("a heap reference names no heap item (damaged)");
+  if (IsNid(hid)) Fail("a heap reference names no heap item (damaged)");
   const bool wide_index = db_->format() == Format::Unicode4k;
-  const std::uint32_t index = wide_index ? (hid >> 5) & 0x3FFF : (hid >> 5) & 0x7FF;
-  const std::uint32_t block_index = wide_index ? hid >> 19 : hid >> 16;
+  const std::uint32_t index = (hid >> kHidIndexShift) & (wide_index ? kHidIndexMask4k : kHidIndexMask);
+  const std::uint32_t block_index = hid >> (wide_index ? kHidBlockIndexShift4k : kHidBlockIndexShift);
   const Block block = data_.block(block_index);
   const std::vector<std::uint8_t>& b = *block;
-  if (b.size() < 2) Fail("a heap block is empty (damaged)", block_index);
-  const std::size_t map = Le16(b.data());
-  if (map + 4 > b.size()) Fail("a heap page map lies outside its block (damaged)", block_index);
-  const std::size_t count = Le16(&b[map]);
-  if (index == 0 || index > count || map + 4 + 2 * (count + 1) > b.size()) {
+  if (b.size() < kHnPageHeaderSize) Fail("a heap block is empty (damaged)", block_index);
+  const std::size_t map = Le16(b.data() + kHnPageMapOffsetAt);
+  const std::size_t offsets = map + kHnPageMapOffsetsAt;
+  if (offsets > b.size()) Fail("a heap page map lies outside its block (damaged)", block_index);
+  const std::size_t count = Le16(&b[map + kHnPageMapCountAt]);
+  if (index == 0 || index > count || offsets + kHnPageMapOffsetSize * (count + 1) > b.size()) {
     Fail("a heap reference names no heap item (damaged)", block_index);
   }
-  const std::size_t begin = Le16(&b[map + 4 + 2 * (index - 1)]);
-  const std::size_t end = Le16(&b[map + 4 + 2 * index]);
+  const std::size_t begin = Le16(&b[offsets + kHnPageMapOffsetSize * (index - 1)]);
+  const std::size_t end = Le16(&b[offsets + kHnPageMapOffsetSize * index]);
   if (begin > end || end > map) Fail("a heap item lies outside its block (damaged)", block_index);
   return std::string(reinterpret_cast<const char*>(b.data() + begin), end - begin);
 }
@@ -89,23 +91,25 @@ std::string Heap::Read(std::uint32_t hnid, std::uint64_t limit) const {
 void ForEachBthRecord(const Heap& heap, std::uint32_t hid, std::size_t key_size, std::size_t data_size,
                       const std::function<void(const std::uint8_t*, const std::uint8_t*)>& visit) {
   const std::string header = heap.Get(hid);
-  if (header.size() < 8 || static_cast<std::uint8_t>(header[0]) != kBthSignature) {
+  if (header.size() < kBthHeaderSize || static_cast<std::uint8_t>(header[0]) != kClientSigBth) {
     heap.Fail("a property or table index is not a B-tree (damaged)");
   }
   const auto* h = reinterpret_cast<const std::uint8_t*>(header.data());
-  if (h[1] != key_size || h[2] != data_size) heap.Fail("a B-tree on a heap has an unexpected layout (damaged)");
-  const int levels = h[3];
+  if (h[kBthHeaderKeySizeAt] != key_size || h[kBthHeaderDataSizeAt] != data_size) {
+    heap.Fail("a B-tree on a heap has an unexpected layout (damaged)");
+  }
+  const int levels = h[kBthHeaderLevelsAt];
   if (levels > kMaxBthLevels) heap.Fail("a B-tree on a heap is deeper than any real one (damaged)");
-  const std::uint32_t root = Le32(h + 4);
+  const std::uint32_t root = Le32(h + kBthHeaderRootAt);
   if (root == 0) return;
   // A damaged tree could name one node from many places; no real tree
   // visits more nodes than its heap holds bytes.
-  std::uint64_t budget = heap.size() / (key_size + 4) + 1;
+  std::uint64_t budget = heap.size() / (key_size + kBthIndexHidSize) + 1;
   std::function<void(std::uint32_t, int)> walk = [&](std::uint32_t node, int level) {
     if (budget-- == 0) heap.Fail("a B-tree on a heap names its nodes more than once (damaged)");
     const std::string records = heap.Get(node);
     const auto* r = reinterpret_cast<const std::uint8_t*>(records.data());
-    const std::size_t record = key_size + (level > 0 ? 4 : data_size);
+    const std::size_t record = key_size + (level > 0 ? kBthIndexHidSize : data_size);
     if (records.size() % record != 0) heap.Fail("a B-tree node on a heap is cut short (damaged)");
     for (std::size_t at = 0; at + record <= records.size(); at += record) {
       if (level > 0) walk(Le32(r + at + key_size), level - 1);
@@ -121,16 +125,16 @@ void ForEachBthRecord(const Heap& heap, std::uint32_t hid, std::size_t key_size,
 
 PropertyContext::PropertyContext(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : heap_(std::move(db), node) {
-  if (heap_.client_signature() != kPropertyContext) {
+  if (heap_.client_signature() != kClientSigPropertyContext) {
     heap_.Fail("node " + std::to_string(node.nid) + " holds no properties (damaged or of an unknown form)");
   }
-  ForEachBthRecord(heap_, heap_.user_root(), 2, 6, [&](const std::uint8_t* key, const std::uint8_t* data) {
+  ForEachBthRecord(heap_, heap_.user_root(), kPcKeySize, kPcDataSize, [&](const std::uint8_t* key, const std::uint8_t* data) {
     RawProperty p;
     p.id = Le16(key);
     p.type = Le16(data);
-    p.reference = Le32(data + 2);
+    p.reference = Le32(data + kPcDataValueAt);
     const std::size_t fixed = mapi::FixedSize(p.type);
-    p.inline_value = fixed > 0 && fixed <= 4;
+    p.inline_value = fixed > 0 && fixed <= kPcMaxInlineSize;
     properties_.push_back(p);
   });
 }
@@ -155,36 +159,47 @@ std::string PropertyContext::Value(const RawProperty& p, std::uint64_t limit) co
 TableContext::TableContext(std::shared_ptr<const NodeDatabase> db, const NodeEntry& node)
     : heap_(std::move(db), node) {
   const std::string info = heap_.Get(heap_.user_root());
+  ReadColumns(info);
+  ReadRowLayout(info);
+}
+
+void TableContext::ReadColumns(const std::string& info) {
   const auto* t = reinterpret_cast<const std::uint8_t*>(info.data());
-  if (heap_.client_signature() == kTableContext) {
-    if (info.size() < 22 || t[0] != kTableContext) heap_.Fail("a table header is damaged");
-    const std::size_t count = t[1];
-    if (info.size() < 22 + 8 * count) heap_.Fail("a table header is cut short (damaged)");
+  if (heap_.client_signature() == kClientSigTableContext) {
+    if (info.size() < kTcInfoSize || t[0] != kClientSigTableContext) heap_.Fail("a table header is damaged");
+    const std::size_t count = t[kTcInfoColumnCountAt];
+    if (info.size() < kTcInfoSize + kTcColumnSize * count) heap_.Fail("a table header is cut short (damaged)");
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* c = t + 22 + 8 * i;
-      columns_.push_back(Column{Le16(c + 2), Le16(c), Le16(c + 4), c[6], c[7]});
+      const std::uint8_t* c = t + kTcInfoSize + kTcColumnSize * i;
+      columns_.push_back(Column{Le16(c + kTcColumnIdAt), Le16(c + kTcColumnTypeAt), Le16(c + kTcColumnOffsetAt),
+                                c[kTcColumnSizeAt], c[kTcColumnBitAt]});
     }
-  } else if (heap_.client_signature() == kWideTableContext) {
+  } else if (heap_.client_signature() == kClientSigWideTableContext) {
     // The older wide form: the column descriptions sit in a heap item of
     // their own, 16 bytes each, and may exceed 255 columns.
-    if (info.size() < 28 || t[0] != kWideTableContext) heap_.Fail("a table header is damaged");
-    const std::size_t count = Le16(t + 22);
-    const std::string defs = heap_.Read(Le32(t + 24), 16ULL * 65536);
-    if (defs.size() < 16 * count) heap_.Fail("a table's column list is cut short (damaged)");
+    if (info.size() < kWideTcInfoSize || t[0] != kClientSigWideTableContext) heap_.Fail("a table header is damaged");
+    const std::size_t count = Le16(t + kWideTcColumnCountAt);
+    const std::string defs = heap_.Read(Le32(t + kWideTcColumnsAt), kWideTcColumnSize * kWideTcMaxColumns);
+    if (defs.size() < kWideTcColumnSize * count) heap_.Fail("a table's column list is cut short (damaged)");
     const auto* c0 = reinterpret_cast<const std::uint8_t*>(defs.data());
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* c = c0 + 16 * i;
+      const std::uint8_t* c = c0 + kWideTcColumnSize * i;
       // Columns whose values sit in a separate value table are not read.
-      if (Le32(c + 12) != 0) continue;
-      columns_.push_back(Column{Le16(c + 2), Le16(c), Le16(c + 4), Le16(c + 6), Le16(c + 8)});
+      if (Le32(c + kWideTcColumnValueTableAt) != 0) continue;
+      columns_.push_back(Column{Le16(c + kTcColumnIdAt), Le16(c + kTcColumnTypeAt), Le16(c + kWideTcColumnOffsetAt),
+                                Le16(c + kWideTcColumnSizeAt), Le16(c + kWideTcColumnBitAt)});
     }
   } else {
-    heap_.Fail("node " + std::to_string(node.nid) + " holds no table (damaged or of an unknown form)");
+    heap_.Fail("node " + std::to_string(heap_.node().nid) + " holds no table (damaged or of an unknown form)");
   }
-  row_size_ = Le16(t + 8);
-  bitmap_offset_ = Le16(t + 6);
-  row_index_ = Le32(t + 10);
-  rows_reference_ = Le32(t + 14);
+}
+
+void TableContext::ReadRowLayout(const std::string& info) {
+  const auto* t = reinterpret_cast<const std::uint8_t*>(info.data());
+  row_size_ = Le16(t + kTcInfoRowSizeAt);
+  bitmap_offset_ = Le16(t + kTcInfoBitmapAt);
+  row_index_ = Le32(t + kTcInfoRowIndexAt);
+  rows_reference_ = Le32(t + kTcInfoRowsAt);
   if (bitmap_offset_ > row_size_) heap_.Fail("a table's row layout is impossible (damaged)");
   for (const Column& c : columns_) {
     if (row_size_ > 0 && (c.offset + c.size > row_size_ || bitmap_offset_ + c.bit / 8 >= row_size_)) {
@@ -228,14 +243,16 @@ TableContext::Cursor::Cursor(std::shared_ptr<const TableContext> table) : table_
   if (table_->row_index_ == 0) return;
   const std::string header = heap.Get(table_->row_index_);
   const auto* h = reinterpret_cast<const std::uint8_t*>(header.data());
-  if (header.size() < 8 || h[0] != kBthSignature || h[1] != 4 || (h[2] != 2 && h[2] != 4) || h[3] > kMaxBthLevels) {
+  if (header.size() < kBthHeaderSize || h[0] != kClientSigBth || h[kBthHeaderKeySizeAt] != kTcRowIndexKeySize ||
+      (h[kBthHeaderDataSizeAt] != kTcRowIndexDataSizeShort && h[kBthHeaderDataSizeAt] != kTcRowIndexDataSize) ||
+      h[kBthHeaderLevelsAt] > kMaxBthLevels) {
     heap.Fail("a table's row index is damaged");
   }
-  data_size_ = h[2];
-  const std::uint32_t root = Le32(h + 4);
+  data_size_ = h[kBthHeaderDataSizeAt];
+  const std::uint32_t root = Le32(h + kBthHeaderRootAt);
   if (root == 0) return;
-  budget_ = heap.size() / 8 + 1;
-  stack_.resize(static_cast<std::size_t>(h[3]) + 1);
+  budget_ = heap.size() / (kTcRowIndexKeySize + kBthIndexHidSize) + 1;
+  stack_.resize(static_cast<std::size_t>(h[kBthHeaderLevelsAt]) + 1);
   stack_[0].records = heap.Get(root);
 }
 
@@ -249,7 +266,7 @@ std::optional<std::uint64_t> TableContext::Cursor::Next() {
     while (level < depth && !stack_[level + 1].records.empty()) ++level;
     Level& current = stack_[level];
     const bool leaf = level == depth;
-    const std::size_t record = 4 + (leaf ? data_size_ : 4);
+    const std::size_t record = kTcRowIndexKeySize + (leaf ? data_size_ : kBthIndexHidSize);
     if (current.records.size() % record != 0) heap.Fail("a table's row index is cut short (damaged)");
     if (current.at + record > current.records.size()) {
       // This node is done: back up one level.
@@ -268,12 +285,13 @@ std::optional<std::uint64_t> TableContext::Cursor::Next() {
       // matrix holds names some of them again.
       if (position_ >= table_->matrix_rows_) heap.Fail("a table's row index lists more rows than it has (damaged)");
       ++position_;
-      const std::uint64_t row = data_size_ == 4 ? Le32(r + 4) : Le16(r + 4);
+      const std::uint64_t row =
+          data_size_ == kTcRowIndexDataSize ? Le32(r + kTcRowIndexKeySize) : Le16(r + kTcRowIndexKeySize);
       if (row >= table_->matrix_rows_) heap.Fail("a table's row index names a row that is not there (damaged)");
       return row;
     }
     if (budget_-- == 0) heap.Fail("a table's row index names its nodes more than once (damaged)");
-    stack_[level + 1].records = heap.Get(Le32(r + 4));
+    stack_[level + 1].records = heap.Get(Le32(r + kTcRowIndexKeySize));
     stack_[level + 1].at = 0;
     if (stack_[level + 1].records.empty()) heap.Fail("a table's row index has an empty node (damaged)");
   }
@@ -296,15 +314,15 @@ std::optional<RawProperty> TableContext::Cell(const std::string& row_data, const
   const auto* r = reinterpret_cast<const std::uint8_t*>(row_data.data());
   const std::size_t bitmap_byte = bitmap_offset_ + c.bit / 8;
   if (bitmap_byte >= row_data.size() || c.offset + c.size > row_data.size()) return std::nullopt;
-  if ((r[bitmap_byte] & (0x80 >> (c.bit % 8))) == 0) return std::nullopt;
+  if ((r[bitmap_byte] & (kCebFirstBit >> (c.bit % 8))) == 0) return std::nullopt;
   RawProperty p;
   p.id = c.id;
   p.type = c.type;
   const std::size_t fixed = mapi::FixedSize(c.type);
   std::uint64_t value = 0;
-  for (std::size_t i = 0; i < c.size && i < 8; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
+  for (std::size_t i = 0; i < c.size && i < kTcMaxInlineSize; ++i) value |= static_cast<std::uint64_t>(r[c.offset + i]) << (8 * i);
   p.reference = value;
-  p.inline_value = fixed > 0 && fixed <= 8 && c.size >= fixed;
+  p.inline_value = fixed > 0 && fixed <= kTcMaxInlineSize && c.size >= fixed;
   return p;
 }
 

@@ -7,6 +7,7 @@
 // read on demand through the node database's bounded cache.
 #pragma once
 
+#include "platform/outlook/ltp_layout.h"
 #include "platform/outlook/mapi_tags.h"
 #include "platform/outlook/node_database.h"
 
@@ -49,7 +50,7 @@ class Heap {
   std::optional<NodeEntry> Subnode(std::uint32_t nid) const;
 
   // True when HNID names a subnode rather than a heap allocation.
-  static bool IsNid(std::uint32_t hnid) { return (hnid & 0x1F) != 0; }
+  static bool IsNid(std::uint32_t hnid) { return (hnid & kHidTypeMask) != 0; }
 
   // Throws a DamageError "<file>: WHAT" placed at the heap's block BLOCK
   // (from 0), or at its first block when there is no such block.
@@ -157,6 +158,13 @@ class TableContext {
  private:
   // The cell of column C in ROW_DATA, or nullopt when the row has none.
   std::optional<RawProperty> Cell(const std::string& row_data, const Column& c) const;
+  // Reads the column descriptions of the table whose TCINFO is INFO, in
+  // the heap's form (0x7C or the older wide 0xAC). Throws when damaged or
+  // of neither form.
+  void ReadColumns(const std::string& info);
+  // Reads the row layout from INFO, checks the columns against it and
+  // finds the row matrix (in the heap or in a subnode). Throws when damaged.
+  void ReadRowLayout(const std::string& info);
 
   Heap heap_;
   std::vector<Column> columns_;

@@ -7,38 +7,20 @@ namespace norvexa::outlook::pst {
 NdbLayout NdbLayout::For(Format format) {
   NdbLayout l;
   l.format = format;
-  switch (format) {
-    case Format::Ansi:
-      l.wide = false;
-      l.id_size = 4;
-      l.block_trailer = 12;
-      l.ptype_at = 500;
-      l.bid_at = 504;
-      l.crc_at = 508;
-      l.covered = 500;
-      l.count_at = 496;
-      l.entry_size_at = 498;
-      l.level_at = 499;
-      l.room = 496;
-      break;
-    case Format::Unicode:
-      break;
-    case Format::Unicode4k:
-      l.page_size = 4096;
-      l.block_align = 512;
-      l.block_trailer = 24;
-      l.max_block = 65536;
-      l.ptype_at = 4072;
-      l.crc_at = 4076;
-      l.bid_at = 4080;
-      l.covered = 4072;
-      // Two-byte counts in 4 KB pages.
-      l.count_at = 4056;
-      l.entry_size_at = 4060;
-      l.level_at = 4061;
-      l.room = 4056;
-      break;
-  }
+  l.wide = format != Format::Ansi;
+  l.id_size = kIdSize[format];
+  l.page_size = kPageSize[format];
+  l.block_align = kBlockAlign[format];
+  l.block_trailer = kBlockTrailerSize[format];
+  l.max_block = kMaxBlockSize[format];
+  l.ptype_at = kPageTrailerAt[format];
+  l.crc_at = l.ptype_at + kPageTrailerCrcAt[format];
+  l.bid_at = l.ptype_at + kPageTrailerBidAt[format];
+  l.covered = l.ptype_at;
+  l.count_at = kBtPageEntriesSize[format];
+  l.entry_size_at = l.count_at + kBtPageCbEntAt[format];
+  l.level_at = l.entry_size_at + kBtPageLevelAfterCbEnt;
+  l.room = kBtPageEntriesSize[format];
   return l;
 }
 
@@ -46,10 +28,10 @@ PageTrailer ReadPageTrailer(const NdbLayout& layout, const std::uint8_t* page) {
   PageTrailer t;
   const std::uint8_t* p = page + layout.ptype_at;
   t.ptype = p[0];
-  t.ptype_repeat = p[1];
-  t.sig = Le16(p + 2);
+  t.ptype_repeat = p[kPageTrailerPtypeRepeatAt];
+  t.sig = Le16(p + kPageTrailerSigAt);
   t.crc = Le32(page + layout.crc_at);
-  t.bid = layout.wide ? Le64(page + layout.bid_at) : Le32(page + layout.bid_at);
+  t.bid = layout.Id(page + layout.bid_at);
   return t;
 }
 
@@ -68,7 +50,7 @@ BtreeHeader ReadBtreeHeader(const NdbLayout& layout, const std::uint8_t* page) {
 
 bool PossibleBtreeLayout(const NdbLayout& layout, const BtreeHeader& header, std::uint8_t ptype) {
   if (header.level > kMaxTreeLevel) return false;
-  const std::size_t needed = header.level == 0 ? layout.LeafEntrySize(ptype) : 3 * layout.id_size;
+  const std::size_t needed = header.level == 0 ? layout.LeafEntrySize(ptype) : kBtEntrySlots * layout.id_size;
   return header.entry_size >= needed && header.count * header.entry_size <= layout.room;
 }
 
@@ -79,18 +61,21 @@ bool KeysInOrder(const NdbLayout& layout, const std::uint8_t* page, const BtreeH
   return true;
 }
 
+BbtEntry ReadBbtEntry(const NdbLayout& layout, const std::uint8_t* e) {
+  BbtEntry entry;
+  entry.bid = layout.IdAt(e, kBbtEntryBrefSlot + kBrefBidSlot);
+  entry.ib = layout.IdAt(e, kBbtEntryBrefSlot + kBrefIbSlot);
+  entry.cb = Le16(e + kBbtEntryCbSlot * layout.id_size);
+  return entry;
+}
+
 BlockTrailer ReadBlockTrailer(const NdbLayout& layout, const std::uint8_t* t) {
   BlockTrailer b;
   b.cb = Le16(t);
-  b.sig = Le16(t + 2);
-  if (layout.wide) {
-    b.crc = Le32(t + 4);
-    b.bid = Le64(t + 8);
-    if (layout.format == Format::Unicode4k) b.inflated = Le16(t + 18);
-  } else {
-    b.bid = Le32(t + 4);
-    b.crc = Le32(t + 8);
-  }
+  b.sig = Le16(t + kBlockTrailerSigAt);
+  b.crc = Le32(t + kBlockTrailerCrcAt[layout.format]);
+  b.bid = layout.Id(t + kBlockTrailerBidAt[layout.format]);
+  if (layout.format == Format::Unicode4k) b.inflated = Le16(t + kBlockTrailerInflatedAt4k);
   return b;
 }
 

@@ -13,10 +13,6 @@
 namespace norvexa::outlook::pst {
 namespace {
 
-// The internal bit of a block identifier: the block holds a data or
-// subnode tree, never encoded.
-constexpr std::uint64_t kInternalBit = 0x2;
-
 const char* TreeName(std::uint8_t ptype) { return ptype == kPageNbt ? "node index" : "block index"; }
 
 std::string Hex(std::uint64_t value) { return "0x" + sys::HexNumber(value); }
@@ -88,35 +84,33 @@ std::shared_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
   std::error_code ec;
   db->file_size_ = std::filesystem::file_size(path, ec);
   if (ec) db->Fail("cannot read the file size: " + ec.message());
-  if (db->file_size_ < 512) db->Fail("the file is too short to be an Outlook data file (.pst/.ost)");
+  if (db->file_size_ < kMinFileSize) db->Fail("the file is too short to be an Outlook data file (.pst/.ost)");
 
-  const std::vector<std::uint8_t> h = db->ReadAt(0, 580 <= db->file_size_ ? 580 : 512);
-  if (std::memcmp(h.data(), "!BDN", 4) != 0) db->Fail("not an Outlook data file (.pst/.ost)");
-  const std::uint16_t client = Le16(&h[8]);
-  if (client != 0x4D53 && client != 0x4F53) {  // "SM" (PST), "SO" (OST)
+  const std::vector<std::uint8_t> h =
+      db->ReadAt(0, kHeaderReadSizeUnicode <= db->file_size_ ? kHeaderReadSizeUnicode : kMinFileSize);
+  if (std::memcmp(h.data(), kHeaderMagic, sizeof kHeaderMagic) != 0) db->Fail("not an Outlook data file (.pst/.ost)");
+  const std::uint16_t client = Le16(&h[kHeaderMagicClientAt]);
+  if (client != kMagicClientPst && client != kMagicClientOst) {
     db->Fail("this kind of file is not supported (it is not a personal or offline folders file)");
   }
-  const std::uint16_t version = Le16(&h[10]);
-  std::uint8_t crypt = 0;
-  if (version == 14 || version == 15) {
-    db->layout_ = NdbLayout::For(Format::Ansi);
-    db->nbt_bid_ = Le32(&h[184]);
-    db->nbt_ib_ = Le32(&h[188]);
-    db->bbt_bid_ = Le32(&h[192]);
-    db->bbt_ib_ = Le32(&h[196]);
-    crypt = h[461];
-  } else if (version == 21 || version == 23 || version == 36) {
-    if (h.size() < 580) db->Fail("the file header is cut short");
-    db->layout_ = NdbLayout::For(version == 36 ? Format::Unicode4k : Format::Unicode);
-    db->nbt_bid_ = Le64(&h[216]);
-    db->nbt_ib_ = Le64(&h[224]);
-    db->bbt_bid_ = Le64(&h[232]);
-    db->bbt_ib_ = Le64(&h[240]);
-    crypt = h[513];
+  const std::uint16_t version = Le16(&h[kHeaderVersionAt]);
+  Format format = Format::Ansi;
+  if (version == kVersionAnsi || version == kVersionAnsiLast) {
+    format = Format::Ansi;
+  } else if (version == kVersionUnicodeEarly || version == kVersionUnicode || version == kVersionUnicode4k) {
+    if (h.size() < kHeaderReadSizeUnicode) db->Fail("the file header is cut short");
+    format = version == kVersionUnicode4k ? Format::Unicode4k : Format::Unicode;
   } else {
     db->Fail("this kind of file is not supported (format version " + std::to_string(version) + ")");
   }
-  if (crypt > 2) {
+  db->layout_ = NdbLayout::For(format);
+  const std::uint8_t* root = &h[kHeaderRootAt[format]];
+  db->nbt_bid_ = db->layout_.IdAt(root + kRootBrefNbtAt[format], kBrefBidSlot);
+  db->nbt_ib_ = db->layout_.IdAt(root + kRootBrefNbtAt[format], kBrefIbSlot);
+  db->bbt_bid_ = db->layout_.IdAt(root + kRootBrefBbtAt[format], kBrefBidSlot);
+  db->bbt_ib_ = db->layout_.IdAt(root + kRootBrefBbtAt[format], kBrefIbSlot);
+  const std::uint8_t crypt = h[kHeaderCryptMethodAt[format]];
+  if (crypt > static_cast<std::uint8_t>(Encoding::Cyclic)) {
     db->Fail("this kind of file is not supported (its data is protected with encoding " + Hex(crypt) + ")");
   }
   db->encoding_ = static_cast<Encoding>(crypt);
@@ -216,8 +210,8 @@ const std::uint8_t* NodeDatabase::SearchTree(std::uint64_t root_bid, std::uint64
       leaf = std::move(page.bytes);
       return entry;
     }
-    bid = wide() ? Le64(entry + 8) : Le32(entry + 4);
-    ib = wide() ? Le64(entry + 16) : Le32(entry + 8);
+    bid = layout_.IdAt(entry, kBtEntryBrefSlot + kBrefBidSlot);
+    ib = layout_.IdAt(entry, kBtEntryBrefSlot + kBrefIbSlot);
     expected_level = h.level - 1;
   }
   FailAt(ib, "an index tree is deeper than any real file's (damaged)");
@@ -269,16 +263,10 @@ void NodeDatabase::NoteIndexFailure(std::uint8_t ptype, std::uint64_t offset, co
 
 NodeEntry NodeDatabase::NodeAt(const std::uint8_t* e) const {
   NodeEntry node;
-  node.nid = Le32(e);
-  if (wide()) {
-    node.bid_data = Le64(e + 8);
-    node.bid_sub = Le64(e + 16);
-    node.nid_parent = Le32(e + 24);
-  } else {
-    node.bid_data = Le32(e + 4);
-    node.bid_sub = Le32(e + 8);
-    node.nid_parent = Le32(e + 12);
-  }
+  node.nid = Le32(e + kNbtEntryNidSlot * id_size());
+  node.bid_data = layout_.IdAt(e, kNbtEntryBidDataSlot);
+  node.bid_sub = layout_.IdAt(e, kNbtEntryBidSubSlot);
+  node.nid_parent = Le32(e + kNbtEntryNidParentSlot * id_size());
   return node;
 }
 
@@ -337,8 +325,8 @@ void NodeDatabase::WalkNodes(std::uint64_t bid, std::uint64_t ib, int expected_l
   for (std::size_t i = 0; i < h.count; ++i) {
     const std::uint8_t* e = p + i * h.entry_size;
     if (h.level > 0) {
-      WalkNodes(wide() ? Le64(e + 8) : Le32(e + 4), wide() ? Le64(e + 16) : Le32(e + 8), h.level - 1, last_key,
-                budget, visit);
+      WalkNodes(layout_.IdAt(e, kBtEntryBrefSlot + kBrefBidSlot), layout_.IdAt(e, kBtEntryBrefSlot + kBrefIbSlot),
+                h.level - 1, last_key, budget, visit);
       continue;
     }
     // Keys rise across the whole tree; one that does not is damage (and a
@@ -381,13 +369,10 @@ void NodeDatabase::ForEachNode(const std::function<void(const NodeEntry&)>& visi
 std::optional<NodeDatabase::BlockEntry> NodeDatabase::FindBlockEntry(std::uint64_t bid, bool& trusted) const {
   // The lowest bit of a block identifier is reserved; the tree's keys
   // leave it clear.
-  const std::uint64_t key = bid & ~std::uint64_t{1};
+  const std::uint64_t key = BidKey(bid);
   auto entry_at = [&](const std::uint8_t* e) {
-    BlockEntry entry;
-    entry.bid = key;
-    entry.ib = wide() ? Le64(e + 8) : Le32(e + 4);
-    entry.cb = Le16(e + (wide() ? 16 : 8));
-    return entry;
+    const BbtEntry found = ReadBbtEntry(layout_, e);
+    return BlockEntry{key, found.ib, found.cb};
   };
   trusted = true;
   std::string why;
@@ -458,7 +443,7 @@ Block NodeDatabase::LoadBlock(std::uint64_t bid, const BlockEntry& entry, bool k
   const BlockTrailer t = ReadBlockTrailer(layout_, raw.data() + on_disk - layout_.block_trailer);
   const bool crc_ok = PstCrc(raw.data(), entry.cb) == t.crc;
   const bool sig_ok = t.sig == ComputeSig(entry.ib, bid) || t.sig == ComputeSig(entry.ib, t.bid);
-  const int mismatches = (t.cb != entry.cb) + ((t.bid & ~std::uint64_t{1}) != bid) + !sig_ok;
+  const int mismatches = (t.cb != entry.cb) + (BidKey(t.bid) != bid) + !sig_ok;
   // The CRC vouches for the data and the trailer for the place: with one of
   // them intact, one damaged field of the other still leaves the block
   // known.
@@ -479,7 +464,7 @@ Block NodeDatabase::LoadBlock(std::uint64_t bid, const BlockEntry& entry, bool k
       raw = std::move(out);
     }
   }
-  if ((bid & kInternalBit) == 0) {
+  if ((bid & kBidInternalBit) == 0) {
     if (encoding_ == Encoding::Permute) DecodePermute(raw.data(), raw.size());
     else if (encoding_ == Encoding::Cyclic) DecodeCyclic(raw.data(), raw.size(), static_cast<std::uint32_t>(bid));
   }
@@ -496,7 +481,7 @@ Block NodeDatabase::LoadBlock(std::uint64_t bid, const BlockEntry& entry, bool k
 }
 
 Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
-  const std::uint64_t bid = raw_bid & ~std::uint64_t{1};
+  const std::uint64_t bid = BidKey(raw_bid);
   if (Block cached = blocks_.Find(bid)) return cached;
   bool trusted = true;
   const std::optional<BlockEntry> entry = FindBlockEntry(bid, trusted);
@@ -523,26 +508,27 @@ Block NodeDatabase::ReadBlock(std::uint64_t raw_bid, bool keep) const {
 }
 
 void NodeDatabase::CollectLeaves(std::uint64_t bid, int expected_level, DataTree& tree, bool unmarked) const {
-  if ((bid & kInternalBit) == 0 && !unmarked) {
+  if ((bid & kBidInternalBit) == 0 && !unmarked) {
     if (expected_level > 0) FailInBlock(bid, "a data tree of block " + Hex(bid) + " is cut short (damaged)");
     tree.blocks.push_back(bid);
     return;
   }
   Block block = ReadBlock(bid);
   const std::vector<std::uint8_t>& b = *block;
-  if (b.size() < 8 || b[0] != 0x01) FailInBlock(bid, "block " + Hex(bid) + " is not a data tree block (damaged)");
-  const int level = b[1];
-  const std::size_t count = Le16(&b[2]);
-  if (level < 1 || level > 2 || (expected_level >= 0 && level != expected_level) ||
-      8 + count * id_size() > b.size()) {
+  if (b.size() < kDataTreeHeaderSize || b[0] != kBlockTypeDataTree) {
+    FailInBlock(bid, "block " + Hex(bid) + " is not a data tree block (damaged)");
+  }
+  const int level = b[kTreeBlockLevelAt];
+  const std::size_t count = Le16(&b[kTreeBlockCountAt]);
+  if (level < 1 || level > kMaxDataTreeLevel || (expected_level >= 0 && level != expected_level) ||
+      kDataTreeHeaderSize + count * id_size() > b.size()) {
     FailInBlock(bid, "data tree block " + Hex(bid) + " has an impossible layout (damaged)");
   }
-  if (expected_level < 0) tree.size = Le32(&b[4]);
+  if (expected_level < 0) tree.size = Le32(&b[kDataTreeTotalAt]);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* e = &b[8 + i * id_size()];
-    const std::uint64_t child = wide() ? Le64(e) : Le32(e);
+    const std::uint64_t child = layout_.Id(&b[kDataTreeHeaderSize + i * id_size()]);
     if (level == 1) {
-      if (child & kInternalBit) FailInBlock(bid, "data tree block " + Hex(bid) + " points to another tree block (damaged)");
+      if (child & kBidInternalBit) FailInBlock(bid, "data tree block " + Hex(bid) + " points to another tree block (damaged)");
       tree.blocks.push_back(child);
     } else {
       CollectLeaves(child, 1, tree);
@@ -560,13 +546,14 @@ NodeDatabase::DataTree NodeDatabase::ReadDataTree(std::uint64_t bid) const {
   DataTree tree;
   if (bid == 0) return tree;
   CollectLeaves(bid, -1, tree);
-  if ((bid & kInternalBit) == 0) tree.size = ReadBlock(bid)->size();
+  if ((bid & kBidInternalBit) == 0) tree.size = ReadBlock(bid)->size();
   // The total size of a tree comes from its top block, and readers reserve
   // that much before reading the blocks. No leaf holds more than one
   // block's worth, and where blocks are not compressed every byte of the
   // data sits in the file; a larger total is damage, refused here before
   // anything is allocated for it.
-  const std::uint64_t per_block = format() == Format::Unicode4k ? 0xFFFF : layout_.max_block - layout_.block_trailer;
+  const std::uint64_t per_block =
+      format() == Format::Unicode4k ? kMaxInflatedBlock4k : layout_.max_block - layout_.block_trailer;
   if (tree.size > tree.blocks.size() * per_block || (format() != Format::Unicode4k && tree.size > file_size_)) {
     FailInBlock(bid, "data tree block " + Hex(bid) + " gives a size of " + std::to_string(tree.size) +
          " bytes, more than its blocks can hold (damaged)");
@@ -578,12 +565,14 @@ NodeDatabase::SubnodeBlock NodeDatabase::ReadSubnodeBlock(std::uint64_t bid, int
   SubnodeBlock sub;
   sub.block = ReadBlock(bid);
   const std::vector<std::uint8_t>& b = *sub.block;
-  const std::size_t header = wide() ? 8 : 4;
-  if (b.size() < header || b[0] != 0x02) FailInBlock(bid, "block " + Hex(bid) + " is not a subnode block (damaged)");
-  sub.level = b[1];
-  sub.count = Le16(&b[2]);
-  sub.entry_size = sub.level == 0 ? 3 * id_size() : 2 * id_size();
-  if (sub.level > 1 || (expected_level >= 0 && sub.level != expected_level) ||
+  const std::size_t header = kSubnodeBlockHeaderSize[format()];
+  if (b.size() < header || b[0] != kBlockTypeSubnode) {
+    FailInBlock(bid, "block " + Hex(bid) + " is not a subnode block (damaged)");
+  }
+  sub.level = b[kTreeBlockLevelAt];
+  sub.count = Le16(&b[kTreeBlockCountAt]);
+  sub.entry_size = (sub.level == 0 ? kSlEntrySlots : kSiEntrySlots) * id_size();
+  if (sub.level > kMaxSubnodeLevel || (expected_level >= 0 && sub.level != expected_level) ||
       header + sub.count * sub.entry_size > b.size()) {
     FailInBlock(bid, "subnode block " + Hex(bid) + " has an impossible layout (damaged)");
   }
@@ -595,8 +584,8 @@ NodeEntry NodeDatabase::SubnodeAt(const SubnodeBlock& sub, std::size_t index) co
   const std::uint8_t* e = sub.entries + index * sub.entry_size;
   NodeEntry node;
   node.nid = Le32(e);
-  node.bid_data = wide() ? Le64(e + 8) : Le32(e + 4);
-  node.bid_sub = wide() ? Le64(e + 16) : Le32(e + 8);
+  node.bid_data = layout_.IdAt(e, kSubnodeEntryBidDataSlot);
+  if (sub.level == 0) node.bid_sub = layout_.IdAt(e, kSubnodeEntryBidSubSlot);
   return node;
 }
 
@@ -604,7 +593,7 @@ std::optional<NodeEntry> NodeDatabase::FindSubnode(std::uint64_t bid_sub, std::u
   std::uint64_t bid = bid_sub;
   int expected_level = -1;
   // At most two levels: an index block over leaf blocks.
-  for (int step = 0; step < 2 && bid != 0; ++step) {
+  for (int step = 0; step <= kMaxSubnodeLevel && bid != 0; ++step) {
     const SubnodeBlock sub = ReadSubnodeBlock(bid, expected_level);
     auto nid_at = [&](std::size_t i) { return Le32(sub.entries + i * sub.entry_size); };
     std::size_t lo = 0, hi = sub.count;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 // Reads one NUL-terminated text at OFFSET (advancing it); nullopt when the
@@ -50,4 +50,4 @@ std::optional<OneOffAddress> DecodeOneOffEntryId(const std::string& entry_id, in
   return OneOffAddress{std::move(*name), std::move(*type), std::move(*address)};
 }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

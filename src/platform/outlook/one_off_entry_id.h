@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 
 struct OneOffAddress {
   std::string display_name;  // UTF-8
@@ -21,4 +21,4 @@ struct OneOffAddress {
 // one-off entry identifier or is cut short.
 std::optional<OneOffAddress> DecodeOneOffEntryId(const std::string& entry_id, int codepage);
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

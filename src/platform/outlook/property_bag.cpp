@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 // Reads a little-endian unsigned number of SIZE bytes at DATA.
@@ -220,4 +220,4 @@ PropValue PropertyBag::Value(const Entry* e) const {
   return value;
 }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

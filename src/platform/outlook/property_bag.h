@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 
 class PropertyBag {
  public:
@@ -87,4 +87,4 @@ class PropertyBag {
 // stored "no date" values.
 std::optional<QDateTime> FromFiletime(std::uint64_t filetime);
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

@@ -2,6 +2,8 @@
 // pst_objects.h).
 #include "platform/outlook/pst_objects.h"
 
+#include "platform/outlook/position_check.h"
+
 namespace norvexa::outlook::pst {
 namespace {
 
@@ -13,16 +15,16 @@ const RawProperty* FindRaw(const PropertyContext& context, std::uint16_t id) {
 }
 
 // The kind of the attachment whose properties are BAG and CONTEXT.
-pff::MapiAttachment::Kind KindOf(const pff::PropertyBag& bag, const PropertyContext& context) {
+items::MapiAttachment::Kind KindOf(const items::PropertyBag& bag, const PropertyContext& context) {
   const std::int64_t method = bag.Integer(bag.Find(mapi::PR_ATTACH_METHOD)).value_or(mapi::ATTACH_BY_VALUE);
   const RawProperty* data = FindRaw(context, mapi::PR_ATTACH_DATA);
   if (method == mapi::ATTACH_EMBEDDED_MSG && data != nullptr && data->type == mapi::PT_OBJECT) {
-    return pff::MapiAttachment::Kind::Item;
+    return items::MapiAttachment::Kind::Item;
   }
   if (method == mapi::ATTACH_BY_VALUE || method == mapi::ATTACH_EMBEDDED_MSG || method == mapi::ATTACH_OLE) {
-    return pff::MapiAttachment::Kind::Data;
+    return items::MapiAttachment::Kind::Data;
   }
-  return pff::MapiAttachment::Kind::Reference;
+  return items::MapiAttachment::Kind::Reference;
 }
 
 // The properties of the message at NODE, read with LOG in scope.
@@ -60,20 +62,20 @@ std::string PstItem::SourceKey() const {
   // An attached item (depth 1 and more) sits in a subnode of its carrier,
   // whose identifier is not unique in the store.
   if (depth_ > 0) return std::string();
-  return pff::ItemSourceKey(file_->store_key(), context_->heap().node().nid);
+  return items::ItemSourceKey(file_->store_key(), context_->heap().node().nid);
 }
 
-std::vector<pff::Recipient> PstItem::Recipients() const {
+std::vector<items::Recipient> PstItem::Recipients() const {
   DamageScope scope(file_->db()->listeners(), log_.get());
-  std::vector<pff::Recipient> recipients;
+  std::vector<items::Recipient> recipients;
   const std::optional<NodeEntry> node = context_->heap().Subnode(kNidRecipientTable);
   if (!node) return recipients;
   try {
     auto table = std::make_shared<const TableContext>(file_->db(), *node);
     TableContext::Cursor rows(table);
     while (const std::optional<std::uint64_t> i = rows.Next()) {
-      const pff::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage(), log_);
-      recipients.push_back(RecipientFromRow(row));
+      const items::PropertyBag row = file_->RowBag(table, table->Row(*i), bag_.codepage(), log_);
+      recipients.push_back(items::RecipientFromRow(row));
     }
   } catch (const OutlookError& e) {
     const std::uint64_t at = OffsetOf(e, file_->db()->BlockOffset(node->bid_data).value_or(0));
@@ -131,10 +133,7 @@ std::unique_ptr<Attachments> PstItem::GetAttachments() const {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<Attachment> PstAttachments::GetAttachment(std::int64_t position) const {
-  if (position < 1 || position > Count()) {
-    throw OutlookError(file_->path() + ": attachment " + std::to_string(position) + " is out of range (the item has " +
-                       std::to_string(Count()) + ")");
-  }
+  items::CheckPosition(file_->path(), position, Count(), "attachment", "item");
   const std::uint32_t nid = subnodes_[static_cast<std::size_t>(position - 1)];
   DamageScope scope(file_->db()->listeners(), log_.get());
   try {
@@ -175,8 +174,8 @@ auto PstAttachment::Logged(Read read) const -> decltype(read()) {
 NodeEntry PstAttachment::ObjectNode() const {
   const RawProperty* data = FindRaw(*context_, mapi::PR_ATTACH_DATA);
   if (data == nullptr) file_->db()->Fail(Describe() + " has no data");
-  const std::string object = context_->Value(*data, 8);
-  if (object.size() < 4) context_->heap().Fail("the data object of " + Describe() + " is cut short (damaged)");
+  const std::string object = context_->Value(*data, kPcObjectValueSize);
+  if (object.size() < kPcObjectNidSize) context_->heap().Fail("the data object of " + Describe() + " is cut short (damaged)");
   const std::uint32_t nid = Le32(reinterpret_cast<const std::uint8_t*>(object.data()));
   const std::optional<NodeEntry> node = context_->heap().Subnode(nid);
   if (!node) context_->heap().Fail("the data object of " + Describe() + " is missing (damaged)");
@@ -222,9 +221,9 @@ void PstAttachment::WriteData(std::ostream& out) const {
   });
 }
 
-const pff::MapiItem& PstAttachment::AttachedItem() const {
+const items::MapiItem& PstAttachment::AttachedItem() const {
   if (attached_item_) return *attached_item_;
-  if (depth_ >= pff::kMaxAttachedItemNesting) {
+  if (depth_ >= items::kMaxAttachedItemNesting) {
     context_->heap().Fail(Describe() + " nests attached items too deep (damaged)");
   }
   Logged([&] {

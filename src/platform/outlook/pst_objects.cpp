@@ -3,6 +3,7 @@
 // contents tables (see pst_objects.h).
 #include "platform/outlook/pst_objects.h"
 
+#include "platform/outlook/position_check.h"
 #include "platform/outlook/store_file_cache.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
@@ -51,7 +52,7 @@ std::optional<NodeEntry> FindLogged(const StoreFile& file, std::uint32_t nid, Da
 // ---------------------------------------------------------------------------
 
 std::string PstStore::StoreID() const {
-  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
+  return items::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 
 std::unique_ptr<Folder> PstStore::IPMRootFolder() const {
@@ -65,7 +66,7 @@ std::unique_ptr<Folder> PstStore::IPMRootFolder() const {
 }
 
 std::unique_ptr<Folder> PstStore::GetFolderFromID(const std::string& raw) const {
-  const std::optional<std::uint32_t> nid = pff::ParseFolderEntryId(raw);
+  const std::optional<std::uint32_t> nid = items::ParseFolderEntryId(raw);
   if (!nid) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   // A folder is a folder by its node type, whatever its properties say.
   auto log = std::make_shared<DamageLog>();
@@ -90,7 +91,7 @@ PstFolder::PstFolder(std::shared_ptr<StoreFile> file, const NodeEntry& node, std
       path_(std::move(path)) {
   DamageScope scope(file_->db()->listeners(), log_.get());
   auto context = std::make_shared<const PropertyContext>(file_->db(), node_);
-  const pff::PropertyBag bag = file_->Bag(context, file_->default_codepage(), log_);
+  const items::PropertyBag bag = file_->Bag(context, file_->default_codepage(), log_);
   name_ = bag.Text(mapi::PR_DISPLAY_NAME);
   container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
@@ -127,39 +128,44 @@ std::string PstFolder::FolderPath() const {
   return path_->empty() ? root : root + "\\" + *path_;
 }
 
+std::vector<std::uint32_t> PstFolder::RowNodes(const std::shared_ptr<const TableContext>& table,
+                                               const std::string& what, std::uint64_t table_at) const {
+  std::vector<std::uint32_t> rows;
+  if (!table) return rows;
+  std::size_t lost = 0;
+  auto row_id = [&](std::uint64_t row) {
+    try {
+      if (const std::optional<std::uint32_t> nid = table->Cell32(table->Row(row), mapi::PidTagLtpRowId)) {
+        rows.push_back(*nid);
+        return;
+      }
+    } catch (const OutlookError&) {
+      // Counted below: the row is lost, the others are still read.
+    }
+    ++lost;
+  };
+  try {
+    TableContext::Cursor cursor(table);
+    while (const std::optional<std::uint64_t> row = cursor.Next()) row_id(*row);
+  } catch (const OutlookError& e) {
+    // The row index is only the order of the rows: the matrix holds them.
+    log_->Add(OffsetOf(e, table_at), "the row index of its " + what + " cannot be read (" + WithoutFileName(e.what(), file_->path()) +
+                                         "); its rows were read in the order they are stored");
+    rows.clear();
+    lost = 0;
+    for (std::uint64_t row = 0; row < table->matrix_rows(); ++row) row_id(row);
+  }
+  if (lost > 0) log_->Add(table_at, Plural(lost, "row", "rows") + " of its " + what + " could not be read");
+  return rows;
+}
+
 std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const TableContext>& table,
                                                   const std::string& what, std::uint64_t place,
                                                   std::uint32_t nid_type, std::uint32_t other_type,
                                                   bool any_parent) const {
   const NodeDatabase& db = *file_->db();
   const std::uint64_t table_at = table ? db.BlockOffset(table->heap().node().bid_data).value_or(place) : place;
-  std::vector<std::uint32_t> rows;
-  std::size_t lost = 0;
-  if (table) {
-    auto row_id = [&](std::uint64_t row) {
-      try {
-        if (const std::optional<std::uint32_t> nid = table->Cell32(table->Row(row), mapi::PidTagLtpRowId)) {
-          rows.push_back(*nid);
-          return;
-        }
-      } catch (const OutlookError&) {
-        // Counted below: the row is lost, the others are still read.
-      }
-      ++lost;
-    };
-    try {
-      TableContext::Cursor cursor(table);
-      while (const std::optional<std::uint64_t> row = cursor.Next()) row_id(*row);
-    } catch (const OutlookError& e) {
-      // The row index is only the order of the rows: the matrix holds them.
-      log_->Add(OffsetOf(e, table_at), "the row index of its " + what + " cannot be read (" + WithoutFileName(e.what(), file_->path()) +
-                                           "); its rows were read in the order they are stored");
-      rows.clear();
-      lost = 0;
-      for (std::uint64_t row = 0; row < table->matrix_rows(); ++row) row_id(row);
-    }
-  }
-  if (lost > 0) log_->Add(table_at, Plural(lost, "row", "rows") + " of its " + what + " could not be read");
+  const std::vector<std::uint32_t> rows = RowNodes(table, what, table_at);
 
   // Rows that name nothing of this folder are damage too.
   std::vector<Listed> listed;
@@ -185,12 +191,17 @@ std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const Ta
     log_->Add(table_at, Plural(dropped, "row", "rows") + " of its " + what +
                             " name no node of this folder (damaged rows, left out)");
   }
-  if (any_parent) return listed;
+  if (!any_parent) AddUnlisted(seen, nid_type, other_type, what, table_at, listed);
+  return listed;
+}
 
+void PstFolder::AddUnlisted(const std::unordered_set<std::uint32_t>& seen, std::uint32_t nid_type,
+                            std::uint32_t other_type, const std::string& what, std::uint64_t table_at,
+                            std::vector<Listed>& listed) const {
   // The nodes whose parent is this folder: what the table should list.
   std::size_t found = 0;
   try {
-    db.ForEachNode([&](const NodeEntry& node) {
+    file_->db()->ForEachNode([&](const NodeEntry& node) {
       const std::uint32_t type = NidType(node.nid);
       if ((type != nid_type && type != other_type) || node.nid_parent != node_.nid || node.nid == node_.nid) return;
       if (seen.count(node.nid) != 0) return;
@@ -204,7 +215,6 @@ std::vector<PstFolder::Listed> PstFolder::Recover(const std::shared_ptr<const Ta
     log_->Add(table_at, Plural(found, "node", "nodes") + " of this folder that its " + what +
                             " does not list were found in the node index");
   }
-  return listed;
 }
 
 std::unique_ptr<Items> PstFolder::GetItems() const {
@@ -246,19 +256,16 @@ std::unique_ptr<Items> PstFolder::GetItems() const {
   return std::make_unique<PstItems>(file_, std::move(nids), name_, failure_at, log_);
 }
 
-std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
-  std::vector<std::unique_ptr<Folder>> folders;
+std::vector<PstFolder::Listed> PstFolder::ListSubFolders(std::uint64_t& failure_at) const {
   const NodeDatabase& db = *file_->db();
-  DamageScope scope(db.listeners(), log_.get());
   const std::uint64_t before = db.listeners().notes();
   const std::optional<NodeEntry> table_node = db.FindNode(NidWithType(node_.nid, kNidTypeHierarchyTable));
   // A folder that never had sub-folders, as its intact index says.
-  if (!table_node && db.listeners().notes() == before) return folders;
+  if (!table_node && db.listeners().notes() == before) return {};
 
   std::vector<Listed> children;
   std::shared_ptr<const TableContext> table;
   std::string failure;
-  std::uint64_t failure_at = 0;
   if (table_node) {
     failure_at = db.BlockOffset(table_node->bid_data).value_or(0);
     try {
@@ -284,7 +291,14 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
                                                 "\" is damaged; its sub-folders were read as far as they could be "
                                                 "found (the folder's damage says how)"});
   }
+  return children;
+}
 
+std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
+  std::vector<std::unique_ptr<Folder>> folders;
+  DamageScope scope(file_->db()->listeners(), log_.get());
+  std::uint64_t failure_at = 0;
+  const std::vector<Listed> children = ListSubFolders(failure_at);
   for (const Listed& listed : children) {
     const std::uint32_t nid = listed.nid;
     if (!IsFolderNid(nid) || nid == node_.nid) continue;
@@ -320,10 +334,7 @@ std::vector<std::unique_ptr<Folder>> PstFolder::Folders() const {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<Item> PstItems::GetItem(std::int64_t position) const {
-  if (position < 1 || position > Count()) {
-    throw OutlookError(file_->path() + ": item " + std::to_string(position) + " is out of range (the folder has " +
-                       std::to_string(Count()) + ")");
-  }
+  items::CheckPosition(file_->path(), position, Count(), "item", "folder");
   const NodeDatabase& db = *file_->db();
   auto log = std::make_shared<DamageLog>();
   try {

@@ -7,12 +7,15 @@
 // the item's log.
 #pragma once
 
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/bag_attachment.h"
+#include "platform/outlook/bag_item.h"
 #include "platform/outlook/store_file.h"
+#include "platform/outlook/store_identity.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -43,9 +46,9 @@ class PstFolder : public Folder {
   PstFolder(std::shared_ptr<StoreFile> file, const NodeEntry& node, std::optional<std::string> path,
             std::shared_ptr<DamageLog> log = nullptr);
   std::string Name() const override { return name_; }
-  std::string DefaultMessageClass() const override { return pff::DefaultMessageClassFor(container_class_); }
+  std::string DefaultMessageClass() const override { return items::DefaultMessageClassFor(container_class_); }
   std::string ContainerClass() const override { return container_class_; }
-  std::string EntryID() const override { return pff::FolderEntryId(node_.nid); }
+  std::string EntryID() const override { return items::FolderEntryId(node_.nid); }
   std::string FolderPath() const override;
   std::unique_ptr<Items> GetItems() const override;
   std::vector<std::unique_ptr<Folder>> Folders() const override;
@@ -68,6 +71,22 @@ class PstFolder : public Folder {
   std::vector<Listed> Recover(const std::shared_ptr<const TableContext>& table, const std::string& what,
                               std::uint64_t place, std::uint32_t nid_type, std::uint32_t other_type,
                               bool any_parent) const;
+  // The nodes the rows of TABLE name (none when TABLE is null), read
+  // through its row index or, when that is damaged, in the order they are
+  // stored; the rows that cannot be read are noted in the log against
+  // TABLE_AT. Never throws for damage.
+  std::vector<std::uint32_t> RowNodes(const std::shared_ptr<const TableContext>& table, const std::string& what,
+                                      std::uint64_t table_at) const;
+  // Adds to LISTED the nodes of type NID_TYPE or OTHER_TYPE whose parent is
+  // this folder and that are not in SEEN, as found in the node index; notes
+  // how many there were. Never throws for damage.
+  void AddUnlisted(const std::unordered_set<std::uint32_t>& seen, std::uint32_t nid_type, std::uint32_t other_type,
+                   const std::string& what, std::uint64_t table_at, std::vector<Listed>& listed) const;
+  // The sub-folders as the hierarchy table lists them or, when it is
+  // missing or damaged, as Recover finds them; FAILURE_AT is set to where
+  // the table is (damaged). Throws OutlookError when the node index cannot
+  // be read at all.
+  std::vector<Listed> ListSubFolders(std::uint64_t& failure_at) const;
 
   std::shared_ptr<StoreFile> file_;
   NodeEntry node_;
@@ -125,14 +144,14 @@ class PstItems : public Items {
   mutable std::optional<TableContext::Cursor> cursor_;
 };
 
-class PstItem : public pff::MapiItem {
+class PstItem : public items::MapiItem {
  public:
   // The message at NODE (a node, or the subnode of an attached item), its
   // damage going to LOG, which must not be null (an attached item shares
   // its carrier's). Throws OutlookError when its properties are damaged.
   PstItem(std::shared_ptr<StoreFile> file, const NodeEntry& node, std::shared_ptr<DamageLog> log, int depth = 0);
   std::unique_ptr<Attachments> GetAttachments() const override;
-  std::vector<pff::Recipient> Recipients() const override;
+  std::vector<items::Recipient> Recipients() const override;
   std::string SourceKey() const override;
   std::vector<outlook::Damage> Damage() const override;
 
@@ -168,7 +187,7 @@ class PstAttachments : public Attachments {
   int depth_;
 };
 
-class PstAttachment : public pff::MapiAttachment {
+class PstAttachment : public items::MapiAttachment {
  public:
   PstAttachment(std::shared_ptr<StoreFile> file, std::shared_ptr<const PropertyContext> context,
                 std::int64_t position, std::shared_ptr<DamageLog> log, int depth);
@@ -176,7 +195,7 @@ class PstAttachment : public pff::MapiAttachment {
  protected:
   std::int64_t DataSize() const override;
   void WriteData(std::ostream& out) const override;
-  const pff::MapiItem& AttachedItem() const override;
+  const items::MapiItem& AttachedItem() const override;
 
  private:
   // The node that holds the attachment's data object (PT_OBJECT values).

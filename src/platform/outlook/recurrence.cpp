@@ -258,10 +258,11 @@ Recurrence ParseRecurrence(std::string_view blob, int codepage) {
   return r;
 }
 
-std::vector<Occurrence> Expand(const Recurrence& r, const TimeZone& zone, QDate horizon) {
-  const QDate last = r.end == RecurEnd::AfterDate ? DateOfMinutes(r.end_date)
-                     : r.end == RecurEnd::Never   ? horizon
-                                                  : QDate();
+namespace {
+
+// The dates the pattern of R makes: OCCURRENCE_COUNT of them, or those up
+// to LAST (invalid: none).
+std::vector<QDate> SeriesDates(const Recurrence& r, QDate last) {
   std::vector<QDate> dates;
   PatternDates(r, [&](QDate d) {
     if (r.end == RecurEnd::AfterCount) {
@@ -272,6 +273,29 @@ std::vector<Occurrence> Expand(const Recurrence& r, const TimeZone& zone, QDate 
     dates.push_back(d);
     return true;
   });
+  return dates;
+}
+
+// The occurrence that exception E makes of the one due on ORIGINAL at
+// START_OFFSET minutes into the day, in ZONE.
+Occurrence FromException(const RecurrenceException& e, QDate original, const TimeZone& zone, int start_offset) {
+  Occurrence o;
+  o.start = zone.Instant(DateOfMinutes(e.start), MinutesInDay(e.start));
+  o.end = zone.Instant(DateOfMinutes(e.end), MinutesInDay(e.end));
+  o.original_start = zone.Instant(original, start_offset);
+  o.modified = true;
+  o.subject = e.subject;
+  o.location = e.location;
+  return o;
+}
+
+}  // namespace
+
+std::vector<Occurrence> Expand(const Recurrence& r, const TimeZone& zone, QDate horizon) {
+  const QDate last = r.end == RecurEnd::AfterDate ? DateOfMinutes(r.end_date)
+                     : r.end == RecurEnd::Never   ? horizon
+                                                  : QDate();
+  const std::vector<QDate> dates = SeriesDates(r, last);
 
   std::set<QDate> deleted;
   for (std::uint32_t m : r.deleted_dates) deleted.insert(DateOfMinutes(m));
@@ -280,23 +304,13 @@ std::vector<Occurrence> Expand(const Recurrence& r, const TimeZone& zone, QDate 
 
   const int start_offset = static_cast<int>(r.start_time_offset);
   const int end_offset = static_cast<int>(r.end_time_offset);
-  const auto from_exception = [&](const RecurrenceException& e, QDate original) {
-    Occurrence o;
-    o.start = zone.Instant(DateOfMinutes(e.start), MinutesInDay(e.start));
-    o.end = zone.Instant(DateOfMinutes(e.end), MinutesInDay(e.end));
-    o.original_start = zone.Instant(original, start_offset);
-    o.modified = true;
-    o.subject = e.subject;
-    o.location = e.location;
-    return o;
-  };
 
   std::vector<Occurrence> out;
   out.reserve(dates.size());
   for (const QDate d : dates) {
     const auto c = changed.find(d);
     if (c != changed.end()) {
-      out.push_back(from_exception(*c->second, d));
+      out.push_back(FromException(*c->second, d, zone, start_offset));
       changed.erase(c);
       continue;
     }
@@ -314,7 +328,9 @@ std::vector<Occurrence> Expand(const Recurrence& r, const TimeZone& zone, QDate 
   const QDate bound = r.end == RecurEnd::AfterCount ? (dates.empty() ? QDate() : dates.back()) : last;
   for (const auto& [original, e] : changed) {
     if (out.size() >= kMaxOccurrences) break;
-    if (original >= first && bound.isValid() && original <= bound) out.push_back(from_exception(*e, original));
+    if (original >= first && bound.isValid() && original <= bound) {
+      out.push_back(FromException(*e, original, zone, start_offset));
+    }
   }
   std::stable_sort(out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) {
     return a.start.toSecsSinceEpoch() < b.start.toSecsSinceEpoch();

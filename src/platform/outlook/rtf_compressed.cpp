@@ -38,6 +38,21 @@ std::string Hex32(std::uint32_t v) {
 
 [[noreturn]] void Fail(const std::string& reason) { throw OutlookError("compressed RTF: " + reason); }
 
+// Throws unless OUT is the whole of a stream of RAW_SIZE bytes: ENDED, its
+// end marker was met, and not OVERFLOW, no more than RAW_SIZE bytes were
+// given.
+void CheckExpanded(const std::string& out, std::uint32_t raw_size, bool ended, bool overflow) {
+  if (overflow) Fail("the stream gives more than its RAWSIZE of " + std::to_string(raw_size) + " bytes");
+  if (!ended) {
+    Fail("the stream ends before its end marker, after " + std::to_string(out.size()) + " of " +
+         std::to_string(raw_size) + " bytes");
+  }
+  if (out.size() < raw_size) {
+    Fail("the stream ends after " + std::to_string(out.size()) + " of its RAWSIZE of " + std::to_string(raw_size) +
+         " bytes");
+  }
+}
+
 // Decompresses LZFu CONTENTS of at most RAW_SIZE bytes of output. Returns
 // the output; under kReject throws when the stream ends early or would
 // give more than RAW_SIZE bytes; under kKeepReadablePart stops there.
@@ -92,16 +107,7 @@ std::string Expand(std::string_view contents, std::uint32_t raw_size, Truncated 
     }
   }
 
-  if (truncated == Truncated::kKeepReadablePart) return out;
-  if (overflow) Fail("the stream gives more than its RAWSIZE of " + std::to_string(raw_size) + " bytes");
-  if (!ended) {
-    Fail("the stream ends before its end marker, after " + std::to_string(out.size()) + " of " +
-         std::to_string(raw_size) + " bytes");
-  }
-  if (out.size() < raw_size) {
-    Fail("the stream ends after " + std::to_string(out.size()) + " of its RAWSIZE of " + std::to_string(raw_size) +
-         " bytes");
-  }
+  if (truncated == Truncated::kReject) CheckExpanded(out, raw_size, ended, overflow);
   return out;
 }
 

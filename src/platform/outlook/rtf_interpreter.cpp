@@ -92,6 +92,15 @@ class Interpreter {
   void Run();
 
  private:
+  // Passes TOKEN by inside a group being skipped (skip_depth_ > 0); false
+  // when its end closed the document's outermost group.
+  bool SkipInGroup(const Token& token);
+  // Passes by what TOKEN holds of the fallback text after \uN
+  // (unicode_skip_ > 0): true when nothing of it is left to read.
+  bool SkipFallback(Token& token);
+  // Hands TOKEN to its handler; STAR: it came right after \*. False when
+  // the document's outermost group closed.
+  bool Dispatch(const Token& token, bool star);
   void OnGroupStart();
   // False when the document's outermost group closed.
   bool OnGroupEnd();
@@ -153,68 +162,79 @@ class Interpreter {
 void Interpreter::Run() {
   for (Token token = reader_.Next(); token.kind != Token::Kind::kEnd; token = reader_.Next()) {
     if (skip_depth_ > 0) {
-      if (token.kind == Token::Kind::kGroupStart) {
-        ++skip_depth_;
-      } else if (token.kind == Token::Kind::kGroupEnd && --skip_depth_ == 0) {
-        if (skip_reported_ && !OnGroupEnd()) return;
-      }
+      if (!SkipInGroup(token)) return;
       continue;
     }
-    if (unicode_skip_ > 0) {
-      switch (token.kind) {
-        case Token::Kind::kGroupStart:
-        case Token::Kind::kGroupEnd:
-          unicode_skip_ = 0;
-          break;
-        case Token::Kind::kText: {
-          const auto n = std::min<std::size_t>(static_cast<std::size_t>(unicode_skip_), token.text.size());
-          unicode_skip_ -= static_cast<int>(n);
-          token.text.remove_prefix(n);
-          if (token.text.empty()) continue;
-          break;
-        }
-        default:
-          --unicode_skip_;
-          continue;
-      }
-    }
+    if (unicode_skip_ > 0 && SkipFallback(token)) continue;
     // \* marks the control word right after it, nothing later.
     const bool star = std::exchange(star_, false);
-    switch (token.kind) {
-      case Token::Kind::kGroupStart:
-        OnGroupStart();
-        break;
-      case Token::Kind::kGroupEnd:
-        if (!OnGroupEnd()) return;
-        break;
-      case Token::Kind::kControlWord:
-        OnControlWord(token, star);
-        break;
-      case Token::Kind::kControlSymbol:
-        OnControlSymbol(token.word);
-        break;
-      case Token::Kind::kHexByte:
-        if (state().table == Table::kFonts) {
-          FontTableText(std::string_view(reinterpret_cast<const char*>(&token.byte), 1));
-        } else if (state().table == Table::kNone) {
-          OnByte(token.byte);
-        }
-        break;
-      case Token::Kind::kText:
-        OnText(token.text);
-        break;
-      case Token::Kind::kBinary:
-        if (state().table == Table::kNone) {
-          FlushText();
-          sink_.Binary(token.text);
-        }
-        break;
-      case Token::Kind::kEnd:
-        break;
-    }
+    if (!Dispatch(token, star)) return;
   }
   // The input ended inside groups: close them.
   while (!stack_.empty()) OnGroupEnd();
+}
+
+bool Interpreter::SkipInGroup(const Token& token) {
+  if (token.kind == Token::Kind::kGroupStart) {
+    ++skip_depth_;
+  } else if (token.kind == Token::Kind::kGroupEnd && --skip_depth_ == 0) {
+    if (skip_reported_ && !OnGroupEnd()) return false;
+  }
+  return true;
+}
+
+bool Interpreter::SkipFallback(Token& token) {
+  switch (token.kind) {
+    case Token::Kind::kGroupStart:
+    case Token::Kind::kGroupEnd:
+      unicode_skip_ = 0;
+      return false;
+    case Token::Kind::kText: {
+      const auto n = std::min<std::size_t>(static_cast<std::size_t>(unicode_skip_), token.text.size());
+      unicode_skip_ -= static_cast<int>(n);
+      token.text.remove_prefix(n);
+      return token.text.empty();
+    }
+    default:
+      --unicode_skip_;
+      return true;
+  }
+}
+
+bool Interpreter::Dispatch(const Token& token, bool star) {
+  switch (token.kind) {
+    case Token::Kind::kGroupStart:
+      OnGroupStart();
+      break;
+    case Token::Kind::kGroupEnd:
+      if (!OnGroupEnd()) return false;
+      break;
+    case Token::Kind::kControlWord:
+      OnControlWord(token, star);
+      break;
+    case Token::Kind::kControlSymbol:
+      OnControlSymbol(token.word);
+      break;
+    case Token::Kind::kHexByte:
+      if (state().table == Table::kFonts) {
+        FontTableText(std::string_view(reinterpret_cast<const char*>(&token.byte), 1));
+      } else if (state().table == Table::kNone) {
+        OnByte(token.byte);
+      }
+      break;
+    case Token::Kind::kText:
+      OnText(token.text);
+      break;
+    case Token::Kind::kBinary:
+      if (state().table == Table::kNone) {
+        FlushText();
+        sink_.Binary(token.text);
+      }
+      break;
+    case Token::Kind::kEnd:
+      break;
+  }
+  return true;
 }
 
 void Interpreter::OnGroupStart() {

@@ -2,7 +2,7 @@
 // identifier, and the property utility.
 #include "platform/outlook/outlook.h"
 
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
 
@@ -82,12 +82,12 @@ std::unique_ptr<Store> StoreList::Item(std::size_t position) const {
   try {
     return OpenStoreFile(path);
   } catch (const OutlookError& e) {
-    return std::make_unique<pff::UnavailableStore>(path, e.what());
+    return std::make_unique<items::UnavailableStore>(path, e.what());
   }
 }
 
 std::unique_ptr<Store> StoreList::GetStoreFromID(const std::string& id) const {
-  const auto path = pff::PathForStoreId(id);
+  const auto path = items::PathForStoreId(id);
   if (!path) throw OutlookError("\"" + sys::Trim(id, sys::kLineBlanks) + "\" is not a store identifier");
   return OpenStoreFile(*path);
 }

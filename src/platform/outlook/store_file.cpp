@@ -1,7 +1,8 @@
 // Opening a store file for the messaging layer (see store_file.h).
 #include "platform/outlook/store_file.h"
 
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
+#include "platform/outlook/text_codec.h"
 #include "platform/system/hex.h"
 #include "platform/system/paths.h"
 
@@ -13,7 +14,7 @@ namespace norvexa::outlook::pst {
 namespace {
 
 // How errors name property E: its tag, and its name when it is a named one.
-std::string PropertyName(const pff::PropertyBag::Entry& e) {
+std::string PropertyName(const items::PropertyBag::Entry& e) {
   const std::string tag = "0x" + sys::HexNumber(mapi::Tag(e.id, e.type), 8);
   if (e.named && e.by_string) return tag + " \"" + e.name + "\"";
   if (e.named) return tag + " (named 0x" + sys::HexNumber(e.lid, 4) + ")";
@@ -23,7 +24,7 @@ std::string PropertyName(const pff::PropertyBag::Entry& e) {
 }  // namespace
 
 std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
-  const std::string name = pff::CheckStoreFile(path);
+  const std::string name = items::CheckStoreFile(path);
 
   std::shared_ptr<StoreFile> file(new StoreFile());
   file->path_ = name;
@@ -41,10 +42,10 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
   // always makes.
   std::optional<std::uint32_t> ipm;
   bool ipm_read = false;
-  file->store_key_ = pff::StoreKey(std::string(), file->path_);
+  file->store_key_ = items::StoreKey(std::string(), file->path_);
   try {
     auto store = std::make_shared<const PropertyContext>(file->db_, file->Node(kNidMessageStore, "the message store"));
-    const pff::PropertyBag bag = file->Bag(store, file->default_codepage_, shared);
+    const items::PropertyBag bag = file->Bag(store, file->default_codepage_, shared);
     file->default_codepage_ = bag.codepage();
     auto value = [&](const std::function<void()>& read) {
       try {
@@ -54,9 +55,9 @@ std::shared_ptr<StoreFile> StoreFile::Open(const std::filesystem::path& path) {
       }
     };
     value([&] { file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME); });
-    value([&] { file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_); });
+    value([&] { file->store_key_ = items::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), file->path_); });
     value([&] {
-      ipm = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+      ipm = items::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
       ipm_read = true;
     });
   } catch (const OutlookError& e) {
@@ -90,6 +91,38 @@ NodeEntry StoreFile::Node(std::uint32_t nid, const std::string& what) const {
   return *node;
 }
 
+std::optional<StoreFile::Name> StoreFile::NameAt(const std::uint8_t* entry, const std::string& guids,
+                                                 const std::string& strings) {
+  Name n;
+  const std::uint32_t property = Le32(entry);
+  const std::uint16_t guid_and_kind = Le16(entry + kNameIdGuidAt);
+  n.by_string = (guid_and_kind & kNameIdStringBit) != 0;
+  const std::uint16_t guid = guid_and_kind >> kNameIdGuidShift;
+  if (guid == kNameIdGuidPsMapi) {
+    n.guid = mapi::PS_MAPI;
+  } else if (guid == kNameIdGuidPublicStrings) {
+    n.guid = mapi::PS_PUBLIC_STRINGS;
+  } else if (guid >= kNameIdGuidFirstInStream && (guid - kNameIdGuidFirstInStream + 1) * kGuidSize <= guids.size()) {
+    std::memcpy(n.guid.data(), guids.data() + (guid - kNameIdGuidFirstInStream) * kGuidSize, kGuidSize);
+  } else {
+    return std::nullopt;  // a name without its property set cannot be matched
+  }
+  if (!n.by_string) {
+    n.lid = property;
+    return n;
+  }
+  if (property + std::uint64_t{kNameLengthSize} > strings.size()) return std::nullopt;
+  const auto* s = reinterpret_cast<const std::uint8_t*>(strings.data());
+  const std::uint32_t length = Le32(s + property);
+  const std::size_t begin = property + kNameLengthSize;
+  if (begin + std::uint64_t{length} > strings.size()) return std::nullopt;
+  // UTF-16LE, up to the first NUL; named-property names are plain identifiers.
+  std::size_t end = begin;
+  while (end + 1 < begin + std::size_t{length} && Le16(s + end) != 0) end += 2;
+  n.name = text::FromUtf16Le(s + begin, end - begin);
+  return n;
+}
+
 void StoreFile::ReadNameMap() {
   const std::optional<NodeEntry> node = db_->FindNode(kNidNameToIdMap);
   if (!node) return;  // a store without named properties
@@ -102,40 +135,11 @@ void StoreFile::ReadNameMap() {
       else if (p.id == mapi::PidTagNameidStreamString) strings = map.Value(p, kValueLimit);
     }
     const auto* e = reinterpret_cast<const std::uint8_t*>(entries.data());
-    for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
-      Name n;
-      const std::uint32_t property = Le32(e + at);
-      const std::uint16_t guid_and_kind = Le16(e + at + 4);
-      const std::uint16_t index = Le16(e + at + 6);
-      n.by_string = (guid_and_kind & 1) != 0;
-      const std::uint16_t guid = guid_and_kind >> 1;
-      if (guid == 1) n.guid = mapi::PS_MAPI;
-      else if (guid == 2) n.guid = mapi::PS_PUBLIC_STRINGS;
-      else if (guid >= 3 && (guid - 3 + 1) * 16u <= guids.size()) std::memcpy(n.guid.data(), guids.data() + (guid - 3) * 16, 16);
-      else continue;  // a name without its property set cannot be matched
-      if (n.by_string) {
-        if (property + 4ULL > strings.size()) continue;
-        const std::uint32_t length = Le32(reinterpret_cast<const std::uint8_t*>(strings.data()) + property);
-        if (property + 4ULL + length > strings.size()) continue;
-        // UTF-16LE; named-property names are plain identifiers.
-        for (std::size_t k = property + 4; k + 1 < property + 4ULL + length; k += 2) {
-          const std::uint16_t c = Le16(reinterpret_cast<const std::uint8_t*>(strings.data()) + k);
-          if (c == 0) break;
-          if (c < 0x80) {
-            n.name.push_back(static_cast<char>(c));
-          } else if (c < 0x800) {
-            n.name.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            n.name.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-          } else {
-            n.name.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            n.name.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            n.name.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-          }
-        }
-      } else {
-        n.lid = property;
-      }
-      names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(n);
+    for (std::size_t at = 0; at + kNameIdSize <= entries.size(); at += kNameIdSize) {
+      std::optional<Name> n = NameAt(e + at, guids, strings);
+      if (!n) continue;
+      const std::uint16_t index = Le16(e + at + kNameIdIndexAt);
+      names_[static_cast<std::uint16_t>(mapi::kFirstNamedId + index)] = std::move(*n);
     }
   } catch (const OutlookError& e) {
     // A damaged map leaves named properties unnamed: they are then found
@@ -149,7 +153,7 @@ void StoreFile::ReadNameMap() {
   }
 }
 
-void StoreFile::Resolve(pff::PropertyBag::Entry& entry) const {
+void StoreFile::Resolve(items::PropertyBag::Entry& entry) const {
   if (entry.id < mapi::kFirstNamedId) return;
   const auto found = names_.find(entry.id);
   if (found == names_.end()) return;
@@ -168,7 +172,7 @@ namespace {
 // the way of every value read: nothing is built unless the value fails.
 template <typename Read>
 std::string ReadValue(const NodeDatabase& db, const std::shared_ptr<DamageLog>& log, std::uint64_t fallback_bid,
-                      const pff::PropertyBag::Entry& entry, Read read) {
+                      const items::PropertyBag::Entry& entry, Read read) {
   DamageScope scope(db.listeners(), log.get());
   try {
     return read();
@@ -182,44 +186,44 @@ std::string ReadValue(const NodeDatabase& db, const std::shared_ptr<DamageLog>& 
 
 }  // namespace
 
-pff::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, int codepage,
+items::PropertyBag StoreFile::Bag(std::shared_ptr<const PropertyContext> context, int codepage,
                                 std::shared_ptr<DamageLog> log) const {
-  std::vector<pff::PropertyBag::Entry> entries;
+  std::vector<items::PropertyBag::Entry> entries;
   entries.reserve(context->properties().size());
   for (std::size_t i = 0; i < context->properties().size(); ++i) {
     const RawProperty& p = context->properties()[i];
-    pff::PropertyBag::Entry e;
+    items::PropertyBag::Entry e;
     e.id = p.id;
     e.type = p.type;
     e.slot = static_cast<std::uint32_t>(i);
     Resolve(e);
     entries.push_back(std::move(e));
   }
-  auto reader = [context, log](const pff::PropertyBag::Entry& e) {
+  auto reader = [context, log](const items::PropertyBag::Entry& e) {
     return ReadValue(context->heap().db(), log, context->heap().node().bid_data, e,
                      [&] { return context->Value(context->properties()[e.slot], kValueLimit); });
   };
-  return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
+  return items::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }
 
-pff::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
+items::PropertyBag StoreFile::RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
                                    std::shared_ptr<DamageLog> log) const {
   auto cells = std::make_shared<const std::vector<RawProperty>>(table->Cells(row));
-  std::vector<pff::PropertyBag::Entry> entries;
+  std::vector<items::PropertyBag::Entry> entries;
   entries.reserve(cells->size());
   for (std::size_t i = 0; i < cells->size(); ++i) {
-    pff::PropertyBag::Entry e;
+    items::PropertyBag::Entry e;
     e.id = (*cells)[i].id;
     e.type = (*cells)[i].type;
     e.slot = static_cast<std::uint32_t>(i);
     Resolve(e);
     entries.push_back(std::move(e));
   }
-  auto reader = [table, cells, log](const pff::PropertyBag::Entry& e) {
+  auto reader = [table, cells, log](const items::PropertyBag::Entry& e) {
     return ReadValue(table->heap().db(), log, table->heap().node().bid_data, e,
                      [&] { return table->Value((*cells)[e.slot], kValueLimit); });
   };
-  return pff::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
+  return items::PropertyBag(std::move(entries), std::move(reader), path_, codepage);
 }
 
 }  // namespace norvexa::outlook::pst

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/outlook/ltp.h"
+#include "platform/outlook/messaging_layout.h"
 #include "platform/outlook/property_bag.h"
 
 #include <filesystem>
@@ -15,25 +16,6 @@
 #include <vector>
 
 namespace norvexa::outlook::pst {
-
-// Node identifiers of the store's fixed nodes, and node types.
-inline constexpr std::uint32_t kNidMessageStore = 0x21;
-inline constexpr std::uint32_t kNidNameToIdMap = 0x61;
-inline constexpr std::uint32_t kNidRootFolder = 0x122;
-// The node Outlook gives the top of the visible hierarchy in every file it
-// writes, for files whose message store no longer says which it is.
-inline constexpr std::uint32_t kNidConventionalIpmSubtree = 0x8022;
-inline constexpr std::uint32_t kNidRecipientTable = 0x692;
-inline constexpr std::uint32_t kNidAttachmentTable = 0x671;
-inline constexpr std::uint32_t kNidTypeNormalFolder = 0x02;
-inline constexpr std::uint32_t kNidTypeNormalMessage = 0x04;
-inline constexpr std::uint32_t kNidTypeSearchFolder = 0x03;
-inline constexpr std::uint32_t kNidTypeAttachment = 0x05;
-inline constexpr std::uint32_t kNidTypeHierarchyTable = 0x0D;
-inline constexpr std::uint32_t kNidTypeContentsTable = 0x0E;
-inline constexpr std::uint32_t kNidTypeSearchContentsTable = 0x10;
-inline std::uint32_t NidType(std::uint32_t nid) { return nid & 0x1F; }
-inline std::uint32_t NidWithType(std::uint32_t nid, std::uint32_t type) { return (nid & ~0x1Fu) | type; }
 
 // The largest property value read whole (bodies, tables, lists); larger
 // ones are damage.
@@ -55,7 +37,7 @@ class StoreFile {
   // extension.
   const std::string& display_name() const { return display_name_; }
   // What names the store in the source key of each of its items (see
-  // pff::StoreKey).
+  // items::StoreKey).
   const std::string& store_key() const { return store_key_; }
   // Code page for 8-bit texts of items that name none.
   int default_codepage() const { return default_codepage_; }
@@ -71,10 +53,10 @@ class StoreFile {
   // the store's map. CONTEXT stays alive as long as the bag. With LOG, the
   // damaged parts each value is read through, and each value that cannot
   // be read, are added to LOG (the log of the object the bag belongs to).
-  pff::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage,
+  items::PropertyBag Bag(std::shared_ptr<const PropertyContext> context, int codepage,
                        std::shared_ptr<DamageLog> log = nullptr) const;
   // The cells of one table row as a bag; LOG as for Bag.
-  pff::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
+  items::PropertyBag RowBag(std::shared_ptr<const TableContext> table, const std::string& row, int codepage,
                           std::shared_ptr<DamageLog> log = nullptr) const;
 
   // Damage of what every item's values depend on: the message store (the
@@ -98,9 +80,15 @@ class StoreFile {
     std::string name;
   };
   StoreFile() = default;
+  // Reads the named-property map into names_; a damaged map is noted as
+  // damage and leaves names_ empty.
   void ReadNameMap();
+  // The name the NAMEID entry at ENTRY gives, with the GUID and string
+  // streams of the map; nullopt when it names a property set or a string
+  // that is not there.
+  static std::optional<Name> NameAt(const std::uint8_t* entry, const std::string& guids, const std::string& strings);
   // ENTRY with its name filled in when its identifier is a named one.
-  void Resolve(pff::PropertyBag::Entry& entry) const;
+  void Resolve(items::PropertyBag::Entry& entry) const;
 
   std::shared_ptr<const NodeDatabase> db_;
   std::string path_;

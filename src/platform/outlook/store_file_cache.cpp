@@ -4,7 +4,7 @@
 // asks for it in the usual course.
 #include "platform/outlook/store_file_cache.h"
 
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
 #include "platform/system/paths.h"
 
 #include "platform/outlook/outlook.h"

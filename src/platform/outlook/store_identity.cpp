@@ -1,7 +1,10 @@
 // Identifiers and classes that do not depend on how a store file is read:
 // store identifiers from paths, folder entry identifiers, the message class
 // of a folder's items, and the stand-in for a store that cannot be opened.
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
+
+#include "platform/outlook/messaging_layout.h"
+#include "platform/outlook/ndb_layout.h"
 
 #include "platform/system/hex.h"
 #include "platform/system/paths.h"
@@ -10,7 +13,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 constexpr const char* kStoreIdPrefix = "pst:";
@@ -38,9 +41,9 @@ std::string CheckStoreFile(const std::filesystem::path& path) {
   if (ec) throw OutlookError(name + ": cannot read the file size: " + ec.message());
   if (size == 0) throw OutlookError(name + ": the file is empty, not a store");
   std::ifstream probe(path, std::ios::binary);
-  char magic[4] = {0};
-  if (!probe.read(magic, 4)) throw OutlookError(name + ": cannot read the file or it is too short to be a store");
-  if (std::memcmp(magic, "!BDN", 4) != 0) throw OutlookError(name + ": not an Outlook data file (.pst/.ost)");
+  char magic[sizeof pst::kHeaderMagic] = {0};
+  if (!probe.read(magic, sizeof magic)) throw OutlookError(name + ": cannot read the file or it is too short to be a store");
+  if (std::memcmp(magic, pst::kHeaderMagic, sizeof magic) != 0) throw OutlookError(name + ": not an Outlook data file (.pst/.ost)");
   return name;
 }
 
@@ -76,10 +79,8 @@ std::string DefaultMessageClassFor(const std::string& container_class) {
 std::string FolderEntryId(std::uint32_t nid) { return sys::HexNumber(nid, 8); }
 
 std::optional<std::uint32_t> NodeOfEntryId(const std::string& entry_id) {
-  if (entry_id.size() < 24) return std::nullopt;
-  std::uint32_t nid = 0;
-  for (int i = 0; i < 4; ++i) nid |= static_cast<std::uint32_t>(static_cast<unsigned char>(entry_id[20 + i])) << (8 * i);
-  return nid;
+  if (entry_id.size() < pst::kEntryIdSize) return std::nullopt;
+  return pst::Le32(reinterpret_cast<const std::uint8_t*>(entry_id.data()) + pst::kEntryIdNidAt);
 }
 
 std::string StoreKey(const std::string& record_key, const std::string& path) {
@@ -111,4 +112,4 @@ std::string UnavailableStore::PstPath() const { return sys::Utf8(path_); }
 std::unique_ptr<Folder> UnavailableStore::IPMRootFolder() const { throw OutlookError(reason_); }
 std::unique_ptr<Folder> UnavailableStore::GetFolderFromID(const std::string&) const { throw OutlookError(reason_); }
 
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

@@ -8,9 +8,9 @@
 // attachment from the message's attachment subnodes.
 #include "mailbox_writer.h"
 #include "platform/outlook/libpff/pff_objects.h"
-#include "platform/outlook/mapi_item.h"
 #include "platform/outlook/outlook.h"
 #include "platform/outlook/store_file.h"
+#include "platform/outlook/store_identity.h"
 #include "pst_format.h"
 #include "support/fixtures.h"
 
@@ -117,7 +117,7 @@ struct TablePlace {
 TablePlace AttachmentTableOf(const fs::path& pst, const std::string& inbox_entry_id) {
   TablePlace place;
   place.db = pst::NodeDatabase::Open(pst, pst.string());
-  const std::optional<std::uint32_t> folder = pff::ParseFolderEntryId(inbox_entry_id);
+  const std::optional<std::uint32_t> folder = items::ParseFolderEntryId(inbox_entry_id);
   if (!folder) throw std::runtime_error("not a folder entry id: " + inbox_entry_id);
   const auto contents_node = place.db->FindNode(pst::NidWithType(*folder, pst::kNidTypeContentsTable));
   if (!contents_node) throw std::runtime_error("the Inbox has no contents table");

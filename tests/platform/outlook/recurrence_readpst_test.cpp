@@ -13,7 +13,7 @@
 // our instants across every change to and from summer time.
 #include "description.h"
 #include "mailbox_writer.h"
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/bag_item.h"
 #include "platform/outlook/outlook.h"
 #include "platform/outlook/recurrence.h"
 #include "platform/outlook/time_zone.h"
@@ -169,9 +169,9 @@ void CollectSeries(const Folder& folder, std::map<std::string, Series>& out) {
   const auto items = folder.GetItems();
   for (std::int64_t i = 1; i <= items->Count(); ++i) {
     const auto item = items->GetItem(i);
-    const auto* message = dynamic_cast<const pff::MapiItem*>(item.get());
+    const auto* message = dynamic_cast<const items::MapiItem*>(item.get());
     if (!message) continue;
-    const pff::PropertyBag& bag = message->bag();
+    const items::PropertyBag& bag = message->bag();
     const auto* recur = bag.FindNamed(mapi::PSETID_Appointment, mapi::PidLidAppointmentRecur);
     if (!recur) continue;
     Series s;

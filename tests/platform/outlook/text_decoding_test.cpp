@@ -1,8 +1,8 @@
 // Decoding of stored texts, folder kinds, one-off member entries, file
 // names of attachments and header encoding.
 #include "platform/outlook/eml_writer.h"
-#include "platform/outlook/mapi_item.h"
 #include "platform/outlook/one_off_entry_id.h"
+#include "platform/outlook/store_identity.h"
 #include "platform/outlook/text_codec.h"
 #include "platform/system/file_names.h"
 
@@ -10,7 +10,7 @@
 
 #include <string>
 
-namespace norvexa::outlook::pff {
+namespace norvexa::outlook::items {
 namespace {
 
 const std::uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
@@ -140,4 +140,4 @@ TEST(OutlookText, SourceKeysNameTheStoreByRecordKeyElseByFile) {
 }
 
 }  // namespace
-}  // namespace norvexa::outlook::pff
+}  // namespace norvexa::outlook::items

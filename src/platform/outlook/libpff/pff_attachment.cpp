@@ -2,6 +2,8 @@
 // in chunks, and attached items.
 #include "platform/outlook/libpff/pff_objects.h"
 
+#include "platform/outlook/position_check.h"
+
 #include <vector>
 
 namespace norvexa::outlook::libpff {
@@ -10,25 +12,22 @@ namespace {
 constexpr std::size_t kChunk = 64 * 1024;
 
 // The kind of attachment ATTACHMENT is, by libpff's reading.
-pff::MapiAttachment::Kind KindOf(const ItemHandle& attachment, std::int64_t position) {
+items::MapiAttachment::Kind KindOf(const ItemHandle& attachment, std::int64_t position) {
   int type = 0;
   libpff_error_t* error = nullptr;
   if (libpff_attachment_get_type(attachment.get(), &type, &error) != 1) {
     Fail(attachment.file()->path(), "cannot read the kind of attachment " + std::to_string(position), error);
   }
-  if (type == LIBPFF_ATTACHMENT_TYPE_DATA) return pff::MapiAttachment::Kind::Data;
-  if (type == LIBPFF_ATTACHMENT_TYPE_ITEM) return pff::MapiAttachment::Kind::Item;
-  return pff::MapiAttachment::Kind::Reference;
+  if (type == LIBPFF_ATTACHMENT_TYPE_DATA) return items::MapiAttachment::Kind::Data;
+  if (type == LIBPFF_ATTACHMENT_TYPE_ITEM) return items::MapiAttachment::Kind::Item;
+  return items::MapiAttachment::Kind::Reference;
 }
 
 }  // namespace
 
 std::unique_ptr<Attachment> PffAttachments::GetAttachment(std::int64_t position) const {
   const std::string& file = message_->file()->path();
-  if (position < 1 || position > count_) {
-    throw OutlookError(file + ": attachment " + std::to_string(position) + " is out of range (the item has " +
-                       std::to_string(count_) + ")");
-  }
+  items::CheckPosition(file, position, count_, "attachment", "item");
   libpff_item_t* attachment = nullptr;
   libpff_error_t* error = nullptr;
   if (libpff_message_get_attachment(message_->get(), static_cast<int>(position - 1), &attachment, &error) != 1 ||
@@ -45,7 +44,7 @@ PffAttachment::PffAttachment(ItemRef attachment, std::int64_t position)
                      position, KindOf(*attachment, position)),
       attachment_(std::move(attachment)) {}
 
-const pff::MapiItem& PffAttachment::AttachedItem() const {
+const items::MapiItem& PffAttachment::AttachedItem() const {
   if (attached_item_) return *attached_item_;
   libpff_item_t* item = nullptr;
   libpff_error_t* error = nullptr;

@@ -48,7 +48,7 @@ void Fail(const std::string& file, const std::string& what, libpff_error_t* erro
 }
 
 std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
-  const std::string name = pff::CheckStoreFile(path);
+  const std::string name = items::CheckStoreFile(path);
 
   std::shared_ptr<File> file(new File());
   file->path_ = name;
@@ -70,13 +70,13 @@ std::shared_ptr<File> File::Open(const std::filesystem::path& path) {
   if (found == -1) Fail(name, "cannot read the message store", error);
   if (found == 1 && store_item != nullptr) {
     ItemHandle store(file, nullptr, store_item);
-    const pff::PropertyBag bag = ReadBag(nullptr, store.get(), 0, name, file->default_codepage_);
+    const items::PropertyBag bag = ReadBag(nullptr, store.get(), 0, name, file->default_codepage_);
     file->default_codepage_ = bag.codepage();
     file->display_name_ = bag.Text(mapi::PR_DISPLAY_NAME);
-    file->ipm_subtree_ = pff::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
-    file->store_key_ = pff::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), name);
+    file->ipm_subtree_ = items::NodeOfEntryId(bag.Bytes(bag.Find(mapi::PR_IPM_SUBTREE_ENTRYID)));
+    file->store_key_ = items::StoreKey(bag.Bytes(bag.Find(mapi::PR_RECORD_KEY)), name);
   }
-  if (file->store_key_.empty()) file->store_key_ = pff::StoreKey(std::string(), name);
+  if (file->store_key_.empty()) file->store_key_ = items::StoreKey(std::string(), name);
   if (file->display_name_.empty()) {
     file->display_name_ = Utf8(path.stem());
   }
@@ -133,7 +133,7 @@ const std::map<std::uint32_t, std::string>& File::FolderPaths() {
       Level child{{sub, FreeItem}, std::string()};
       uint32_t id = 0;
       if (libpff_item_get_identifier(sub, &id, &error) != 1) Fail(path_, "cannot read a folder identifier", error);
-      const pff::PropertyBag bag = ReadBag(nullptr, sub, 0, path_, default_codepage_);
+      const items::PropertyBag bag = ReadBag(nullptr, sub, 0, path_, default_codepage_);
       const std::string folder_name = bag.Text(mapi::PR_DISPLAY_NAME);
       child.path = level.path.empty() ? folder_name : level.path + "\\" + folder_name;
       paths[id] = child.path;

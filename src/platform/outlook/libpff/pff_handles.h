@@ -48,7 +48,7 @@ class File {
   // Code page for 8-bit texts of items that name none.
   int default_codepage() const { return default_codepage_; }
   // What names the store in the source key of each of its items (see
-  // pff::StoreKey).
+  // items::StoreKey).
   const std::string& store_key() const { return store_key_; }
   // Node identifier of the IPM subtree, or nullopt when the message store
   // does not name one (the root folder then serves as top).

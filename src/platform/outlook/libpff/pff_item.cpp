@@ -8,7 +8,7 @@ namespace norvexa::outlook::libpff {
 namespace {
 
 // The name a named property carries in libpff's name-to-ID map, into E.
-void ResolveName(libpff_record_entry_t* record, pff::PropertyBag::Entry& e) {
+void ResolveName(libpff_record_entry_t* record, items::PropertyBag::Entry& e) {
   libpff_error_t* error = nullptr;
   libpff_name_to_id_map_entry_t* named = nullptr;
   if (libpff_record_entry_get_name_to_id_map_entry(record, &named, &error) == 1 && named != nullptr) {
@@ -40,7 +40,7 @@ void ResolveName(libpff_record_entry_t* record, pff::PropertyBag::Entry& e) {
 
 }  // namespace
 
-pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t* item, int set_index,
+items::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t* item, int set_index,
                          const std::string& file, int store_codepage) {
   libpff_error_t* error = nullptr;
   libpff_record_set_t* raw_set = nullptr;
@@ -56,10 +56,10 @@ pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t
     Fail(file, "cannot read the properties of an item", error);
   }
   auto records = std::make_shared<std::vector<libpff_record_entry_t*>>();
-  std::vector<pff::PropertyBag::Entry> entries;
+  std::vector<items::PropertyBag::Entry> entries;
   entries.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    pff::PropertyBag::Entry e;
+    items::PropertyBag::Entry e;
     libpff_record_entry_t* record = nullptr;
     uint32_t entry_type = 0;
     uint32_t value_type = 0;
@@ -80,7 +80,7 @@ pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t
     records->push_back(record);
     entries.push_back(std::move(e));
   }
-  auto reader = [handle, set, records, file](const pff::PropertyBag::Entry& e) {
+  auto reader = [handle, set, records, file](const items::PropertyBag::Entry& e) {
     libpff_record_entry_t* record = (*records)[e.slot];
     libpff_error_t* error = nullptr;
     size_t size = 0;
@@ -92,7 +92,7 @@ pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t
     }
     return data;
   };
-  return pff::PropertyBag(std::move(entries), std::move(reader), file, store_codepage);
+  return items::PropertyBag(std::move(entries), std::move(reader), file, store_codepage);
 }
 
 PffItem::PffItem(ItemRef message, bool attached)
@@ -103,7 +103,7 @@ PffItem::PffItem(ItemRef message, bool attached)
 std::string PffItem::SourceKey() const {
   if (attached_) return std::string();
   try {
-    return pff::ItemSourceKey(message_->file()->store_key(), Identifier(*message_));
+    return items::ItemSourceKey(message_->file()->store_key(), Identifier(*message_));
   } catch (const OutlookError&) {
     // The identifier comes from libpff's item tree in memory; should it
     // not be given, the item has no key rather than a wrong one.
@@ -120,8 +120,8 @@ std::unique_ptr<Attachments> PffItem::GetAttachments() const {
   return std::make_unique<PffAttachments>(message_, count);
 }
 
-std::vector<pff::Recipient> PffItem::Recipients() const {
-  std::vector<pff::Recipient> recipients;
+std::vector<items::Recipient> PffItem::Recipients() const {
+  std::vector<items::Recipient> recipients;
   libpff_item_t* table = nullptr;
   libpff_error_t* error = nullptr;
   const int found = libpff_message_get_recipients(message_->get(), &table, &error);
@@ -133,8 +133,8 @@ std::vector<pff::Recipient> PffItem::Recipients() const {
     Fail(message_->file()->path(), "cannot read the recipients of " + Describe(), error);
   }
   for (int i = 0; i < count; ++i) {
-    const pff::PropertyBag row = ReadBag(handle, handle->get(), i, message_->file()->path(), bag_.codepage());
-    recipients.push_back(RecipientFromRow(row));
+    const items::PropertyBag row = ReadBag(handle, handle->get(), i, message_->file()->path(), bag_.codepage());
+    recipients.push_back(items::RecipientFromRow(row));
   }
   return recipients;
 }

@@ -4,8 +4,10 @@
 // tests and `norvexa-inspect --reader libpff` can compare every value.
 #pragma once
 
+#include "platform/outlook/bag_attachment.h"
+#include "platform/outlook/bag_item.h"
 #include "platform/outlook/libpff/pff_handles.h"
-#include "platform/outlook/mapi_item.h"
+#include "platform/outlook/store_identity.h"
 
 #include <memory>
 #include <string>
@@ -37,9 +39,9 @@ class PffFolder : public Folder {
   // the top folder), or nullopt when it is to be looked up on demand.
   PffFolder(ItemRef folder, std::optional<std::string> path);
   std::string Name() const override { return name_; }
-  std::string DefaultMessageClass() const override { return pff::DefaultMessageClassFor(container_class_); }
+  std::string DefaultMessageClass() const override { return items::DefaultMessageClassFor(container_class_); }
   std::string ContainerClass() const override { return container_class_; }
-  std::string EntryID() const override { return pff::FolderEntryId(id_); }
+  std::string EntryID() const override { return items::FolderEntryId(id_); }
   std::string FolderPath() const override;
   std::unique_ptr<Items> GetItems() const override;
   std::vector<std::unique_ptr<Folder>> Folders() const override;
@@ -64,13 +66,13 @@ class PffItems : public Items {
   std::int64_t count_ = 0;
 };
 
-class PffItem : public pff::MapiItem {
+class PffItem : public items::MapiItem {
  public:
   // MESSAGE is a folder's item, or, when ATTACHED, an item attached to
   // another (which has no source key).
   explicit PffItem(ItemRef message, bool attached = false);
   std::unique_ptr<Attachments> GetAttachments() const override;
-  std::vector<pff::Recipient> Recipients() const override;
+  std::vector<items::Recipient> Recipients() const override;
   std::string SourceKey() const override;
 
  private:
@@ -89,14 +91,14 @@ class PffAttachments : public Attachments {
   std::int64_t count_;
 };
 
-class PffAttachment : public pff::MapiAttachment {
+class PffAttachment : public items::MapiAttachment {
  public:
   PffAttachment(ItemRef attachment, std::int64_t position);
 
  protected:
   std::int64_t DataSize() const override;
   void WriteData(std::ostream& out) const override;
-  const pff::MapiItem& AttachedItem() const override;
+  const items::MapiItem& AttachedItem() const override;
 
  private:
   ItemRef attachment_;
@@ -109,7 +111,7 @@ class PffAttachment : public pff::MapiAttachment {
 // given, is kept alive by the bag (ITEM belongs to it); without it ITEM
 // must outlive the bag. FILE names the store in errors. Throws
 // OutlookError when the record set is unreadable.
-pff::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t* item, int set_index,
+items::PropertyBag ReadBag(std::shared_ptr<const ItemHandle> handle, libpff_item_t* item, int set_index,
                          const std::string& file, int store_codepage);
 
 }  // namespace norvexa::outlook::libpff

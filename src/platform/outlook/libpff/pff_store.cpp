@@ -2,6 +2,7 @@
 // hierarchy below the IPM subtree, folder paths and message classes.
 #include "platform/outlook/libpff/pff_objects.h"
 
+#include "platform/outlook/position_check.h"
 #include "platform/system/paths.h"
 #include "platform/system/text.h"
 
@@ -30,7 +31,7 @@ std::unique_ptr<Store> OpenStore(const std::filesystem::path& path) {
 
 std::string PffStore::DisplayName() const { return file_->display_name(); }
 std::string PffStore::StoreID() const {
-  return pff::StoreIdForPath(sys::PathFromUtf8(file_->path()));
+  return items::StoreIdForPath(sys::PathFromUtf8(file_->path()));
 }
 std::string PffStore::OfferText() const { return file_->path(); }
 std::string PffStore::PstPath() const { return file_->path(); }
@@ -50,7 +51,7 @@ std::unique_ptr<Folder> PffStore::IPMRootFolder() const {
 }
 
 std::unique_ptr<Folder> PffStore::GetFolderFromID(const std::string& raw) const {
-  const std::optional<std::uint32_t> id = pff::ParseFolderEntryId(raw);
+  const std::optional<std::uint32_t> id = items::ParseFolderEntryId(raw);
   if (!id) throw OutlookError(file_->path() + ": \"" + raw + "\" is not a folder entry identifier");
   ItemRef folder = FolderItem(file_, *id);
   if (!folder) {
@@ -69,7 +70,7 @@ PffFolder::PffFolder(ItemRef folder, std::optional<std::string> path)
     : folder_(std::move(folder)), path_(std::move(path)) {
   id_ = Identifier(*folder_);
   const File& file = *folder_->file();
-  const pff::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
+  const items::PropertyBag bag = ReadBag(folder_, folder_->get(), 0, file.path(), file.default_codepage());
   name_ = bag.Text(mapi::PR_DISPLAY_NAME);
   container_class_ = bag.Text(mapi::PR_CONTAINER_CLASS);
 }
@@ -124,10 +125,7 @@ PffItems::PffItems(ItemRef folder) : folder_(std::move(folder)) {
 
 std::unique_ptr<Item> PffItems::GetItem(std::int64_t position) const {
   const std::string& file = folder_->file()->path();
-  if (position < 1 || position > count_) {
-    throw OutlookError(file + ": item " + std::to_string(position) + " is out of range (the folder has " +
-                       std::to_string(count_) + ")");
-  }
+  items::CheckPosition(file, position, count_, "item", "folder");
   libpff_item_t* message = nullptr;
   libpff_error_t* error = nullptr;
   if (libpff_folder_get_sub_message(folder_->get(), static_cast<int>(position - 1), &message, &error) != 1 ||
