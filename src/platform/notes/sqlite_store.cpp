@@ -443,7 +443,21 @@ void CheckDatabaseHeader(const std::filesystem::path& path) {
                      ": not a Notes database (an SQLite database without the Notes schema)");
 }
 
+namespace {
+
+// Tells SQLite, once and before it first starts, not to count its memory:
+// it keeps the counts under a global mutex at every allocation, and nothing
+// here reads them. Where something else in the process started SQLite
+// first, the setting is refused and everything works as before.
+void ConfigureSqliteOnce() {
+  static const bool configured = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+  (void)configured;
+}
+
+}  // namespace
+
 sqlite3* OpenRaw(const std::filesystem::path& path, bool create, bool read_only) {
+  ConfigureSqliteOnce();
   sqlite3* db = nullptr;
   const int flags = (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
                     (create && !read_only ? SQLITE_OPEN_CREATE : 0);
