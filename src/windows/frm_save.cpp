@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -246,7 +247,7 @@ void frmSave::CmdConversion_Click() {
       }
       ~CurrentRun() {
         form.walking_ = false;
-        form.setUpdatesEnabled(true);
+        form.SetDrawnAsUsual(true);
         form.run_ = nullptr;
         form.CmdStop->setEnabled(false);
       }
@@ -313,9 +314,10 @@ void frmSave::ResetProgress() {
 }
 
 void frmSave::Yield() {
-  // While the walk runs, the window is drawn at most every kPaintInterval:
-  // the labels take every item's texts at once, but drawing them for every
-  // item would cost more than copying it. Clicks and keys are handled at
+  // While the walk runs, the window is drawn and laid out at most every
+  // kPaintInterval: the labels take every item's texts at once, but
+  // drawing them, and laying the window out again after every new text,
+  // would cost more than copying the item. Clicks and keys are handled at
   // every yield.
   if (!walking_) {
     QCoreApplication::processEvents();
@@ -327,9 +329,25 @@ void frmSave::Yield() {
     return;
   }
   last_paint_ = now;
-  setUpdatesEnabled(true);
+  SetDrawnAsUsual(true);
   QCoreApplication::processEvents();
-  if (walking_) setUpdatesEnabled(false);
+  if (walking_) SetDrawnAsUsual(false);
+}
+
+void frmSave::SetDrawnAsUsual(bool usual) {
+  // The window's layouts, innermost first, so that each is laid out with
+  // the sizes of those inside it.
+  QList<QWidget*> widgets = findChildren<QWidget*>();
+  std::reverse(widgets.begin(), widgets.end());
+  widgets.push_back(this);
+  for (QWidget* widget : widgets) {
+    QLayout* layout = widget->layout();
+    if (!layout || layout->isEnabled() == usual) continue;
+    layout->setEnabled(usual);
+    // A layout that was off missed the requests made meanwhile.
+    if (usual) layout->activate();
+  }
+  setUpdatesEnabled(usual);
 }
 
 void frmSave::ShowOverallProgress(const conversion::OverallProgress& progress) {
@@ -343,7 +361,7 @@ void frmSave::ShowOverallProgress(const conversion::OverallProgress& progress) {
   walking_ = !progress.finished;
   if (progress.finished) {
     CmdStop->setEnabled(false);
-    setUpdatesEnabled(true);
+    SetDrawnAsUsual(true);
   }
 }
 

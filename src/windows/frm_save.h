@@ -115,6 +115,10 @@ class frmSave : public QDialog, public conversion::ExportObserver {
   QGroupBox* BuildProgressFrame();
   void ConnectHandlers();
 
+  // USUAL: the window is drawn and laid out as any window is; else, while
+  // the walk runs between two drawings, neither (its layouts are off).
+  void SetDrawnAsUsual(bool usual);
+
   // Sets CmdConversion by the change rule for TEXT.
   void ApplyChangeRule(const QString& text);
 

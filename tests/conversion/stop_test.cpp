@@ -16,6 +16,7 @@
 #include "windows/save_window_run.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -284,8 +285,13 @@ TEST_F(Stop, SaveWindowKeepsItsSizeAsksBeforeClosingAndStopsOnlyDuringARun) {
       << form.LblOverall->text().toStdString();
   EXPECT_EQ(testing::DocumentCount(Global::NsfFilePath), 4u);
   EXPECT_FALSE(form.CmdStop->isEnabled());
-  // Drawn only now and then during the walk, drawn as usual after it.
+  // Drawn and laid out only now and then during the walk, as usual after it.
   EXPECT_TRUE(form.updatesEnabled());
+  for (const QWidget* widget : form.findChildren<QWidget*>()) {
+    if (widget->layout()) EXPECT_TRUE(widget->layout()->isEnabled()) << widget->objectName().toStdString();
+  }
+  ASSERT_TRUE(form.layout());
+  EXPECT_TRUE(form.layout()->isEnabled());
   EXPECT_EQ(form.size(), size);
   EXPECT_TRUE(fs::is_empty(env_->temp()));
 
