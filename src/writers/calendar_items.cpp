@@ -169,103 +169,120 @@ std::string NotesTimeZoneText(const CalendarZone& zone) {
   return text + "$ZX=0$ZN=" + name;
 }
 
-CalendarItemList CalendarItems(const CalendarDetails& d) {
-  CalendarItemList items;
-  const auto put = [&items](const char* name, CalendarValue value) { items.emplace_back(name, std::move(value)); };
+namespace {
 
-  put("AppointmentType", std::string(d.all_day ? kAllDayEvent : kAppointment));
-  put("$CSVersion", std::string("2"));
-  put("_ViewIcon", d.all_day ? kEventIcon : kAppointmentIcon);
+// Appends the item NAME with VALUE to ITEMS.
+void Add(CalendarItemList& items, const char* name, CalendarValue value) { items.emplace_back(name, std::move(value)); }
 
-  if (!d.occurrences.empty()) {
-    const CalendarOccurrence& first = d.occurrences.front();
-    const CalendarOccurrence& last = d.occurrences.back();
-    if (!d.rule) {
-      put("StartDateTime", first.start);
-      put("EndDateTime", first.end);
-      put("CalendarDateTime", first.start);
-      put("StartDate", DayOf(first.start));
-      put("EndDate", d.all_day ? LastDayOf(first) : DayOf(first.end));
-    } else {
-      notes::DateTimeList starts, ends, days, last_days, originals;
-      for (const CalendarOccurrence& o : d.occurrences) {
-        starts.push_back(o.start);
-        ends.push_back(o.end);
-        days.push_back(DayOf(o.start));
-        last_days.push_back(d.all_day ? LastDayOf(o) : DayOf(o.end));
-        originals.push_back(o.original_start.isValid() ? o.original_start : o.start);
-      }
-      put("StartDateTime", starts);
-      put("EndDateTime", ends);
-      put("CalendarDateTime", starts);
-      put("StartDate", days);
-      put("EndDate", last_days);
-      put("RepeatInstanceDates", originals);
-    }
-    put("StartTime", first.start.time());
-    put("EndTime", first.end.time());
-    put("$NoPurge", last.end);
-
-    if (d.rule) {
-      const RepeatRule& r = *d.rule;
-      put("Repeats", std::string("1"));
-      put("OrgRepeat", std::string("1"));
-      put("RepeatUnit", std::string(UnitText(r.unit)));
-      put("RepeatInterval", std::to_string(r.unit == RepeatRule::Unit::Custom ? 1 : r.interval));
-      const notes::TextList adjust = AdjustOf(r);
-      if (!adjust.empty()) put("RepeatAdjust", adjust);
-      put("RepeatHow", std::string("U"));
-      put("RepeatUntil", DayOf(last.start));
-      const auto [span, unit] = SpanOf(r, first.start.date(), last.start.date());
-      put("RepeatFor", span);
-      put("RepeatForUnit", unit);
-      put("RepeatWeekends", std::string("D"));
-      put("RepeatStartDate", first.start);
-      notes::DateTimeList starts;
-      for (const CalendarOccurrence& o : d.occurrences) starts.push_back(o.start);
-      put("RepeatDates", starts);
-    }
-  }
-
-  if (d.reminder_minutes) {
-    put("$Alarm", 1.0);
-    put("$AlarmOffset", static_cast<double>(-*d.reminder_minutes));
-    put("$AlarmDescription", d.subject);
-    put("Alarms", std::string("1"));
+// The start, end and day items of D's occurrences (D has at least one): one
+// value each for a single entry, one per occurrence for a series.
+void AddTimes(CalendarItemList& items, const CalendarDetails& d) {
+  const CalendarOccurrence& first = d.occurrences.front();
+  if (!d.rule) {
+    Add(items, "StartDateTime", first.start);
+    Add(items, "EndDateTime", first.end);
+    Add(items, "CalendarDateTime", first.start);
+    Add(items, "StartDate", DayOf(first.start));
+    Add(items, "EndDate", d.all_day ? LastDayOf(first) : DayOf(first.end));
   } else {
-    put("Alarms", std::string());
+    notes::DateTimeList starts, ends, days, last_days, originals;
+    for (const CalendarOccurrence& o : d.occurrences) {
+      starts.push_back(o.start);
+      ends.push_back(o.end);
+      days.push_back(DayOf(o.start));
+      last_days.push_back(d.all_day ? LastDayOf(o) : DayOf(o.end));
+      originals.push_back(o.original_start.isValid() ? o.original_start : o.start);
+    }
+    Add(items, "StartDateTime", starts);
+    Add(items, "EndDateTime", ends);
+    Add(items, "CalendarDateTime", starts);
+    Add(items, "StartDate", days);
+    Add(items, "EndDate", last_days);
+    Add(items, "RepeatInstanceDates", originals);
   }
+  Add(items, "StartTime", first.start.time());
+  Add(items, "EndTime", first.end.time());
+  Add(items, "$NoPurge", d.occurrences.back().end);
+}
 
+// The repeat items of a series D (D has a rule and at least one occurrence).
+void AddRepeatRule(CalendarItemList& items, const CalendarDetails& d) {
+  const RepeatRule& r = *d.rule;
+  const CalendarOccurrence& first = d.occurrences.front();
+  const CalendarOccurrence& last = d.occurrences.back();
+  Add(items, "Repeats", std::string("1"));
+  Add(items, "OrgRepeat", std::string("1"));
+  Add(items, "RepeatUnit", std::string(UnitText(r.unit)));
+  Add(items, "RepeatInterval", std::to_string(r.unit == RepeatRule::Unit::Custom ? 1 : r.interval));
+  const notes::TextList adjust = AdjustOf(r);
+  if (!adjust.empty()) Add(items, "RepeatAdjust", adjust);
+  Add(items, "RepeatHow", std::string("U"));
+  Add(items, "RepeatUntil", DayOf(last.start));
+  const auto [span, unit] = SpanOf(r, first.start.date(), last.start.date());
+  Add(items, "RepeatFor", span);
+  Add(items, "RepeatForUnit", unit);
+  Add(items, "RepeatWeekends", std::string("D"));
+  Add(items, "RepeatStartDate", first.start);
+  notes::DateTimeList starts;
+  for (const CalendarOccurrence& o : d.occurrences) starts.push_back(o.start);
+  Add(items, "RepeatDates", starts);
+}
+
+// The alarm and free-time items of D.
+void AddAlarmAndBusy(CalendarItemList& items, const CalendarDetails& d) {
+  if (d.reminder_minutes) {
+    Add(items, "$Alarm", 1.0);
+    Add(items, "$AlarmOffset", static_cast<double>(-*d.reminder_minutes));
+    Add(items, "$AlarmDescription", d.subject);
+    Add(items, "Alarms", std::string("1"));
+  } else {
+    Add(items, "Alarms", std::string());
+  }
   // Only free time is pencilled in; tentative, away and elsewhere keep the
   // time busy, as Outlook's free/busy shows them as taken.
   const bool free = d.busy == BusyStatus::Free;
-  put("BookFreeTime", std::string(free ? "1" : ""));
-  put("$BusyPriority", std::string(free ? "2" : "1"));
+  Add(items, "BookFreeTime", std::string(free ? "1" : ""));
+  Add(items, "$BusyPriority", std::string(free ? "2" : "1"));
+}
 
+// The organiser, attendee and resource items of D, each only when D has
+// someone for it.
+void AddPeople(CalendarItemList& items, const CalendarDetails& d) {
   if (!d.organiser.name.empty() || !d.organiser.address.empty()) {
-    put("From", d.organiser.name.empty() ? d.organiser.address : d.organiser.name);
-    if (!d.organiser.address.empty()) put("INetFrom", d.organiser.address);
+    Add(items, "From", d.organiser.name.empty() ? d.organiser.address : d.organiser.name);
+    if (!d.organiser.address.empty()) Add(items, "INetFrom", d.organiser.address);
   }
   if (!d.required.empty()) {
     NameLists l = ListsOf(d.required);
-    put("RequiredAttendees", std::move(l.names));
-    put("INetRequiredNames", std::move(l.inet));
-    put("AltRequiredNames", std::move(l.alt));
+    Add(items, "RequiredAttendees", std::move(l.names));
+    Add(items, "INetRequiredNames", std::move(l.inet));
+    Add(items, "AltRequiredNames", std::move(l.alt));
   }
   if (!d.optional.empty()) {
     NameLists l = ListsOf(d.optional);
-    put("OptionalAttendees", std::move(l.names));
-    put("INetOptionalNames", std::move(l.inet));
-    put("AltOptionalNames", std::move(l.alt));
+    Add(items, "OptionalAttendees", std::move(l.names));
+    Add(items, "INetOptionalNames", std::move(l.inet));
+    Add(items, "AltOptionalNames", std::move(l.alt));
   }
-  if (!d.resources.empty()) put("Resources", ListsOf(d.resources).names);
+  if (!d.resources.empty()) Add(items, "Resources", ListsOf(d.resources).names);
+}
 
+}  // namespace
+
+CalendarItemList CalendarItems(const CalendarDetails& d) {
+  CalendarItemList items;
+  Add(items, "AppointmentType", std::string(d.all_day ? kAllDayEvent : kAppointment));
+  Add(items, "$CSVersion", std::string("2"));
+  Add(items, "_ViewIcon", d.all_day ? kEventIcon : kAppointmentIcon);
+  if (!d.occurrences.empty()) {
+    AddTimes(items, d);
+    if (d.rule) AddRepeatRule(items, d);
+  }
+  AddAlarmAndBusy(items, d);
+  AddPeople(items, d);
   if (d.zone) {
     const std::string zone = NotesTimeZoneText(*d.zone);
-    put("$StartTimeZone", zone);
-    put("$EndTimeZone", zone);
-    put("StartTimeZone", zone);
-    put("EndTimeZone", zone);
+    for (const char* name : {"$StartTimeZone", "$EndTimeZone", "StartTimeZone", "EndTimeZone"}) Add(items, name, zone);
   }
   return items;
 }

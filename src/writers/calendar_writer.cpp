@@ -71,20 +71,15 @@ WriteResult SendNotesCalendar(const WriterContext& context, std::string& calSubj
   Put(steps, target.document, "From", calSenderEmail);
   Put(steps, target.document, "Location", calLocation);
   Put(steps, target.document, "Subject", calSubject);
-  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
   MimeBody mime;
-  const bool formatted = !context.extras.body.html.empty();
-  if (formatted) mime = MakeMimeBody(steps, target.session, target.document, calBody, context.extras.body, "");
-  else Put(steps, target.document, "Body", calBody);
+  const bool formatted = PutEntryBody(steps, target.session, target.document, calBody, context.extras.body, mime);
   Put(steps, target.document, "CalendarDateTime", DateValue(calStart));
   Put(steps, target.document, "Categories", calCategories);
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
   PutCalendarDetails(steps, target.document, context.extras.calendar);
 
   return target.Finish(steps, &MailAttachment, FolderName, [&] {
-    if (!formatted) return;
-    steps.Run("closing the MIME parts", [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
-    mime.Release();
+    if (formatted) CloseMimeBody(steps, target.document, mime);
   });
 }
 

@@ -70,9 +70,7 @@ WriteResult SendNotesMail(const WriterContext& context, std::string& Subject, St
     if (convert_mime) {
       steps.Run("restoring convertMime", [&] { Need(target.session, "session").SetConvertMime(*convert_mime); });
     }
-    steps.Run("closing the MIME parts",
-              [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
-    mime.Release();
+    CloseMimeBody(steps, target.document, mime);
   });
 }
 

@@ -172,4 +172,21 @@ MimeBody MakeMimeBody(Steps& steps, const std::unique_ptr<notes::Session>& sessi
   return body;
 }
 
+bool PutEntryBody(Steps& steps, const std::unique_ptr<notes::Session>& session,
+                  const std::unique_ptr<notes::Document>& document, const std::string& plain,
+                  const FormattedBody& formatted, MimeBody& body) {
+  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
+  if (formatted.html.empty()) {
+    Put(steps, document, "Body", plain);
+    return false;
+  }
+  body = MakeMimeBody(steps, session, document, plain, formatted, "");
+  return true;
+}
+
+void CloseMimeBody(Steps& steps, const std::unique_ptr<notes::Document>& document, MimeBody& body) {
+  steps.Run("closing the MIME parts", [&] { Need(document, "document").CloseMIMEEntities(true, "Body"); });
+  body.Release();
+}
+
 }  // namespace norvexa::writers

@@ -58,4 +58,15 @@ MimeBody MakeMimeBody(Steps& steps, const std::unique_ptr<notes::Session>& sessi
                       const std::unique_ptr<notes::Document>& document, const std::string& plain,
                       const FormattedBody& formatted, const std::string& headers);
 
+// The body of a calendar entry or a task: when FORMATTED carries HTML, the
+// MIME tree MakeMimeBody makes (without transport headers) into BODY, and
+// true; else PLAIN as the text item "Body", and false.
+bool PutEntryBody(Steps& steps, const std::unique_ptr<notes::Session>& session,
+                  const std::unique_ptr<notes::Document>& document, const std::string& plain,
+                  const FormattedBody& formatted, MimeBody& body);
+
+// Closes the MIME parts of DOCUMENT's item "Body" (a step of STEPS) and
+// releases BODY: what a writer with a MIME body does just before the save.
+void CloseMimeBody(Steps& steps, const std::unique_ptr<notes::Document>& document, MimeBody& body);
+
 }  // namespace norvexa::writers

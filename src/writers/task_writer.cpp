@@ -35,20 +35,15 @@ WriteResult SendNotesTask(const WriterContext& context, std::string& TaskSubject
   Put(steps, target.document, "StartDate", DateValue(TaskStart));
   Put(steps, target.document, "STARTDATETIME", DateValue(TaskStart));
   Put(steps, target.document, "Subject", TaskSubject);
-  // A formatted body goes in as MIME, as a mail's does; a plain one as text.
   MimeBody mime;
-  const bool formatted = !context.extras.body.html.empty();
-  if (formatted) mime = MakeMimeBody(steps, target.session, target.document, TaskBody, context.extras.body, "");
-  else Put(steps, target.document, "Body", TaskBody);
+  const bool formatted = PutEntryBody(steps, target.session, target.document, TaskBody, context.extras.body, mime);
   Put(steps, target.document, "CalendarDateTime", DateValue(TaskCreationTime));
   Put(steps, target.document, "Importance", TaskPriority);
   Put(steps, target.document, "excludeFromView", ExcludeFromViewList(context));
   PutTaskExtras(steps, target.document, context.extras.task);
 
   return target.Finish(steps, &MailAttachment, FolderName, [&] {
-    if (!formatted) return;
-    steps.Run("closing the MIME parts", [&] { Need(target.document, "document").CloseMIMEEntities(true, "Body"); });
-    mime.Release();
+    if (formatted) CloseMimeBody(steps, target.document, mime);
   });
 }
 

@@ -19,6 +19,16 @@ namespace norvexa::notes::internal {
 
 namespace {
 
+// The table of read marks, in the schema of a new database and made by the
+// upgrade from layout 1 alike.
+#define READ_MARKS_TABLE                                                        \
+  "CREATE TABLE read_marks(\n"                                                   \
+  "  note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,\n" \
+  "  user_name TEXT NOT NULL,\n"                                                \
+  "  read      INTEGER NOT NULL CHECK (read IN (0, 1)),\n"                       \
+  "  PRIMARY KEY (note_id, user_name)\n"                                         \
+  ") WITHOUT ROWID;\n"
+
 // The schema. The tables are described for users in docs/notes-database.md;
 // keep the two in step.
 constexpr const char* kSchemaSql = R"sql(
@@ -60,12 +70,7 @@ CREATE TABLE mime_parts(
   boundary     TEXT NOT NULL DEFAULT '',
   PRIMARY KEY (note_id, item_name, seq)
 ) WITHOUT ROWID;
-CREATE TABLE read_marks(
-  note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
-  user_name TEXT NOT NULL,
-  read      INTEGER NOT NULL CHECK (read IN (0, 1)),
-  PRIMARY KEY (note_id, user_name)
-) WITHOUT ROWID;
+)sql" READ_MARKS_TABLE R"sql(
 CREATE TABLE folder_entries(
   folder_id INTEGER NOT NULL REFERENCES design(id),
   note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
@@ -100,12 +105,7 @@ constexpr const char* kUpgradeSql = R"sql(
 ALTER TABLE mime_parts ADD COLUMN parent INTEGER;
 ALTER TABLE mime_parts ADD COLUMN headers BLOB NOT NULL DEFAULT '';
 ALTER TABLE mime_parts ADD COLUMN boundary TEXT NOT NULL DEFAULT '';
-CREATE TABLE read_marks(
-  note_id   INTEGER NOT NULL REFERENCES documents(note_id) ON DELETE CASCADE,
-  user_name TEXT NOT NULL,
-  read      INTEGER NOT NULL CHECK (read IN (0, 1)),
-  PRIMARY KEY (note_id, user_name)
-) WITHOUT ROWID;
+)sql" READ_MARKS_TABLE R"sql(
 INSERT OR REPLACE INTO database_info(key, value) VALUES ('format', '2');
 PRAGMA user_version=2;
 )sql";
