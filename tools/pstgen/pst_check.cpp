@@ -427,6 +427,18 @@ class Checker {
     return Get32(&header[4]) == 0 || walk(Get32(&header[4]), header[3]);
   }
 
+  // A table context as read for checking: its heap, TCINFO, the records
+  // of its row index and its row matrix (one buffer in the heap, or one a
+  // block of whole rows in a subnode).
+  struct TableParts {
+    std::vector<Bytes> heap;
+    Bytes info;
+    std::size_t row_size = 0;
+    std::vector<Bytes> index;
+    std::size_t index_value_size = 0;  // bytes of a row number in the row index
+    std::vector<Bytes> matrix;
+  };
+
   // Checks the table context NID: its rows are exactly the row ids WANT.
   void CheckTable(std::uint32_t nid, const std::set<std::uint32_t>& want) {
     const std::string what = "table " + Hex(nid);
@@ -435,57 +447,85 @@ class Checker {
       Error(what + " is missing");
       return;
     }
-    std::vector<Bytes> heap;
-    if (!NodeBlocks(node->second.bid, heap) || heap.empty() || heap[0].size() < 12 || heap[0][2] != 0xEC ||
+    TableParts table;
+    if (ReadTableInfo(node->second, what, table) && ReadRowIndex(what, table) &&
+        ReadRowMatrix(node->second, what, table))
+      CheckRows(what, table, want);
+  }
+
+  // Reads the heap of the table node NODE and its TCINFO into TABLE; false
+  // (after an error naming WHAT) when either is not a table's.
+  bool ReadTableInfo(const Ref& node, const std::string& what, TableParts& table) {
+    std::vector<Bytes>& heap = table.heap;
+    if (!NodeBlocks(node.bid, heap) || heap.empty() || heap[0].size() < 12 || heap[0][2] != 0xEC ||
         heap[0][3] != 0x7C) {
       Error(what + ": not a table context heap");
-      return;
+      return false;
     }
-    Bytes info;
+    Bytes& info = table.info;
     if (!HeapItem(heap, Get32(&heap[0][4]), info) || info.size() < 22 || info[0] != 0x7C ||
         info.size() != 22 + 8u * info[1]) {
       Error(what + ": bad TCINFO");
-      return;
+      return false;
     }
-    const std::size_t row_size = Get16(&info[8]);
-    std::vector<Bytes> index;
-    // Row index: row id -> row number, the number as wide as the format says.
-    std::size_t key_size = 0, value_size = 0;
-    if (!BthRecords(heap, Get32(&info[10]), index, key_size, value_size) ||
-        (!index.empty() && (key_size != 4 || value_size != format_->row_index_size))) {
+    table.row_size = Get16(&info[8]);
+    return true;
+  }
+
+  // Reads the row index of TABLE (row id -> row number, the number as wide
+  // as the format says); false (after an error naming WHAT) when it is not
+  // one.
+  bool ReadRowIndex(const std::string& what, TableParts& table) {
+    std::size_t key_size = 0;
+    if (!BthRecords(table.heap, Get32(&table.info[10]), table.index, key_size, table.index_value_size) ||
+        (!table.index.empty() && (key_size != 4 || table.index_value_size != format_->row_index_size))) {
       Error(what + ": bad row index");
-      return;
+      return false;
     }
-    // Row matrix: in the heap, or in a subnode of whole-row blocks.
-    std::vector<Bytes> matrix;
-    const std::uint32_t rows_ref = Get32(&info[14]);
-    if (rows_ref != 0) {
-      if ((rows_ref & 0x1F) == 0) {
-        matrix.emplace_back();
-        if (!HeapItem(heap, rows_ref, matrix.back())) matrix.clear();
-      } else {
-        std::map<std::uint32_t, Ref> subs;
-        if (node->second.ib) Subnodes(node->second.ib, subs);
-        const auto sub = subs.find(rows_ref);
-        if (sub == subs.end() || !NodeBlocks(sub->second.bid, matrix)) matrix.clear();
-      }
-      if (matrix.empty()) {
-        Error(what + ": row matrix missing");
-        return;
-      }
+    return true;
+  }
+
+  // Reads the row matrix of TABLE, node NODE: in the heap, or in a subnode
+  // of whole-row blocks; none for a table without rows. False (after an
+  // error naming WHAT) when it is named but cannot be found.
+  bool ReadRowMatrix(const Ref& node, const std::string& what, TableParts& table) {
+    std::vector<Bytes>& matrix = table.matrix;
+    const std::uint32_t rows_ref = Get32(&table.info[14]);
+    if (rows_ref == 0) return true;
+    if ((rows_ref & 0x1F) == 0) {
+      matrix.emplace_back();
+      if (!HeapItem(table.heap, rows_ref, matrix.back())) matrix.clear();
+    } else {
+      std::map<std::uint32_t, Ref> subs;
+      if (node.ib) Subnodes(node.ib, subs);
+      const auto sub = subs.find(rows_ref);
+      if (sub == subs.end() || !NodeBlocks(sub->second.bid, matrix)) matrix.clear();
     }
+    if (matrix.empty()) {
+      Error(what + ": row matrix missing");
+      return false;
+    }
+    return true;
+  }
+
+  // Checks that TABLE holds as many rows as its row index and WANT, that
+  // every index entry points at the row of its id, and that those ids are
+  // WANT; errors name WHAT.
+  void CheckRows(const std::string& what, const TableParts& table, const std::set<std::uint32_t>& want) {
+    const std::vector<Bytes>& matrix = table.matrix;
+    const std::size_t row_size = table.row_size;
     const std::size_t per_block = row_size ? format_->max_block_data / row_size : 0;
     std::size_t rows = 0;
     for (const Bytes& b : matrix) rows += row_size ? b.size() / row_size : 0;
-    if (index.size() != rows || rows != want.size()) {
-      Error(what + ": " + std::to_string(rows) + " rows, " + std::to_string(index.size()) + " in the row index, " +
-            std::to_string(want.size()) + " expected");
+    if (table.index.size() != rows || rows != want.size()) {
+      Error(what + ": " + std::to_string(rows) + " rows, " + std::to_string(table.index.size()) +
+            " in the row index, " + std::to_string(want.size()) + " expected");
       return;
     }
     std::set<std::uint32_t> seen;
-    for (const Bytes& record : index) {
+    for (const Bytes& record : table.index) {
       const std::uint32_t row_id = Get32(record.data());
-      const std::uint32_t row = value_size == 2 ? Get16(&record[4]) : Get32(&record[4]);
+      const std::uint32_t row = table.index_value_size == 2 ? Get16(&record[4]) : Get32(&record[4]);
       const std::size_t block = matrix.size() == 1 ? 0 : row / per_block;
       const std::size_t offset = (matrix.size() == 1 ? row : row % per_block) * row_size;
       if (block >= matrix.size() || offset + row_size > matrix[block].size() ||
