@@ -17,14 +17,20 @@ QJsonValue TextOrNull(const std::string& text) { return text.empty() ? QJsonValu
 // N as a JSON number.
 QJsonValue Number(std::int64_t n) { return QJsonValue(static_cast<qint64>(n)); }
 
+// The JSON array of what MAKE makes of each element of LIST, in order.
+template <typename List, typename Make>
+QJsonArray ArrayOf(const List& list, Make make) {
+  QJsonArray array;
+  for (const auto& element : list) array.append(make(element));
+  return array;
+}
+
 // DAMAGE as a list of {offset, what}, the offset a number of bytes from the
 // start of the store file.
 QJsonArray DamageList(const std::vector<outlook::Damage>& damage) {
-  QJsonArray list;
-  for (const outlook::Damage& d : damage) {
-    list.append(QJsonObject{{"offset", Number(static_cast<std::int64_t>(d.offset))}, {"what", Text(d.what)}});
-  }
-  return list;
+  return ArrayOf(damage, [](const outlook::Damage& d) {
+    return QJsonObject{{"offset", Number(static_cast<std::int64_t>(d.offset))}, {"what", Text(d.what)}};
+  });
 }
 
 // The name the report gives damage of KIND.
@@ -54,73 +60,52 @@ QJsonObject ItemCounts(const StoreReport& result) {
   return items;
 }
 
-// Each folder of REPORT with its counts.
-QJsonArray FolderCounts(const conversion::RunReport& report) {
-  QJsonArray folders;
-  for (const auto& folder : report.Folders()) {
-    folders.append(QJsonObject{{"path", Text(folder.name)},
-                               {"copied", Number(folder.copied)},
-                               {"not_copied", Number(folder.failed)},
-                               {"already_in_database", Number(folder.skipped)}});
-  }
-  return folders;
+// A folder the run went through, with its counts.
+QJsonObject FolderCounts(const conversion::RunReport::FolderAccount& folder) {
+  return QJsonObject{{"path", Text(folder.name)},
+                     {"copied", Number(folder.copied)},
+                     {"not_copied", Number(folder.failed)},
+                     {"already_in_database", Number(folder.skipped)}};
 }
 
-// Every item of REPORT not copied, folder by folder, with why.
-QJsonArray FailedItems(const conversion::RunReport& report) {
-  QJsonArray items;
+// A folder that could not be read, with why and (where known) how many
+// items it holds.
+QJsonObject FolderNotRead(const conversion::RunReport::FolderFailure& failure) {
+  return QJsonObject{{"path", Text(failure.name)},
+                     {"reason", Text(failure.reason)},
+                     {"items", failure.items ? Number(*failure.items) : QJsonValue()}};
+}
+
+// The lists of what the run of REPORT met, by the report's keys: the
+// folders with their counts, the items not copied and those met in damaged
+// parts (folder by folder), the folders not read, not converted or read
+// from damaged parts, and the damage of the store's own structures.
+void AddRunLists(const conversion::RunReport& report, QJsonObject& o) {
+  QJsonArray failed_items, damaged_items;
   for (const auto& folder : report.Folders()) {
     for (const auto& failure : folder.failures) {
-      items.append(QJsonObject{{"folder", Text(folder.name)}, {"item", Text(failure.label)}, {"reason", Text(failure.reason)}});
+      failed_items.append(
+          QJsonObject{{"folder", Text(folder.name)}, {"item", Text(failure.label)}, {"reason", Text(failure.reason)}});
     }
-  }
-  return items;
-}
-
-// Every item of REPORT met in damaged parts of the file, folder by folder,
-// with the damage and what was lost of it.
-QJsonArray DamagedItems(const conversion::RunReport& report) {
-  QJsonArray items;
-  for (const auto& folder : report.Folders()) {
     for (const auto& item : folder.damaged) {
-      items.append(QJsonObject{{"folder", Text(folder.name)},
-                               {"item", Text(item.label)},
-                               {"kind", KindName(item.kind)},
-                               {"damage", DamageList(item.damage)},
-                               {"lost", Text(item.lost)}});
+      damaged_items.append(QJsonObject{{"folder", Text(folder.name)},
+                                       {"item", Text(item.label)},
+                                       {"kind", KindName(item.kind)},
+                                       {"damage", DamageList(item.damage)},
+                                       {"lost", Text(item.lost)}});
     }
   }
-  return items;
-}
-
-// The folders of REPORT read from damaged parts, with the damage.
-QJsonArray DamagedFolders(const conversion::RunReport& report) {
-  QJsonArray folders;
-  for (const auto& folder : report.DamagedFolders()) {
-    folders.append(QJsonObject{{"path", Text(folder.name)}, {"damage", DamageList(folder.damage)}});
-  }
-  return folders;
-}
-
-// The folders of REPORT that could not be read, with why and (where known)
-// how many items they hold.
-QJsonArray FoldersNotRead(const conversion::RunReport& report) {
-  QJsonArray folders;
-  for (const auto& failure : report.FolderFailures()) {
-    folders.append(QJsonObject{{"path", Text(failure.name)},
-                               {"reason", Text(failure.reason)},
-                               {"items", failure.items ? Number(*failure.items) : QJsonValue()}});
-  }
-  return folders;
-}
-
-// The folders of REPORT whose kind of item the run does not convert.
-QJsonArray FoldersNotConverted(const conversion::RunReport& report) {
-  QJsonArray folders;
-  for (const auto& folder : report.NotConverted()) {
-    folders.append(QJsonObject{{"path", Text(folder.name)}, {"class", Text(folder.message_class)}});
-  }
-  return folders;
+  o["folders"] = ArrayOf(report.Folders(), FolderCounts);
+  o["failed_items"] = failed_items;
+  o["damaged_items"] = damaged_items;
+  o["folders_not_read"] = ArrayOf(report.FolderFailures(), FolderNotRead);
+  o["folders_not_converted"] = ArrayOf(report.NotConverted(), [](const auto& folder) {
+    return QJsonObject{{"path", Text(folder.name)}, {"class", Text(folder.message_class)}};
+  });
+  o["damaged_folders"] = ArrayOf(report.DamagedFolders(), [](const auto& folder) {
+    return QJsonObject{{"path", Text(folder.name)}, {"damage", DamageList(folder.damage)}};
+  });
+  o["store_damage"] = DamageList(report.StoreDamage());
 }
 
 }  // namespace
@@ -139,15 +124,14 @@ QJsonObject ReportJson(const StoreReport& result) {
   o["address_book"] = TextOrNull(result.address_book);
   o["seconds"] = result.seconds;
   o["items"] = ItemCounts(result);
-  // Before the run began there is nothing to list.
-  const conversion::RunReport* report = result.report ? &*result.report : nullptr;
-  o["folders"] = report ? FolderCounts(*report) : QJsonArray();
-  o["failed_items"] = report ? FailedItems(*report) : QJsonArray();
-  o["folders_not_read"] = report ? FoldersNotRead(*report) : QJsonArray();
-  o["folders_not_converted"] = report ? FoldersNotConverted(*report) : QJsonArray();
-  o["damaged_items"] = report ? DamagedItems(*report) : QJsonArray();
-  o["damaged_folders"] = report ? DamagedFolders(*report) : QJsonArray();
-  o["store_damage"] = report ? DamageList(report->StoreDamage()) : QJsonArray();
+  // Before the run began there is nothing to list: every list is empty.
+  if (result.report) {
+    AddRunLists(*result.report, o);
+  } else {
+    for (const char* key : {"folders", "failed_items", "damaged_items", "folders_not_read", "folders_not_converted",
+                            "damaged_folders", "store_damage"})
+      o[QLatin1String(key)] = QJsonArray();
+  }
   return o;
 }
 
