@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kMaxErrors = 200;
 
+// V as "0x" and lower-case hex digits, for messages.
 std::string Hex(std::uint64_t v) { return "0x" + sys::HexNumber(v, 1, sys::HexCase::Lower); }
 
 struct BlockInfo {
@@ -33,6 +34,9 @@ class Checker {
  public:
   explicit Checker(const std::filesystem::path& path) : file_(QString::fromStdString(path.string())) {}
 
+  // Checks the whole file: header, both B-trees, blocks, data trees and
+  // subnodes, allocation maps, folder tables and mandatory nodes; returns
+  // what was found.
   CheckReport Run() {
     if (!file_.open(QIODevice::ReadOnly)) {
       Error("cannot open the file: " + file_.errorString().toStdString());
@@ -63,10 +67,13 @@ class Checker {
     std::uint64_t bid, ib;
   };
 
+  // Notes fault TEXT (the first kMaxErrors only).
   void Error(const std::string& text) {
     if (report_.errors.size() < kMaxErrors) report_.errors.push_back(text);
   }
 
+  // Reads SIZE bytes at IB into OUT; false (after an error) when the file
+  // does not hold them.
   bool Read(std::uint64_t ib, std::uint8_t* out, std::size_t size) {
     if (ib + size > size_ || !file_.seek(static_cast<qint64>(ib)) ||
         file_.read(reinterpret_cast<char*>(out), static_cast<qint64>(size)) != static_cast<qint64>(size)) {
@@ -88,6 +95,9 @@ class Checker {
     }
   }
 
+  // Reads and checks the header (magic, version, CRCs, ROOT) and takes the
+  // format, encoding and B-tree roots from it; false when the file is not
+  // a PST file whose structures can be walked.
   bool CheckHeader() {
     std::uint8_t h[564] = {};
     if (!Read(0, h, 512)) return false;
@@ -125,6 +135,10 @@ class Checker {
     return true;
   }
 
+  // Checks the B-tree page REF of type PTYPE at DEPTH and everything
+  // below it, its keys from its parent's key LOW (when given) to below the
+  // parent's next key HIGH_EXCLUSIVE (when not 0), and records the nodes or
+  // blocks its leaves list.
   void WalkBTree(const Ref& ref, std::uint8_t ptype, int depth, std::optional<std::uint64_t> low,
                  std::uint64_t high_exclusive) {
     const std::string what = std::string(ptype == kPtypeNBT ? "NBT" : "BBT") + " page " + Hex(ref.bid);
@@ -250,6 +264,8 @@ class Checker {
     return total;
   }
 
+  // Checks the subnode block BID at DEPTH (SLBLOCK or SIBLOCK) and every
+  // data tree and subnode block it lists.
   void CheckSubnodes(std::uint64_t bid, int depth) {
     const auto it = internal_.find(bid & ~std::uint64_t{1});
     if (!(bid & 0x2) || it == internal_.end()) {
@@ -284,6 +300,7 @@ class Checker {
     }
   }
 
+  // Checks the data tree and subnodes of every node.
   void CheckNodes() {
     for (const auto& [nid, ref] : nodes_) {
       if (ref.bid) DataSize(ref.bid, 0);
@@ -291,6 +308,7 @@ class Checker {
     }
   }
 
+  // Checks that the nodes every PST holds are there.
   void CheckMandatoryNodes() {
     for (std::uint32_t nid : {0x21u, 0x61u, 0x122u, 0x12Du, 0x12Eu, 0x12Fu, 0x1E1u, 0x201u, 0x60Du, 0x60Eu,
                               0x60Fu, 0x610u, 0x671u, 0x692u})
@@ -311,6 +329,9 @@ class Checker {
     return std::vector<std::uint8_t>(bits, bits + format_->map_bits_size);
   }
 
+  // Checks every map page; that no AMap leaves space in use marked free
+  // (space marked but not used counts as leaked); and that the header's
+  // free-space count is the maps'.
   void CheckMaps() {
     const PstFormat& f = *format_;
     // Map pages first, so that their space counts as used.

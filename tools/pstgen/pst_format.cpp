@@ -68,6 +68,7 @@ constexpr std::uint8_t kCyclicMiddle[256] = {
     97,  224, 198, 193, 89,  171, 187, 88,  222, 95,  223, 96,  121, 126, 178, 138,
 };
 
+// The inverse of kPermute, built once.
 const std::array<std::uint8_t, 256>& InversePermute() {
   static const std::array<std::uint8_t, 256> inv = [] {
     std::array<std::uint8_t, 256> t{};
@@ -258,6 +259,7 @@ constexpr PstFormat kUnicode4k = Unicode4kFormat();
 struct HeaderLayout {
   std::size_t bid_next_b, bid_next_p, unique, rgnid, root, rgb_fm, rgb_fp, sentinel, crypt, crc_full;
 };
+// The header layout of format F.
 const HeaderLayout& LayoutOf(const PstFormat& f) {
   static const HeaderLayout unicode{516, 32, 40, 44, 180, 256, 384, 512, 513, 524};
   static const HeaderLayout ansi{24, 28, 32, 36, 164, 204, 332, 460, 461, 0};

@@ -21,6 +21,7 @@ class Rng {
       s = z ^ (z >> 31);
     }
   }
+  // The next 64 random bits.
   std::uint64_t Next() {
     const std::uint64_t result = Rotl(state_[1] * 5, 7) * 9;
     const std::uint64_t t = state_[1] << 17;
@@ -51,6 +52,7 @@ const std::array<const char*, 16> kWords = {"budget", "meeting", "report", "proj
                                             "contract", "release", "😀", "figures"};
 const std::array<const char*, 4> kCategories = {"Business", "Personal", "Важно", "フォローアップ"};
 
+// COUNT words drawn from kWords, separated by blanks.
 std::string Words(Rng& rng, int count) {
   std::string s;
   for (int i = 0; i < count; ++i) {
@@ -60,6 +62,8 @@ std::string Words(Rng& rng, int count) {
   return s;
 }
 
+// A person of a drawn name, with an SMTP address or (EXCHANGE) an
+// Exchange one.
 Address Person(Rng& rng, bool exchange) {
   const std::string first = rng.Pick(kFirst), last = rng.Pick(kLast);
   Address a;
