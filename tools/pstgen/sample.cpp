@@ -86,12 +86,7 @@ std::vector<Item> InboxItems() {
   figures.importance = 2;
   figures.categories = {"Finance", "Important"};
   figures.attachments.push_back(TextFile("figures.csv", "quarter;revenue\r\nQ1;1200\r\nQ2;1350\r\n"));
-  Attachment big;
-  big.file_name = "report.bin";
-  big.use_pattern = true;
-  big.pattern_size = 20000;
-  big.pattern_seed = 7;
-  figures.attachments.push_back(big);
+  figures.attachments.push_back(PatternAttachment("report.bin", 20000, 7));
   inbox.push_back(figures);
   Item scripts = Mail("Привет из Москвы — 東京からこんにちは 🎉", "Текст, 日本語のテキスト, emoji 😀.\r\n",
                       kBase + 2 * kDay, kAnna, {To(kMe)});

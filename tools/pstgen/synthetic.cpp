@@ -149,12 +149,10 @@ Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_
   if (attachment_bytes > 0 && item_class != "IPM.Contact" && rng.Below(2) == 0) {
     // Sizes vary around the mean: half the items carry one attachment of
     // up to four times the mean, so the mean per item stays as asked.
-    Attachment a;
-    a.file_name = "file-" + std::to_string(serial) + (rng.Below(2) ? ".pdf" : ".docx");
-    a.use_pattern = true;
-    a.pattern_seed = rng.Next();
-    a.pattern_size = rng.Below(4 * attachment_bytes + 1);
-    item.attachments.push_back(a);
+    // Drawn in this order: name, seed, size.
+    const std::string name = "file-" + std::to_string(serial) + (rng.Below(2) ? ".pdf" : ".docx");
+    const std::uint64_t seed = rng.Next();
+    item.attachments.push_back(PatternAttachment(name, rng.Below(4 * attachment_bytes + 1), seed));
   }
   return item;
 }
