@@ -163,11 +163,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   return line;
 }
 
-void ApplyOverrides(const CommandLine& line, MailboxSpec& spec) {
-  if (line.encoding) spec.encoding = *line.encoding;
-  if (line.format) spec.format = *line.format;
-  if (line.codepage) spec.codepage = *line.codepage;
-  if (line.compress) spec.compress = true;
+void ApplyOverrides(const CommandLine& line, MailboxSpec& mailbox) {
+  if (line.encoding) mailbox.encoding = *line.encoding;
+  if (line.format) mailbox.format = *line.format;
+  if (line.codepage) mailbox.codepage = *line.codepage;
+  if (line.compress) mailbox.compress = true;
 }
 
 }  // namespace norvexa::pstgen

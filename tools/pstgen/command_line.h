@@ -52,7 +52,7 @@ struct CommandLine {
 // any damage).
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args);
 
-// SPEC with the overrides of LINE applied.
-void ApplyOverrides(const CommandLine& line, MailboxSpec& spec);
+// Applies the overrides of LINE to MAILBOX.
+void ApplyOverrides(const CommandLine& line, MailboxSpec& mailbox);
 
 }  // namespace norvexa::pstgen

@@ -52,11 +52,11 @@ int Usage() {
 // the exit status. Throws what the description reader and the writer throw.
 int WriteMailboxFile(const norvexa::pstgen::CommandLine& line) {
   using namespace norvexa::pstgen;
-  MailboxSpec spec = line.command == Command::Sample      ? SampleMailbox()
+  MailboxSpec mailbox = line.command == Command::Sample      ? SampleMailbox()
                      : line.command == Command::Synthetic ? SyntheticMailbox(line.synthetic)
                                                           : ReadDescription(line.description);
-  ApplyOverrides(line, spec);
-  const WriteStats stats = WriteMailbox(spec, line.out);
+  ApplyOverrides(line, mailbox);
+  const WriteStats stats = WriteMailbox(mailbox, line.out);
   std::cout << "pstgen: wrote " << line.out << ": " << stats.folders << " folders, " << stats.items << " items, "
             << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";
   if (!line.damage.empty()) {

@@ -167,18 +167,18 @@ std::vector<Item> NoteItems() {
 }  // namespace
 
 MailboxSpec SampleMailbox() {
-  MailboxSpec spec;
-  spec.store_name = "Sample Mailbox";
+  MailboxSpec mailbox;
+  mailbox.store_name = "Sample Mailbox";
   FolderSpec inbox = Folder("Inbox", "IPF.Note", "", InboxItems());
   inbox.children.push_back(Folder("Projects", "IPF.Note", "", ProjectItems()));
-  spec.folders.push_back(inbox);
-  spec.folders.push_back(Folder("Sent Items", "IPF.Note", "sent", SentItems()));
-  spec.folders.push_back(Folder("Calendar", "IPF.Appointment", "", CalendarItems()));
-  spec.folders.push_back(Folder("Tasks", "IPF.Task", "", TaskItems()));
-  spec.folders.push_back(Folder("Contacts", "IPF.Contact", "", ContactItems()));
-  spec.folders.push_back(Folder("Journal", "IPF.Journal", "", JournalItems()));
-  spec.folders.push_back(Folder("Notes", "IPF.StickyNote", "", NoteItems()));
-  return spec;
+  mailbox.folders.push_back(inbox);
+  mailbox.folders.push_back(Folder("Sent Items", "IPF.Note", "sent", SentItems()));
+  mailbox.folders.push_back(Folder("Calendar", "IPF.Appointment", "", CalendarItems()));
+  mailbox.folders.push_back(Folder("Tasks", "IPF.Task", "", TaskItems()));
+  mailbox.folders.push_back(Folder("Contacts", "IPF.Contact", "", ContactItems()));
+  mailbox.folders.push_back(Folder("Journal", "IPF.Journal", "", JournalItems()));
+  mailbox.folders.push_back(Folder("Notes", "IPF.StickyNote", "", NoteItems()));
+  return mailbox;
 }
 
 }  // namespace norvexa::pstgen

@@ -19,12 +19,12 @@ TEST(PstgenCommandLine, EachFormIsReadWithItsFilesAndOptions) {
   EXPECT_EQ(description->damage[0].kind, FileDamage::Kind::FlipBit);
   EXPECT_EQ(description->damage[0].offset, 0x4400u);
   EXPECT_EQ(description->damage[1].kind, FileDamage::Kind::ZeroPage);
-  MailboxSpec spec;
-  ApplyOverrides(*description, spec);
-  EXPECT_EQ(spec.format, FileFormat::Ansi);
-  EXPECT_EQ(spec.encoding, Encoding::Cyclic);
-  EXPECT_EQ(spec.codepage, 1251);
-  EXPECT_FALSE(spec.compress);
+  MailboxSpec mailbox;
+  ApplyOverrides(*description, mailbox);
+  EXPECT_EQ(mailbox.format, FileFormat::Ansi);
+  EXPECT_EQ(mailbox.encoding, Encoding::Cyclic);
+  EXPECT_EQ(mailbox.codepage, 1251);
+  EXPECT_FALSE(mailbox.compress);
 
   // Options left out leave the mailbox's own values alone.
   const auto sample = ParseCommandLine({"--sample", "s.pst", "--compress", "--report-memory"});
