@@ -4,6 +4,7 @@
 namespace norvexa::exporter {
 namespace {
 
+// Whether ARGUMENT is an option: it begins with "--".
 bool IsOption(const std::string& argument) { return argument.size() > 1 && argument.rfind("--", 0) == 0; }
 
 // The value after option NAME at AT; throws when there is none.
@@ -14,6 +15,8 @@ const std::string& ValueOf(const std::vector<std::string>& arguments, std::size_
   return arguments[++at];
 }
 
+// Sets the target of OPTIONS to KIND at PATH; throws UsageError when a
+// target was given already.
 void SetTarget(ExportOptions& options, TargetKind kind, const std::string& path) {
   if (options.target != TargetKind::None) {
     throw UsageError("give one target: --new-database FOLDER or --existing-database FILE.nsf");

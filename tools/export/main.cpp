@@ -23,6 +23,7 @@ namespace {
 using namespace norvexa;
 using namespace norvexa::exporter;
 
+// Prints the JSON report of RESULT on standard output as one line.
 void PrintJson(const StoreReport& result) {
   const QByteArray json = JsonLine(ReportJson(result));
   std::cout.write(json.constData(), json.size());

@@ -52,6 +52,7 @@ QString Comparable(const std::string& path) {
   return text.toCaseFolded();
 }
 
+// The path named by UTF8 text.
 fs::path PathOf(const std::string& utf8) { return sys::PathFromUtf8(utf8); }
 
 // PATH made absolute, as UTF-8 text.
@@ -61,6 +62,7 @@ std::string Absolute(const std::string& path) {
   return Utf8((ec ? PathOf(path) : absolute).lexically_normal());
 }
 
+// Why a place in STATE cannot be written to, for a message.
 const char* WhyNotWritable(sys::WriteState state) {
   switch (state) {
     case sys::WriteState::Full: return "its disk is full";
@@ -71,6 +73,7 @@ const char* WhyNotWritable(sys::WriteState state) {
   return "it cannot be written to";
 }
 
+// N followed by ONE or MANY, as N asks.
 std::string Plural(std::int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -174,6 +177,41 @@ std::string CompletedText(const StoreReport& result) {
   return text + " in " + seconds + " s";
 }
 
+// An item as a line of what is missing names it: its subject or name in
+// quotes, or "(no subject or name)".
+std::string ItemLabel(const std::string& label) {
+  return label.empty() ? std::string("(no subject or name)") : "\"" + label + "\"";
+}
+
+// The lines of one kind of what is missing, the first kFailuresShown of
+// them, then how many more there were (the JSON report lists them all).
+class FirstFew {
+ public:
+  // Lines on OUT whose count line begins with PREFIX.
+  FirstFew(std::ostream& out, const char* prefix) : out_(out), prefix_(prefix) {}
+
+  // Whether the next line is still to be printed; counts it when not.
+  bool Show() {
+    if (shown_ == kFailuresShown) {
+      ++more_;
+      return false;
+    }
+    ++shown_;
+    return true;
+  }
+
+  // Prints how many lines were left out, when any were.
+  void End() {
+    if (more_ > 0) out_ << prefix_ << ": " << more_ << " more (--json lists every one)\n";
+  }
+
+ private:
+  std::ostream& out_;
+  const char* prefix_;
+  std::size_t shown_ = 0;
+  std::int64_t more_ = 0;
+};
+
 // What is missing, for the lines before the last one: folders not read,
 // then items not copied (the first few), then the folders and items read
 // from damaged parts of the store file (the first few).
@@ -181,41 +219,26 @@ void PrintMissing(std::ostream& out, const conversion::RunReport& report) {
   for (const auto& failure : report.FolderFailures()) {
     out << "not read: " << failure.name << ": " << failure.reason << "\n";
   }
-  std::size_t shown = 0;
-  std::int64_t more = 0;
+  FirstFew not_copied(out, "not copied");
   for (const auto& folder : report.Folders()) {
     for (const auto& failure : folder.failures) {
-      if (shown == kFailuresShown) {
-        ++more;
-        continue;
-      }
-      ++shown;
-      out << "not copied: " << folder.name << ": "
-          << (failure.label.empty() ? std::string("(no subject or name)") : "\"" + failure.label + "\"") << ": "
-          << failure.reason << "\n";
+      if (not_copied.Show())
+        out << "not copied: " << folder.name << ": " << ItemLabel(failure.label) << ": " << failure.reason << "\n";
     }
   }
-  if (more > 0) out << "not copied: " << more << " more (--json lists every one)\n";
-  // Then what was copied from damaged parts of the file, as few.
-  shown = 0;
-  more = 0;
+  not_copied.End();
   for (const auto& folder : report.DamagedFolders()) {
     out << "damaged folder: " << folder.name << ": " << folder.damage.size() << " damaged parts (--json lists them)\n";
   }
+  FirstFew damaged(out, "damaged");
   for (const auto& folder : report.Folders()) {
     for (const auto& item : folder.damaged) {
-      if (item.kind == conversion::RunReport::DamageKind::NotCopied) continue;
-      if (shown == kFailuresShown) {
-        ++more;
-        continue;
-      }
-      ++shown;
-      out << "damaged: " << folder.name << ": "
-          << (item.label.empty() ? std::string("(no subject or name)") : "\"" + item.label + "\"") << ": at offset 0x"
+      if (item.kind == conversion::RunReport::DamageKind::NotCopied || !damaged.Show()) continue;
+      out << "damaged: " << folder.name << ": " << ItemLabel(item.label) << ": at offset 0x"
           << sys::HexNumber(item.damage.front().offset) << ": " << item.damage.front().what << "\n";
     }
   }
-  if (more > 0) out << "damaged: " << more << " more (--json lists every one)\n";
+  damaged.End();
 }
 
 // Opens the store of SOURCE as the main window opens it, names it in

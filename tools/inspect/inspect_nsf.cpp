@@ -19,8 +19,10 @@ namespace norvexa::inspect {
 
 namespace {
 
+// TEXT (UTF-8) as a QString.
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// TEXTS as a JSON array of strings.
 QJsonArray Strings(const std::vector<std::string>& texts) {
   QJsonArray array;
   for (const std::string& t : texts) array.append(Q(t));
@@ -73,6 +75,7 @@ void AppendParts(const notes::MIMEEntity& part, const QString& path, QJsonArray&
     AppendParts(*child, path + "." + QString::number(n), parts);
 }
 
+// DOC as JSON: its ids, times, items and parts.
 QJsonObject DocumentJson(notes::Document& doc) {
   QJsonObject object;
   object["unid"] = Q(doc.UniversalID());

@@ -11,14 +11,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <initializer_list>
 #include <ostream>
 #include <streambuf>
+#include <variant>
 
 namespace norvexa::inspect {
 namespace {
 
 using namespace norvexa::outlook;
 
+// TEXT (UTF-8) as a QString.
 QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // A date as ISO 8601 with its offset, or null when absent.
@@ -27,6 +30,7 @@ QJsonValue DateValue(const std::optional<QDateTime>& date) {
   return date->toOffsetFromUtc(date->offsetFromUtc()).toString(Qt::ISODate);
 }
 
+// VALUE as a JSON number, or null when absent.
 QJsonValue Integer(const std::optional<std::int64_t>& value) {
   return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue(QJsonValue::Null);
 }
@@ -87,11 +91,30 @@ void AddAttachments(const Item& item, QJsonObject& object) {
   }
 }
 
+// One value of an item as norvexa-inspect prints it: its key and the
+// item's getter of its text, date or number.
+struct ItemValue {
+  using Text = std::string (Item::*)() const;
+  using Date = std::optional<QDateTime> (Item::*)() const;
+  using Number = std::optional<std::int64_t> (Item::*)() const;
+
+  const char* key;
+  std::variant<Text, Date, Number> get;
+
+  // The value read from ITEM as JSON; throws what the getter throws.
+  QJsonValue Read(const Item& item) const {
+    if (const Text* text = std::get_if<Text>(&get)) return Q((item.**text)());
+    if (const Date* date = std::get_if<Date>(&get)) return DateValue((item.**date)());
+    return Integer((item.*std::get<Number>(get))());
+  }
+};
+
 // An item's JSON object filled value by value: a value whose getter throws
 // is named with its error in "value_errors" instead, and the item's other
 // values are still printed, as the conversion still copies them.
 class ItemJson {
  public:
+  // Sets KEY to what GET returns (a QJsonValue), or notes its error.
   template <typename Get>
   void Set(const char* key, Get get) {
     try {
@@ -100,7 +123,12 @@ class ItemJson {
       errors_[QLatin1String(key)] = Q(e.what());
     }
   }
+  // Sets each of VALUES as read from ITEM.
+  void SetAll(const Item& item, std::initializer_list<ItemValue> values) {
+    for (const ItemValue& value : values) Set(value.key, [&] { return value.Read(item); });
+  }
   QJsonObject& object() { return o_; }
+  // The object, with its "value_errors" when there were any.
   QJsonObject Take() {
     if (!errors_.isEmpty()) o_["value_errors"] = errors_;
     return o_;
@@ -114,41 +142,30 @@ class ItemJson {
 // The values the mail preparation reads.
 void AddMail(const Item& item, ItemJson& j) {
   MapiUtils utils;
-  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
-  j.Set("to", [&] { return QJsonValue(Q(item.To())); });
-  j.Set("cc", [&] { return QJsonValue(Q(item.CC())); });
-  j.Set("bcc", [&] { return QJsonValue(Q(item.BCC())); });
-  j.Set("sender_email", [&] { return QJsonValue(Q(item.SenderEmailAddress())); });
+  j.SetAll(item, {{"subject", &Item::Subject}, {"to", &Item::To}, {"cc", &Item::CC}, {"bcc", &Item::BCC},
+                  {"sender_email", &Item::SenderEmailAddress}, {"body", &Item::Body}, {"date", &Item::MessageDate}});
   j.Set("sender_name", [&] { return QJsonValue(Q(utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENDER_NAME).text)); });
-  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
-  j.Set("date", [&] { return QJsonValue(DateValue(item.MessageDate())); });
   j.Set("sent", [&] { return QJsonValue(!utils.HrGetOneProp(item.MAPIOBJECT(), PR_SENTMAIL_ENTRYID).empty()); });
   AddAttachments(item, j.object());
 }
 
+// The values the appointment preparation reads.
 void AddAppointment(const Item& item, ItemJson& j) {
-  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
-  j.Set("sender_email", [&] { return QJsonValue(Q(item.SenderEmailAddress())); });
-  j.Set("start", [&] { return QJsonValue(DateValue(item.Start())); });
-  j.Set("end", [&] { return QJsonValue(DateValue(item.End())); });
-  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
-  j.Set("creation_time", [&] { return QJsonValue(DateValue(item.CreationTime())); });
-  j.Set("location", [&] { return QJsonValue(Q(item.Location())); });
-  j.Set("categories", [&] { return QJsonValue(Q(item.Categories())); });
+  j.SetAll(item, {{"subject", &Item::Subject}, {"sender_email", &Item::SenderEmailAddress}, {"start", &Item::Start},
+                  {"end", &Item::End}, {"body", &Item::Body}, {"creation_time", &Item::CreationTime},
+                  {"location", &Item::Location}, {"categories", &Item::Categories}});
   AddAttachments(item, j.object());
 }
 
+// The values the task preparation reads.
 void AddTask(const Item& item, ItemJson& j) {
-  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
-  j.Set("due_date", [&] { return QJsonValue(DateValue(item.DueDate())); });
-  j.Set("start_date", [&] { return QJsonValue(DateValue(item.StartDate())); });
-  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
-  j.Set("creation_time", [&] { return QJsonValue(DateValue(item.CreationTime())); });
-  j.Set("importance", [&] { return QJsonValue(Integer(item.Importance())); });
-  j.Set("reminder_time", [&] { return QJsonValue(DateValue(item.ReminderTime())); });
+  j.SetAll(item, {{"subject", &Item::Subject}, {"due_date", &Item::DueDate}, {"start_date", &Item::StartDate},
+                  {"body", &Item::Body}, {"creation_time", &Item::CreationTime}, {"importance", &Item::Importance},
+                  {"reminder_time", &Item::ReminderTime}});
   AddAttachments(item, j.object());
 }
 
+// The values the contact preparation reads: every contact field by name.
 void AddContact(const Item& item, ItemJson& j) {
   static const std::pair<const char*, ContactField> kFields[] = {
       {"first_name", ContactField::FirstName}, {"middle_name", ContactField::MiddleName},
@@ -168,22 +185,20 @@ void AddContact(const Item& item, ItemJson& j) {
       {"children", ContactField::Children}, {"home_phone", ContactField::HomePhone},
       {"home_fax", ContactField::HomeFax},
   };
-  j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  j.SetAll(item, {{"subject", &Item::Subject}});
   for (const auto& [key, field] : kFields) j.Set(key, [&] { return QJsonValue(Q(item.Contact(field))); });
-  j.Set("birthday", [&] { return QJsonValue(DateValue(item.Birthday())); });
-  j.Set("anniversary", [&] { return QJsonValue(DateValue(item.Anniversary())); });
-  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
-  j.Set("categories", [&] { return QJsonValue(Q(item.Categories())); });
+  j.SetAll(item, {{"birthday", &Item::Birthday}, {"anniversary", &Item::Anniversary}, {"body", &Item::Body},
+                  {"categories", &Item::Categories}});
 }
 
+// The values the distribution-list preparation reads.
 void AddDistList(const Item& item, ItemJson& j) {
-  j.Set("dl_name", [&] { return QJsonValue(Q(item.DLName())); });
+  j.SetAll(item, {{"dl_name", &Item::DLName}, {"body", &Item::Body}});
   j.Set("members", [&] {
     QJsonArray members;
     for (const std::string& member : item.Members()) members.append(Q(member));
     return QJsonValue(members);
   });
-  j.Set("body", [&] { return QJsonValue(Q(item.Body())); });
 }
 
 // DAMAGE as a JSON list of {offset, what}, the offset a number of bytes
@@ -222,6 +237,7 @@ QJsonValue Hash(const std::string& bytes) {
           .toHex());
 }
 
+// VALUE as JSON true or false, or null when absent.
 QJsonValue Flag(const std::optional<bool>& value) { return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null); }
 
 // The values every kind of item may carry beyond those its writer takes
@@ -293,7 +309,7 @@ QJsonObject ItemObject(const Item& item, const std::string& kind) {
   else if (kind == "IPM.Task") AddTask(item, j);
   else if (kind == "IPM.Contact" && message_class == "IPM.DistList") AddDistList(item, j);
   else if (kind == "IPM.Contact") AddContact(item, j);
-  else j.Set("subject", [&] { return QJsonValue(Q(item.Subject())); });
+  else j.SetAll(item, {{"subject", &Item::Subject}});
   j.Set("details", [&] { return QJsonValue(ItemDetails(item)); });
   return j.Take();
 }

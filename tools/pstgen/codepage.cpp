@@ -30,6 +30,7 @@ std::string ConverterName(int number) {
   return "windows-" + std::to_string(number);
 }
 
+// Whether code page NUMBER is converted here without Qt (1252 and 65001).
 bool BuiltIn(int number) { return number == 1252 || number == 65001; }
 
 // True for the accents and other marks that a decomposition adds.

@@ -15,14 +15,51 @@
 namespace norvexa::pstgen {
 namespace {
 
+// Calls SINK with each of ITEMS, an item REPEAT times over where its count
+// says so, "%n" in its subject then the copy's number (1, 2, ...).
+void SinkRepeated(const std::vector<std::pair<Item, std::int64_t>>& items,
+                  const std::function<void(const Item&)>& sink) {
+  for (const auto& [item, repeat] : items) {
+    if (repeat == 1) {
+      sink(item);
+      continue;
+    }
+    Item copy = item;
+    const auto marker = item.subject.find("%n");
+    for (std::int64_t i = 1; i <= repeat; ++i) {
+      if (marker != std::string::npos)
+        copy.subject = item.subject.substr(0, marker) + std::to_string(i) + item.subject.substr(marker + 2);
+      sink(copy);
+    }
+  }
+}
+
+// The value named NAME in TABLE into OUT; false when no entry has that
+// name.
+template <typename T, std::size_t N>
+bool FindName(const std::string& name, const std::pair<const char*, T> (&table)[N], T& out) {
+  for (const auto& [entry, value] : table) {
+    if (name == entry) {
+      out = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the parts of one description; every fault is thrown as a
+// DescriptionError naming the description (SOURCE), the place in it
+// (WHERE: the folder path, item number, key) and what is wrong.
 class Reader {
  public:
   explicit Reader(std::string source) : source_(std::move(source)) {}
 
+  // Throws the DescriptionError of fault WHAT at WHERE.
   [[noreturn]] void Fail(const std::string& where, const std::string& what) const {
     throw DescriptionError(source_ + ": " + where + ": " + what);
   }
 
+  // The text O[KEY]; empty when absent or null, a fault when not text.
   std::string Text(const QJsonObject& o, const char* key, const std::string& where) const {
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull()) return {};
@@ -30,6 +67,8 @@ class Reader {
     return v.toString().toStdString();
   }
 
+  // The ISO 8601 date O[KEY] in Unix seconds (UTC when it has no offset);
+  // nullopt when absent or empty, a fault when not a date.
   std::optional<std::int64_t> Date(const QJsonObject& o, const char* key, const std::string& where) const {
     const std::string s = Text(o, key, where);
     if (s.empty()) return std::nullopt;
@@ -39,6 +78,8 @@ class Reader {
     return t.toSecsSinceEpoch();
   }
 
+  // The ADDRESS object V; its type, when not given, is EX for an Exchange
+  // address ("/O=..."), else SMTP.
   Address Addr(const QJsonValue& v, const std::string& where) const {
     if (!v.isObject()) Fail(where, "an address must be an object with \"name\" and \"email\"");
     const QJsonObject o = v.toObject();
@@ -50,6 +91,7 @@ class Reader {
     return a;
   }
 
+  // The list of texts O[KEY]; empty when absent.
   std::vector<std::string> Strings(const QJsonObject& o, const char* key, const std::string& where) const {
     std::vector<std::string> out;
     const QJsonValue v = o.value(QLatin1String(key));
@@ -62,6 +104,8 @@ class Reader {
     return out;
   }
 
+  // The ATTACHMENT object O: a message, base64 bytes, pattern bytes of a
+  // size, or text.
   Attachment ReadAttachment(const QJsonObject& o, const std::string& where) const {
     Attachment a;
     if (o.contains("name")) a.file_name = Text(o, "name", where);
@@ -86,8 +130,31 @@ class Reader {
     return a;
   }
 
+  // The ITEM object O. Its keys are read in a fixed order, so that of
+  // several faults the same one is always named.
   Item ReadItem(const QJsonObject& o, const std::string& where) const {
     Item item;
+    item.message_class = ReadMessageClass(o, where);
+    ReadTexts(o, where, item);
+    ReadFlagAndTask(o, where, item);
+    ReadPeople(o, where, item);
+    item.delivered = Date(o, "delivered", where);
+    item.submitted = Date(o, "submitted", where);
+    item.created = Date(o, "created", where);
+    item.modified = Date(o, "modified", where);
+    if (o.contains("importance")) item.importance = o.value("importance").toInt();
+    item.categories = Strings(o, "categories", where);
+    item.sent = o.value("sent").toBool();
+    item.unread = o.value("unread").toBool();
+    ReadSchedule(o, where, item);
+    ReadContact(o, where, item);
+    ReadAttachments(o, where, item);
+    return item;
+  }
+
+  // The message class of item O: its "class", else the one of its "kind"
+  // (mail when absent); a fault for an unknown kind.
+  std::string ReadMessageClass(const QJsonObject& o, const std::string& where) const {
     const std::string kind = Text(o, "kind", where);
     static const std::map<std::string, std::string> classes = {
         {"", "IPM.Note"},           {"mail", "IPM.Note"},     {"appointment", "IPM.Appointment"},
@@ -95,7 +162,12 @@ class Reader {
         {"journal", "IPM.Activity"}, {"note", "IPM.StickyNote"}};
     const auto it = classes.find(kind);
     if (it == classes.end()) Fail(where, "unknown item kind \"" + kind + "\"");
-    item.message_class = o.contains("class") ? Text(o, "class", where) : it->second;
+    return o.contains("class") ? Text(o, "class", where) : it->second;
+  }
+
+  // The texts of item O into ITEM: subject, bodies, Internet headers and
+  // ids, and its sensitivity.
+  void ReadTexts(const QJsonObject& o, const std::string& where, Item& item) const {
     item.subject = Text(o, "subject", where);
     item.body = Text(o, "body", where);
     item.html = Text(o, "html", where);
@@ -106,6 +178,10 @@ class Reader {
     item.in_reply_to = Text(o, "in_reply_to", where);
     item.references = Text(o, "references", where);
     if (o.contains("sensitivity")) item.sensitivity = o.value("sensitivity").toInt();
+  }
+
+  // The follow-up flag and the task state of item O into ITEM.
+  void ReadFlagAndTask(const QJsonObject& o, const std::string& where, Item& item) const {
     if (o.contains("flag")) {
       if (!o.value("flag").isObject()) Fail(where, "\"flag\" must be an object");
       const QJsonObject f = o.value("flag").toObject();
@@ -120,6 +196,10 @@ class Reader {
     if (o.contains("percent_complete")) item.percent_complete = o.value("percent_complete").toDouble();
     item.date_completed = Date(o, "completed", where);
     item.owner = Text(o, "owner", where);
+  }
+
+  // The sender and the To, Cc and Bcc recipients of item O into ITEM.
+  void ReadPeople(const QJsonObject& o, const std::string& where, Item& item) const {
     if (o.contains("sender")) item.sender = Addr(o.value("sender"), where + " > sender");
     int kind_index = 1;
     for (const char* key : {"to", "cc", "bcc"}) {
@@ -131,14 +211,11 @@ class Reader {
       }
       ++kind_index;
     }
-    item.delivered = Date(o, "delivered", where);
-    item.submitted = Date(o, "submitted", where);
-    item.created = Date(o, "created", where);
-    item.modified = Date(o, "modified", where);
-    if (o.contains("importance")) item.importance = o.value("importance").toInt();
-    item.categories = Strings(o, "categories", where);
-    item.sent = o.value("sent").toBool();
-    item.unread = o.value("unread").toBool();
+  }
+
+  // The times of item O into ITEM: start (a task's own start for tasks),
+  // end, location, the calendar keys, due date and reminder.
+  void ReadSchedule(const QJsonObject& o, const std::string& where, Item& item) const {
     if (item.message_class.rfind("IPM.Task", 0) == 0) {
       item.task_start = Date(o, "start", where);
     } else {
@@ -149,6 +226,11 @@ class Reader {
     ReadCalendar(o, where, item);
     item.due = Date(o, "due", where);
     item.reminder = Date(o, "reminder", where);
+  }
+
+  // The contact fields, dates, name and list members of item O into ITEM;
+  // a fault for an unknown contact field.
+  void ReadContact(const QJsonObject& o, const std::string& where, Item& item) const {
     const QJsonObject contact = o.value("contact").toObject();
     for (auto c = contact.begin(); c != contact.end(); ++c) {
       const std::string field = c.key().toStdString();
@@ -163,6 +245,10 @@ class Reader {
     item.anniversary = Date(o, "anniversary", where);
     item.display_name = Text(o, "name", where);
     for (const QJsonValue& v : o.value("members").toArray()) item.members.push_back(Addr(v, where + " > members"));
+  }
+
+  // The attachments of item O, and the shape of their table, into ITEM.
+  void ReadAttachments(const QJsonObject& o, const std::string& where, Item& item) const {
     if (o.contains("legacy_attachment_table")) {
       if (!o.value("legacy_attachment_table").isBool())
         Fail(where, "\"legacy_attachment_table\" must be true or false");
@@ -173,7 +259,6 @@ class Reader {
       if (!v.isObject()) Fail(where, "an attachment must be an object");
       item.attachments.push_back(ReadAttachment(v.toObject(), where + " > attachment " + std::to_string(++n)));
     }
-    return item;
   }
 
   // A number O[KEY] that must be whole and within LOW..HIGH.
@@ -316,6 +401,8 @@ class Reader {
     if (o.contains("reminder_minutes")) item.reminder_minutes = Whole(o, "reminder_minutes", 0, 60 * 24 * 365, where);
   }
 
+  // The FOLDER object O below the folder path PARENT, with its items and
+  // sub-folders.
   FolderSpec ReadFolder(const QJsonObject& o, const std::string& parent) const {
     FolderSpec f;
     f.name = Text(o, "name", parent);
@@ -335,20 +422,7 @@ class Reader {
       if (repeat < 0) Fail(where, "\"repeat\" must not be negative");
       items.emplace_back(ReadItem(io, where + " > item " + std::to_string(++n)), repeat);
     }
-    f.items = [items = std::move(items)](const std::function<void(const Item&)>& sink) {
-      for (const auto& [item, repeat] : items) {
-        if (repeat == 1) {
-          sink(item);
-          continue;
-        }
-        Item copy = item;
-        const auto marker = item.subject.find("%n");
-        for (std::int64_t i = 1; i <= repeat; ++i) {
-          if (marker != std::string::npos) copy.subject = item.subject.substr(0, marker) + std::to_string(i) + item.subject.substr(marker + 2);
-          sink(copy);
-        }
-      }
-    };
+    f.items = [items = std::move(items)](const std::function<void(const Item&)>& sink) { SinkRepeated(items, sink); };
     for (const QJsonValue& v : o.value("folders").toArray()) {
       if (!v.isObject()) Fail(where, "a folder must be an object");
       f.children.push_back(ReadFolder(v.toObject(), where));
@@ -363,29 +437,15 @@ class Reader {
 }  // namespace
 
 bool ParseFileFormat(const std::string& name, FileFormat& out) {
-  if (name == "unicode") {
-    out = FileFormat::Unicode;
-  } else if (name == "ansi") {
-    out = FileFormat::Ansi;
-  } else if (name == "unicode4k") {
-    out = FileFormat::Unicode4k;
-  } else {
-    return false;
-  }
-  return true;
+  static const std::pair<const char*, FileFormat> kNames[] = {
+      {"unicode", FileFormat::Unicode}, {"ansi", FileFormat::Ansi}, {"unicode4k", FileFormat::Unicode4k}};
+  return FindName(name, kNames, out);
 }
 
 bool ParseEncoding(const std::string& name, Encoding& out) {
-  if (name == "none") {
-    out = Encoding::None;
-  } else if (name == "compressible") {
-    out = Encoding::Permute;
-  } else if (name == "high") {
-    out = Encoding::Cyclic;
-  } else {
-    return false;
-  }
-  return true;
+  static const std::pair<const char*, Encoding> kNames[] = {
+      {"none", Encoding::None}, {"compressible", Encoding::Permute}, {"high", Encoding::Cyclic}};
+  return FindName(name, kNames, out);
 }
 
 MailboxSpec ParseDescription(const QByteArray& json, const std::string& source) {

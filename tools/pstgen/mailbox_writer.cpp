@@ -300,103 +300,142 @@ class Writer {
   // Writes the recipient table, attachments and properties of ITEM into
   // SUBS and a property context; PROPS receives the message's properties
   // (for its contents-table row). Returns the property context's block id.
+  // Throws PstWriteError for an item the format cannot hold. The values are
+  // put in a fixed order: named properties get their ids in the order they
+  // are first met, so the same mailbox always gives the same file.
   std::uint64_t WriteMessage(const Item& item, std::uint32_t folder_nid, PropMap& props, Subnodes& subs) {
-    // Recipients.
-    {
-      Subnodes table_subs;
-      TableWriter table(ndb_, recipient_columns_, table_subs);
-      std::uint32_t row = 0;
-      for (const Recipient& r : item.recipients) {
-        PropMap rp;
-        rp[PR_RECIPIENT_TYPE] = PropValue::Int32(r.kind);
-        rp[PR_RESPONSIBILITY] = PropValue::Boolean(false);
-        rp[PR_OBJECT_TYPE] = PropValue::Int32(MAPI_MAILUSER);
-        rp[PR_ENTRYID] = PropValue::Binary(OneOffEntryId(r, text_));
-        rp[PR_DISPLAY_NAME] = text_.Text(r.name);
-        rp[PR_ADDRTYPE] = text_.Text(r.type);
-        rp[PR_EMAIL_ADDRESS] = text_.Text(r.email);
-        rp[PR_SEARCH_KEY] = PropValue::Binary(SearchKey(r));
-        rp[PR_DISPLAY_TYPE] = PropValue::Int32(0);
-        rp[PR_7BIT_DISPLAY_NAME] = text_.Text(r.name);
-        rp[PR_SEND_RICH_INFO] = PropValue::Boolean(false);
-        rp[PidTagRecipientDisplayName] = text_.Text(r.name);
-        rp[PidTagRecipientFlags] = PropValue::Int32(1);
-        table.AddRow(row++, rp);
-      }
-      const std::uint64_t bid = table.Finish();
-      subs.Add(SubnodeEntry{kNidRecipientTable, bid, table_subs.Write(ndb_)});
+    WriteRecipientTable(item, subs);
+    const std::uint64_t attachment_bytes = WriteAttachments(item, folder_nid, subs);
+    PutMailValues(item, folder_nid, props);
+    PutScheduleValues(item, props);
+    PutContactValues(item, props);
+    text_.AddCodepage(props);
+    // PR_MESSAGE_SIZE: an estimate of the message with its attachments.
+    std::uint64_t size = 256 + attachment_bytes;
+    for (const auto& [id, v] : props) size += v.data.size();
+    props[PR_MESSAGE_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
+    return WritePropertyContext(ndb_, props, subs);
+  }
+
+  // Writes the recipient table of ITEM (a row per recipient, possibly none)
+  // into SUBS.
+  void WriteRecipientTable(const Item& item, Subnodes& subs) {
+    Subnodes table_subs;
+    TableWriter table(ndb_, recipient_columns_, table_subs);
+    std::uint32_t row = 0;
+    for (const Recipient& r : item.recipients) {
+      PropMap rp;
+      rp[PR_RECIPIENT_TYPE] = PropValue::Int32(r.kind);
+      rp[PR_RESPONSIBILITY] = PropValue::Boolean(false);
+      rp[PR_OBJECT_TYPE] = PropValue::Int32(MAPI_MAILUSER);
+      rp[PR_ENTRYID] = PropValue::Binary(OneOffEntryId(r, text_));
+      rp[PR_DISPLAY_NAME] = text_.Text(r.name);
+      rp[PR_ADDRTYPE] = text_.Text(r.type);
+      rp[PR_EMAIL_ADDRESS] = text_.Text(r.email);
+      rp[PR_SEARCH_KEY] = PropValue::Binary(SearchKey(r));
+      rp[PR_DISPLAY_TYPE] = PropValue::Int32(0);
+      rp[PR_7BIT_DISPLAY_NAME] = text_.Text(r.name);
+      rp[PR_SEND_RICH_INFO] = PropValue::Boolean(false);
+      rp[PidTagRecipientDisplayName] = text_.Text(r.name);
+      rp[PidTagRecipientFlags] = PropValue::Int32(1);
+      table.AddRow(row++, rp);
     }
-    // Attachments.
-    std::uint64_t attachment_bytes = 0;
+    const std::uint64_t bid = table.Finish();
+    subs.Add(SubnodeEntry{kNidRecipientTable, bid, table_subs.Write(ndb_)});
+  }
+
+  // Writes the attachments of ITEM and their table into SUBS (nothing for
+  // an item without attachments); returns the bytes of their contents.
+  // Throws PstWriteError when ITEM asks for the older table shape and its
+  // attachments cannot give it.
+  std::uint64_t WriteAttachments(const Item& item, std::uint32_t folder_nid, Subnodes& subs) {
     if (item.legacy_attachment_table && item.attachments.empty())
       throw PstWriteError("item \"" + item.subject + "\": \"legacy_attachment_table\" without attachments");
-    if (!item.attachments.empty()) {
-      Subnodes table_subs;
-      TableWriter table(ndb_, attachment_columns_, table_subs);
-      std::int32_t number = 0;
-      for (const Attachment& a : item.attachments) {
-        const std::uint32_t nid = subs.NewNid(kNidTypeAttachment);
-        Subnodes att_subs;
-        PropMap ap;
-        ap[PR_ATTACH_NUM] = PropValue::Int32(number++);
-        ap[PR_RENDERING_POSITION] = PropValue::Int32(-1);
-        if (a.file_name) {
-          ap[PR_ATTACH_LONG_FILENAME] = text_.Text(*a.file_name);
-          ap[PR_ATTACH_FILENAME] = text_.Text(a.short_name ? *a.short_name : ShortName(*a.file_name));
-          ap[PR_DISPLAY_NAME] = text_.Text(*a.file_name);
-        } else if (a.short_name) {
-          ap[PR_ATTACH_FILENAME] = text_.Text(*a.short_name);
-        }
-        if (!a.mime_type.empty()) ap[PR_ATTACH_MIME_TAG] = text_.Text(a.mime_type);
-        if (!a.content_id.empty()) ap[PR_ATTACH_CONTENT_ID] = text_.Text(a.content_id);
-        if (a.hidden) ap[PR_ATTACHMENT_HIDDEN] = PropValue::Boolean(true);
-        std::uint64_t size = 0;
-        if (a.message) {
-          PropMap embedded_props;
-          Subnodes embedded_subs;
-          const std::uint64_t bid = WriteMessage(*a.message, folder_nid, embedded_props, embedded_subs);
-          const std::uint32_t embedded = att_subs.NewNid(kNidTypeNormalMessage);
-          att_subs.Add(SubnodeEntry{embedded, bid, embedded_subs.Write(ndb_)});
-          size = static_cast<std::uint64_t>(Get32(embedded_props.at(PR_MESSAGE_SIZE).data.data()));
-          ap[PR_ATTACH_DATA] = PropValue::Object(embedded, static_cast<std::uint32_t>(size));
-          ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_EMBEDDED_MSG);
-          if (!a.file_name) ap[PR_DISPLAY_NAME] = text_.Text(a.message->subject);
-        } else {
-          ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_BY_VALUE);
-          if (a.use_pattern) {
-            size = a.pattern_size;
-            const std::uint64_t seed = a.pattern_seed;
-            ap[PR_ATTACH_DATA] = PropValue::Stream(size, [seed, size](DataStream& out) {
-              std::vector<std::uint8_t> chunk(kMaxBlockSize);
-              for (std::uint64_t done = 0; done < size;) {
-                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
-                PatternBytes(seed, done, n, chunk.data());
-                out.Write(chunk.data(), n);
-                done += n;
-              }
-            });
-          } else {
-            size = a.data.size();
-            ap[PR_ATTACH_DATA] = PropValue::Binary(a.data);
-          }
-        }
-        attachment_bytes += size;
-        ap[PR_ATTACH_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
-        const std::uint64_t bid = WritePropertyContext(ndb_, ap, att_subs);
-        subs.Add(SubnodeEntry{nid, bid, att_subs.Write(ndb_)});
-        table.AddRow(nid, ap);
-        ++stats_.attachments;
-      }
-      const std::uint64_t bid = table.Finish(item.legacy_attachment_table ? TreeTop::DataBlock : TreeTop::Internal);
-      if (item.legacy_attachment_table && table.heap_blocks() < 2)
-        throw PstWriteError("item \"" + item.subject + "\": \"legacy_attachment_table\" needs an attachment table " +
-                            "larger than one block, and its " + std::to_string(item.attachments.size()) +
-                            " attachments make a smaller one; give it more");
-      subs.Add(SubnodeEntry{kNidAttachmentTable, bid, table_subs.Write(ndb_)});
-    }
+    if (item.attachments.empty()) return 0;
+    Subnodes table_subs;
+    TableWriter table(ndb_, attachment_columns_, table_subs);
+    std::uint64_t bytes = 0;
+    std::int32_t number = 0;
+    for (const Attachment& a : item.attachments) bytes += WriteAttachment(a, number++, folder_nid, subs, table);
+    const std::uint64_t bid = table.Finish(item.legacy_attachment_table ? TreeTop::DataBlock : TreeTop::Internal);
+    if (item.legacy_attachment_table && table.heap_blocks() < 2)
+      throw PstWriteError("item \"" + item.subject + "\": \"legacy_attachment_table\" needs an attachment table " +
+                          "larger than one block, and its " + std::to_string(item.attachments.size()) +
+                          " attachments make a smaller one; give it more");
+    subs.Add(SubnodeEntry{kNidAttachmentTable, bid, table_subs.Write(ndb_)});
+    return bytes;
+  }
 
-    // Properties.
-    PropMap& p = props;
+  // Writes attachment A, number NUMBER of a message of folder FOLDER_NID,
+  // as a subnode of SUBS and its row into TABLE; returns its content's
+  // size.
+  std::uint64_t WriteAttachment(const Attachment& a, std::int32_t number, std::uint32_t folder_nid, Subnodes& subs,
+                                TableWriter& table) {
+    const std::uint32_t nid = subs.NewNid(kNidTypeAttachment);
+    Subnodes att_subs;
+    PropMap ap;
+    ap[PR_ATTACH_NUM] = PropValue::Int32(number);
+    ap[PR_RENDERING_POSITION] = PropValue::Int32(-1);
+    if (a.file_name) {
+      ap[PR_ATTACH_LONG_FILENAME] = text_.Text(*a.file_name);
+      ap[PR_ATTACH_FILENAME] = text_.Text(a.short_name ? *a.short_name : ShortName(*a.file_name));
+      ap[PR_DISPLAY_NAME] = text_.Text(*a.file_name);
+    } else if (a.short_name) {
+      ap[PR_ATTACH_FILENAME] = text_.Text(*a.short_name);
+    }
+    if (!a.mime_type.empty()) ap[PR_ATTACH_MIME_TAG] = text_.Text(a.mime_type);
+    if (!a.content_id.empty()) ap[PR_ATTACH_CONTENT_ID] = text_.Text(a.content_id);
+    if (a.hidden) ap[PR_ATTACHMENT_HIDDEN] = PropValue::Boolean(true);
+    const std::uint64_t size = a.message ? PutEmbeddedMessage(a, folder_nid, att_subs, ap) : PutAttachedData(a, ap);
+    ap[PR_ATTACH_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
+    const std::uint64_t bid = WritePropertyContext(ndb_, ap, att_subs);
+    subs.Add(SubnodeEntry{nid, bid, att_subs.Write(ndb_)});
+    table.AddRow(nid, ap);
+    ++stats_.attachments;
+    return size;
+  }
+
+  // Writes the message attached as A (A.message) into ATT_SUBS and points
+  // the attachment's values AP at it; returns the embedded message's size.
+  std::uint64_t PutEmbeddedMessage(const Attachment& a, std::uint32_t folder_nid, Subnodes& att_subs, PropMap& ap) {
+    PropMap embedded_props;
+    Subnodes embedded_subs;
+    const std::uint64_t bid = WriteMessage(*a.message, folder_nid, embedded_props, embedded_subs);
+    const std::uint32_t embedded = att_subs.NewNid(kNidTypeNormalMessage);
+    att_subs.Add(SubnodeEntry{embedded, bid, embedded_subs.Write(ndb_)});
+    const auto size = static_cast<std::uint64_t>(Get32(embedded_props.at(PR_MESSAGE_SIZE).data.data()));
+    ap[PR_ATTACH_DATA] = PropValue::Object(embedded, static_cast<std::uint32_t>(size));
+    ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_EMBEDDED_MSG);
+    if (!a.file_name) ap[PR_DISPLAY_NAME] = text_.Text(a.message->subject);
+    return size;
+  }
+
+  // Puts the bytes of attachment A (given, or pattern bytes streamed block
+  // by block so that a large one never sits in memory) into AP; returns
+  // their size.
+  static std::uint64_t PutAttachedData(const Attachment& a, PropMap& ap) {
+    ap[PR_ATTACH_METHOD] = PropValue::Int32(ATTACH_BY_VALUE);
+    if (!a.use_pattern) {
+      ap[PR_ATTACH_DATA] = PropValue::Binary(a.data);
+      return a.data.size();
+    }
+    const std::uint64_t size = a.pattern_size, seed = a.pattern_seed;
+    ap[PR_ATTACH_DATA] = PropValue::Stream(size, [seed, size](DataStream& out) {
+      std::vector<std::uint8_t> chunk(kMaxBlockSize);
+      for (std::uint64_t done = 0; done < size;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
+        PatternBytes(seed, done, n, chunk.data());
+        out.Write(chunk.data(), n);
+        done += n;
+      }
+    });
+    return size;
+  }
+
+  // Puts the mail values of ITEM, a message of folder FOLDER_NID, into P:
+  // class, subject, flags, bodies, Internet details, times, sender,
+  // recipients' names, the sent-mail link and categories.
+  void PutMailValues(const Item& item, std::uint32_t folder_nid, PropMap& p) {
     p[PR_MESSAGE_CLASS] = text_.Text(item.message_class);
     if (!item.subject.empty()) {
       p[PR_SUBJECT] = text_.Text(item.subject);
@@ -420,18 +459,7 @@ class Writer {
       p[PR_LAST_MODIFICATION_TIME] = PropValue::Time(FileTimeFromUnix(item.modified.value_or(*item.created)));
     if (item.delivered) p[PR_MESSAGE_DELIVERY_TIME] = PropValue::Time(FileTimeFromUnix(*item.delivered));
     if (item.submitted) p[PR_CLIENT_SUBMIT_TIME] = PropValue::Time(FileTimeFromUnix(*item.submitted));
-    if (item.sender) {
-      const Address& s = *item.sender;
-      p[PR_SENDER_NAME] = text_.Text(s.name);
-      p[PR_SENDER_ADDRTYPE] = text_.Text(s.type);
-      p[PR_SENDER_EMAIL_ADDRESS] = text_.Text(s.email);
-      p[PR_SENDER_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
-      p[PR_SENDER_SEARCH_KEY] = PropValue::Binary(SearchKey(s));
-      p[PR_SENT_REPRESENTING_NAME] = text_.Text(s.name);
-      p[PR_SENT_REPRESENTING_ADDRTYPE] = text_.Text(s.type);
-      p[PR_SENT_REPRESENTING_EMAIL_ADDRESS] = text_.Text(s.email);
-      p[PR_SENT_REPRESENTING_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
-    }
+    if (item.sender) PutSender(*item.sender, p);
     for (int kind : {MAPI_TO, MAPI_CC, MAPI_BCC}) {
       const std::string names = JoinNames(item.recipients, kind);
       const std::uint16_t id = kind == MAPI_TO ? PR_DISPLAY_TO : kind == MAPI_CC ? PR_DISPLAY_CC : PR_DISPLAY_BCC;
@@ -439,6 +467,25 @@ class Writer {
     }
     if (item.sent) p[PR_SENTMAIL_ENTRYID] = PropValue::Binary(EntryId(sent_nid_ ? sent_nid_ : folder_nid));
     if (!item.categories.empty()) p[names_.Id(PS_PUBLIC_STRINGS, PidNameKeywords)] = text_.MultiText(item.categories);
+  }
+
+  // Puts sender S into P, as the sender and as the one the message was sent
+  // for (the same person: no delegates here).
+  void PutSender(const Address& s, PropMap& p) {
+    p[PR_SENDER_NAME] = text_.Text(s.name);
+    p[PR_SENDER_ADDRTYPE] = text_.Text(s.type);
+    p[PR_SENDER_EMAIL_ADDRESS] = text_.Text(s.email);
+    p[PR_SENDER_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
+    p[PR_SENDER_SEARCH_KEY] = PropValue::Binary(SearchKey(s));
+    p[PR_SENT_REPRESENTING_NAME] = text_.Text(s.name);
+    p[PR_SENT_REPRESENTING_ADDRTYPE] = text_.Text(s.type);
+    p[PR_SENT_REPRESENTING_EMAIL_ADDRESS] = text_.Text(s.email);
+    p[PR_SENT_REPRESENTING_ENTRYID] = PropValue::Binary(OneOffEntryId(s, text_));
+  }
+
+  // Puts the times of appointments and tasks of ITEM into P: start, end and
+  // location, the calendar values, due and start dates, reminder.
+  void PutScheduleValues(const Item& item, PropMap& p) {
     if (item.start) {
       p[PR_START_DATE] = PropValue::Time(FileTimeFromUnix(*item.start));
       p[names_.Id(PSETID_Appointment, PidLidAppointmentStartWhole)] = PropValue::Time(FileTimeFromUnix(*item.start));
@@ -458,6 +505,12 @@ class Writer {
       p[names_.Id(PSETID_Common, PidLidReminderSet)] = PropValue::Boolean(true);
       p[names_.Id(PSETID_Common, PidLidReminderSignalTime)] = PropValue::Time(FileTimeFromUnix(*item.reminder));
     }
+  }
+
+  // Puts the values of contacts and distribution lists of ITEM into P:
+  // contact fields, children, birthday and anniversary, display name, and
+  // a list's name and members.
+  void PutContactValues(const Item& item, PropMap& p) {
     for (const auto& [field, value] : item.contact) {
       const std::uint16_t tag = ContactFieldTag(field);
       if (tag == 0 || field == "Children") continue;
@@ -473,20 +526,14 @@ class Writer {
     if (item.birthday) p[PR_BIRTHDAY] = PropValue::Time(FileTimeFromUnix(*item.birthday));
     if (item.anniversary) p[PR_WEDDING_ANNIVERSARY] = PropValue::Time(FileTimeFromUnix(*item.anniversary));
     if (!item.display_name.empty()) p[PR_DISPLAY_NAME] = text_.Text(item.display_name);
-    if (item.message_class.rfind("IPM.DistList", 0) == 0) {
-      if (!item.display_name.empty()) {
-        p[names_.Id(PSETID_Address, PidLidDistributionListName)] = text_.Text(item.display_name);
-      }
-      std::vector<Bytes> members;
-      for (const Address& m : item.members) members.push_back(OneOffEntryId(m, text_));
-      p[names_.Id(PSETID_Address, PidLidDistributionListOneOffMembers)] = PropValue::MvBinary(members);
-      p[names_.Id(PSETID_Address, PidLidDistributionListMembers)] = PropValue::MvBinary(members);
+    if (item.message_class.rfind("IPM.DistList", 0) != 0) return;
+    if (!item.display_name.empty()) {
+      p[names_.Id(PSETID_Address, PidLidDistributionListName)] = text_.Text(item.display_name);
     }
-    text_.AddCodepage(p);
-    std::uint64_t size = 256 + attachment_bytes;
-    for (const auto& [id, v] : p) size += v.data.size();
-    p[PR_MESSAGE_SIZE] = PropValue::Int32(static_cast<std::int32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)));
-    return WritePropertyContext(ndb_, p, subs);
+    std::vector<Bytes> members;
+    for (const Address& m : item.members) members.push_back(OneOffEntryId(m, text_));
+    p[names_.Id(PSETID_Address, PidLidDistributionListOneOffMembers)] = PropValue::MvBinary(members);
+    p[names_.Id(PSETID_Address, PidLidDistributionListMembers)] = PropValue::MvBinary(members);
   }
 
   // The HTML body of ITEM in its code page.

@@ -7,6 +7,7 @@
 //   pstgen --check FILE.pst   (structure check; exit status 1 when faulty)
 //   pstgen [--flip-bit OFFSET:BIT] [--zero-page OFFSET] ...   damage applied after writing
 //   pstgen --damage FILE.pst [--flip-bit OFFSET:BIT] [--zero-page OFFSET] ...
+#include "command_line.h"
 #include "damage.h"
 #include "description.h"
 #include "mailbox_writer.h"
@@ -46,119 +47,60 @@ int Usage() {
   return 2;
 }
 
-// Parses a non-negative whole number; false when TEXT is not one.
-bool Number(const QString& text, std::uint64_t& out) {
-  bool ok = false;
-  out = text.toULongLong(&ok);
-  return ok;
+// Writes the mailbox LINE asks for (a Description, Sample or Synthetic
+// command), then damages it and reports the peak memory when asked; returns
+// the exit status. Throws what the description reader and the writer throw.
+int WriteMailboxFile(const norvexa::pstgen::CommandLine& line) {
+  using namespace norvexa::pstgen;
+  MailboxSpec mailbox = line.command == Command::Sample      ? SampleMailbox()
+                     : line.command == Command::Synthetic ? SyntheticMailbox(line.synthetic)
+                                                          : ReadDescription(line.description);
+  ApplyOverrides(line, mailbox);
+  const WriteStats stats = WriteMailbox(mailbox, line.out);
+  std::cout << "pstgen: wrote " << line.out << ": " << stats.folders << " folders, " << stats.items << " items, "
+            << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";
+  if (!line.damage.empty()) {
+    ApplyDamage(line.out, line.damage);
+    std::cout << "pstgen: damaged " << line.out << " in " << line.damage.size() << " places\n";
+  }
+  if (line.report_memory) {
+    const auto peak = PeakMemoryKb();
+    std::cout << "pstgen: peak memory " << (peak ? std::to_string(*peak) + " kB" : std::string("unknown")) << "\n";
+  }
+  return 0;
+}
+
+// Runs the command of LINE; returns the exit status. Throws what the
+// commands throw.
+int Run(const norvexa::pstgen::CommandLine& line) {
+  using namespace norvexa::pstgen;
+  switch (line.command) {
+    case Command::Check: {
+      const CheckReport report = CheckPstFile(line.file);
+      std::cout << line.file << ": " << report.Summary() << "\n";
+      return report.ok() ? 0 : 1;
+    }
+    case Command::Damage:
+      ApplyDamage(line.file, line.damage);
+      std::cout << "pstgen: damaged " << line.file << " in " << line.damage.size() << " places\n";
+      return 0;
+    case Command::Description:
+    case Command::Sample:
+    case Command::Synthetic: break;
+  }
+  return WriteMailboxFile(line);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  using namespace norvexa::pstgen;
-  const QStringList args = app.arguments().mid(1);
-  if (args.size() == 2 && args[0] == "--check") {
-    const CheckReport report = CheckPstFile(args[1].toStdString());
-    std::cout << args[1].toStdString() << ": " << report.Summary() << "\n";
-    return report.ok() ? 0 : 1;
-  }
-  bool sample = false, synthetic = false, report_memory = false, compress = false;
-  std::vector<FileDamage> damage;
-  QString damage_only;
-  std::optional<Encoding> encoding;
-  std::optional<FileFormat> format;
-  std::optional<int> codepage;
-  SyntheticOptions options;
-  QStringList positional;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    auto value = [&](std::uint64_t& out) {
-      if (i + 1 >= args.size() || !Number(args[i + 1], out)) return false;
-      ++i;
-      return true;
-    };
-    std::uint64_t n = 0;
-    if (a == "--sample") {
-      sample = true;
-    } else if (a == "--compress") {
-      compress = true;
-    } else if (a == "--report-memory") {
-      report_memory = true;
-    } else if (a == "--synthetic") {
-      synthetic = true;
-    } else if (a == "--encoding" && i + 1 < args.size()) {
-      Encoding e{};
-      if (!ParseEncoding(args[++i].toStdString(), e)) return Usage();
-      encoding = e;
-    } else if (a == "--format" && i + 1 < args.size()) {
-      FileFormat f{};
-      if (!ParseFileFormat(args[++i].toStdString(), f)) return Usage();
-      format = f;
-    } else if (a == "--codepage" && value(n)) {
-      if (n == 0 || n > 65535) return Usage();
-      codepage = static_cast<int>(n);
-    } else if (a == "--folders" && value(n)) {
-      options.folders = static_cast<int>(n);
-    } else if (a == "--items" && value(n)) {
-      options.items = static_cast<std::int64_t>(n);
-    } else if (a == "--attachment-bytes" && value(n)) {
-      options.attachment_bytes = n;
-    } else if (a == "--seed" && value(n)) {
-      options.seed = n;
-    } else if (a == "--store" && i + 1 < args.size()) {
-      options.store_name = args[++i].toStdString();
-    } else if (a == "--flip-bit" && i + 1 < args.size()) {
-      FileDamage d;
-      if (!ParseFlipBit(args[++i].toStdString(), d)) return Usage();
-      damage.push_back(d);
-    } else if (a == "--zero-page" && i + 1 < args.size()) {
-      FileDamage d;
-      if (!ParseZeroPage(args[++i].toStdString(), d)) return Usage();
-      damage.push_back(d);
-    } else if (a == "--damage" && i + 1 < args.size()) {
-      damage_only = args[++i];
-    } else if (a.startsWith("--")) {
-      return Usage();
-    } else {
-      positional << a;
-    }
-  }
+  std::vector<std::string> args;
+  for (const QString& a : app.arguments().mid(1)) args.push_back(a.toStdString());
+  const std::optional<norvexa::pstgen::CommandLine> line = norvexa::pstgen::ParseCommandLine(args);
+  if (!line) return Usage();
   try {
-    if (!damage_only.isEmpty()) {
-      if (!positional.isEmpty() || sample || synthetic || damage.empty()) return Usage();
-      ApplyDamage(damage_only.toStdString(), damage);
-      std::cout << "pstgen: damaged " << damage_only.toStdString() << " in " << damage.size() << " places\n";
-      return 0;
-    }
-    MailboxSpec spec;
-    QString out;
-    if (sample || synthetic) {
-      if (positional.size() != 1 || (sample && synthetic)) return Usage();
-      out = positional[0];
-      spec = sample ? SampleMailbox() : SyntheticMailbox(options);
-    } else {
-      if (positional.size() != 2) return Usage();
-      spec = ReadDescription(positional[0].toStdString());
-      out = positional[1];
-    }
-    if (encoding) spec.encoding = *encoding;
-    if (format) spec.format = *format;
-    if (codepage) spec.codepage = *codepage;
-    if (compress) spec.compress = true;
-    const WriteStats stats = WriteMailbox(spec, out.toStdString());
-    std::cout << "pstgen: wrote " << out.toStdString() << ": " << stats.folders << " folders, " << stats.items
-              << " items, " << stats.attachments << " attachments, " << stats.file_bytes << " bytes\n";
-    if (!damage.empty()) {
-      ApplyDamage(out.toStdString(), damage);
-      std::cout << "pstgen: damaged " << out.toStdString() << " in " << damage.size() << " places\n";
-    }
-    if (report_memory) {
-      const auto peak = PeakMemoryKb();
-      std::cout << "pstgen: peak memory " << (peak ? std::to_string(*peak) + " kB" : std::string("unknown")) << "\n";
-    }
-    return 0;
+    return Run(*line);
   } catch (const std::exception& e) {
     std::cerr << "pstgen: " << e.what() << "\n";
     return 1;

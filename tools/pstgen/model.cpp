@@ -69,6 +69,15 @@ void PatternBytes(std::uint64_t seed, std::uint64_t offset, std::size_t size, st
   }
 }
 
+Attachment PatternAttachment(const std::string& name, std::uint64_t size, std::uint64_t seed) {
+  Attachment a;
+  a.file_name = name;
+  a.use_pattern = true;
+  a.pattern_size = size;
+  a.pattern_seed = seed;
+  return a;
+}
+
 std::uint16_t ContactFieldTag(const std::string& name) {
   for (const auto& [n, tag] : ContactFields())
     if (n == name) return tag;

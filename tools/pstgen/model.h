@@ -123,6 +123,9 @@ struct MailboxSpec {
 // byte at OFFSET, SIZE of them into OUT.
 void PatternBytes(std::uint64_t seed, std::uint64_t offset, std::size_t size, std::uint8_t* out);
 
+// An attachment NAME of SIZE pattern bytes from SEED.
+Attachment PatternAttachment(const std::string& name, std::uint64_t size, std::uint64_t seed);
+
 // The property id of a contact field by its name ("FirstName", "Email1"...);
 // 0 for an unknown name. Named fields (Email1..3) return their numbers in
 // PSETID_Address (mapi::PidLidEmail1EmailAddress...).

@@ -25,6 +25,49 @@ void SpillRead(std::FILE* f, void* data, std::size_t size) {
   if (std::fread(data, 1, size, f) != size) throw PstWriteError("cannot read back a temporary B-tree file");
 }
 
+// The nodes of the node B-tree in nid order: those kept in memory (sorted)
+// merged with the message nodes spilled to a file (written in nid order).
+class SortedNodes {
+ public:
+  // MEMORY is sorted by nid; SPILL is rewound and holds COUNT records.
+  SortedNodes(const std::vector<NodeEntry>& memory, std::FILE* spill, std::uint64_t count)
+      : memory_(memory), spill_(spill), spilled_left_(count) {
+    Pull();
+  }
+
+  // The next node into E; false after the last. Throws PstWriteError when
+  // the spill file cannot be read.
+  bool Next(NodeEntry& e) {
+    const bool from_memory = next_memory_ < memory_.size();
+    if (!have_spilled_ && !from_memory) return false;
+    if (have_spilled_ && (!from_memory || spilled_.nid < memory_[next_memory_].nid)) {
+      e = spilled_;
+      Pull();
+    } else {
+      e = memory_[next_memory_++];
+    }
+    return true;
+  }
+
+ private:
+  // Reads the next spilled node, if any is left.
+  void Pull() {
+    have_spilled_ = spilled_left_ > 0;
+    if (!have_spilled_) return;
+    std::uint8_t rec[24];
+    SpillRead(spill_, rec, sizeof rec);
+    spilled_ = NodeEntry{Get32(rec), Get64(rec + 4), Get64(rec + 12), Get32(rec + 20)};
+    --spilled_left_;
+  }
+
+  const std::vector<NodeEntry>& memory_;
+  std::size_t next_memory_ = 0;
+  std::FILE* spill_;
+  std::uint64_t spilled_left_;
+  bool have_spilled_ = false;
+  NodeEntry spilled_;
+};
+
 }  // namespace
 
 NdbWriter::NdbWriter(const std::filesystem::path& path, const PstFormat& format, Encoding encoding, bool deflate)
@@ -232,102 +275,86 @@ NdbWriter::PageRef NdbWriter::BuildUpperLevels(std::uint8_t ptype, std::vector<P
   return refs.front();
 }
 
-void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
-  if (finished_) return;
-  finished_ = true;
-
-  const std::size_t id = format_.id_size;
-  // Block B-tree: the spilled entries are already in block-id order.
+NdbWriter::PageRef NdbWriter::WriteBlockBTree() {
+  // The spilled entries are already in block-id order.
   std::rewind(bbt_spill_.get());
+  const std::size_t cb = format_.btree_entry_size(), per_page = format_.btree_max_entries();
   std::vector<PageRef> leaves;
-  {
-    const std::size_t cb = format_.btree_entry_size(), per_page = format_.btree_max_entries();
-    Bytes entries;
-    std::uint64_t left = block_count_;
-    do {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(per_page, left));
-      entries.assign(n * cb, 0);
-      std::uint64_t first = 0;
-      for (std::size_t k = 0; k < n; ++k) {
-        std::uint8_t rec[20];
-        SpillRead(bbt_spill_.get(), rec, sizeof rec);
-        if (k == 0) first = Get64(rec);
-        format_.WriteBbtEntry(&entries[k * cb],
-                              BbtEntry{Get64(rec), Get64(rec + 8), Get16(rec + 16), Get16(rec + 18), kBlockRefCount});
-      }
-      leaves.push_back(WriteBTreePage(kPtypeBBT, 0, cb, entries, n, first));
-      left -= n;
-    } while (left > 0);
-  }
-  const PageRef bbt = BuildUpperLevels(kPtypeBBT, std::move(leaves), 1);
+  Bytes entries;
+  std::uint64_t left = block_count_;
+  do {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(per_page, left));
+    entries.assign(n * cb, 0);
+    std::uint64_t first = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      std::uint8_t rec[20];
+      SpillRead(bbt_spill_.get(), rec, sizeof rec);
+      if (k == 0) first = Get64(rec);
+      format_.WriteBbtEntry(&entries[k * cb],
+                            BbtEntry{Get64(rec), Get64(rec + 8), Get16(rec + 16), Get16(rec + 18), kBlockRefCount});
+    }
+    leaves.push_back(WriteBTreePage(kPtypeBBT, 0, cb, entries, n, first));
+    left -= n;
+  } while (left > 0);
+  return BuildUpperLevels(kPtypeBBT, std::move(leaves), 1);
+}
 
-  // Node B-tree: merge the in-memory nodes with the spilled message nodes.
+NdbWriter::PageRef NdbWriter::WriteNodeBTree() {
   std::sort(nodes_.begin(), nodes_.end(), [](const NodeEntry& a, const NodeEntry& b) { return a.nid < b.nid; });
   std::rewind(nbt_spill_.get());
-  leaves.clear();
-  {
-    std::size_t mem = 0;
-    std::uint64_t spilled = 0;
-    bool have_spilled = false;
-    NodeEntry next_spilled;
-    auto pull = [&] {
-      have_spilled = spilled < spilled_node_count_;
-      if (!have_spilled) return;
-      std::uint8_t rec[24];
-      SpillRead(nbt_spill_.get(), rec, sizeof rec);
-      next_spilled = NodeEntry{Get32(rec), Get64(rec + 4), Get64(rec + 12), Get32(rec + 20)};
-      ++spilled;
-    };
-    pull();
-    // An entry is nid, bidData, bidSub and nidParent (4 bytes).
-    const std::size_t cb = format_.nbt_entry_size(), per_page = format_.nbt_max_entries();
-    Bytes entries;
-    std::size_t n = 0;
-    std::uint64_t first = 0;
-    auto flush = [&] {
+  SortedNodes sorted(nodes_, nbt_spill_.get(), spilled_node_count_);
+  // An entry is nid, bidData, bidSub and nidParent (4 bytes).
+  const std::size_t cb = format_.nbt_entry_size(), per_page = format_.nbt_max_entries(), id = format_.id_size;
+  std::vector<PageRef> leaves;
+  Bytes entries(per_page * cb, 0);
+  std::size_t n = 0;
+  std::uint64_t first = 0;
+  NodeEntry e;
+  while (sorted.Next(e)) {
+    if (n == 0) {
+      std::fill(entries.begin(), entries.end(), 0);
+      first = e.nid;
+    }
+    std::uint8_t* p = &entries[n * cb];
+    format_.PutId(p, e.nid);
+    format_.PutId(p + id, e.bid_data);
+    format_.PutId(p + 2 * id, e.bid_sub);
+    Put32(p + 3 * id, e.nid_parent);
+    if (++n == per_page) {
       leaves.push_back(WriteBTreePage(kPtypeNBT, 0, cb, entries, n, first));
       n = 0;
-    };
-    entries.assign(per_page * cb, 0);
-    while (mem < nodes_.size() || have_spilled) {
-      NodeEntry e;
-      if (have_spilled && (mem >= nodes_.size() || next_spilled.nid < nodes_[mem].nid)) {
-        e = next_spilled;
-        pull();
-      } else {
-        e = nodes_[mem++];
-      }
-      if (n == 0) {
-        std::fill(entries.begin(), entries.end(), 0);
-        first = e.nid;
-      }
-      std::uint8_t* p = &entries[n * cb];
-      format_.PutId(p, e.nid);
-      format_.PutId(p + id, e.bid_data);
-      format_.PutId(p + 2 * id, e.bid_sub);
-      Put32(p + 3 * id, e.nid_parent);
-      if (++n == per_page) flush();
     }
-    if (n > 0 || leaves.empty()) flush();
   }
-  const PageRef nbt = BuildUpperLevels(kPtypeNBT, std::move(leaves), 1);
+  if (n > 0 || leaves.empty()) leaves.push_back(WriteBTreePage(kPtypeNBT, 0, cb, entries, n, first));
+  return BuildUpperLevels(kPtypeNBT, std::move(leaves), 1);
+}
 
-  // The density list: present and empty.
-  {
-    Bytes page(format_.page_size, 0);
-    const std::uint64_t ib = format_.density_list_at, bid = next_page_bid_++;
-    format_.WritePageTrailer(page.data(), kPtypeDL, ComputeSig(ib, bid), bid);
-    WriteAt(ib, page.data(), page.size());
-  }
+void NdbWriter::WriteDensityList() {
+  Bytes page(format_.page_size, 0);
+  const std::uint64_t ib = format_.density_list_at, bid = next_page_bid_++;
+  format_.WritePageTrailer(page.data(), kPtypeDL, ComputeSig(ib, bid), bid);
+  WriteAt(ib, page.data(), page.size());
+}
 
-  CloseRegion();
-  // FMap pages: one byte per region, the longest free run of its AMap.
+void NdbWriter::WriteFreeMaps() {
+  // One byte per region, the longest free run of its AMap, from region 128
+  // (the header holds the first 128), 496 regions a page.
   for (std::uint64_t r = 128; r < free_runs_.size(); r += 496) {
     if (!format_.HasFMap(r)) continue;
     Bytes bits(format_.map_bits_size, 0);
     for (std::size_t k = 0; k < bits.size() && r + k < free_runs_.size(); ++k) bits[k] = free_runs_[r + k];
     WriteMapPage(format_.RegionStart(r) + 2 * format_.page_size, kPtypeFMap, bits.data());
   }
+}
+
+void NdbWriter::Finish(const std::array<std::uint32_t, 32>& rgnid) {
+  if (finished_) return;
+  finished_ = true;
+  const PageRef bbt = WriteBlockBTree();
+  const PageRef nbt = WriteNodeBTree();
+  WriteDensityList();
+  CloseRegion();
+  WriteFreeMaps();
   // The file ends at the end of the last AMap's region.
   const std::uint64_t eof = format_.RegionStart(free_runs_.size());
   if (!file_.resize(static_cast<qint64>(eof)))

@@ -109,6 +109,15 @@ class NdbWriter {
                          std::size_t count, std::uint64_t first_key);
   // Writes the intermediate levels above LEVEL_REFS; returns the root.
   PageRef BuildUpperLevels(std::uint8_t ptype, std::vector<PageRef> level_refs, std::uint8_t level);
+  // Writes the block B-tree from the spilled block entries; returns its root.
+  PageRef WriteBlockBTree();
+  // Writes the node B-tree from the nodes kept in memory and the spilled
+  // message nodes, merged in nid order; returns its root.
+  PageRef WriteNodeBTree();
+  // Writes the density list at its fixed place: present and empty.
+  void WriteDensityList();
+  // Writes the FMap pages, once every region's free space is known.
+  void WriteFreeMaps();
   // Writes the header with its CRCs at offset 0.
   void WriteHeader(const std::array<std::uint32_t, 32>& rgnid, const PageRef& nbt, const PageRef& bbt);
   // Appends SIZE bytes to spill file F; throws PstWriteError on failure.

@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kMaxErrors = 200;
 
+// V as "0x" and lower-case hex digits, for messages.
 std::string Hex(std::uint64_t v) { return "0x" + sys::HexNumber(v, 1, sys::HexCase::Lower); }
 
 struct BlockInfo {
@@ -33,6 +34,9 @@ class Checker {
  public:
   explicit Checker(const std::filesystem::path& path) : file_(QString::fromStdString(path.string())) {}
 
+  // Checks the whole file: header, both B-trees, blocks, data trees and
+  // subnodes, allocation maps, folder tables and mandatory nodes; returns
+  // what was found.
   CheckReport Run() {
     if (!file_.open(QIODevice::ReadOnly)) {
       Error("cannot open the file: " + file_.errorString().toStdString());
@@ -63,10 +67,13 @@ class Checker {
     std::uint64_t bid, ib;
   };
 
+  // Notes fault TEXT (the first kMaxErrors only).
   void Error(const std::string& text) {
     if (report_.errors.size() < kMaxErrors) report_.errors.push_back(text);
   }
 
+  // Reads SIZE bytes at IB into OUT; false (after an error) when the file
+  // does not hold them.
   bool Read(std::uint64_t ib, std::uint8_t* out, std::size_t size) {
     if (ib + size > size_ || !file_.seek(static_cast<qint64>(ib)) ||
         file_.read(reinterpret_cast<char*>(out), static_cast<qint64>(size)) != static_cast<qint64>(size)) {
@@ -88,6 +95,9 @@ class Checker {
     }
   }
 
+  // Reads and checks the header (magic, version, CRCs, ROOT) and takes the
+  // format, encoding and B-tree roots from it; false when the file is not
+  // a PST file whose structures can be walked.
   bool CheckHeader() {
     std::uint8_t h[564] = {};
     if (!Read(0, h, 512)) return false;
@@ -125,6 +135,10 @@ class Checker {
     return true;
   }
 
+  // Checks the B-tree page REF of type PTYPE at DEPTH and everything
+  // below it, its keys from its parent's key LOW (when given) to below the
+  // parent's next key HIGH_EXCLUSIVE (when not 0), and records the nodes or
+  // blocks its leaves list.
   void WalkBTree(const Ref& ref, std::uint8_t ptype, int depth, std::optional<std::uint64_t> low,
                  std::uint64_t high_exclusive) {
     const std::string what = std::string(ptype == kPtypeNBT ? "NBT" : "BBT") + " page " + Hex(ref.bid);
@@ -250,6 +264,8 @@ class Checker {
     return total;
   }
 
+  // Checks the subnode block BID at DEPTH (SLBLOCK or SIBLOCK) and every
+  // data tree and subnode block it lists.
   void CheckSubnodes(std::uint64_t bid, int depth) {
     const auto it = internal_.find(bid & ~std::uint64_t{1});
     if (!(bid & 0x2) || it == internal_.end()) {
@@ -284,6 +300,7 @@ class Checker {
     }
   }
 
+  // Checks the data tree and subnodes of every node.
   void CheckNodes() {
     for (const auto& [nid, ref] : nodes_) {
       if (ref.bid) DataSize(ref.bid, 0);
@@ -291,6 +308,7 @@ class Checker {
     }
   }
 
+  // Checks that the nodes every PST holds are there.
   void CheckMandatoryNodes() {
     for (std::uint32_t nid : {0x21u, 0x61u, 0x122u, 0x12Du, 0x12Eu, 0x12Fu, 0x1E1u, 0x201u, 0x60Du, 0x60Eu,
                               0x60Fu, 0x610u, 0x671u, 0x692u})
@@ -311,6 +329,9 @@ class Checker {
     return std::vector<std::uint8_t>(bits, bits + format_->map_bits_size);
   }
 
+  // Checks every map page; that no AMap leaves space in use marked free
+  // (space marked but not used counts as leaked); and that the header's
+  // free-space count is the maps'.
   void CheckMaps() {
     const PstFormat& f = *format_;
     // Map pages first, so that their space counts as used.
@@ -427,6 +448,18 @@ class Checker {
     return Get32(&header[4]) == 0 || walk(Get32(&header[4]), header[3]);
   }
 
+  // A table context as read for checking: its heap, TCINFO, the records
+  // of its row index and its row matrix (one buffer in the heap, or one a
+  // block of whole rows in a subnode).
+  struct TableParts {
+    std::vector<Bytes> heap;
+    Bytes info;
+    std::size_t row_size = 0;
+    std::vector<Bytes> index;
+    std::size_t index_value_size = 0;  // bytes of a row number in the row index
+    std::vector<Bytes> matrix;
+  };
+
   // Checks the table context NID: its rows are exactly the row ids WANT.
   void CheckTable(std::uint32_t nid, const std::set<std::uint32_t>& want) {
     const std::string what = "table " + Hex(nid);
@@ -435,57 +468,85 @@ class Checker {
       Error(what + " is missing");
       return;
     }
-    std::vector<Bytes> heap;
-    if (!NodeBlocks(node->second.bid, heap) || heap.empty() || heap[0].size() < 12 || heap[0][2] != 0xEC ||
+    TableParts table;
+    if (ReadTableInfo(node->second, what, table) && ReadRowIndex(what, table) &&
+        ReadRowMatrix(node->second, what, table))
+      CheckRows(what, table, want);
+  }
+
+  // Reads the heap of the table node NODE and its TCINFO into TABLE; false
+  // (after an error naming WHAT) when either is not a table's.
+  bool ReadTableInfo(const Ref& node, const std::string& what, TableParts& table) {
+    std::vector<Bytes>& heap = table.heap;
+    if (!NodeBlocks(node.bid, heap) || heap.empty() || heap[0].size() < 12 || heap[0][2] != 0xEC ||
         heap[0][3] != 0x7C) {
       Error(what + ": not a table context heap");
-      return;
+      return false;
     }
-    Bytes info;
+    Bytes& info = table.info;
     if (!HeapItem(heap, Get32(&heap[0][4]), info) || info.size() < 22 || info[0] != 0x7C ||
         info.size() != 22 + 8u * info[1]) {
       Error(what + ": bad TCINFO");
-      return;
+      return false;
     }
-    const std::size_t row_size = Get16(&info[8]);
-    std::vector<Bytes> index;
-    // Row index: row id -> row number, the number as wide as the format says.
-    std::size_t key_size = 0, value_size = 0;
-    if (!BthRecords(heap, Get32(&info[10]), index, key_size, value_size) ||
-        (!index.empty() && (key_size != 4 || value_size != format_->row_index_size))) {
+    table.row_size = Get16(&info[8]);
+    return true;
+  }
+
+  // Reads the row index of TABLE (row id -> row number, the number as wide
+  // as the format says); false (after an error naming WHAT) when it is not
+  // one.
+  bool ReadRowIndex(const std::string& what, TableParts& table) {
+    std::size_t key_size = 0;
+    if (!BthRecords(table.heap, Get32(&table.info[10]), table.index, key_size, table.index_value_size) ||
+        (!table.index.empty() && (key_size != 4 || table.index_value_size != format_->row_index_size))) {
       Error(what + ": bad row index");
-      return;
+      return false;
     }
-    // Row matrix: in the heap, or in a subnode of whole-row blocks.
-    std::vector<Bytes> matrix;
-    const std::uint32_t rows_ref = Get32(&info[14]);
-    if (rows_ref != 0) {
-      if ((rows_ref & 0x1F) == 0) {
-        matrix.emplace_back();
-        if (!HeapItem(heap, rows_ref, matrix.back())) matrix.clear();
-      } else {
-        std::map<std::uint32_t, Ref> subs;
-        if (node->second.ib) Subnodes(node->second.ib, subs);
-        const auto sub = subs.find(rows_ref);
-        if (sub == subs.end() || !NodeBlocks(sub->second.bid, matrix)) matrix.clear();
-      }
-      if (matrix.empty()) {
-        Error(what + ": row matrix missing");
-        return;
-      }
+    return true;
+  }
+
+  // Reads the row matrix of TABLE, node NODE: in the heap, or in a subnode
+  // of whole-row blocks; none for a table without rows. False (after an
+  // error naming WHAT) when it is named but cannot be found.
+  bool ReadRowMatrix(const Ref& node, const std::string& what, TableParts& table) {
+    std::vector<Bytes>& matrix = table.matrix;
+    const std::uint32_t rows_ref = Get32(&table.info[14]);
+    if (rows_ref == 0) return true;
+    if ((rows_ref & 0x1F) == 0) {
+      matrix.emplace_back();
+      if (!HeapItem(table.heap, rows_ref, matrix.back())) matrix.clear();
+    } else {
+      std::map<std::uint32_t, Ref> subs;
+      if (node.ib) Subnodes(node.ib, subs);
+      const auto sub = subs.find(rows_ref);
+      if (sub == subs.end() || !NodeBlocks(sub->second.bid, matrix)) matrix.clear();
     }
+    if (matrix.empty()) {
+      Error(what + ": row matrix missing");
+      return false;
+    }
+    return true;
+  }
+
+  // Checks that TABLE holds as many rows as its row index and WANT, that
+  // every index entry points at the row of its id, and that those ids are
+  // WANT; errors name WHAT.
+  void CheckRows(const std::string& what, const TableParts& table, const std::set<std::uint32_t>& want) {
+    const std::vector<Bytes>& matrix = table.matrix;
+    const std::size_t row_size = table.row_size;
     const std::size_t per_block = row_size ? format_->max_block_data / row_size : 0;
     std::size_t rows = 0;
     for (const Bytes& b : matrix) rows += row_size ? b.size() / row_size : 0;
-    if (index.size() != rows || rows != want.size()) {
-      Error(what + ": " + std::to_string(rows) + " rows, " + std::to_string(index.size()) + " in the row index, " +
-            std::to_string(want.size()) + " expected");
+    if (table.index.size() != rows || rows != want.size()) {
+      Error(what + ": " + std::to_string(rows) + " rows, " + std::to_string(table.index.size()) +
+            " in the row index, " + std::to_string(want.size()) + " expected");
       return;
     }
     std::set<std::uint32_t> seen;
-    for (const Bytes& record : index) {
+    for (const Bytes& record : table.index) {
       const std::uint32_t row_id = Get32(record.data());
-      const std::uint32_t row = value_size == 2 ? Get16(&record[4]) : Get32(&record[4]);
+      const std::uint32_t row = table.index_value_size == 2 ? Get16(&record[4]) : Get32(&record[4]);
       const std::size_t block = matrix.size() == 1 ? 0 : row / per_block;
       const std::size_t offset = (matrix.size() == 1 ? row : row % per_block) * row_size;
       if (block >= matrix.size() || offset + row_size > matrix[block].size() ||

@@ -68,6 +68,7 @@ constexpr std::uint8_t kCyclicMiddle[256] = {
     97,  224, 198, 193, 89,  171, 187, 88,  222, 95,  223, 96,  121, 126, 178, 138,
 };
 
+// The inverse of kPermute, built once.
 const std::array<std::uint8_t, 256>& InversePermute() {
   static const std::array<std::uint8_t, 256> inv = [] {
     std::array<std::uint8_t, 256> t{};
@@ -170,79 +171,87 @@ namespace {
 // count.
 constexpr std::size_t kMaxBlock4k = 65536;
 
-const PstFormat kUnicode{FileFormat::Unicode,
-                         "Unicode",
-                         23,
-                         564,
-                         8,
-                         kPageSize,
-                         496,
-                         488,
-                         1,
-                         0,
-                         kMapBitsSize,
-                         64,
-                         kFirstAMap,
-                         0x4200,
-                         true,
-                         64,
-                         16,
-                         kMaxBlockSize - 16,
-                         8,
-                         std::uint64_t{1} << 62,
-                         mapi::PT_UNICODE,
-                         4,
-                         11,
-                         false};
-// ANSI offsets are 32 bits; Outlook keeps these files under 2 GB.
-const PstFormat kAnsi{FileFormat::Ansi,
-                      "ANSI",
-                      14,
-                      512,
-                      4,
-                      kPageSize,
-                      500,
-                      496,
-                      1,
-                      4,
-                      kMapBitsSize,
-                      64,
-                      kFirstAMap,
-                      0x4200,
-                      true,
-                      64,
-                      12,
-                      kMaxBlockSize - 12,
-                      4,
-                      std::uint64_t{1} << 31,
-                      mapi::PT_STRING8,
-                      2,
-                      11,
-                      false};
-const PstFormat kUnicode4k{FileFormat::Unicode4k,
-                           "Unicode 4K",
-                           36,
-                           564,
-                           8,
-                           4096,
-                           4072,
-                           4056,
-                           2,
-                           0,
-                           4072,
-                           512,
-                           0x22000,
-                           0x21000,
-                           false,
-                           512,
-                           24,
-                           kMaxBlock4k - 24,
-                           8,
-                           std::uint64_t{1} << 62,
-                           mapi::PT_UNICODE,
-                           4,
-                           14,
-                           true};
+// The 64-bit Unicode format of 512-byte pages, from which the other two
+// are described by what they change.
+constexpr PstFormat UnicodeFormat() {
+  PstFormat f{};
+  f.kind = FileFormat::Unicode;
+  f.name = "Unicode";
+  f.version = 23;
+  f.header_size = 564;
+  f.id_size = 8;
+  f.page_size = kPageSize;
+  f.page_trailer_at = 496;
+  f.btree_meta_at = 488;
+  f.btree_count_size = 1;
+  f.map_bits_at = 0;
+  f.map_bits_size = kMapBitsSize;
+  f.map_unit = 64;
+  f.first_amap = kFirstAMap;
+  f.density_list_at = 0x4200;
+  f.side_maps = true;
+  f.block_align = 64;
+  f.block_trailer_size = 16;
+  f.max_block_data = kMaxBlockSize - 16;
+  f.subnode_header_size = 8;
+  f.max_file_size = std::uint64_t{1} << 62;
+  f.string_type = mapi::PT_UNICODE;
+  f.row_index_size = 4;
+  f.hid_index_bits = 11;
+  f.deflates = false;
+  return f;
+}
+
+// The 32-bit ANSI format: as Unicode with 4-byte ids and offsets (Outlook
+// keeps these files under 2 GB), a shorter header, 12-byte trailers, 4
+// bytes of padding before a map page's bits, unpadded subnode blocks,
+// 8-bit strings and 2-byte row numbers.
+constexpr PstFormat AnsiFormat() {
+  PstFormat f = UnicodeFormat();
+  f.kind = FileFormat::Ansi;
+  f.name = "ANSI";
+  f.version = 14;
+  f.header_size = 512;
+  f.id_size = 4;
+  f.page_trailer_at = 500;
+  f.btree_meta_at = 496;
+  f.map_bits_at = 4;
+  f.block_trailer_size = 12;
+  f.max_block_data = kMaxBlockSize - 12;
+  f.subnode_header_size = 4;
+  f.max_file_size = std::uint64_t{1} << 31;
+  f.string_type = mapi::PT_STRING8;
+  f.row_index_size = 2;
+  return f;
+}
+
+// The 4 KB-page format: as Unicode with the page, map, block and heap-id
+// sizes said above.
+constexpr PstFormat Unicode4kFormat() {
+  PstFormat f = UnicodeFormat();
+  f.kind = FileFormat::Unicode4k;
+  f.name = "Unicode 4K";
+  f.version = 36;
+  f.page_size = 4096;
+  f.page_trailer_at = 4072;
+  f.btree_meta_at = 4056;
+  f.btree_count_size = 2;
+  f.map_bits_size = 4072;
+  f.map_unit = 512;
+  f.first_amap = 0x22000;
+  f.density_list_at = 0x21000;
+  f.side_maps = false;
+  f.block_align = 512;
+  f.block_trailer_size = 24;
+  f.max_block_data = kMaxBlock4k - 24;
+  f.hid_index_bits = 14;
+  f.deflates = true;
+  return f;
+}
+
+constexpr PstFormat kUnicode = UnicodeFormat();
+constexpr PstFormat kAnsi = AnsiFormat();
+constexpr PstFormat kUnicode4k = Unicode4kFormat();
 
 // Where the header fields lie. ROOT fields follow its 4-byte dwReserved as
 // ids: ibFileEof, ibAMapLast, cbAMapFree, cbPMapFree, BREFNBT (bid, ib),
@@ -250,10 +259,35 @@ const PstFormat kUnicode4k{FileFormat::Unicode4k,
 struct HeaderLayout {
   std::size_t bid_next_b, bid_next_p, unique, rgnid, root, rgb_fm, rgb_fp, sentinel, crypt, crc_full;
 };
+// The header layout of format F.
 const HeaderLayout& LayoutOf(const PstFormat& f) {
   static const HeaderLayout unicode{516, 32, 40, 44, 180, 256, 384, 512, 513, 524};
   static const HeaderLayout ansi{24, 28, 32, 36, 164, 204, 332, 460, 461, 0};
   return f.kind == FileFormat::Ansi ? ansi : unicode;
+}
+
+// Stores CRC and BID at T, the part after wSig that page and block
+// trailers share: dwCRC then the 8-byte bid, or (ANSI) the 4-byte bid then
+// dwCRC.
+void PutCrcAndBid(const PstFormat& f, std::uint8_t* t, std::uint32_t crc, std::uint64_t bid) {
+  if (f.kind != FileFormat::Ansi) {
+    Put32(t, crc);
+    Put64(t + 4, bid);
+  } else {
+    Put32(t, static_cast<std::uint32_t>(bid));
+    Put32(t + 4, crc);
+  }
+}
+
+// Loads what PutCrcAndBid stores at T into CRC and BID.
+void GetCrcAndBid(const PstFormat& f, const std::uint8_t* t, std::uint32_t& crc, std::uint64_t& bid) {
+  if (f.kind != FileFormat::Ansi) {
+    crc = Get32(t);
+    bid = Get64(t + 4);
+  } else {
+    bid = Get32(t);
+    crc = Get32(t + 4);
+  }
 }
 
 // Bytes under dwCRCPartial and dwCRCFull, both from wMagicClient (offset 8).
@@ -301,14 +335,7 @@ void PstFormat::WritePageTrailer(std::uint8_t* page, std::uint8_t ptype, std::ui
   t[0] = ptype;
   t[1] = ptype;
   Put16(t + 2, sig);
-  const std::uint32_t crc = PageCrc(page);
-  if (kind != FileFormat::Ansi) {
-    Put32(t + 4, crc);
-    Put64(t + 8, bid);
-  } else {
-    Put32(t + 4, static_cast<std::uint32_t>(bid));
-    Put32(t + 8, crc);
-  }
+  PutCrcAndBid(*this, t + 4, PageCrc(page), bid);
 }
 
 PageTrailer PstFormat::ReadPageTrailer(const std::uint8_t* page) const {
@@ -317,13 +344,7 @@ PageTrailer PstFormat::ReadPageTrailer(const std::uint8_t* page) const {
   out.ptype = t[0];
   out.ptype_repeat = t[1];
   out.sig = Get16(t + 2);
-  if (kind != FileFormat::Ansi) {
-    out.crc = Get32(t + 4);
-    out.bid = Get64(t + 8);
-  } else {
-    out.bid = Get32(t + 4);
-    out.crc = Get32(t + 8);
-  }
+  GetCrcAndBid(*this, t + 4, out.crc, out.bid);
   return out;
 }
 
@@ -391,13 +412,7 @@ void PstFormat::WriteBlockTrailer(std::uint8_t* t, std::uint16_t cb, std::uint16
                                   std::uint64_t bid, std::uint16_t inflated) const {
   Put16(t, cb);
   Put16(t + 2, sig);
-  if (kind != FileFormat::Ansi) {
-    Put32(t + 4, crc);
-    Put64(t + 8, bid);
-  } else {
-    Put32(t + 4, static_cast<std::uint32_t>(bid));
-    Put32(t + 8, crc);
-  }
+  PutCrcAndBid(*this, t + 4, crc, bid);
   if (kind == FileFormat::Unicode4k) {
     Put16(t + 16, 2);
     Put16(t + 18, inflated);
@@ -409,13 +424,7 @@ BlockTrailer PstFormat::ReadBlockTrailer(const std::uint8_t* t) const {
   BlockTrailer out;
   out.cb = Get16(t);
   out.sig = Get16(t + 2);
-  if (kind != FileFormat::Ansi) {
-    out.crc = Get32(t + 4);
-    out.bid = Get64(t + 8);
-  } else {
-    out.bid = Get32(t + 4);
-    out.crc = Get32(t + 8);
-  }
+  GetCrcAndBid(*this, t + 4, out.crc, out.bid);
   out.inflated = kind == FileFormat::Unicode4k ? Get16(t + 18) : out.cb;
   return out;
 }

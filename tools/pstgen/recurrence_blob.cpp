@@ -137,6 +137,114 @@ void PutWide(Bytes& b, const std::string& text) {
 // Minutes since 1601 of midnight of D.
 std::uint32_t DateMinutes(QDate d) { return MinutesSince1601(LocalTime{d, 0}); }
 
+// The period of a pattern in its own unit (minutes for daily ones, weeks
+// for weekly ones, months for the month and year forms) and FirstDateTime:
+// where in that cycle the series starts, counted from 1601.
+struct Cycle {
+  std::uint32_t period = 0;
+  std::uint32_t first_date_time = 0;
+};
+
+// The cycle of SERIES of FORM whose first date is FIRST.
+Cycle CycleOf(const RecurringSeries& series, const Form& form, QDate first) {
+  Cycle c;
+  c.period = static_cast<std::uint32_t>(series.period);
+  if (series.pattern == "daily") {
+    c.period *= kDay;
+    c.first_date_time = DateMinutes(first) % c.period;
+  } else if (!form.months) {
+    c.first_date_time = DateMinutes(WeekStart(first, series.first_day_of_week)) % (c.period * 7 * kDay);
+  } else {
+    if (form.yearly) c.period *= 12;
+    const QCalendar::YearMonthDay p = QCalendar().partsFromDate(first);
+    const int month_index = ((p.year - 1601) * 12 + p.month - 1) % static_cast<int>(c.period);
+    c.first_date_time = DateMinutes(QDate(1601 + month_index / 12, month_index % 12 + 1, 1));
+  }
+  return c;
+}
+
+// Appends the PatternTypeSpecific field of SERIES of FORM: the weekdays
+// of weekly forms, the weekdays and their number of the nth forms, the
+// day of the month forms (31 for the month's end); nothing for daily ones.
+void PutPatternTypeSpecific(Bytes& b, const RecurringSeries& series, const Form& form) {
+  if (form.pattern_type == 0x0001) {
+    Append32(b, DaysMask(series));
+  } else if (form.day_rule == 'n') {
+    Append32(b, series.days);
+    Append32(b, static_cast<std::uint32_t>(series.nth));
+  } else if (form.months) {
+    const int day = form.day_rule == 'e' ? 31
+                    : series.day_of_month ? series.day_of_month
+                                        : (form.hijri ? QCalendar(QCalendar::System::IslamicCivil) : QCalendar())
+                                              .partsFromDate(series.start.date)
+                                              .day;
+    Append32(b, static_cast<std::uint32_t>(day));
+  }
+}
+
+// Appends DeletedInstanceDates (deleted occurrences and the original dates
+// of changed ones) and ModifiedInstanceDates (the changed ones' new dates),
+// each a count and ascending dates.
+void PutInstanceDates(Bytes& b, const RecurringSeries& series) {
+  std::vector<std::uint32_t> deleted, modified;
+  for (const QDate& d : series.deleted) deleted.push_back(DateMinutes(d));
+  for (const ModifiedOccurrence& m : series.modified) {
+    deleted.push_back(DateMinutes(m.original_date));
+    modified.push_back(DateMinutes(m.start.date));
+  }
+  std::sort(deleted.begin(), deleted.end());
+  std::sort(modified.begin(), modified.end());
+  for (const std::vector<std::uint32_t>* list : {&deleted, &modified}) {
+    Append32(b, static_cast<std::uint32_t>(list->size()));
+    for (std::uint32_t v : *list) Append32(b, v);
+  }
+}
+
+// The OverrideFlags of change M: which texts it overrides.
+std::uint16_t OverrideFlags(const ModifiedOccurrence& m) {
+  return static_cast<std::uint16_t>((m.subject ? 0x0001 : 0) | (m.location ? 0x0010 : 0));
+}
+
+// Appends the new start, new end and original start of change M of SERIES,
+// as an ExceptionInfo and an ExtendedException both begin.
+void PutChangeTimes(Bytes& b, const RecurringSeries& series, const ModifiedOccurrence& m) {
+  Append32(b, MinutesSince1601(m.start));
+  Append32(b, MinutesSince1601(m.end));
+  Append32(b, MinutesSince1601(LocalTime{m.original_date, series.start.minutes}));
+}
+
+// Appends the changed occurrences of SERIES, by their new start: the count
+// and an ExceptionInfo each (8-bit texts in CP), then, after the reserved
+// block, an ExtendedException each (the texts in UTF-16, and a change
+// highlight from writer version 0x3009 on).
+void PutExceptions(Bytes& b, const RecurringSeries& series, const Codepage& cp) {
+  std::vector<ModifiedOccurrence> changes = series.modified;
+  std::sort(changes.begin(), changes.end(), [](const ModifiedOccurrence& x, const ModifiedOccurrence& y) {
+    return MinutesSince1601(x.start) < MinutesSince1601(y.start);
+  });
+  Append16(b, static_cast<std::uint16_t>(changes.size()));
+  for (const ModifiedOccurrence& m : changes) {
+    PutChangeTimes(b, series, m);
+    Append16(b, OverrideFlags(m));
+    if (m.subject) PutNarrow(b, *m.subject, cp);
+    if (m.location) PutNarrow(b, *m.location, cp);
+  }
+  Append32(b, 0);  // reserved block 1
+  for (const ModifiedOccurrence& m : changes) {
+    if (series.writer_version2 >= 0x3009) {
+      Append32(b, 4);  // change highlight: its size, then the value
+      Append32(b, 0);
+    }
+    Append32(b, 0);  // reserved block EE1
+    if (!OverrideFlags(m)) continue;
+    PutChangeTimes(b, series, m);
+    if (m.subject) PutWide(b, *m.subject);
+    if (m.location) PutWide(b, *m.location);
+    Append32(b, 0);  // reserved block EE2
+  }
+  Append32(b, 0);  // reserved block 2
+}
+
 const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 }  // namespace
@@ -188,101 +296,29 @@ Bytes RecurrenceBlob(const RecurringSeries& series, int codepage) {
   const Form form = FormOf(series.pattern);
   if (series.end == "count" && series.count < 1) throw PstWriteError("a recurrence ending after a count needs one");
   const std::vector<QDate> dates = SeriesDates(series, series.end == "never" ? 1 : 100000);
-  const QDate first = dates.front();
   const Codepage cp(codepage);
-
-  // FirstDateTime: where in its cycle the series starts, counted from 1601.
-  std::uint32_t period = static_cast<std::uint32_t>(series.period);
-  std::uint32_t first_date_time = 0;
-  if (series.pattern == "daily") {
-    period *= kDay;
-    first_date_time = DateMinutes(first) % period;
-  } else if (!form.months) {
-    first_date_time = DateMinutes(WeekStart(first, series.first_day_of_week)) % (period * 7 * kDay);
-  } else {
-    if (form.yearly) period *= 12;
-    const QCalendar::YearMonthDay p = QCalendar().partsFromDate(first);
-    const int month_index = ((p.year - 1601) * 12 + p.month - 1) % static_cast<int>(period);
-    first_date_time = DateMinutes(QDate(1601 + month_index / 12, month_index % 12 + 1, 1));
-  }
-
+  const Cycle cycle = CycleOf(series, form, dates.front());
   Bytes b;
   Append16(b, 0x3004);  // reader version
   Append16(b, 0x3004);  // writer version
   Append16(b, form.frequency);
   Append16(b, form.pattern_type);
   Append16(b, form.hijri ? 6 : 0);  // calendar type: Hijri, else the default
-  Append32(b, first_date_time);
-  Append32(b, period);
+  Append32(b, cycle.first_date_time);
+  Append32(b, cycle.period);
   Append32(b, 0);  // sliding flag: appointments never slide
-  if (form.pattern_type == 0x0001) {
-    Append32(b, DaysMask(series));
-  } else if (form.day_rule == 'n') {
-    Append32(b, series.days);
-    Append32(b, static_cast<std::uint32_t>(series.nth));
-  } else if (form.months) {
-    const int day = form.day_rule == 'e' ? 31
-                    : series.day_of_month ? series.day_of_month
-                                        : (form.hijri ? QCalendar(QCalendar::System::IslamicCivil) : QCalendar())
-                                              .partsFromDate(series.start.date)
-                                              .day;
-    Append32(b, static_cast<std::uint32_t>(day));
-  }
+  PutPatternTypeSpecific(b, series, form);
   Append32(b, series.end == "date" ? 0x2021u : series.end == "count" ? 0x2022u : 0x2023u);
   Append32(b, series.end == "never" ? 10u : static_cast<std::uint32_t>(dates.size()));
   Append32(b, static_cast<std::uint32_t>(series.first_day_of_week));
-
-  std::vector<std::uint32_t> deleted, modified;
-  for (const QDate& d : series.deleted) deleted.push_back(DateMinutes(d));
-  for (const ModifiedOccurrence& m : series.modified) {
-    deleted.push_back(DateMinutes(m.original_date));
-    modified.push_back(DateMinutes(m.start.date));
-  }
-  std::sort(deleted.begin(), deleted.end());
-  std::sort(modified.begin(), modified.end());
-  for (const std::vector<std::uint32_t>* list : {&deleted, &modified}) {
-    Append32(b, static_cast<std::uint32_t>(list->size()));
-    for (std::uint32_t v : *list) Append32(b, v);
-  }
-  Append32(b, DateMinutes(first));
+  PutInstanceDates(b, series);
+  Append32(b, DateMinutes(dates.front()));
   Append32(b, series.end == "never" ? kNoEndDate : DateMinutes(dates.back()));
-
   Append32(b, 0x3006);  // reader version 2
   Append32(b, series.writer_version2);
   Append32(b, static_cast<std::uint32_t>(series.start.minutes));
   Append32(b, static_cast<std::uint32_t>(series.start.minutes + series.duration_minutes));
-  std::vector<ModifiedOccurrence> changes = series.modified;
-  std::sort(changes.begin(), changes.end(), [](const ModifiedOccurrence& x, const ModifiedOccurrence& y) {
-    return MinutesSince1601(x.start) < MinutesSince1601(y.start);
-  });
-  Append16(b, static_cast<std::uint16_t>(changes.size()));
-  const auto flags_of = [](const ModifiedOccurrence& m) {
-    return static_cast<std::uint16_t>((m.subject ? 0x0001 : 0) | (m.location ? 0x0010 : 0));
-  };
-  for (const ModifiedOccurrence& m : changes) {
-    Append32(b, MinutesSince1601(m.start));
-    Append32(b, MinutesSince1601(m.end));
-    Append32(b, MinutesSince1601(LocalTime{m.original_date, series.start.minutes}));
-    Append16(b, flags_of(m));
-    if (m.subject) PutNarrow(b, *m.subject, cp);
-    if (m.location) PutNarrow(b, *m.location, cp);
-  }
-  Append32(b, 0);  // reserved block 1
-  for (const ModifiedOccurrence& m : changes) {
-    if (series.writer_version2 >= 0x3009) {
-      Append32(b, 4);  // change highlight: its size, then the value
-      Append32(b, 0);
-    }
-    Append32(b, 0);  // reserved block EE1
-    if (!flags_of(m)) continue;
-    Append32(b, MinutesSince1601(m.start));
-    Append32(b, MinutesSince1601(m.end));
-    Append32(b, MinutesSince1601(LocalTime{m.original_date, series.start.minutes}));
-    if (m.subject) PutWide(b, *m.subject);
-    if (m.location) PutWide(b, *m.location);
-    Append32(b, 0);  // reserved block EE2
-  }
-  Append32(b, 0);  // reserved block 2
+  PutExceptions(b, series, cp);
   return b;
 }
 

@@ -22,10 +22,13 @@ constexpr std::string_view kInitialDictionary =
     "\\par \\pard\\plain\\f0\\fs20\\b\\i\\u\\tab\\tx";
 static_assert(kInitialDictionary.size() == 207);
 
+// Throws std::length_error for RTF too large for the 32-bit sizes.
 void CheckSize(const std::string& rtf) {
   if (rtf.size() > 0xFFFFFFF0u) throw std::length_error("RTF of 4 GB or more cannot be stored as PR_RTF_COMPRESSED");
 }
 
+// The 16-byte header of a compressed RTF value: the size after the size
+// field, the raw size, the type (LZFu or MELA) and the CRC of the contents.
 Bytes Header(std::size_t contents, std::size_t raw, std::uint32_t type, std::uint32_t crc) {
   Bytes header;
   Append32(header, static_cast<std::uint32_t>(contents + 12));
@@ -98,11 +101,13 @@ class Dictionary {
 // The contents: control bytes and their tokens.
 class TokenWriter {
  public:
+  // Appends the literal byte B.
   void Literal(std::uint8_t b) {
     Begin();
     out_.push_back(b);
   }
 
+  // Appends a reference to LENGTH bytes at OFFSET of the dictionary.
   void Reference(std::size_t offset, std::size_t length) {
     Begin();
     out_[control_] = static_cast<std::uint8_t>(out_[control_] | (1u << (bit_ - 1)));
@@ -111,6 +116,7 @@ class TokenWriter {
     out_.push_back(static_cast<std::uint8_t>(word & 0xFF));
   }
 
+  // The tokens written, taken out of the writer.
   Bytes Take() { return std::move(out_); }
 
  private:

@@ -1,4 +1,5 @@
-// The sample mailbox, described in code so that it needs no data file.
+// The sample mailbox, described in code so that it needs no data file: one
+// function per folder, each a short list of its items.
 #include "sample.h"
 
 namespace norvexa::pstgen {
@@ -7,12 +8,25 @@ namespace {
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kBase = 1714550400;  // 2024-05-01 08:00:00 UTC
 
+// The people the sample's items are from and to.
+const Address kAnna{"Anna Berger", "anna.berger@example.com", "SMTP"};
+const Address kMe{"Sample User", "sample.user@example.com", "SMTP"};
+const Address kBoss{"Paul Martin", "/O=EXAMPLE/OU=EXCHANGE ADMINISTRATIVE GROUP/CN=RECIPIENTS/CN=PMARTIN", "EX"};
+
+// A producer of the fixed ITEMS, in order.
 ItemProducer Fixed(std::vector<Item> items) {
   return [items = std::move(items)](const std::function<void(const Item&)>& sink) {
     for (const Item& item : items) sink(item);
   };
 }
 
+// A folder NAME of CONTAINER_CLASS with ROLE ("", "sent") holding ITEMS.
+FolderSpec Folder(const std::string& name, const std::string& container_class, const std::string& role,
+                  std::vector<Item> items) {
+  return FolderSpec{name, container_class, role, Fixed(std::move(items)), {}};
+}
+
+// A mail sent WHEN (and created and delivered then) from FROM to TO.
 Item Mail(const std::string& subject, const std::string& body, std::int64_t when, Address from,
           std::vector<Recipient> to) {
   Item m;
@@ -25,14 +39,25 @@ Item Mail(const std::string& subject, const std::string& body, std::int64_t when
   return m;
 }
 
-Recipient To(const std::string& name, const std::string& email, int kind = 1) {
+// An item of MESSAGE_CLASS with SUBJECT, created at CREATED when given.
+Item Entry(const std::string& message_class, const std::string& subject, std::optional<std::int64_t> created) {
+  Item item;
+  item.message_class = message_class;
+  item.subject = subject;
+  item.created = created;
+  return item;
+}
+
+// A recipient A of KIND (1 To, 2 Cc, 3 Bcc).
+Recipient To(const Address& a, int kind = 1) {
   Recipient r;
-  r.name = name;
-  r.email = email;
+  r.name = a.name;
+  r.email = a.email;
   r.kind = kind;
   return r;
 }
 
+// An attached text file NAME holding TEXT.
 Attachment TextFile(const std::string& name, const std::string& text) {
   Attachment a;
   a.file_name = name;
@@ -41,137 +66,119 @@ Attachment TextFile(const std::string& name, const std::string& text) {
   return a;
 }
 
+// A contact NAME with its FIELDS (by ContactFieldTag's names).
+Item Contact(const std::string& name, std::map<std::string, std::string> fields) {
+  Item c = Entry("IPM.Contact", name, std::nullopt);
+  c.display_name = name;
+  c.contact = std::move(fields);
+  return c;
+}
+
+// The inbox: a welcome, a mail with attachments (a small one and a large
+// one of pattern bytes), one in scripts and emoji with an HTML body, left
+// unread, and one forwarding another as an attached message.
+std::vector<Item> InboxItems() {
+  std::vector<Item> inbox;
+  inbox.push_back(Mail("Welcome to Norvexa", "This sample mailbox shows what an Outlook store holds.\r\n", kBase,
+                       kAnna, {To(kMe)}));
+  Item figures = Mail("Quarterly figures", "Please find the figures attached.\r\n", kBase + kDay, kBoss,
+                      {To(kMe), To(kAnna, 2)});
+  figures.importance = 2;
+  figures.categories = {"Finance", "Important"};
+  figures.attachments.push_back(TextFile("figures.csv", "quarter;revenue\r\nQ1;1200\r\nQ2;1350\r\n"));
+  figures.attachments.push_back(PatternAttachment("report.bin", 20000, 7));
+  inbox.push_back(figures);
+  Item scripts = Mail("Привет из Москвы — 東京からこんにちは 🎉", "Текст, 日本語のテキスト, emoji 😀.\r\n",
+                      kBase + 2 * kDay, kAnna, {To(kMe)});
+  scripts.html = "<html><body><p>Текст, 日本語のテキスト, emoji 😀.</p></body></html>";
+  scripts.unread = true;
+  inbox.push_back(scripts);
+  Item forward = Mail("Fw: Original message", "See the attached message.\r\n", kBase + 3 * kDay, kAnna, {To(kMe)});
+  Attachment original;
+  original.message = std::make_shared<Item>(
+      Mail("Original message", "The forwarded text.\r\n", kBase - kDay, kBoss, {To(kAnna)}));
+  forward.attachments.push_back(original);
+  inbox.push_back(forward);
+  return inbox;
+}
+
+// The inbox's sub-folder "Projects".
+std::vector<Item> ProjectItems() {
+  return {Mail("Project kickoff", "Kickoff on Monday at 10.\r\n", kBase + 4 * kDay, kBoss, {To(kMe)})};
+}
+
+// Sent items: the reply to the welcome.
+std::vector<Item> SentItems() {
+  Item reply = Mail("Re: Welcome to Norvexa", "Thank you!\r\n", kBase + kDay / 2, kMe, {To(kAnna)});
+  reply.sent = true;
+  return {reply};
+}
+
+// The calendar: a meeting with a location, a category and an agenda.
+std::vector<Item> CalendarItems() {
+  Item meeting = Entry("IPM.Appointment", "Team meeting", kBase);
+  meeting.location = "Room 4.01";
+  meeting.start = kBase + 7 * kDay + 2 * 3600;
+  meeting.end = *meeting.start + 3600;
+  meeting.categories = {"Meetings"};
+  meeting.body = "Weekly team meeting.\r\n";
+  meeting.attachments.push_back(TextFile("agenda.txt", "1. Status\r\n2. Plans\r\n"));
+  return {meeting};
+}
+
+// Tasks: one with start, due date and reminder.
+std::vector<Item> TaskItems() {
+  Item task = Entry("IPM.Task", "Prepare the report", kBase);
+  task.task_start = kBase + kDay;
+  task.due = kBase + 10 * kDay;
+  task.reminder = kBase + 9 * kDay;
+  task.importance = 2;
+  return {task};
+}
+
+// Contacts: a full one, a short one and a distribution list of both.
+std::vector<Item> ContactItems() {
+  Item anna = Contact("Anna Berger", {{"FirstName", "Anna"},          {"LastName", "Berger"},
+                                      {"CompanyName", "Example Ltd"}, {"JobTitle", "Accountant"},
+                                      {"Email1", kAnna.email},        {"BusinessPhone", "+41 44 000 00 00"},
+                                      {"BusinessCity", "Zürich"},     {"BusinessCountry", "Switzerland"}});
+  anna.birthday = 315532800;  // 1980-01-01
+  Item paul = Contact("Paul Martin", {{"FirstName", "Paul"}, {"LastName", "Martin"}, {"Email1", "paul.martin@example.com"}});
+  Item team = Entry("IPM.DistList", "Project team", std::nullopt);
+  team.display_name = "Project team";
+  team.members = {kAnna, {"Paul Martin", "paul.martin@example.com", "SMTP"}};
+  return {anna, paul, team};
+}
+
+// The journal: a phone call.
+std::vector<Item> JournalItems() {
+  Item call = Entry("IPM.Activity", "Phone call with Anna", kBase + kDay);
+  call.body = "Talked about the figures.\r\n";
+  return {call};
+}
+
+// Notes: one sticky note.
+std::vector<Item> NoteItems() {
+  Item note = Entry("IPM.StickyNote", "Remember the milk", kBase);
+  note.body = "Remember the milk";
+  return {note};
+}
+
 }  // namespace
 
 MailboxSpec SampleMailbox() {
-  MailboxSpec spec;
-  spec.store_name = "Sample Mailbox";
-  const Address anna{"Anna Berger", "anna.berger@example.com", "SMTP"};
-  const Address me{"Sample User", "sample.user@example.com", "SMTP"};
-  const Address boss{"Paul Martin", "/O=EXAMPLE/OU=EXCHANGE ADMINISTRATIVE GROUP/CN=RECIPIENTS/CN=PMARTIN", "EX"};
-
-  std::vector<Item> inbox;
-  inbox.push_back(Mail("Welcome to Norvexa", "This sample mailbox shows what an Outlook store holds.\r\n",
-                       kBase, anna, {To(me.name, me.email)}));
-  {
-    Item m = Mail("Quarterly figures", "Please find the figures attached.\r\n", kBase + kDay, boss,
-                  {To(me.name, me.email), To(anna.name, anna.email, 2)});
-    m.importance = 2;
-    m.categories = {"Finance", "Important"};
-    m.attachments.push_back(TextFile("figures.csv", "quarter;revenue\r\nQ1;1200\r\nQ2;1350\r\n"));
-    Attachment big;
-    big.file_name = "report.bin";
-    big.use_pattern = true;
-    big.pattern_size = 20000;
-    big.pattern_seed = 7;
-    m.attachments.push_back(big);
-    inbox.push_back(m);
-  }
-  {
-    Item m = Mail("Привет из Москвы — 東京からこんにちは 🎉", "Текст, 日本語のテキスト, emoji 😀.\r\n",
-                  kBase + 2 * kDay, anna, {To(me.name, me.email)});
-    m.html = "<html><body><p>Текст, 日本語のテキスト, emoji 😀.</p></body></html>";
-    m.unread = true;
-    inbox.push_back(m);
-  }
-  {
-    Item forwarded = Mail("Original message", "The forwarded text.\r\n", kBase - kDay, boss, {To(anna.name, anna.email)});
-    Item m = Mail("Fw: Original message", "See the attached message.\r\n", kBase + 3 * kDay, anna,
-                  {To(me.name, me.email)});
-    Attachment a;
-    a.message = std::make_shared<Item>(forwarded);
-    m.attachments.push_back(a);
-    inbox.push_back(m);
-  }
-  std::vector<Item> projects = {
-      Mail("Project kickoff", "Kickoff on Monday at 10.\r\n", kBase + 4 * kDay, boss, {To(me.name, me.email)})};
-  std::vector<Item> sent;
-  {
-    Item m = Mail("Re: Welcome to Norvexa", "Thank you!\r\n", kBase + kDay / 2, me, {To(anna.name, anna.email)});
-    m.sent = true;
-    sent.push_back(m);
-  }
-
-  std::vector<Item> calendar;
-  {
-    Item a;
-    a.message_class = "IPM.Appointment";
-    a.subject = "Team meeting";
-    a.location = "Room 4.01";
-    a.start = kBase + 7 * kDay + 2 * 3600;
-    a.end = *a.start + 3600;
-    a.created = kBase;
-    a.categories = {"Meetings"};
-    a.body = "Weekly team meeting.\r\n";
-    a.attachments.push_back(TextFile("agenda.txt", "1. Status\r\n2. Plans\r\n"));
-    calendar.push_back(a);
-  }
-  std::vector<Item> tasks;
-  {
-    Item t;
-    t.message_class = "IPM.Task";
-    t.subject = "Prepare the report";
-    t.task_start = kBase + kDay;
-    t.due = kBase + 10 * kDay;
-    t.reminder = kBase + 9 * kDay;
-    t.importance = 2;
-    t.created = kBase;
-    tasks.push_back(t);
-  }
-  std::vector<Item> contacts;
-  {
-    Item c;
-    c.message_class = "IPM.Contact";
-    c.display_name = "Anna Berger";
-    c.subject = "Anna Berger";
-    c.contact = {{"FirstName", "Anna"},          {"LastName", "Berger"},
-                 {"CompanyName", "Example Ltd"}, {"JobTitle", "Accountant"},
-                 {"Email1", anna.email},         {"BusinessPhone", "+41 44 000 00 00"},
-                 {"BusinessCity", "Zürich"},     {"BusinessCountry", "Switzerland"}};
-    c.birthday = 315532800;  // 1980-01-01
-    contacts.push_back(c);
-    Item p;
-    p.message_class = "IPM.Contact";
-    p.display_name = "Paul Martin";
-    p.subject = "Paul Martin";
-    p.contact = {{"FirstName", "Paul"}, {"LastName", "Martin"}, {"Email1", "paul.martin@example.com"}};
-    contacts.push_back(p);
-    Item dl;
-    dl.message_class = "IPM.DistList";
-    dl.display_name = "Project team";
-    dl.subject = "Project team";
-    dl.members = {anna, {"Paul Martin", "paul.martin@example.com", "SMTP"}};
-    contacts.push_back(dl);
-  }
-  std::vector<Item> journal;
-  {
-    Item j;
-    j.message_class = "IPM.Activity";
-    j.subject = "Phone call with Anna";
-    j.body = "Talked about the figures.\r\n";
-    j.created = kBase + kDay;
-    journal.push_back(j);
-  }
-  std::vector<Item> notes;
-  {
-    Item n;
-    n.message_class = "IPM.StickyNote";
-    n.subject = "Remember the milk";
-    n.body = "Remember the milk";
-    n.created = kBase;
-    notes.push_back(n);
-  }
-
-  FolderSpec inbox_folder{"Inbox", std::string("IPF.Note"), "", Fixed(inbox), {}};
-  inbox_folder.children.push_back(FolderSpec{"Projects", std::string("IPF.Note"), "", Fixed(projects), {}});
-  spec.folders.push_back(inbox_folder);
-  spec.folders.push_back(FolderSpec{"Sent Items", std::string("IPF.Note"), "sent", Fixed(sent), {}});
-  spec.folders.push_back(FolderSpec{"Calendar", std::string("IPF.Appointment"), "", Fixed(calendar), {}});
-  spec.folders.push_back(FolderSpec{"Tasks", std::string("IPF.Task"), "", Fixed(tasks), {}});
-  spec.folders.push_back(FolderSpec{"Contacts", std::string("IPF.Contact"), "", Fixed(contacts), {}});
-  spec.folders.push_back(FolderSpec{"Journal", std::string("IPF.Journal"), "", Fixed(journal), {}});
-  spec.folders.push_back(FolderSpec{"Notes", std::string("IPF.StickyNote"), "", Fixed(notes), {}});
-  return spec;
+  MailboxSpec mailbox;
+  mailbox.store_name = "Sample Mailbox";
+  FolderSpec inbox = Folder("Inbox", "IPF.Note", "", InboxItems());
+  inbox.children.push_back(Folder("Projects", "IPF.Note", "", ProjectItems()));
+  mailbox.folders.push_back(inbox);
+  mailbox.folders.push_back(Folder("Sent Items", "IPF.Note", "sent", SentItems()));
+  mailbox.folders.push_back(Folder("Calendar", "IPF.Appointment", "", CalendarItems()));
+  mailbox.folders.push_back(Folder("Tasks", "IPF.Task", "", TaskItems()));
+  mailbox.folders.push_back(Folder("Contacts", "IPF.Contact", "", ContactItems()));
+  mailbox.folders.push_back(Folder("Journal", "IPF.Journal", "", JournalItems()));
+  mailbox.folders.push_back(Folder("Notes", "IPF.StickyNote", "", NoteItems()));
+  return mailbox;
 }
 
 }  // namespace norvexa::pstgen

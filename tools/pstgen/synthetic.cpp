@@ -21,6 +21,7 @@ class Rng {
       s = z ^ (z >> 31);
     }
   }
+  // The next 64 random bits.
   std::uint64_t Next() {
     const std::uint64_t result = Rotl(state_[1] * 5, 7) * 9;
     const std::uint64_t t = state_[1] << 17;
@@ -51,6 +52,7 @@ const std::array<const char*, 16> kWords = {"budget", "meeting", "report", "proj
                                             "contract", "release", "😀", "figures"};
 const std::array<const char*, 4> kCategories = {"Business", "Personal", "Важно", "フォローアップ"};
 
+// COUNT words drawn from kWords, separated by blanks.
 std::string Words(Rng& rng, int count) {
   std::string s;
   for (int i = 0; i < count; ++i) {
@@ -60,6 +62,8 @@ std::string Words(Rng& rng, int count) {
   return s;
 }
 
+// A person of a drawn name, with an SMTP address or (EXCHANGE) an
+// Exchange one.
 Address Person(Rng& rng, bool exchange) {
   const std::string first = rng.Pick(kFirst), last = rng.Pick(kLast);
   Address a;
@@ -75,6 +79,51 @@ Address Person(Rng& rng, bool exchange) {
 
 constexpr std::int64_t kEpoch = 1577836800;  // 2020-01-01 UTC
 
+// The values of a mail sent WHEN into ITEM: sender, one to four
+// recipients, times, read state; one mail in four also has an HTML body,
+// one in twenty forwards another mail as an attached message.
+void FillMail(Rng& rng, std::int64_t when, Item& item) {
+  item.sender = Person(rng, rng.Below(4) == 0);
+  const int recipients = 1 + static_cast<int>(rng.Below(4));
+  for (int i = 0; i < recipients; ++i) {
+    Recipient r;
+    static_cast<Address&>(r) = Person(rng, false);
+    r.kind = i == 0 ? 1 : 1 + static_cast<int>(rng.Below(3));
+    item.recipients.push_back(r);
+  }
+  item.submitted = when;
+  item.delivered = when + static_cast<std::int64_t>(rng.Below(600));
+  item.unread = rng.Below(5) == 0;
+  if (rng.Below(4) == 0) item.html = "<html><body><p>" + item.body + "</p></body></html>";
+  if (rng.Below(20) == 0) {
+    auto forwarded = std::make_shared<Item>();
+    forwarded->subject = Words(rng, 3);
+    forwarded->body = Words(rng, 30) + "\r\n";
+    forwarded->sender = Person(rng, false);
+    forwarded->delivered = when - 86400;
+    Attachment a;
+    a.message = forwarded;
+    item.attachments.push_back(a);
+    item.subject = "Fw: " + forwarded->subject;
+  }
+}
+
+// The values of a contact into ITEM: name, e-mail address, phone, company.
+void FillContact(Rng& rng, Item& item) {
+  const Address a = Person(rng, false);
+  item.display_name = a.name;
+  item.subject = a.name;
+  item.contact["FirstName"] = a.name.substr(0, a.name.find(' '));
+  item.contact["LastName"] = a.name.substr(a.name.find(' ') + 1);
+  item.contact["Email1"] = a.email;
+  item.contact["BusinessPhone"] = "+1 555 " + std::to_string(1000 + rng.Below(9000));
+  item.contact["CompanyName"] = std::string(rng.Pick(kLast)) + " Inc.";
+}
+
+// Item number SERIAL of class ITEM_CLASS of a folder, its values drawn
+// from RNG in a fixed order (the same seed gives the same item). Half the
+// items other than contacts carry one attachment of pattern bytes when
+// ATTACHMENT_BYTES (the mean per item) is not 0.
 Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_bytes, std::uint64_t serial) {
   Item item;
   item.message_class = item_class;
@@ -85,31 +134,7 @@ Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_
   item.importance = static_cast<int>(rng.Below(3));
   if (rng.Below(3) == 0) item.categories = {rng.Pick(kCategories)};
   if (item_class == "IPM.Note") {
-    item.sender = Person(rng, rng.Below(4) == 0);
-    const int recipients = 1 + static_cast<int>(rng.Below(4));
-    for (int i = 0; i < recipients; ++i) {
-      Recipient r;
-      static_cast<Address&>(r) = Person(rng, false);
-      r.kind = i == 0 ? 1 : 1 + static_cast<int>(rng.Below(3));
-      item.recipients.push_back(r);
-    }
-    item.submitted = when;
-    item.delivered = when + static_cast<std::int64_t>(rng.Below(600));
-    item.unread = rng.Below(5) == 0;
-    // One mail in four also has an HTML body, one in twenty forwards another
-    // mail as an attached message.
-    if (rng.Below(4) == 0) item.html = "<html><body><p>" + item.body + "</p></body></html>";
-    if (rng.Below(20) == 0) {
-      auto forwarded = std::make_shared<Item>();
-      forwarded->subject = Words(rng, 3);
-      forwarded->body = Words(rng, 30) + "\r\n";
-      forwarded->sender = Person(rng, false);
-      forwarded->delivered = when - 86400;
-      Attachment a;
-      a.message = forwarded;
-      item.attachments.push_back(a);
-      item.subject = "Fw: " + forwarded->subject;
-    }
+    FillMail(rng, when, item);
   } else if (item_class == "IPM.Appointment") {
     item.start = when;
     item.end = when + 1800 * (1 + static_cast<std::int64_t>(rng.Below(4)));
@@ -119,24 +144,15 @@ Item MakeItem(Rng& rng, const std::string& item_class, std::uint64_t attachment_
     item.due = when + 86400 * static_cast<std::int64_t>(1 + rng.Below(30));
     if (rng.Below(2)) item.reminder = *item.due - 3600;
   } else if (item_class == "IPM.Contact") {
-    const Address a = Person(rng, false);
-    item.display_name = a.name;
-    item.subject = a.name;
-    item.contact["FirstName"] = a.name.substr(0, a.name.find(' '));
-    item.contact["LastName"] = a.name.substr(a.name.find(' ') + 1);
-    item.contact["Email1"] = a.email;
-    item.contact["BusinessPhone"] = "+1 555 " + std::to_string(1000 + rng.Below(9000));
-    item.contact["CompanyName"] = std::string(rng.Pick(kLast)) + " Inc.";
+    FillContact(rng, item);
   }
   if (attachment_bytes > 0 && item_class != "IPM.Contact" && rng.Below(2) == 0) {
     // Sizes vary around the mean: half the items carry one attachment of
     // up to four times the mean, so the mean per item stays as asked.
-    Attachment a;
-    a.file_name = "file-" + std::to_string(serial) + (rng.Below(2) ? ".pdf" : ".docx");
-    a.use_pattern = true;
-    a.pattern_seed = rng.Next();
-    a.pattern_size = rng.Below(4 * attachment_bytes + 1);
-    item.attachments.push_back(a);
+    // Drawn in this order: name, seed, size.
+    const std::string name = "file-" + std::to_string(serial) + (rng.Below(2) ? ".pdf" : ".docx");
+    const std::uint64_t seed = rng.Next();
+    item.attachments.push_back(PatternAttachment(name, rng.Below(4 * attachment_bytes + 1), seed));
   }
   return item;
 }

@@ -47,6 +47,47 @@ void Settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
+// Grabs the save window that the main window W opens for its run, into
+// OUT_DIR, once its overall progress shows items done, their rate and the
+// time left; the run exports into a new database in EXPORT_DIR, the folder
+// SERVICES answers the folder dialog with. Throws when the run ends before
+// the window could be grabbed.
+void ShootSaveWindowDuringRun(shell::frmMain& w, testing::ScriptedServices& services, const fs::path& export_dir,
+                              const fs::path& out_dir) {
+  // Grabbed from a timer that fires at the run's yields. The sample
+  // mailbox is small, so each yield is drawn out a little for the rate to
+  // be measured before the run ends.
+  bool grabbed = false;
+  services.folders.push_back(QString::fromStdString(export_dir.string()));
+  const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
+    auto* save = qobject_cast<windows::frmSave*>(modal);
+    if (!save) {
+      modal->close();
+      return;
+    }
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (grabbed) return;
+      QThread::msleep(150);
+      if (save->PrgOverall->value() > 0 && save->LblOverall->text().contains("left")) {
+        Save(save, out_dir, "save-window-during-run");
+        grabbed = true;
+      }
+    });
+    watch.start(0);
+    save->CmdNewNSF->click();
+    watch.stop();
+    if (save->isVisible()) save->reject();
+  });
+  w.CmdStartConversion->click();
+  if (!grabbed) throw std::runtime_error("the run ended before its progress could be grabbed");
+}
+
+// Renders every picture into OUT_DIR: the splash, the main window before
+// and after a store is chosen, the save window during a run and the about
+// window, with the sample mailbox as the one store of a scratch profile
+// and a Notes client provisioned for it. Returns 0; throws when a picture
+// cannot be made or written.
 int Render(const fs::path& out_dir) {
   fs::create_directories(out_dir);
   testing::ScratchDir scratch;
@@ -88,34 +129,7 @@ int Render(const fs::path& out_dir) {
   Settle();
   Save(&w, out_dir, "main-mailbox-preview");
 
-  // The save window mid-run: grabbed from a timer that fires at the run's
-  // yields, once the overall progress shows items done, their rate and the
-  // time left. The sample mailbox is small, so each yield is drawn out a
-  // little for the rate to be measured before the run ends.
-  bool grabbed = false;
-  services.folders.push_back(QString::fromStdString(out.string()));
-  const auto watch_modal = testing::OnNextModal([&](QWidget* modal) {
-    auto* save = qobject_cast<windows::frmSave*>(modal);
-    if (!save) {
-      modal->close();
-      return;
-    }
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      if (grabbed) return;
-      QThread::msleep(150);
-      if (save->PrgOverall->value() > 0 && save->LblOverall->text().contains("left")) {
-        Save(save, out_dir, "save-window-during-run");
-        grabbed = true;
-      }
-    });
-    watch.start(0);
-    save->CmdNewNSF->click();
-    watch.stop();
-    if (save->isVisible()) save->reject();
-  });
-  w.CmdStartConversion->click();
-  if (!grabbed) throw std::runtime_error("the run ended before its progress could be grabbed");
+  ShootSaveWindowDuringRun(w, services, out, out_dir);
 
   shell::frmAbout about(&w);
   about.show();

@@ -243,11 +243,7 @@ TEST(PstgenRoundTrip, AnsiTwoLevelDataAndSubnodeTreesComeBack) {
   ScratchDir dir;
   Item big;
   big.subject = "Big";
-  Attachment archive;
-  archive.file_name = "archive.bin";
-  archive.use_pattern = true;
-  archive.pattern_size = 17000000;
-  archive.pattern_seed = 3;
+  const Attachment archive = PatternAttachment("archive.bin", 17000000, 3);
   big.attachments.push_back(archive);
   Item many;
   many.subject = "Many";
