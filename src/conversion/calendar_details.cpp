@@ -2,6 +2,7 @@
 // calendar_details.h.
 #include "conversion/calendar_details.h"
 
+#include "conversion/read_or.h"
 #include "platform/outlook/outlook.h"
 #include "platform/outlook/recurrence.h"
 #include "platform/outlook/time_zone.h"
@@ -14,17 +15,6 @@ namespace norvexa::conversion {
 namespace {
 
 using outlook::PatternType;
-
-// Calls READ; on failure names WHAT in PROBLEMS and gives an empty value.
-template <typename Read>
-auto Try(std::vector<std::string>& problems, const char* what, Read read) -> decltype(read()) {
-  try {
-    return read();
-  } catch (const std::exception& e) {
-    problems.push_back(std::string(what) + " could not be read: " + e.what());
-    return decltype(read())();
-  }
-}
 
 // The pattern of RECURRENCE in the plain terms of the Notes side.
 writers::OutlookPattern PatternOf(const outlook::Recurrence& r) {
@@ -49,7 +39,7 @@ writers::OutlookPattern PatternOf(const outlook::Recurrence& r) {
 // The time zone ITEM's times are in: its definition, else its older
 // struct; nullopt when it has neither that can be read.
 std::optional<outlook::TimeZone> ZoneOf(const outlook::Item& item, std::vector<std::string>& problems) {
-  const std::string definition = Try(problems, "the time zone", [&] { return item.TimeZoneDefinition(); });
+  const std::string definition = ReadOr(problems, "the time zone", [&] { return item.TimeZoneDefinition(); });
   if (!definition.empty()) {
     try {
       return outlook::ParseTimeZoneDefinition(definition);
@@ -57,7 +47,7 @@ std::optional<outlook::TimeZone> ZoneOf(const outlook::Item& item, std::vector<s
       problems.push_back(std::string("the time zone could not be read: ") + e.what());
     }
   }
-  const std::string zone_struct = Try(problems, "the time zone", [&] { return item.TimeZoneStruct(); });
+  const std::string zone_struct = ReadOr(problems, "the time zone", [&] { return item.TimeZoneStruct(); });
   if (!zone_struct.empty()) {
     try {
       return outlook::ParseTimeZoneStruct(zone_struct);
@@ -106,8 +96,8 @@ writers::CalendarZone NotesZoneOf(const outlook::TimeZone& zone, int year) {
 // does not recur or its pattern cannot be read.
 bool ReadSeries(const outlook::Item& item, const std::optional<QDateTime>& start, writers::CalendarDetails& details,
                 std::vector<std::string>& problems) {
-  const std::string blob = Try(problems, "the recurrence", [&] { return item.RecurrenceBlob(); });
-  if (blob.empty() || Try(problems, "the recurrence", [&] { return item.IsRecurring(); }) == false) return false;
+  const std::string blob = ReadOr(problems, "the recurrence", [&] { return item.RecurrenceBlob(); });
+  if (blob.empty() || ReadOr(problems, "the recurrence", [&] { return item.IsRecurring(); }) == false) return false;
   outlook::Recurrence recurrence;
   try {
     recurrence = outlook::ParseRecurrence(blob);
@@ -136,28 +126,28 @@ bool ReadSeries(const outlook::Item& item, const std::optional<QDateTime>& start
 writers::CalendarDetails ReadCalendarDetails(const outlook::Item& item, const std::optional<QDateTime>& start,
                                              const std::optional<QDateTime>& end, std::vector<std::string>& problems) {
   writers::CalendarDetails details;
-  details.subject = Try(problems, "the subject", [&] { return item.Subject(); });
+  details.subject = ReadOr(problems, "the subject", [&] { return item.Subject(); });
   if (!ReadSeries(item, start, details, problems)) {
     if (start && start->isValid()) details.occurrences.push_back({*start, end.value_or(*start), *start});
     if (std::optional<outlook::TimeZone> zone = ZoneOf(item, problems); zone && start) {
       details.zone = NotesZoneOf(*zone, start->date().year());
     }
   }
-  details.all_day = Try(problems, "whether it is an all-day event", [&] { return item.AllDayEvent(); }).value_or(false);
-  if (Try(problems, "the reminder", [&] { return item.ReminderSet(); }).value_or(false)) {
+  details.all_day = ReadOr(problems, "whether it is an all-day event", [&] { return item.AllDayEvent(); }).value_or(false);
+  if (ReadOr(problems, "the reminder", [&] { return item.ReminderSet(); }).value_or(false)) {
     // Outlook's default reminder is a quarter of an hour before the start.
-    const auto minutes = Try(problems, "the reminder", [&] { return item.ReminderMinutesBefore(); });
+    const auto minutes = ReadOr(problems, "the reminder", [&] { return item.ReminderMinutesBefore(); });
     details.reminder_minutes = static_cast<int>(minutes.value_or(15));
   }
-  const auto busy = Try(problems, "the busy status", [&] { return item.BusyStatus(); });
+  const auto busy = ReadOr(problems, "the busy status", [&] { return item.BusyStatus(); });
   if (busy && *busy >= 0 && *busy <= 4) details.busy = static_cast<writers::BusyStatus>(*busy);
-  details.organiser.name = Try(problems, "the organiser", [&] { return item.SentRepresentingName(); });
-  details.organiser.address = Try(problems, "the organiser", [&] { return item.SentRepresentingAddress(); });
+  details.organiser.name = ReadOr(problems, "the organiser", [&] { return item.SentRepresentingName(); });
+  details.organiser.address = ReadOr(problems, "the organiser", [&] { return item.SentRepresentingAddress(); });
   if (details.organiser.name.empty() && details.organiser.address.empty()) {
-    details.organiser.name = Try(problems, "the organiser", [&] { return item.SenderName(); });
-    details.organiser.address = Try(problems, "the organiser", [&] { return item.SenderSmtpAddress(); });
+    details.organiser.name = ReadOr(problems, "the organiser", [&] { return item.SenderName(); });
+    details.organiser.address = ReadOr(problems, "the organiser", [&] { return item.SenderSmtpAddress(); });
   }
-  for (const outlook::RecipientEntry& r : Try(problems, "the attendees", [&] { return item.RecipientList(); })) {
+  for (const outlook::RecipientEntry& r : ReadOr(problems, "the attendees", [&] { return item.RecipientList(); })) {
     const writers::CalendarPerson person{r.name, r.address};
     switch (r.kind) {
       case outlook::RecipientEntry::Kind::To: details.required.push_back(person); break;

@@ -5,6 +5,7 @@
 #include "conversion/calendar_details.h"
 #include "conversion/formatted_body.h"
 #include "conversion/global/global.h"
+#include "conversion/read_or.h"
 #include "platform/outlook/outlook.h"
 
 #include <exception>
@@ -17,19 +18,6 @@ namespace {
 
 using outlook::ContactField;
 using outlook::Item;
-
-// Calls READ and returns its value, or an empty value when it throws; the
-// failure is named in PROBLEMS so the run can report the item as not fully
-// copied.
-template <typename Read>
-auto ReadOr(std::vector<std::string>& problems, const char* what, Read read) -> decltype(read()) {
-  try {
-    return read();
-  } catch (const std::exception& e) {
-    problems.push_back(std::string(what) + " could not be read: " + e.what());
-    return decltype(read())();
-  }
-}
 
 // Deletes the staged files of the current item when it goes out of scope, so
 // leftovers go also when the writer throws.
