@@ -18,9 +18,9 @@ constexpr double kEventIcon = 9;
 
 // Midnight of T's day, in T's offset from UTC: the form of Notes' date
 // items (StartDate, EndDate).
-// A date-time in local time or UTC keeps its spec rather than take the
-// system zone: QDateTime::timeZone() looks the system zone up afresh (its
-// files are read again) at every call.
+// A date-time in local time, in UTC or at a fixed offset keeps that kind
+// of time rather than take the system zone: QDateTime::timeZone() looks
+// the system zone up afresh (its files are read again) at every call.
 QDateTime DayOf(const QDateTime& t) {
   switch (t.timeSpec()) {
     case Qt::LocalTime:
