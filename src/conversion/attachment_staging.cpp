@@ -195,12 +195,12 @@ bool AttachmentStaging::TryHold(const outlook::Attachment& attachment, const std
   // The size of file data is known before it is read; that of an attached
   // item only once it is written out, so an item is tried and given up on
   // when it outgrows the limit.
+  CappedStringBuffer buffer(limit);
   if (!attachment.IsItem()) {
     const std::int64_t size = attachment.Size();
     if (size < 0 || static_cast<std::uintmax_t>(size) > limit) return false;
+    buffer.Bytes().reserve(static_cast<std::size_t>(size));
   }
-  CappedStringBuffer buffer(limit);
-  if (!attachment.IsItem()) buffer.Bytes().reserve(static_cast<std::size_t>(attachment.Size()));
   std::ostream out(&buffer);
   try {
     attachment.SaveTo(out);

@@ -11,9 +11,9 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>

@@ -36,8 +36,7 @@ class FakeAttachment final : public outlook::Attachment {
   void SaveAsFile(const std::filesystem::path& path) const override {
     if (data_.fails) throw outlook::OutlookError("attachment " + data_.name + " is damaged");
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data_.bytes;
-    if (!out) throw outlook::OutlookError("cannot write " + path.string());
+    SaveTo(out);
   }
   void SaveTo(std::ostream& out) const override {
     if (data_.fails) throw outlook::OutlookError("attachment " + data_.name + " is damaged");

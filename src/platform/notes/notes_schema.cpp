@@ -109,6 +109,7 @@ ALTER TABLE mime_parts ADD COLUMN boundary TEXT NOT NULL DEFAULT '';
 INSERT OR REPLACE INTO database_info(key, value) VALUES ('format', '2');
 PRAGMA user_version=2;
 )sql";
+#undef READ_MARKS_TABLE
 
 // The type check of layout 1's items table, and what layout 2 makes of it.
 constexpr const char* kItemTypesOfLayout1 = "'textlist', 'richtext')";
